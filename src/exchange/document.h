@@ -1,0 +1,140 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// libxml2's node and document types, named here so that only this folder's
+// sources include libxml2 itself.
+struct _xmlNode;
+struct _xmlDoc;
+
+namespace pontexa::exchange {
+
+class Element;
+
+// A node of the loaded tree, or nothing. Handles do not own: the document owns
+// every node, and a handle is valid while its document lives and the node is in
+// it (or was created by it).
+//
+// Text that consists only of white space between elements is kept in the tree so
+// that a save writes it back, but no operation here ever shows it: it is not a
+// child, not a first child and not part of any text.
+class Node {
+ public:
+  Node() = default;
+  explicit Node(_xmlNode* node) : node_(node) {}
+
+  bool IsNull() const { return node_ == nullptr; }
+  explicit operator bool() const { return node_ != nullptr; }
+
+  // The value as the steps read it: the node's text (an attribute's value, a
+  // text node's characters, the text of all text below an element), with every
+  // code point U+0000 to U+0020 cut from both ends, in 8-bit text. "" for nothing.
+  std::string Value() const;
+
+  // The element behind this node, or nothing when it is not an element.
+  Element AsElement() const;
+
+  _xmlNode* raw() const { return node_; }
+
+ protected:
+  _xmlNode* node_ = nullptr;
+};
+
+// An ordered list of nodes counted from 0.
+class NodeList {
+ public:
+  NodeList() = default;
+  explicit NodeList(std::vector<Node> nodes) : nodes_(std::move(nodes)) {}
+  std::size_t Length() const { return nodes_.size(); }
+  // Nothing for an index outside 0 to Length() - 1.
+  Node Item(std::ptrdiff_t index) const;
+
+ private:
+  std::vector<Node> nodes_;
+};
+
+// The attributes of one element.
+class AttributeMap {
+ public:
+  explicit AttributeMap(_xmlNode* element) : element_(element) {}
+  std::size_t Length() const;
+  // The attribute with exactly this name (letter case counts), or nothing.
+  Node NamedItem(std::string_view name) const;
+
+ private:
+  _xmlNode* element_ = nullptr;
+};
+
+class Element : public Node {
+ public:
+  Element() = default;
+  explicit Element(_xmlNode* node) : Node(node) {}
+
+  std::string Name() const;
+
+  // A plain chain of child element names joined by "/", such as
+  // "assigned-subjects/assigned-subject": every element it reaches, in document order.
+  NodeList SelectNodes(std::string_view path) const;
+  // The first element that the path reaches, or nothing.
+  Node SelectSingleNode(std::string_view path) const;
+
+  // Children of every kind but the hidden white space, in document order.
+  NodeList ChildNodes() const;
+  Node FirstChild() const;
+  AttributeMap Attributes() const { return AttributeMap(node_); }
+
+  // Adds the attribute, or replaces its value; `text` is 8-bit text.
+  void SetAttribute(std::string_view name, std::string_view text);
+  // The child becomes the last child of this element.
+  Element AppendChild(Element child);
+  // The child and everything below it leave the tree and are freed.
+  void RemoveChild(Node child);
+};
+
+// The exchange file as a tree. Creating a Document gives an empty one; Load fills it.
+class Document {
+ public:
+  Document();
+  ~Document();
+  Document(Document&&) noexcept;
+  Document& operator=(Document&&) noexcept;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // Reads and parses the whole file. A missing, unreadable or ill-formed file
+  // gives false and leaves the document empty; LoadFailure() then tells why.
+  // No external entity or DTD is loaded, the network is never used and no
+  // entity is expanded.
+  bool Load(const std::string& path);
+  // Why the last Load failed, in Spanish (UTF-8), with the parser's line and
+  // column where it gives them; "" after a successful load.
+  const std::string& LoadFailure() const { return load_failure_; }
+
+  // Writes the whole tree to path, in the encoding the loaded file declared,
+  // replacing the file atomically: a temporary file in the same folder is
+  // written, flushed, checked to parse and renamed over the original, whose
+  // permissions it keeps. On failure raises Error and leaves the original as it
+  // was.
+  void Save(const std::string& path) const;
+
+  // The root element, or nothing for an empty document.
+  Element DocumentElement() const;
+  // A new element, not yet in the tree.
+  Element CreateElement(std::string_view name);
+  // An absolute path such as "/document/groups/group": every element it reaches,
+  // in document order; empty when the root element has another name.
+  NodeList SelectNodes(std::string_view path) const;
+
+ private:
+  struct DocFree {
+    void operator()(_xmlDoc* doc) const;
+  };
+  std::unique_ptr<_xmlDoc, DocFree> doc_;
+  std::string load_failure_;
+};
+
+}  // namespace pontexa::exchange

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pontexa::run {
+
+// What a run asks of the user's side: the window implements it with dialogs and
+// message boxes, the batch tool with its arguments and the terminal, tests with
+// a scripted fake. Texts are UTF-8.
+class RunUi {
+ public:
+  virtual ~RunUi() = default;
+  // Asks for the exchange file, offering `offered` (the path confirmed last, or
+  // ""). The confirmed path, or nothing when the user cancels.
+  virtual std::optional<std::string> ChooseExchangeFile(const std::string& offered) = 0;
+  // One of the ordinary messages ("No existe archivo", "Proceso finalizado",
+  // "Proceso Terminado"); returns when the user has closed it.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // The error that ended a run, already in its final form (see ErrorBoxText).
+  virtual void ShowError(const std::string& text) = 0;
+  // The application-wide wait cursor on or off.
+  virtual void SetWaitCursor(bool on) = 0;
+};
+
+}  // namespace pontexa::run

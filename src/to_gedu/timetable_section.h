@@ -1,0 +1,15 @@
+#pragma once
+
+#include "exchange/document.h"
+#include "tables/table_store.h"
+
+namespace pontexa::to_gedu {
+
+// Replaces the time-tables section under the document element with a new one
+// built from DIASHORAST, SOLUC and the catalogue tables, read through the table
+// bindings. Changes the document in memory only; the run control saves it.
+// Raises Error when the document has no root element or a table or document
+// operation fails; every binding opened is closed again either way.
+void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store);
+
+}  // namespace pontexa::to_gedu
