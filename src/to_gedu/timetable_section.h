@@ -10,6 +10,11 @@ namespace pontexa::to_gedu {
 // bindings. Changes the document in memory only; the run control saves it.
 // Raises Error when the document has no root element or a table or document
 // operation fails; every binding opened is closed again either way.
+//
+// The bindings are held exclusively in this schedule: DIASHORAST for the days;
+// GRUPOST and SOLUC from the groups to the end; PROFT for the members; ASIGNOMT
+// for the activities; then PROFT, AULAT and ASIGNOMT for the inputs. They are
+// closed in the order SOLUC, GRUPOST, PROFT, AULAT, ASIGNOMT.
 void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store);
 
 }  // namespace pontexa::to_gedu

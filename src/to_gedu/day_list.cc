@@ -1,0 +1,80 @@
+#include "to_gedu/day_list.h"
+
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "exchange/vocabulary.h"
+
+namespace pontexa::to_gedu {
+
+namespace vocabulary = exchange::vocabulary;
+
+namespace {
+
+constexpr char kDia[] = "DIA";
+constexpr char kTextoDia[] = "TEXTODIA";
+constexpr char kHora[] = "HORA";
+constexpr char kHoraDesde[] = "HORADESDE";
+constexpr char kHoraHasta[] = "HORAHASTA";
+
+constexpr int kLastDay = 7;
+constexpr int kLastHour = 40;
+
+// Hour numbers are matched on their plain decimal text: "1" to "40", never "01".
+int HourNumber(const std::string& text) {
+  static const std::unordered_map<std::string, int> kHours = [] {
+    std::unordered_map<std::string, int> hours;
+    for (int h = 1; h <= kLastHour; ++h) hours.emplace(std::to_string(h), h);
+    return hours;
+  }();
+  auto found = kHours.find(text);
+  return found == kHours.end() ? 0 : found->second;
+}
+
+}  // namespace
+
+std::string EndTimeText(std::string_view end_time) {
+  if (!end_time.empty() && end_time.size() <= 4 && end_time.front() != '0') {
+    return "0" + std::string(end_time);
+  }
+  return std::string(end_time);
+}
+
+void WriteDayList(exchange::Document& document, exchange::Element time_table,
+                  TableColumns& dias_horas) {
+  exchange::Element days = time_table.AppendChild(document.CreateElement(vocabulary::kDays));
+  const std::vector<std::string>& day_numbers = dias_horas.Texts(kDia);
+
+  for (int d = 1; d <= kLastDay; ++d) {
+    const std::string day_text = std::to_string(d);
+    const std::optional<std::size_t> first_row = dias_horas.FirstRow(kDia, day_text);
+    if (!first_row) continue;
+
+    exchange::Element day = document.CreateElement(vocabulary::kDayElement);
+    day.SetAttribute(vocabulary::kId, day_text);
+    day.SetAttribute(vocabulary::kName, dias_horas.Texts(kTextoDia)[*first_row]);
+    days.AppendChild(day);
+
+    // The rows of this day, bucketed by hour number in stored order.
+    const std::vector<std::string>& hours = dias_horas.Texts(kHora);
+    std::array<std::vector<std::size_t>, kLastHour + 1> rows_by_hour;
+    for (std::size_t row = 0; row < day_numbers.size(); ++row) {
+      if (day_numbers[row] != day_text) continue;
+      if (int h = HourNumber(hours[row]); h != 0) rows_by_hour[h].push_back(row);
+    }
+
+    for (int h = 1; h <= kLastHour; ++h) {
+      for (std::size_t row : rows_by_hour[h]) {
+        exchange::Element interval = document.CreateElement(vocabulary::kIntervalElement);
+        interval.SetAttribute(vocabulary::kId, vocabulary::kIntervalPrefix + std::to_string(h));
+        interval.SetAttribute(vocabulary::kBegin, dias_horas.Texts(kHoraDesde)[row]);
+        interval.SetAttribute(vocabulary::kEnd, EndTimeText(dias_horas.Texts(kHoraHasta)[row]));
+        day.AppendChild(interval);
+      }
+    }
+  }
+}
+
+}  // namespace pontexa::to_gedu
