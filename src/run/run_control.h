@@ -16,27 +16,38 @@ inline constexpr char kToHoraplanDone[] = "Proceso finalizado";
 inline constexpr char kToGeduDone[] = "Proceso Terminado";
 
 // The text of the error box: the message with one "." added when it is not
-// empty and its last character has a code above that of ".".
+// empty and its last byte is above "." (so a UTF-8 letter such as "á" gets one).
 std::string ErrorBoxText(const std::string& message);
 
 // The two conversions from the click to the closing message. Holds the state
 // that lasts between runs: the path confirmed last and the latest document.
+// Every failure of a run is caught here and shown once through RunUi::ShowError;
+// nothing escapes to the caller.
 class RunControl {
  public:
+  // The tables are read and written in timetable_directory.
   RunControl(RunUi& ui, const FileSystem& files, std::filesystem::path timetable_directory,
              RegionalSettings regional);
 
   // GEDU to Horaplan: choose, test, load, the six table builds under the wait
-  // cursor, "Proceso finalizado". Returns true when the run ended with its
+  // cursor, "Proceso finalizado". A file that does not load ends the run with an
+  // error before any table is touched. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
   bool BExportarClick();
   // Horaplan to GEDU: choose, test, load, write the time-tables section, save to
-  // the same path, "Proceso Terminado".
+  // the same path, "Proceso Terminado". The file is written only by that save.
   bool BImportarClick();
 
+  // The path confirmed last in either run ("" before the first); a cancelled
+  // choice keeps it.
   const std::string& ExchangeFileName() const { return exchange_file_name_; }
 
  private:
+  // Steps 1 to 3 of both runs; false after "No existe archivo".
+  bool ChooseExchangeFile();
+  // A new document from ExchangeFileName; raises Error when it does not load.
+  void LoadExchangeDocument();
+
   RunUi& ui_;
   const FileSystem& files_;
   std::filesystem::path timetable_directory_;

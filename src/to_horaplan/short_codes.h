@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace pontexa::to_horaplan {
 
@@ -9,7 +12,32 @@ namespace pontexa::to_horaplan {
 // space in the last position adds nothing; a space after a space adds that space).
 std::string InitialsOf(std::string_view name);
 
-// The codes handed out during one table build.
-class UsedCodes;
+// The codes handed out during one table build, as the table will store them:
+// cut to the width of the field they go into. Two codes are the same code when
+// SameCode says so (letter case ignored).
+class UsedCodes {
+ public:
+  explicit UsedCodes(std::size_t field_width) : field_width_(field_width) {}
+
+  std::size_t field_width() const { return field_width_; }
+  // The code as the table stores it: its first field_width characters.
+  std::string StoredForm(std::string_view code) const;
+  // True when the stored form of code is the same code as one handed out.
+  bool Contains(std::string_view code) const;
+  void Add(std::string_view code);
+  std::size_t size() const { return folded_.size(); }
+
+ private:
+  std::size_t field_width_;
+  std::unordered_set<std::string> folded_;  // FoldCase of each stored form
+};
+
+// A code for `base` that is not yet in `used`, entered there. The base itself
+// when it is free; otherwise the base followed by the first k = 1, 2, ... that
+// gives a free code. When base and number together are longer than the field,
+// the base is shortened from its end just enough for the number to fit, so that
+// the stored code is still distinct. Nothing when no code that fits the field
+// is free (the list is left unchanged).
+std::optional<std::string> MakeUniqueCode(std::string_view base, UsedCodes& used);
 
 }  // namespace pontexa::to_horaplan

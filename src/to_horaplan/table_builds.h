@@ -6,13 +6,23 @@
 namespace pontexa::to_horaplan {
 
 // The six steps of the GEDU-to-Horaplan conversion, in the order the run calls
-// them. Each drops and re-creates its table in the store's directory; failures
-// raise Error and end the run; every table a step opens is closed when it ends.
+// them. Each drops and re-creates its table in the store's directory and writes
+// one row per element, in document order; failures raise Error and end the run,
+// leaving the rows saved so far; every table a step opens is closed when it
+// ends, also on failure.
+//
+// ASIGNOMT: one row per subject (COD, CODLARGO, NOMBRE, IDGEDU, HORAS).
 void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store);
+// PROFT and AULAT: one row per teacher / location (ABREV, NOMBRE, IDGEDU).
 void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store);
 void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store);
+// GRUPOST: one row per group, its name cut into CURSO, NIVEL and GRUPO.
 void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store);
+// ASIGT: one row per assigned subject of each group, with the codes looked up by
+// GEDU identifier in GRUPOST, ASIGNOMT and PROFT (held exclusively meanwhile,
+// with AULAT). An identifier without a row gives empty codes.
 void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store);
+// DIASHORAST: created empty, for Horaplan to fill.
 void CreateDayHourTable(const tables::TableStore& store);
 
 }  // namespace pontexa::to_horaplan

@@ -1,0 +1,149 @@
+// pontexa-cli: the two conversions of the window, for scripts.
+//
+//   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]
+//   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]
+//
+// The exchange file takes the place of the open-file dialog; the closing
+// message goes to standard output (status 0), anything that ends a run without
+// it to standard error (status 1); wrong usage gives status 2.
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/regional_settings.h"
+#include "run/run_control.h"
+#include "run/run_ui.h"
+#include "run/timetable_directory.h"
+
+namespace {
+
+constexpr char kVersion[] = "pontexa-cli 1.02";
+
+constexpr char kUsage[] =
+    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]\n"
+    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]\n"
+    "     pontexa-cli --help | --version\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "Convierte datos entre el archivo de intercambio XML de GEDU y las tablas dBase\n"
+    "de Horaplan.\n"
+    "\n"
+    "  to-horaplan  Transforma datos desde GEDU hacia Horaplan: vuelve a crear las\n"
+    "               tablas ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT y DIASHORAST a\n"
+    "               partir del archivo XML.\n"
+    "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
+    "               XML la sección de horarios leída de las tablas de Horaplan.\n"
+    "\n"
+    "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
+    "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
+    "  --help         Muestra esta ayuda.\n"
+    "  --version      Muestra la versión.\n"
+    "\n"
+    "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
+    "incorrecto.\n";
+
+enum class Command { kToHoraplan, kToGedu };
+
+struct Arguments {
+  Command command = Command::kToHoraplan;
+  std::string exchange_file;
+  std::optional<std::string> directory;
+};
+
+int UsageError(const std::string& problem) {
+  std::cerr << "pontexa-cli: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+// The window's dialog, answered with the path from the command line; messages
+// are kept until the run is over, when its outcome says where they go.
+class CliUi : public pontexa::run::RunUi {
+ public:
+  explicit CliUi(std::string path) : path_(std::move(path)) {}
+
+  std::optional<std::string> ChooseExchangeFile(const std::string&) override { return path_; }
+  void ShowMessage(const std::string& text) override { messages_.push_back(text); }
+  void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
+  void SetWaitCursor(bool) override {}
+
+  void PrintMessages(std::ostream& out) const {
+    for (const std::string& text : messages_) out << text << "\n";
+  }
+
+ private:
+  std::string path_;
+  std::vector<std::string> messages_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.empty()) return UsageError("falta la orden");
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << kUsage << kHelp;
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::cout << kVersion << "\n";
+    return 0;
+  }
+
+  Arguments parsed;
+  if (args[0] == "to-horaplan") {
+    parsed.command = Command::kToHoraplan;
+  } else if (args[0] == "to-gedu") {
+    parsed.command = Command::kToGedu;
+  } else {
+    return UsageError("orden desconocida '" + std::string(args[0]) + "'");
+  }
+  bool options_done = false;
+  std::optional<std::string> file;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!options_done && arg == "--") {
+      options_done = true;
+    } else if (!options_done && arg == "--dir") {
+      if (i + 1 >= args.size()) return UsageError("falta la carpeta tras --dir");
+      if (parsed.directory) return UsageError("--dir aparece más de una vez");
+      parsed.directory = std::string(args[++i]);
+    } else if (!options_done && arg.starts_with("--dir=")) {
+      if (parsed.directory) return UsageError("--dir aparece más de una vez");
+      parsed.directory = std::string(arg.substr(6));
+    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
+      return UsageError("opción desconocida '" + std::string(arg) + "'");
+    } else if (file) {
+      return UsageError("sobra el argumento '" + std::string(arg) + "'");
+    } else {
+      file = std::string(arg);
+    }
+  }
+  if (!file) return UsageError("falta el archivo XML");
+  if (parsed.directory && parsed.directory->empty()) return UsageError("la carpeta está vacía");
+  parsed.exchange_file = *file;
+
+  try {
+    const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
+    const std::filesystem::path directory =
+        parsed.directory ? std::filesystem::path(*parsed.directory)
+                         : pontexa::run::TimetableDirectory();
+    CliUi ui(parsed.exchange_file);
+    const pontexa::RealFileSystem files;
+    pontexa::run::RunControl control(ui, files, directory, regional);
+    const bool done = parsed.command == Command::kToHoraplan ? control.BExportarClick()
+                                                             : control.BImportarClick();
+    ui.PrintMessages(done ? std::cout : std::cerr);
+    return done ? 0 : 1;
+  } catch (const std::exception& error) {
+    std::cerr << pontexa::run::ErrorBoxText(std::string("Error interno: ") + error.what()) << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,57 @@
+#include "to_horaplan/short_codes.h"
+
+#include "platform/code_page.h"
+
+namespace pontexa::to_horaplan {
+
+std::string InitialsOf(std::string_view name) {
+  std::string initials;
+  if (name.empty()) return initials;
+  initials += name[0];
+  for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+    if (name[i] == ' ') initials += name[i + 1];
+  }
+  return initials;
+}
+
+std::string UsedCodes::StoredForm(std::string_view code) const {
+  return FirstChars(code, field_width_);
+}
+
+bool UsedCodes::Contains(std::string_view code) const {
+  return folded_.count(FoldCase(StoredForm(code))) != 0;
+}
+
+void UsedCodes::Add(std::string_view code) { folded_.insert(FoldCase(StoredForm(code))); }
+
+namespace {
+
+bool FitsField(std::string_view code, std::size_t width) {
+  return FirstChars(code, width).size() == code.size();
+}
+
+}  // namespace
+
+std::optional<std::string> MakeUniqueCode(std::string_view base, UsedCodes& used) {
+  if (!used.Contains(base)) {
+    used.Add(base);
+    return std::string(base);
+  }
+  const std::size_t width = used.field_width();
+  // The count starts at 1 on every call, whatever was handed out before. Once
+  // the number alone is wider than the field, no candidate can fit.
+  for (unsigned long long k = 1;; ++k) {
+    const std::string number = std::to_string(k);
+    if (number.size() > width) return std::nullopt;
+    std::string candidate = std::string(base) + number;
+    if (!FitsField(candidate, width)) {
+      candidate = FirstChars(base, width - number.size()) + number;
+    }
+    if (!used.Contains(candidate)) {
+      used.Add(candidate);
+      return candidate;
+    }
+  }
+}
+
+}  // namespace pontexa::to_horaplan
