@@ -1,0 +1,154 @@
+#pragma once
+
+// Small Horaplan tables and exchange documents in a temporary folder, and the
+// written section as compact text, for the tests of the time-tables section.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "exchange/document.h"
+#include "platform/regional_settings.h"
+#include "support/temp_dir.h"
+#include "tables/catalogue.h"
+#include "tables/table_store.h"
+#include "to_gedu/timetable_section.h"
+
+namespace pontexa::to_gedu::testing {
+
+using Row = std::vector<std::string>;
+using pontexa::testing::ReadFile;
+using pontexa::testing::TempDir;
+using pontexa::testing::WriteFile;
+using tables::FieldSpec;
+using tables::FieldType;
+using tables::Layout;
+
+// Writes a table whose rows give the values in layout order: text fields take
+// the text, float fields the number written with a point ("" leaves it blank).
+inline void WriteTable(const tables::TableStore& store, const std::string& name,
+                       const Layout& layout, const std::vector<Row>& rows) {
+  store.MakeEmptyTable(name, layout);
+  tables::Table table(store, name);
+  table.OpenTable(tables::OpenMode::kShared);
+  for (const Row& row : rows) {
+    table.StartNewRow();
+    for (std::size_t i = 0; i < row.size() && i < layout.size(); ++i) {
+      if (row[i].empty()) continue;
+      if (layout[i].type == FieldType::kText) {
+        table.PutText(layout[i].name, row[i]);
+      } else {
+        table.PutFloat(layout[i].name, std::strtod(row[i].c_str(), nullptr));
+      }
+    }
+    table.SaveNewRow();
+  }
+  table.CloseTable();
+}
+
+// SOLUC with DIA, HORA and SESIONES as numbers and the codes as text.
+inline Layout SolucLayout(FieldType dia_type = FieldType::kFloat) {
+  return {{"DIA", dia_type, 4},       {"HORA", FieldType::kFloat, 0},
+          {"SESIONES", FieldType::kFloat, 0}, {"ASIG", FieldType::kText, 4},
+          {"CODGRUPO", FieldType::kText, 4},  {"PROF", FieldType::kText, 4},
+          {"AULA", FieldType::kText, 4}};
+}
+
+class TimetableTest : public ::testing::Test {
+ protected:
+  explicit TimetableTest(char decimal_separator = ',')
+      : store_(dir_.path(), RegionalSettings{decimal_separator}) {
+    // Every table exists and is empty unless a test fills it.
+    WriteTable(store_, tables::kDiashorast, tables::DiashorastLayout(), {});
+    WriteTable(store_, tables::kGrupost, tables::GrupostLayout(), {});
+    WriteTable(store_, tables::kProft, tables::ProftLayout(), {});
+    WriteTable(store_, tables::kAulat, tables::AulatLayout(), {});
+    WriteTable(store_, tables::kAsignomt, tables::AsignomtLayout(), {});
+    WriteTable(store_, tables::kSoluc, SolucLayout(), {});
+  }
+
+  // Rows of (DIA, TEXTODIA, HORA, HORADESDE, HORAHASTA).
+  void DiasHoras(const std::vector<Row>& rows) {
+    std::vector<Row> full;
+    for (const Row& r : rows) full.push_back({"", "", r[0], r[1], r[2], r[3], r[4], ""});
+    WriteTable(store_, tables::kDiashorast, tables::DiashorastLayout(), full);
+  }
+  // Rows of (ABREV, IDGEDU).
+  void Grupos(const std::vector<Row>& rows) {
+    std::vector<Row> full;
+    for (const Row& r : rows) full.push_back({r[0], "", "", "", "", r[1]});
+    WriteTable(store_, tables::kGrupost, tables::GrupostLayout(), full);
+  }
+  void Profesores(const std::vector<Row>& rows) {
+    std::vector<Row> full;
+    for (const Row& r : rows) full.push_back({r[0], "", "", "", r[1]});
+    WriteTable(store_, tables::kProft, tables::ProftLayout(), full);
+  }
+  void Aulas(const std::vector<Row>& rows) {
+    std::vector<Row> full;
+    for (const Row& r : rows) full.push_back({r[0], "", "", "", r[1]});
+    WriteTable(store_, tables::kAulat, tables::AulatLayout(), full);
+  }
+  // Rows of (COD, NOMBRE, IDGEDU).
+  void Asignaturas(const std::vector<Row>& rows) {
+    std::vector<Row> full;
+    for (const Row& r : rows) full.push_back({r[0], "", r[1], r[2], ""});
+    WriteTable(store_, tables::kAsignomt, tables::AsignomtLayout(), full);
+  }
+  // Rows of (DIA, HORA, SESIONES, ASIG, CODGRUPO, PROF, AULA).
+  void Soluc(const std::vector<Row>& rows, const Layout& layout = SolucLayout()) {
+    WriteTable(store_, tables::kSoluc, layout, rows);
+  }
+
+  // A document loaded from text.
+  exchange::Document Load(const std::string& xml) {
+    WriteFile(dir_ / "entrada.xml", xml);
+    exchange::Document document;
+    EXPECT_TRUE(document.Load((dir_ / "entrada.xml").string())) << document.LoadFailure();
+    return document;
+  }
+
+  // Writes the section into a small document and gives the saved section.
+  std::string Section() {
+    exchange::Document document = Load("<document><subjects/></document>");
+    WriteTimetableSection(document, store_);
+    return SectionOf(document);
+  }
+
+  // The saved document with the white space between tags taken out.
+  std::string Saved(const exchange::Document& document) {
+    const std::filesystem::path path = dir_ / "salida.xml";
+    document.Save(path.string());
+    return std::regex_replace(ReadFile(path), std::regex(">\\s+<"), "><");
+  }
+
+  std::string SectionOf(const exchange::Document& document) {
+    const std::string saved = Saved(document);
+    std::smatch match;
+    if (std::regex_search(saved, match, std::regex("<time-tables>.*</time-tables>"))) {
+      return match.str();
+    }
+    return "";
+  }
+
+  // One list of the section, such as "days" or "inputs", as saved.
+  std::string List(const std::string& name) {
+    const std::string section = Section();
+    std::smatch match;
+    if (std::regex_search(section, match,
+                          std::regex("<" + name + "/>|<" + name + ">.*?</" + name +
+                                     ">(?=<(groups|members|activities|inputs)[/>]|</time-table>)"))) {
+      return match.str();
+    }
+    return "";
+  }
+
+  TempDir dir_;
+  tables::TableStore store_;
+};
+
+}  // namespace pontexa::to_gedu::testing
