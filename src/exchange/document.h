@@ -31,8 +31,11 @@ class Node {
   explicit operator bool() const { return node_ != nullptr; }
 
   // The value as the steps read it: the node's text (an attribute's value, a
-  // text node's characters, the text of all text below an element), with every
-  // code point U+0000 to U+0020 cut from both ends, in 8-bit text. "" for nothing.
+  // text node's characters, the text of all text and CDATA below an element),
+  // with every code point U+0000 to U+0020 cut from both ends, in 8-bit text.
+  // "" for nothing. A reference to an entity declared in the document's DTD reads
+  // as the entity's text; one to an external entity reads as "" (such entities
+  // are never loaded).
   std::string Value() const;
 
   // The element behind this node, or nothing when it is not an element.
@@ -77,7 +80,10 @@ class Element : public Node {
   std::string Name() const;
 
   // A plain chain of child element names joined by "/", such as
-  // "assigned-subjects/assigned-subject": every element it reaches, in document order.
+  // "assigned-subjects/assigned-subject": every element it reaches, in document
+  // order. A path that starts with "/" starts at the document. A name without a
+  // prefix matches elements written without one; "x:name" matches elements
+  // written with prefix x. Raises Error for anything else (predicates, "*", "..").
   NodeList SelectNodes(std::string_view path) const;
   // The first element that the path reaches, or nothing.
   Node SelectSingleNode(std::string_view path) const;
@@ -87,11 +93,19 @@ class Element : public Node {
   Node FirstChild() const;
   AttributeMap Attributes() const { return AttributeMap(node_); }
 
-  // Adds the attribute, or replaces its value; `text` is 8-bit text.
+  // The operations below raise Error on a null element or a node of another
+  // document, and leave the tree unchanged when they do.
+
+  // Adds the attribute, or replaces its value; `text` is 8-bit text. Raises Error
+  // for a name that is not an XML name or a value with a control character
+  // that XML cannot hold.
   void SetAttribute(std::string_view name, std::string_view text);
-  // The child becomes the last child of this element.
+  // The child (new, or moved from elsewhere in the tree) becomes the last child of
+  // this element. Raises Error when the child is this element or holds it.
   Element AppendChild(Element child);
-  // The child and everything below it leave the tree and are freed.
+  // The child and everything below it leave the tree; they are freed with the
+  // document, so handles to them stay valid. Raises Error when `child` is not a
+  // child of this element.
   void RemoveChild(Node child);
 };
 
@@ -110,20 +124,26 @@ class Document {
   // No external entity or DTD is loaded, the network is never used and no
   // entity is expanded.
   bool Load(const std::string& path);
-  // Why the last Load failed, in Spanish (UTF-8), with the parser's line and
-  // column where it gives them; "" after a successful load.
+  // Why the last Load failed, in Spanish (UTF-8), to follow the file's name:
+  // "Permiso denegado", "El archivo está vacío", or for a file that is not XML
+  // the parser's line and column ("línea 3, columna 7: ..."). "" after a
+  // successful load.
   const std::string& LoadFailure() const { return load_failure_; }
 
-  // Writes the whole tree to path, in the encoding the loaded file declared,
-  // replacing the file atomically: a temporary file in the same folder is
+  // Writes the whole tree to path, in the encoding the loaded file declared
+  // (characters that encoding lacks become character references), keeping
+  // everything outside the changed parts as it was read, white space included.
+  // Replaces the file atomically: a temporary file in the same folder is
   // written, flushed, checked to parse and renamed over the original, whose
-  // permissions it keeps. On failure raises Error and leaves the original as it
-  // was.
+  // permissions it keeps. On failure (an empty document included) raises Error
+  // "No se puede guardar el archivo '<path>': <why>" and leaves the original
+  // as it was.
   void Save(const std::string& path) const;
 
   // The root element, or nothing for an empty document.
   Element DocumentElement() const;
-  // A new element, not yet in the tree.
+  // A new element, not yet in the tree. Raises Error for a name that is not an
+  // XML name without a prefix.
   Element CreateElement(std::string_view name);
   // An absolute path such as "/document/groups/group": every element it reaches,
   // in document order; empty when the root element has another name.
@@ -133,8 +153,11 @@ class Document {
   struct DocFree {
     void operator()(_xmlDoc* doc) const;
   };
+  void Reset(_xmlDoc* doc);
+
   std::unique_ptr<_xmlDoc, DocFree> doc_;
   std::string load_failure_;
+  bool utf8_bom_ = false;  // the loaded file began with a UTF-8 byte-order mark
 };
 
 }  // namespace pontexa::exchange

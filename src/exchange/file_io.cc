@@ -1,0 +1,219 @@
+#include "exchange/file_io.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/error.h"
+
+namespace pontexa::exchange {
+namespace {
+
+// Owns a file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Close(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Closes now; returns the errno of a failed close, 0 on success.
+  int Close() {
+    if (fd_ < 0) return 0;
+    int result = close(fd_);
+    fd_ = -1;
+    return result == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// The temporary file of a save: removed unless the save committed it.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile() {
+    fd.Close();
+    if (!path.empty() && !committed) unlink(path.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  std::string path;
+  Fd fd;
+  bool committed = false;
+};
+
+[[noreturn]] void FailSave(const std::string& path, const std::string& why) {
+  throw Error("No se puede guardar el archivo '" + path + "': " + why);
+}
+
+std::string ParentFolder(const std::string& path) {
+  std::string::size_type slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  std::string::size_type slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t CurrentUmask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+// Writes all of bytes, going on after short writes; returns 0 or the errno.
+int WriteAll(int fd, std::string_view bytes) {
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t written = write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string SystemErrorText(int error_number) {
+  switch (error_number) {
+    case EACCES:
+      return "Permiso denegado";
+    case EPERM:
+      return "Operación no permitida";
+    case ENOENT:
+      return "No existe el archivo o la carpeta";
+    case ENOTDIR:
+      return "Una parte de la ruta no es una carpeta";
+    case EISDIR:
+      return "Es una carpeta";
+    case ENOSPC:
+      return "No queda espacio en el disco";
+    case EDQUOT:
+      return "Se ha superado la cuota de disco";
+    case EROFS:
+      return "El sistema de archivos es de solo lectura";
+    case EFBIG:
+      return "El archivo es demasiado grande";
+    case ENAMETOOLONG:
+      return "El nombre del archivo es demasiado largo";
+    case ELOOP:
+      return "Demasiados niveles de enlaces simbólicos";
+    case EIO:
+      return "Error de entrada/salida";
+    case EMFILE:
+    case ENFILE:
+      return "Hay demasiados archivos abiertos";
+    case ENOMEM:
+      return "No hay memoria suficiente";
+    case EBUSY:
+    case ETXTBSY:
+      return "El archivo está en uso";
+    case EXDEV:
+      return "El archivo temporal y el destino están en discos distintos";
+    case EEXIST:
+      return "El archivo ya existe";
+    case EINVAL:
+      return "Argumento no válido";
+    default:
+      return "Error del sistema número " + std::to_string(error_number);
+  }
+}
+
+std::string ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return "No se ha indicado ningún archivo";
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return SystemErrorText(errno);
+  struct stat info;
+  if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
+  if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
+  if (!S_ISREG(info.st_mode)) return "No es un archivo normal";
+  if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      int error_number = errno;
+      bytes.clear();
+      return SystemErrorText(error_number);
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  return "";
+}
+
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           const std::function<std::string(std::string_view written)>& check) {
+  if (path.empty()) FailSave(path, "No se ha indicado ningún archivo");
+
+  // Save through a symbolic link to the file it names, so the link stays a link.
+  std::string target = path;
+  struct stat link_info;
+  if (lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
+  }
+
+  struct stat original;
+  bool exists = stat(target.c_str(), &original) == 0;
+  if (exists && S_ISDIR(original.st_mode)) FailSave(path, SystemErrorText(EISDIR));
+  if (exists && !S_ISREG(original.st_mode)) FailSave(path, "No es un archivo normal");
+  // A file the user made read-only is not replaced, even though its folder would allow it.
+  if (exists && access(target.c_str(), W_OK) != 0) FailSave(path, SystemErrorText(errno));
+
+  TempFile temp;
+  std::string pattern = ParentFolder(target) + "/." + BaseName(target) + ".XXXXXX";
+  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) FailSave(path, SystemErrorText(errno));
+  temp.path = pattern;
+  temp.fd.Reset(fd);
+
+  if (int error = WriteAll(temp.fd.get(), bytes)) FailSave(path, SystemErrorText(error));
+  mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
+  if (exists) {
+    // Only root may give the file away; anyone else keeps the file as their own.
+    (void)!fchown(temp.fd.get(), original.st_uid, original.st_gid);
+  }
+  if (fchmod(temp.fd.get(), mode) != 0) FailSave(path, SystemErrorText(errno));
+  if (fsync(temp.fd.get()) != 0) FailSave(path, SystemErrorText(errno));
+  if (int error = temp.fd.Close()) FailSave(path, SystemErrorText(error));
+
+  std::string written;
+  std::string unreadable = ReadWholeFile(temp.path, written);
+  if (!unreadable.empty()) FailSave(path, unreadable);
+  if (written != bytes) FailSave(path, "Lo escrito en el disco no coincide con el documento");
+  std::string rejected = check(written);
+  if (!rejected.empty()) FailSave(path, rejected);
+
+  if (rename(temp.path.c_str(), target.c_str()) != 0) FailSave(path, SystemErrorText(errno));
+  temp.committed = true;
+
+  // Make the rename itself durable. The new file is already in place, so a
+  // folder that cannot be flushed does not undo the save.
+  Fd folder(open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) fsync(folder.get());
+}
+
+}  // namespace pontexa::exchange

@@ -1,0 +1,271 @@
+#include "exchange/xml_parse.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+
+#include <cctype>
+#include <climits>
+#include <mutex>
+#include <string>
+
+namespace pontexa::exchange {
+namespace {
+
+// The options of every parse: keep everything, fetch nothing, expand nothing.
+// Deliberately absent: XML_PARSE_NOENT (expand entities), XML_PARSE_DTDLOAD
+// (fetch the external DTD), XML_PARSE_HUGE (lift the depth and size limits),
+// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would lose what a save writes back).
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
+
+// Refuses every external resource: a declared external entity or DTD stays a
+// reference and is never read, whatever the parser options say.
+xmlParserInputPtr RefuseExternalLoad(const char*, const char*, xmlParserCtxtPtr) {
+  return nullptr;
+}
+
+
+// Collects libxml2's errors while it lives, so that nothing reaches stderr,
+// and puts back whatever handler was installed before.
+class ErrorCapture {
+ public:
+  explicit ErrorCapture(std::string file) : file_(std::move(file)) {
+    saved_handler_ = xmlStructuredError;
+    saved_context_ = xmlStructuredErrorContext;
+    saved_generic_handler_ = xmlGenericError;
+    saved_generic_context_ = xmlGenericErrorContext;
+    xmlSetStructuredErrorFunc(this, &ErrorCapture::Handle);
+    xmlSetGenericErrorFunc(nullptr, &ErrorCapture::Ignore);
+  }
+  ~ErrorCapture() {
+    xmlSetStructuredErrorFunc(saved_context_, saved_handler_);
+    xmlSetGenericErrorFunc(saved_generic_context_, saved_generic_handler_);
+  }
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+  bool HasError() const { return has_error_; }
+
+  // The first fatal error in the file itself, else the first fatal error
+  // anywhere (inside an entity's text), else the first error.
+  std::string Describe() const {
+    if (!has_error_) return "";
+    const Captured& error = has_file_fatal_ ? file_fatal_ : has_fatal_ ? first_fatal_ : first_error_;
+    std::string text = SpanishText(error);
+    if (error.line <= 0) {
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+      return text;
+    }
+    std::string place = "línea " + std::to_string(error.line);
+    if (error.column > 0) place += ", columna " + std::to_string(error.column);
+    return place + ": " + text;
+  }
+
+ private:
+  struct Captured {
+    int code = 0;
+    int line = 0;
+    int column = 0;
+    std::string message;
+  };
+
+  static void Handle(void* self, xmlErrorPtr error) {
+    static_cast<ErrorCapture*>(self)->Record(error);
+  }
+  static void Ignore(void*, const char*, ...) {}
+
+  void Record(const xmlError* error) {
+    if (error == nullptr || error->level < XML_ERR_ERROR) return;
+    Captured captured;
+    captured.code = error->code;
+    captured.line = error->line;
+    // The parser puts the column in int2.
+    captured.column = error->domain == XML_FROM_PARSER ? error->int2 : 0;
+    if (error->message != nullptr) captured.message = error->message;
+    while (!captured.message.empty() &&
+           static_cast<unsigned char>(captured.message.back()) <= ' ') {
+      captured.message.pop_back();
+    }
+    if (!has_error_) {
+      first_error_ = captured;
+      has_error_ = true;
+    }
+    if (error->level < XML_ERR_FATAL) return;
+    if (!has_fatal_) {
+      first_fatal_ = captured;
+      has_fatal_ = true;
+    }
+    if (!has_file_fatal_ && error->file != nullptr && file_ == error->file) {
+      file_fatal_ = captured;
+      has_file_fatal_ = true;
+    }
+  }
+
+  static std::string SpanishText(const Captured& error) {
+    switch (error.code) {
+      case XML_ERR_NO_MEMORY:
+        return "no hay memoria suficiente para leer el documento";
+      case XML_ERR_DOCUMENT_EMPTY:
+        return "se esperaba una etiqueta de apertura ('<')";
+      case XML_ERR_DOCUMENT_END:
+      case XML_ERR_EXTRA_CONTENT:
+        return "hay contenido después del final del elemento raíz";
+      case XML_ERR_INVALID_HEX_CHARREF:
+      case XML_ERR_INVALID_DEC_CHARREF:
+      case XML_ERR_INVALID_CHARREF:
+        return "referencia de carácter no válida";
+      case XML_ERR_INVALID_CHAR:
+        return "carácter no admitido en XML";
+      case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+        return "falta el ';' al final de una referencia a entidad";
+      case XML_ERR_UNDECLARED_ENTITY:
+        return "referencia a una entidad no declarada";
+      case XML_ERR_ENTITY_LOOP:
+        return "las entidades se refieren unas a otras en bucle o crecen sin medida";
+      case XML_ERR_UNSUPPORTED_ENCODING:
+        return "codificación de caracteres no admitida";
+      case XML_ERR_INVALID_ENCODING:
+        return "el texto no corresponde a la codificación de caracteres declarada";
+      case XML_ERR_STRING_NOT_STARTED:
+      case XML_ERR_STRING_NOT_CLOSED:
+      case XML_ERR_LITERAL_NOT_STARTED:
+      case XML_ERR_LITERAL_NOT_FINISHED:
+        return "texto entre comillas mal delimitado";
+      case XML_ERR_LT_IN_ATTRIBUTE:
+        return "carácter '<' dentro del valor de un atributo";
+      case XML_ERR_ATTRIBUTE_NOT_STARTED:
+      case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
+        return "atributo sin valor entre comillas";
+      case XML_ERR_ATTRIBUTE_NOT_FINISHED:
+        return "valor de atributo sin cerrar";
+      case XML_ERR_ATTRIBUTE_REDEFINED:
+        return "atributo repetido en el mismo elemento";
+      case XML_ERR_COMMENT_NOT_FINISHED:
+        return "comentario sin cerrar";
+      case XML_ERR_PI_NOT_STARTED:
+      case XML_ERR_PI_NOT_FINISHED:
+        return "instrucción de procesamiento mal formada";
+      case XML_ERR_XMLDECL_NOT_STARTED:
+      case XML_ERR_XMLDECL_NOT_FINISHED:
+      case XML_ERR_RESERVED_XML_NAME:
+        return "declaración XML mal formada o fuera del comienzo del archivo";
+      case XML_ERR_DOCTYPE_NOT_FINISHED:
+        return "declaración DOCTYPE sin cerrar";
+      case XML_ERR_MISPLACED_CDATA_END:
+        return "']]>' fuera de una sección CDATA";
+      case XML_ERR_CDATA_NOT_FINISHED:
+        return "sección CDATA sin cerrar";
+      case XML_ERR_SPACE_REQUIRED:
+        return "falta un espacio";
+      case XML_ERR_NAME_REQUIRED:
+        return "falta un nombre o hay un carácter no válido en él";
+      case XML_ERR_GT_REQUIRED:
+        return "falta el '>' que cierra la etiqueta";
+      case XML_ERR_LTSLASH_REQUIRED:
+        return "falta la etiqueta de cierre";
+      case XML_ERR_EQUAL_REQUIRED:
+        return "falta el '=' después del nombre de un atributo";
+      case XML_ERR_TAG_NAME_MISMATCH:
+        return "la etiqueta de cierre no corresponde a la de apertura";
+      case XML_ERR_TAG_NOT_FINISHED:
+        return "el archivo termina antes de cerrar un elemento";
+      case XML_ERR_VALUE_REQUIRED:
+        return "falta un valor";
+      case XML_ERR_NOT_WELL_BALANCED:
+        return "las etiquetas de apertura y cierre no están equilibradas";
+      default:
+        break;
+    }
+    if (error.message.find("Excessive depth") != std::string::npos) {
+      return "los elementos están anidados a demasiada profundidad";
+    }
+    if (error.message.find("huge") != std::string::npos) {
+      return "un texto del documento es demasiado largo";
+    }
+    if (error.message.empty()) return "el documento no es XML bien formado";
+    return "el documento no es XML bien formado (" + error.message + ")";
+  }
+
+  std::string file_;
+  bool has_error_ = false;
+  bool has_fatal_ = false;
+  bool has_file_fatal_ = false;
+  Captured first_error_;
+  Captured first_fatal_;
+  Captured file_fatal_;
+  xmlStructuredErrorFunc saved_handler_ = nullptr;
+  void* saved_context_ = nullptr;
+  xmlGenericErrorFunc saved_generic_handler_ = nullptr;
+  void* saved_generic_context_ = nullptr;
+};
+
+struct ParserContextFree {
+  void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+int AppendToString(void* bytes, const char* buffer, int length) {
+  static_cast<std::string*>(bytes)->append(buffer, static_cast<std::size_t>(length));
+  return length;
+}
+
+}  // namespace
+
+void InitXmlLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    xmlInitParser();
+    xmlSetExternalEntityLoader(RefuseExternalLoad);
+  });
+}
+
+void XmlDocFree::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
+
+XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure) {
+  InitXmlLibrary();
+  failure.clear();
+  if (bytes.empty()) {
+    failure = "El archivo está vacío";
+    return nullptr;
+  }
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    failure = "El archivo es demasiado grande";
+    return nullptr;
+  }
+  ErrorCapture errors(name);
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
+  if (!context) {
+    failure = "No hay memoria suficiente para leer el documento";
+    return nullptr;
+  }
+  XmlDocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                  name.c_str(), nullptr, kParseOptions));
+  // Only a fatal error makes the file unreadable; a namespace slip such as an
+  // undeclared prefix leaves a tree that is still written back as it was read.
+  if (doc && context->wellFormed) return doc;
+  doc.reset();
+  failure = errors.Describe();
+  if (failure.empty()) failure = "El documento no es XML bien formado";
+  return nullptr;
+}
+
+std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, std::string& bytes) {
+  InitXmlLibrary();
+  bytes.clear();
+  ErrorCapture errors("");
+  xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, nullptr, &bytes,
+                                    encoding.empty() ? nullptr : encoding.c_str(), 0);
+  if (save == nullptr) {
+    bytes.clear();
+    return "La codificación de caracteres '" + encoding + "' no se puede escribir";
+  }
+  long started = xmlSaveDoc(save, doc);
+  int closed = xmlSaveClose(save);
+  if (started < 0 || closed < 0 || errors.HasError()) {
+    std::string why = errors.Describe();
+    bytes.clear();
+    return "No se ha podido escribir el documento como XML" + (why.empty() ? "" : " (" + why + ")");
+  }
+  return "";
+}
+
+}  // namespace pontexa::exchange

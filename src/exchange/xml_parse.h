@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct _xmlDoc;
+
+namespace pontexa::exchange {
+
+// Sets libxml2 up once for the process: initialised, and refusing to load any
+// external resource. Called by every entry point here; harmless to call again.
+void InitXmlLibrary();
+
+struct XmlDocFree {
+  void operator()(_xmlDoc* doc) const;
+};
+using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
+
+// Parses the bytes of an XML file. White space between elements, comments,
+// processing instructions, CDATA sections, the DOCTYPE and entity references are
+// all kept as they are, so the tree can be written back unchanged. Nothing is
+// read from outside the bytes (no external entity, no external DTD, no network),
+// no entity reference is replaced by its text, and libxml2's limits on depth and
+// size stay in force. libxml2 prints nothing. On failure returns null and sets
+// failure to why, in Spanish, led by the line and column ("línea 3, columna 7: ...").
+// `name` is the file's name, used only to tell the file's own errors from those
+// inside entity declarations.
+XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure);
+
+// Writes the tree as XML text in `encoding` (UTF-8 when empty), without adding
+// or removing white space. A character that the encoding lacks is written as a
+// character reference. Returns "" on success, else why not, in Spanish.
+std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, std::string& bytes);
+
+}  // namespace pontexa::exchange
