@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Both conversions on the sample school, in a temporary folder (or in the
+# folder given as first argument, which is then kept):
+#   GEDU to Horaplan, Horaplan's week and timetable copied in, Horaplan to GEDU,
+#   and the time-tables section written into the exchange file.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cli=${PONTEXA_CLI:-build/release/src/pontexa-cli}
+if [ ! -x "$cli" ]; then
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF \
+    >/dev/null
+  cmake --build build/release --target pontexa-cli
+fi
+
+if [ $# -ge 1 ]; then
+  work=$1
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+mkdir -p "$work/htemp"
+cp examples/instituto.xml "$work/instituto.xml"
+
+echo "== GEDU a Horaplan: tablas en $work/htemp"
+"$cli" to-horaplan "$work/instituto.xml" --dir "$work/htemp"
+ls "$work/htemp"
+
+# to-horaplan leaves DIASHORAST empty for Horaplan to fill; the sample holds
+# the week and the timetable that Horaplan would have computed.
+echo "== Horaplan: semana (DIASHORAST) y horario (SOLUC) de la muestra"
+cp examples/DIASHORAST.DBF examples/SOLUC.DBF "$work/htemp/"
+
+echo "== Horaplan a GEDU: sección time-tables en $work/instituto.xml"
+"$cli" to-gedu "$work/instituto.xml" --dir "$work/htemp"
+
+python3 - "$work/instituto.xml" <<'PY'
+import sys
+import xml.dom.minidom
+
+document = xml.dom.minidom.parse(sys.argv[1])
+section = document.getElementsByTagName("time-tables")[0]
+lines = section.toprettyxml(indent="  ").splitlines()
+for line in lines[:40]:
+    print(line)
+if len(lines) > 40:
+    print("  ... (%d líneas más)" % (len(lines) - 40))
+table = section.getElementsByTagName("time-table")[0]
+for name in ("day", "interval", "activity", "input"):
+    print("%-9s %d" % (name, len(table.getElementsByTagName(name))))
+PY
