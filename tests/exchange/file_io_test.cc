@@ -1,0 +1,63 @@
+#include "exchange/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/error.h"
+#include "support/temp_dir.h"
+
+namespace pontexa::exchange {
+namespace {
+
+namespace fs = std::filesystem;
+using pontexa::testing::ReadFile;
+using pontexa::testing::TempDir;
+using pontexa::testing::WriteFile;
+
+TEST(ReplaceFileAtomically, RejectedContentLeavesTheOriginalAndNoTemporary) {
+  TempDir dir;
+  WriteFile(dir / "x.xml", "old");
+  std::string seen;
+  try {
+    ReplaceFileAtomically((dir / "x.xml").string(), "new", [&seen](std::string_view written) {
+      seen = written;
+      return std::string("El contenido no vale");
+    });
+    ADD_FAILURE() << "replaced";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "No se puede guardar el archivo '" + (dir / "x.xml").string() +
+                  "': El contenido no vale");
+  }
+  EXPECT_EQ(seen, "new");  // the check reads what reached the disk
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(ReplaceFileAtomically, AcceptedContentReplacesTheFile) {
+  TempDir dir;
+  WriteFile(dir / "x.xml", "old and longer");
+  ReplaceFileAtomically((dir / "x.xml").string(), "new",
+                        [](std::string_view) { return std::string(); });
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(ReadWholeFile, ReadsEveryByteOrSaysWhyNot) {
+  TempDir dir;
+  std::string big(300000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  WriteFile(dir / "big.bin", big);
+  std::string bytes;
+  EXPECT_EQ(ReadWholeFile((dir / "big.bin").string(), bytes), "");
+  EXPECT_EQ(bytes, big);
+  EXPECT_EQ(ReadWholeFile((dir / "none").string(), bytes), "No existe el archivo o la carpeta");
+  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(ReadWholeFile(dir.path().string(), bytes), "Es una carpeta");
+  EXPECT_EQ(ReadWholeFile("", bytes), "No se ha indicado ningún archivo");
+}
+
+}  // namespace
+}  // namespace pontexa::exchange
