@@ -11,6 +11,8 @@
 
 namespace pontexa::tables {
 
+struct StoredField;
+
 enum class OpenMode { kShared, kExclusive };
 
 // The timetable directory and the operations on whole table files. A table
@@ -90,6 +92,11 @@ class Table {
 
  private:
   class Impl;
+  Impl& Open() const;
+  Impl& Pending() const;
+  const StoredField& Field(std::string_view field) const;
+  void SavePending();
+
   const TableStore& store_;
   std::string table_name_;
   std::string binding_name_;

@@ -1,0 +1,113 @@
+#include "tables/field_value.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "platform/code_page.h"
+#include "platform/error.h"
+#include "platform/numbers.h"
+
+namespace pontexa::tables {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\0'; }
+
+std::string_view CutBlanks(std::string_view raw) {
+  while (!raw.empty() && IsBlank(raw.front())) raw.remove_prefix(1);
+  return CutTrailingBlanks(raw);
+}
+
+[[noreturn]] void NotFloat(std::string_view text) {
+  throw Error("'" + Utf8FromSystem(text) + "' no es un valor punto flotante válido");
+}
+
+[[noreturn]] void NotInteger(std::string_view text) {
+  throw Error("'" + Utf8FromSystem(text) + "' no es un valor entero válido");
+}
+
+// A double that is a whole number in the range of 64-bit integers, as digits.
+std::string WholeDigits(double value) {
+  char buffer[32];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value));
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string_view CutTrailingBlanks(std::string_view raw) {
+  while (!raw.empty() && IsBlank(raw.back())) raw.remove_suffix(1);
+  return raw;
+}
+
+std::optional<double> StoredNumber(std::string_view raw) {
+  std::string_view text = CutBlanks(raw);
+  if (text.empty()) return std::nullopt;
+  if (auto value = ParseDecimal(text, '.')) return value;
+  if (auto value = ParseDecimal(text, ',')) return value;
+  NotFloat(text);
+}
+
+std::string TextOfStored(StoredKind kind, std::string_view stored, char decimal_separator) {
+  if (kind == StoredKind::kText) return std::string(stored);
+  std::optional<double> value;
+  try {
+    value = StoredNumber(stored);
+  } catch (const Error&) {
+    // A numeric field that holds no number (dBase writes asterisks on overflow)
+    // reads as its own text.
+    return std::string(CutBlanks(stored));
+  }
+  if (!value) return "";
+  if (kind == StoredKind::kWhole && *value == std::floor(*value) && std::fabs(*value) < 9.2e18) {
+    return WholeDigits(*value == 0 ? 0.0 : *value);
+  }
+  return FormatGeneral(*value, decimal_separator);
+}
+
+double FloatOfStored(StoredKind kind, std::string_view stored, char decimal_separator) {
+  if (kind == StoredKind::kText) {
+    if (auto value = ParseDecimal(stored, decimal_separator)) return *value;
+    NotFloat(stored);
+  }
+  return StoredNumber(stored).value_or(0.0);
+}
+
+std::int32_t IntegerOfStored(StoredKind kind, std::string_view stored, char decimal_separator) {
+  (void)decimal_separator;
+  if (kind == StoredKind::kText) {
+    if (auto value = ParseInteger(stored)) return *value;
+    NotInteger(stored);
+  }
+  std::optional<double> value;
+  try {
+    value = StoredNumber(stored);
+  } catch (const Error&) {
+    NotInteger(CutBlanks(stored));
+  }
+  if (!value) return 0;
+  // rint rounds a half to the even neighbour in the default rounding mode.
+  const double rounded = std::rint(*value);
+  if (rounded < -2147483648.0 || rounded > 2147483647.0) NotInteger(CutBlanks(stored));
+  return static_cast<std::int32_t>(rounded);
+}
+
+std::optional<std::string> NumberField(double value, int width, int decimals) {
+  if (!std::isfinite(value) || width <= 0) return std::nullopt;
+  for (int places = decimals; places >= 0; --places) {
+    char buffer[400];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, places);
+    if (result.ec != std::errc()) return std::nullopt;
+    std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    if (text == "-0" ||
+        (text.starts_with("-0.") && text.find_first_not_of("0", 3) == std::string_view::npos)) {
+      text.remove_prefix(1);  // a negative value that rounds to zero is stored as zero
+    }
+    if (text.size() <= static_cast<std::size_t>(width)) {
+      return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + std::string(text);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace pontexa::tables

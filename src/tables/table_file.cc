@@ -1,0 +1,233 @@
+#include "tables/table_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/error.h"
+
+namespace pontexa::tables {
+namespace {
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiUpper(x) == AsciiUpper(y);
+         });
+}
+
+std::string Shown(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), AsciiUpper);
+  return (ext == ".DBF" ? "La tabla '" : "El archivo '") + path.string() + "'";
+}
+
+[[noreturn]] void InUse(const std::filesystem::path& path) {
+  throw Error(Shown(path) + " está en uso por otro programa");
+}
+
+bool IsWouldBlock(int error_number) {
+  return error_number == EWOULDBLOCK || error_number == EAGAIN;
+}
+
+// Takes the lock without waiting; false when someone else holds it. Other
+// failures (a file system without locks) leave the file unlocked.
+bool TryLock(int fd, FileLock lock) {
+  const int operation = (lock == FileLock::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  while (flock(fd, operation) != 0) {
+    if (errno == EINTR) continue;
+    return !IsWouldBlock(errno);
+  }
+  return true;
+}
+
+int OpenFile(const std::filesystem::path& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool IsPermissionProblem(int error_number) {
+  return error_number == EACCES || error_number == EPERM || error_number == EROFS;
+}
+
+}  // namespace
+
+std::string SystemReason(int error_number) {
+  switch (error_number) {
+    case ENOENT:
+      return "no existe";
+    case EACCES:
+    case EPERM:
+      return "no hay permiso";
+    case EROFS:
+      return "el disco es de solo lectura";
+    case ENOSPC:
+      return "no queda espacio en el disco";
+    case EDQUOT:
+      return "se ha superado la cuota de disco";
+    case EIO:
+      return "error de lectura o escritura en el disco";
+    case EISDIR:
+      return "es una carpeta";
+    case ENOTDIR:
+      return "una parte de la ruta no es una carpeta";
+    case ENAMETOOLONG:
+      return "el nombre es demasiado largo";
+    case EMFILE:
+    case ENFILE:
+      return "hay demasiados archivos abiertos";
+    case EFBIG:
+      return "el archivo es demasiado grande";
+    default:
+      return "error del sistema " + std::to_string(error_number);
+  }
+}
+
+std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
+                                                std::string_view name) {
+  std::vector<std::filesystem::path> found;
+  std::error_code error;
+  std::filesystem::directory_iterator it(directory, error);
+  if (error) return found;
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    std::string file_name = it->path().filename().string();
+    if (SameNameIgnoringCase(file_name, name)) found.push_back(it->path());
+  }
+  std::sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
+    const bool a_exact = a.filename().string() == name;
+    const bool b_exact = b.filename().string() == name;
+    if (a_exact != b_exact) return a_exact;
+    return a.filename().string() < b.filename().string();
+  });
+  return found;
+}
+
+LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock lock) {
+  bool read_only = false;
+  int fd = OpenFile(path, O_RDWR);
+  if (fd < 0 && IsPermissionProblem(errno)) {
+    read_only = true;
+    fd = OpenFile(path, O_RDONLY);
+  }
+  if (fd < 0) {
+    const int error_number = errno;
+    if (error_number == ENOENT) throw Error("No existe la tabla '" + path.string() + "'");
+    throw Error("No se puede abrir la tabla '" + path.string() +
+                "': " + SystemReason(error_number));
+  }
+  LockedFile file(path, fd, read_only);
+  struct stat status;
+  if (fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
+    throw Error("No se puede abrir la tabla '" + path.string() + "': no es un archivo");
+  }
+  if (!TryLock(fd, lock)) InUse(path);
+  return file;
+}
+
+LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path) {
+  int fd = OpenFile(path, O_RDWR | O_CREAT);
+  if (fd < 0) {
+    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemReason(errno));
+  }
+  LockedFile file(path, fd, false);
+  if (!TryLock(fd, FileLock::kExclusive)) InUse(path);
+  if (ftruncate(fd, 0) != 0) {
+    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemReason(errno));
+  }
+  return file;
+}
+
+LockedFile::LockedFile(LockedFile&& other) noexcept
+    : path_(std::move(other.path_)), fd_(other.fd_), read_only_(other.read_only_) {
+  other.fd_ = -1;
+}
+
+LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    path_ = std::move(other.path_);
+    fd_ = other.fd_;
+    read_only_ = other.read_only_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+LockedFile::~LockedFile() {
+  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+}
+
+std::string LockedFile::ReadAll() const {
+  std::string bytes;
+  struct stat status;
+  if (fstat(fd_, &status) == 0 && status.st_size > 0) {
+    bytes.reserve(static_cast<std::size_t>(status.st_size));
+  }
+  char buffer[1 << 16];
+  std::uint64_t offset = 0;
+  for (;;) {
+    ssize_t got = pread(fd_, buffer, sizeof buffer, static_cast<off_t>(offset));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemReason(errno));
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+    offset += static_cast<std::uint64_t>(got);
+  }
+  return bytes;
+}
+
+void LockedFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
+  while (!bytes.empty()) {
+    ssize_t put = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      throw Error("No se puede escribir en la tabla '" + path_.string() +
+                  "': " + SystemReason(errno));
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+    offset += static_cast<std::uint64_t>(put);
+  }
+}
+
+void LockedFile::Close() {
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && errno != EINTR) {
+    throw Error("No se puede escribir en la tabla '" + path_.string() +
+                "': " + SystemReason(errno));
+  }
+}
+
+void CheckNotHeld(const std::filesystem::path& path) {
+  int fd = OpenFile(path, O_RDONLY);
+  if (fd < 0) return;
+  const bool free = TryLock(fd, FileLock::kExclusive);
+  ::close(fd);
+  if (!free) InUse(path);
+}
+
+void DeleteUnlessHeld(const std::filesystem::path& path) {
+  int fd = OpenFile(path, O_RDONLY);
+  if (fd >= 0 && !TryLock(fd, FileLock::kExclusive)) {
+    ::close(fd);
+    InUse(path);
+  }
+  // Deleting while holding the lock keeps anyone from taking the file meanwhile.
+  ::unlink(path.c_str());
+  if (fd >= 0) ::close(fd);
+}
+
+}  // namespace pontexa::tables

@@ -1,0 +1,422 @@
+#include "tables/table_store.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/code_page.h"
+#include "platform/error.h"
+#include "platform/numbers.h"
+#include "tables/dbf_image.h"
+#include "tables/field_value.h"
+#include "tables/table_file.h"
+#include "tables/table_header.h"
+
+namespace pontexa::tables {
+namespace {
+
+constexpr char kDeletedFlag = '*';
+constexpr int kMaxTextWidth = 254;
+constexpr std::size_t kMaxFields = 255;
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string AsciiUpper(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return AsciiUpper(c); });
+  return upper;
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Table names are plain file names without extension.
+std::string CheckedTableName(std::string_view table_name) {
+  const bool valid =
+      !table_name.empty() && table_name.size() <= 200 && table_name != "." && table_name != ".." &&
+      table_name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+  if (!valid) {
+    throw Error("El nombre de tabla '" + Utf8FromSystem(table_name) + "' no es válido");
+  }
+  return AsciiUpper(table_name);
+}
+
+void CheckLayout(std::string_view table_name, const Layout& layout) {
+  const std::string intro = "La estructura de la tabla '" + std::string(table_name) + "' ";
+  if (layout.empty()) throw Error(intro + "no tiene campos");
+  if (layout.size() > kMaxFields) throw Error(intro + "tiene demasiados campos");
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    const FieldSpec& field = layout[i];
+    const std::string& name = field.name;
+    const bool name_ok = !name.empty() && name.size() <= 10 && name[0] >= 'A' && name[0] <= 'Z' &&
+                         std::all_of(name.begin(), name.end(), [](char c) {
+                           return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+                         });
+    if (!name_ok) {
+      throw Error(intro + "tiene un nombre de campo no válido: '" + Utf8FromSystem(name) + "'");
+    }
+    if (field.type == FieldType::kText && (field.width < 1 || field.width > kMaxTextWidth)) {
+      throw Error(intro + "da al campo '" + name + "' una anchura no válida");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (layout[j].name == name) throw Error(intro + "repite el campo '" + name + "'");
+    }
+  }
+}
+
+void CheckDirectory(const std::filesystem::path& directory) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory, error)) {
+    throw Error("No existe la carpeta de tablas '" + directory.string() + "'");
+  }
+}
+
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>()(text);
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TableStore
+
+TableStore::TableStore(std::filesystem::path directory, RegionalSettings regional)
+    : directory_(std::move(directory)), regional_(regional) {}
+
+std::filesystem::path TableStore::TablePath(std::string_view table_name) const {
+  const std::string file_name = CheckedTableName(table_name) + ".DBF";
+  std::vector<std::filesystem::path> found = CaseVariants(directory_, file_name);
+  return found.empty() ? directory_ / file_name : found.front();
+}
+
+void TableStore::DropTableFiles(std::string_view table_name) const {
+  const std::string name = CheckedTableName(table_name);
+  std::vector<std::filesystem::path> files = CaseVariants(directory_, name + ".DBF");
+  for (const auto& index : CaseVariants(directory_, name + ".MDX")) files.push_back(index);
+  // Nothing is deleted while any of the files is held.
+  for (const auto& file : files) CheckNotHeld(file);
+  for (const auto& file : files) DeleteUnlessHeld(file);
+}
+
+void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layout) const {
+  const std::string name = CheckedTableName(table_name);
+  CheckLayout(name, layout);
+  CheckDirectory(directory_);
+  const std::string image = NewTableImage(layout, Today());
+
+  const std::filesystem::path target = directory_ / (name + ".DBF");
+  const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
+  for (const auto& file : existing) CheckNotHeld(file);
+
+  LockedFile file = LockedFile::CreateEmpty(target);
+  file.WriteAt(0, image);
+  file.Close();
+
+  // The new table is the only one of its name: other spellings of the file and
+  // a code-page side file left by another program would otherwise be read in
+  // its place or change how its text is read.
+  for (const auto& other : existing) {
+    if (other.filename() != target.filename()) DeleteUnlessHeld(other);
+  }
+  for (const auto& side_file : CaseVariants(directory_, name + ".CPG")) {
+    std::error_code ignored;
+    std::filesystem::remove(side_file, ignored);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Table
+
+class Table::Impl {
+ public:
+  Impl(LockedFile file, std::string bytes, char decimal_separator)
+      : file_(std::move(file)),
+        header_(ReadTableHeader(bytes, file_.path())),
+        image_(std::move(bytes), header_, file_.path()),
+        decimal_separator_(decimal_separator),
+        today_(Today()) {}
+
+  LockedFile file_;
+  TableHeader header_;
+  DbfImage image_;
+  char decimal_separator_;
+  HeaderDate today_;
+  mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_index_;
+
+  std::int64_t current_ = -1;  // -1: no row
+  const char* record_ = nullptr;
+  bool past_last_ = true;
+  std::string pending_;
+  bool has_pending_ = false;
+  bool changed_ = false;
+
+  // The first row not marked deleted at or after `from`, or -1; leaves the
+  // engine on whatever it read last.
+  std::int64_t NextLiveRow(std::int64_t from) {
+    for (std::int64_t i = from; i < image_.record_count(); ++i) {
+      if (image_.Record(i)[0] != kDeletedFlag) return i;
+    }
+    return -1;
+  }
+
+  void MakeCurrent(std::int64_t row) {
+    current_ = row;
+    record_ = row < 0 ? nullptr : image_.Record(row);
+  }
+
+  int FindField(std::string_view name) const {
+    if (auto it = field_index_.find(name); it != field_index_.end()) return it->second;
+    const std::string upper = AsciiUpper(name);
+    for (std::size_t i = 0; i < header_.fields.size(); ++i) {
+      if (AsciiUpper(header_.fields[i].name) == upper) {
+        field_index_.emplace(std::string(name), static_cast<int>(i));
+        return static_cast<int>(i);
+      }
+    }
+    return -1;
+  }
+
+  // The raw bytes of a field of the current row: the pending new row, the
+  // current stored row, or blanks when there is no row.
+  std::string_view Raw(const StoredField& field) const {
+    const auto at = static_cast<std::size_t>(field.offset);
+    const auto width = static_cast<std::size_t>(field.width);
+    if (has_pending_) return std::string_view(pending_).substr(at, width);
+    if (record_ != nullptr) return std::string_view(record_ + at, width);
+    static const std::string blanks(256, ' ');
+    return std::string_view(blanks).substr(0, width);
+  }
+
+  // The text of a text field in the system code page, trailing blanks cut.
+  std::string StoredText(const StoredField& field) const {
+    return SystemFromCodePage(CutTrailingBlanks(Raw(field)), header_.code_page);
+  }
+
+  bool TextEquals(const StoredField& field, std::string_view key) const {
+    if (field.kind == StoredKind::kText) {
+      // ASCII reads the same in every code page: compare in place.
+      std::string_view raw = CutTrailingBlanks(Raw(field));
+      if (IsAscii(raw)) return raw == key;
+      return StoredText(field) == key;
+    }
+    return TextOfStored(field.kind, Raw(field), decimal_separator_) == key;
+  }
+};
+
+Table::Table(const TableStore& store, std::string table_name, std::string binding_name)
+    : store_(store), table_name_(std::move(table_name)), binding_name_(std::move(binding_name)) {}
+
+Table::~Table() {
+  try {
+    CloseTable();
+  } catch (const Error&) {
+    // A destructor cannot report; the table is released all the same.
+  }
+}
+
+bool Table::IsOpen() const { return impl_ != nullptr; }
+
+Table::Impl& Table::Open() const {
+  if (!impl_) throw Error("No se puede realizar esta operación en una fuente de datos cerrada");
+  return *impl_;
+}
+
+void Table::OpenTable(OpenMode mode) {
+  if (impl_) return;
+  CheckDirectory(store_.directory());
+  const std::filesystem::path path = store_.TablePath(table_name_);
+  LockedFile file = LockedFile::OpenExisting(
+      path, mode == OpenMode::kExclusive ? FileLock::kExclusive : FileLock::kShared);
+  std::string bytes = file.ReadAll();
+  impl_ = std::make_unique<Impl>(std::move(file), std::move(bytes),
+                                 store_.regional().decimal_separator);
+  impl_->MakeCurrent(impl_->NextLiveRow(0));
+  impl_->past_last_ = impl_->current_ < 0;
+}
+
+void Table::CloseTable() {
+  if (!impl_) return;
+  std::unique_ptr<Impl> impl = std::move(impl_);  // closed from here on, whatever happens
+  if (impl->changed_) {
+    for (const auto& [offset, bytes] : impl->image_.TakeChanges()) {
+      impl->file_.WriteAt(offset, bytes);
+    }
+  }
+  impl->file_.Close();
+}
+
+void Table::SavePending() {
+  if (impl_ && impl_->has_pending_) SaveNewRow();
+}
+
+void Table::ToFirstRow() {
+  Impl& impl = Open();
+  SavePending();
+  impl.MakeCurrent(impl.NextLiveRow(0));
+  impl.past_last_ = impl.current_ < 0;
+}
+
+void Table::ToNextRow() {
+  Impl& impl = Open();
+  SavePending();
+  if (impl.current_ < 0) {
+    impl.past_last_ = true;
+    return;
+  }
+  const std::int64_t next = impl.NextLiveRow(impl.current_ + 1);
+  if (next < 0) {
+    impl.past_last_ = true;
+    impl.MakeCurrent(impl.current_);  // the last row stays current
+  } else {
+    impl.MakeCurrent(next);
+    impl.past_last_ = false;
+  }
+}
+
+bool Table::PastLastRow() const { return Open().past_last_; }
+
+const StoredField& Table::Field(std::string_view field) const {
+  const Impl& impl = Open();
+  const int index = impl.FindField(field);
+  if (index < 0) {
+    std::string message = "No se encuentra el campo '" + Utf8FromSystem(field) + "'";
+    if (!binding_name_.empty()) message = binding_name_ + ": " + message;
+    throw Error(message);
+  }
+  return impl.header_.fields[static_cast<std::size_t>(index)];
+}
+
+std::string Table::TextOf(std::string_view field) const {
+  const StoredField& stored = Field(field);
+  if (stored.kind == StoredKind::kText) return impl_->StoredText(stored);
+  return TextOfStored(stored.kind, impl_->Raw(stored), impl_->decimal_separator_);
+}
+
+double Table::FloatOf(std::string_view field) const {
+  const StoredField& stored = Field(field);
+  if (stored.kind == StoredKind::kText) {
+    return FloatOfStored(stored.kind, impl_->StoredText(stored), impl_->decimal_separator_);
+  }
+  return FloatOfStored(stored.kind, impl_->Raw(stored), impl_->decimal_separator_);
+}
+
+std::int32_t Table::IntegerOf(std::string_view field) const {
+  const StoredField& stored = Field(field);
+  if (stored.kind == StoredKind::kText) {
+    return IntegerOfStored(stored.kind, impl_->StoredText(stored), impl_->decimal_separator_);
+  }
+  return IntegerOfStored(stored.kind, impl_->Raw(stored), impl_->decimal_separator_);
+}
+
+void Table::StartNewRow() {
+  Impl& impl = Open();
+  if (impl.file_.read_only()) {
+    throw Error("La tabla '" + impl.file_.path().string() + "' es de solo lectura");
+  }
+  SavePending();
+  impl.pending_.assign(static_cast<std::size_t>(impl.header_.record_length), ' ');
+  impl.has_pending_ = true;
+  impl.past_last_ = false;
+}
+
+Table::Impl& Table::Pending() const {
+  Impl& impl = Open();
+  if (!impl.has_pending_) {
+    throw Error("No se ha empezado ninguna fila nueva en la tabla '" + impl.file_.path().string() +
+                "'");
+  }
+  return impl;
+}
+
+void Table::PutText(std::string_view field, std::string_view text) {
+  Impl& impl = Pending();
+  const StoredField& stored = Field(field);
+  if (stored.kind != StoredKind::kText) {
+    std::string_view trimmed = text;
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+    if (trimmed.empty()) {
+      impl.pending_.replace(static_cast<std::size_t>(stored.offset),
+                            static_cast<std::size_t>(stored.width),
+                            static_cast<std::size_t>(stored.width), ' ');
+      return;
+    }
+    std::optional<double> value = ParseDecimal(text, impl.decimal_separator_);
+    if (!value) throw Error("'" + Utf8FromSystem(text) + "' no es un valor punto flotante válido");
+    PutFloat(field, *value);
+    return;
+  }
+  // Text beyond the width is dropped; the tables this program creates hold
+  // one byte per character.
+  std::string_view kept = text.substr(0, static_cast<std::size_t>(stored.width));
+  if (impl.header_.code_page != 1252 && !IsAscii(kept)) {
+    throw Error("No se puede guardar el texto '" + Utf8FromSystem(kept) + "' en la tabla '" +
+                impl.file_.path().string() + "', que usa la página de códigos " +
+                std::to_string(impl.header_.code_page));
+  }
+  std::string slot(kept);
+  slot.resize(static_cast<std::size_t>(stored.width), ' ');
+  impl.pending_.replace(static_cast<std::size_t>(stored.offset), slot.size(), slot);
+}
+
+void Table::PutFloat(std::string_view field, double value) {
+  Impl& impl = Pending();
+  const StoredField& stored = Field(field);
+  std::optional<std::string> slot;
+  if (stored.kind != StoredKind::kText) {
+    slot = NumberField(value, stored.width, stored.decimals);
+  } else if (stored.type == 'C') {
+    std::string text = FormatGeneral(value, impl.decimal_separator_);
+    if (text.size() <= static_cast<std::size_t>(stored.width)) {
+      text.resize(static_cast<std::size_t>(stored.width), ' ');
+      slot = std::move(text);
+    }
+  } else {
+    throw Error("El campo '" + Utf8FromSystem(stored.name) + "' de la tabla '" +
+                impl.file_.path().string() + "' no admite números");
+  }
+  if (!slot) {
+    throw Error("El valor " + FormatGeneral(value, impl.decimal_separator_) +
+                " no cabe en el campo '" + Utf8FromSystem(stored.name) + "' de la tabla '" +
+                impl.file_.path().string() + "'");
+  }
+  impl.pending_.replace(static_cast<std::size_t>(stored.offset), slot->size(), *slot);
+}
+
+void Table::SaveNewRow() {
+  Impl& impl = Open();
+  if (!impl.has_pending_) {
+    throw Error("No hay ninguna fila nueva que guardar en la tabla '" + impl.file_.path().string() +
+                "'");
+  }
+  impl.image_.AppendRecord(impl.pending_, impl.today_);
+  impl.has_pending_ = false;
+  impl.changed_ = true;
+  impl.MakeCurrent(impl.image_.record_count() - 1);
+  impl.past_last_ = false;
+}
+
+bool Table::FindFirstRow(std::string_view field, std::string_view key) {
+  ToFirstRow();
+  Impl& impl = *impl_;
+  while (!impl.past_last_) {
+    if (impl.TextEquals(Field(field), key)) return true;
+    ToNextRow();
+  }
+  return false;
+}
+
+std::int64_t Table::RowCount() const {
+  Impl& impl = Open();
+  std::int64_t rows = 0;
+  for (std::int64_t i = impl.NextLiveRow(0); i >= 0; i = impl.NextLiveRow(i + 1)) ++rows;
+  impl.MakeCurrent(impl.current_);
+  return rows;
+}
+
+}  // namespace pontexa::tables
