@@ -1,0 +1,93 @@
+// pontexa-bench-floor: the least work any conversion of the same data has to do,
+// against which the benchmark sets the conversions' time and memory.
+//
+//   pontexa-bench-floor --xml FILE.xml --scratch DIR [TABLE.DBF...]
+//
+// Reads the bytes of every table, parses the exchange file with libxml2 into a
+// tree, saves the tree into DIR, writes the tables' bytes into DIR, frees the
+// tree. The parse options are the ones the exchange document uses.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using XmlDocPtr = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw std::runtime_error("No se puede abrir " + path.string());
+  std::string bytes;
+  char chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);
+  if (std::ferror(file.get())) throw std::runtime_error("No se puede leer " + path.string());
+  return bytes;
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  FilePtr file(std::fopen(path.c_str(), "wb"));
+  if (!file) throw std::runtime_error("No se puede crear " + path.string());
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+      std::fclose(file.release()) != 0) {
+    throw std::runtime_error("No se puede escribir " + path.string());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string xml;
+  std::filesystem::path scratch;
+  std::vector<std::filesystem::path> tables;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--xml" && i + 1 < argc) {
+      xml = argv[++i];
+    } else if (arg == "--scratch" && i + 1 < argc) {
+      scratch = argv[++i];
+    } else if (!arg.starts_with("--")) {
+      tables.emplace_back(arg);
+    } else {
+      std::fprintf(stderr, "Argumento no válido: %s\n", argv[i]);
+      return 2;
+    }
+  }
+  if (xml.empty() || scratch.empty()) {
+    std::fprintf(stderr,
+                 "uso: pontexa-bench-floor --xml ARCHIVO.xml --scratch CARPETA [TABLA.DBF...]\n");
+    return 2;
+  }
+
+  try {
+    std::vector<std::string> table_bytes;
+    for (const auto& table : tables) table_bytes.push_back(ReadBytes(table));
+
+    XmlDocPtr doc(xmlReadFile(xml.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_COMPACT),
+                  &xmlFreeDoc);
+    if (!doc) throw std::runtime_error("libxml2 no puede leer " + xml);
+    const std::filesystem::path saved = scratch / "floor.xml";
+    if (xmlSaveFile(saved.c_str(), doc.get()) < 0) {
+      throw std::runtime_error("libxml2 no puede guardar " + saved.string());
+    }
+
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+      WriteBytes(scratch / tables[i].filename(), table_bytes[i]);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,166 @@
+#include "horaplan_tables.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "random.h"
+
+namespace pontexa::bench {
+namespace {
+
+constexpr int kSlots = kDays * kHoursPerDay;
+
+// Day names as Horaplan stores them, in Windows-1252.
+constexpr const char* kDayNames[kDays] = {"Lunes", "Martes", "Mi\xE9rcoles", "Jueves", "Viernes"};
+constexpr char kDayLetters[kDays] = {'L', 'M', 'X', 'J', 'V'};
+// Fifty-five-minute periods from 8:15, with a half-hour break after the third.
+constexpr const char* kStarts[kHoursPerDay] = {"8:15",  "9:10",  "10:05", "11:30",
+                                               "12:25", "13:20", "14:15"};
+constexpr const char* kEnds[kHoursPerDay] = {"9:10",  "10:05", "11:00", "12:25",
+                                             "13:20", "14:15", "15:10"};
+
+std::vector<std::string> CheckedColumn(const DbfTable& table, const std::filesystem::path& path,
+                                       const char* field, const std::vector<std::string>& ids) {
+  const std::vector<std::string> stored_ids = table.Column("IDGEDU");
+  if (stored_ids.size() != ids.size()) {
+    throw std::runtime_error(path.string() + " tiene " + std::to_string(stored_ids.size()) +
+                             " filas y el centro " + std::to_string(ids.size()));
+  }
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (stored_ids[i] != ids[i]) {
+      throw std::runtime_error(path.string() + ": la fila " + std::to_string(i + 1) +
+                               " tiene IDGEDU " + stored_ids[i] + " y no " + ids[i]);
+    }
+  }
+  return table.Column(field);
+}
+
+template <typename T>
+std::vector<std::string> IdsOf(const std::vector<T>& entities) {
+  std::vector<std::string> ids;
+  ids.reserve(entities.size());
+  for (const T& entity : entities) ids.push_back(entity.id);
+  return ids;
+}
+
+}  // namespace
+
+std::filesystem::path TableFile(const std::filesystem::path& directory, const std::string& name) {
+  const std::string file_name = name + ".DBF";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::string candidate = entry.path().filename().string();
+    if (strcasecmp(candidate.c_str(), file_name.c_str()) == 0) return entry.path();
+  }
+  return directory / file_name;
+}
+
+std::vector<Lesson> PlaceLessons(const School& school) {
+  Rng rng(school.seed ^ 0x50F7A5C0DE5ull);
+  std::vector<Lesson> lessons;
+  lessons.reserve(school.groups.size() * 70);
+  for (std::size_t g = 0; g < school.groups.size(); ++g) {
+    const Group& group = school.groups[g];
+    int slot = rng.Below(kSlots);
+    for (const Assignment& assignment : group.assignments) {
+      const int weekly = LessonsPerWeek(school.subjects[assignment.subject]);
+      for (int n = 0; n < weekly; ++n) {
+        slot = (slot + 1) % kSlots;
+        Lesson lesson;
+        lesson.subject = assignment.subject;
+        lesson.group = static_cast<int>(g);
+        if (!rng.Chance(1)) {
+          lesson.day = slot / kHoursPerDay + 1;
+          lesson.hour = slot % kHoursPerDay + 1;
+        }
+        const int draw = rng.Below(100);
+        if (draw < 80) {
+          lesson.room = group.home_room;
+        } else if (draw < 97) {
+          lesson.room = group.copy * kRoomsPerCopy + rng.Below(kRoomsPerCopy);
+        }
+        for (int teacher : assignment.teachers) {
+          lesson.teacher = teacher;
+          lessons.push_back(lesson);
+        }
+      }
+    }
+  }
+  return lessons;
+}
+
+CatalogueCodes ReadCatalogueCodes(const School& school, const std::filesystem::path& directory) {
+  CatalogueCodes codes;
+  const auto read = [&](const char* name) {
+    const std::filesystem::path path = TableFile(directory, name);
+    return std::make_pair(DbfTable::Read(path), path);
+  };
+  {
+    const auto [table, path] = read("ASIGNOMT");
+    codes.subjects = CheckedColumn(table, path, "COD", IdsOf(school.subjects));
+  }
+  {
+    const auto [table, path] = read("PROFT");
+    codes.teachers = CheckedColumn(table, path, "ABREV", IdsOf(school.teachers));
+    codes.language_driver = table.language_driver();
+  }
+  {
+    const auto [table, path] = read("AULAT");
+    codes.rooms = CheckedColumn(table, path, "ABREV", IdsOf(school.rooms));
+  }
+  {
+    const auto [table, path] = read("GRUPOST");
+    codes.groups = CheckedColumn(table, path, "ABREV", IdsOf(school.groups));
+  }
+  return codes;
+}
+
+DbfWriter DayHourTable(std::uint8_t language_driver) {
+  DbfWriter table({{"DIHO", 'C', 10},
+                   {"CODDIHO", 'C', 10},
+                   {"DIA", 'C', 20},
+                   {"TEXTODIA", 'C', 20},
+                   {"HORA", 'C', 8},
+                   {"HORADESDE", 'C', 8},
+                   {"HORAHASTA", 'C', 8},
+                   {"MINUTOS", 'C', 8}},
+                  language_driver);
+  for (int d = 1; d <= kDays; ++d) {
+    for (int h = 1; h <= kHoursPerDay; ++h) {
+      table.AddRow({std::string(1, kDayLetters[d - 1]) + std::to_string(h),
+                    std::to_string(d * 100 + h), std::to_string(d), kDayNames[d - 1],
+                    std::to_string(h), kStarts[h - 1], kEnds[h - 1], "55"});
+    }
+  }
+  return table;
+}
+
+DbfWriter SolutionTable(const std::vector<Lesson>& lessons, const CatalogueCodes& codes) {
+  DbfWriter table({{"DIA", 'N', 2, 0},
+                   {"HORA", 'N', 2, 0},
+                   {"SESIONES", 'N', 4, 1},
+                   {"ASIG", 'C', 4},
+                   {"CODGRUPO", 'C', 4},
+                   {"PROF", 'C', 4},
+                   {"AULA", 'C', 4}},
+                  codes.language_driver);
+  for (const Lesson& lesson : lessons) {
+    table.AddRow({std::to_string(lesson.day), std::to_string(lesson.hour), "1.0",
+                  codes.subjects.at(lesson.subject), codes.groups.at(lesson.group),
+                  codes.teachers.at(lesson.teacher),
+                  lesson.room < 0 ? std::string() : codes.rooms.at(lesson.room)});
+  }
+  return table;
+}
+
+std::size_t WriteHoraplanTables(const School& school, const std::filesystem::path& directory) {
+  const CatalogueCodes codes = ReadCatalogueCodes(school, directory);
+  DayHourTable(codes.language_driver).Save(TableFile(directory, "DIASHORAST"));
+  const DbfWriter solution = SolutionTable(PlaceLessons(school), codes);
+  solution.Save(TableFile(directory, "SOLUC"));
+  return solution.RowCount();
+}
+
+}  // namespace pontexa::bench
