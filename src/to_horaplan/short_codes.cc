@@ -38,16 +38,22 @@ std::optional<std::string> MakeUniqueCode(std::string_view base, UsedCodes& used
     return std::string(base);
   }
   const std::size_t width = used.field_width();
-  // The count starts at 1 on every call, whatever was handed out before. Once
+  // The count starts at 1 on every call, whatever was handed out before; the
+  // numbers that earlier searches with this base found taken are skipped. Once
   // the number alone is wider than the field, no candidate can fit.
-  for (unsigned long long k = 1;; ++k) {
+  unsigned long long& searched = used.searched_up_to_[std::string(base)];
+  for (unsigned long long k = searched + 1;; ++k) {
     const std::string number = std::to_string(k);
-    if (number.size() > width) return std::nullopt;
+    if (number.size() > width) {
+      searched = k - 1;
+      return std::nullopt;
+    }
     std::string candidate = std::string(base) + number;
     if (!FitsField(candidate, width)) {
       candidate = FirstChars(base, width - number.size()) + number;
     }
     if (!used.Contains(candidate)) {
+      searched = k;
       used.Add(candidate);
       return candidate;
     }

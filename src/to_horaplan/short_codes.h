@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace pontexa::to_horaplan {
@@ -28,8 +29,14 @@ class UsedCodes {
   std::size_t size() const { return folded_.size(); }
 
  private:
+  friend std::optional<std::string> MakeUniqueCode(std::string_view base, UsedCodes& used);
+
   std::size_t field_width_;
   std::unordered_set<std::string> folded_;  // FoldCase of each stored form
+  // For each base, the last number a search with it stopped at. Every candidate
+  // of that base up to it was taken then and, since codes are never removed, is
+  // taken still: the next search may start after it and find the same code.
+  std::unordered_map<std::string, unsigned long long> searched_up_to_;
 };
 
 // A code for `base` that is not yet in `used`, entered there. The base itself

@@ -1,0 +1,236 @@
+#include "run/run_control.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "support/fake_file_system.h"
+#include "support/fake_run_ui.h"
+#include "support/held_file.h"
+#include "support/temp_dir.h"
+#include "tables/catalogue.h"
+#include "tables/table_store.h"
+
+namespace pontexa::run {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeFileSystem;
+using testing::FakeRunUi;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using Calls = std::vector<std::string>;
+
+constexpr char kSmallSchool[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<document>
+  <subjects><subject id="S1" name="Lengua" hours="4"/></subjects>
+  <teachers><teacher id="T1">Ana Gil</teacher></teachers>
+  <locations><location id="L1">Aula 1</location></locations>
+  <groups>
+    <group id="G1" name="1 ESO A">
+      <assigned-subjects>
+        <assigned-subject id="S1">
+          <assigned-teachers><assigned-teacher id="T1"/></assigned-teachers>
+        </assigned-subject>
+      </assigned-subjects>
+    </group>
+  </groups>
+</document>
+)";
+
+class RunControlTest : public ::testing::Test {
+ protected:
+  RunControlTest() : control_(ui_, files_, tables_dir_, RegionalSettings{','}) {
+    fs::create_directory(tables_dir_);
+  }
+
+  // An exchange file on disk that the fake file system also knows.
+  std::string ExchangeFile(const std::string& name, const std::string& xml) {
+    const fs::path path = dir_ / name;
+    WriteFile(path, xml);
+    files_.AddFile(path.string());
+    return path.string();
+  }
+
+  std::vector<std::string> TableFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(tables_dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  std::int64_t RowCount(const char* table_name) {
+    tables::TableStore store(tables_dir_, RegionalSettings{','});
+    tables::Table table(store, table_name);
+    table.OpenTable(tables::OpenMode::kShared);
+    return table.RowCount();
+  }
+
+  TempDir dir_;
+  fs::path tables_dir_ = dir_ / "HTEMP";
+  FakeRunUi ui_;
+  FakeFileSystem files_;
+  RunControl control_;
+};
+
+TEST(ErrorBoxText, AddsAPointAfterACharacterAboveThePoint) {
+  struct Case {
+    std::string message, shown;
+  };
+  const std::vector<Case> cases = {
+      {"", ""},
+      {"Falta la tabla", "Falta la tabla."},
+      {"Falta la tabla.", "Falta la tabla."},
+      {"Falta la tabla ", "Falta la tabla "},
+      {"\xC2\xA1" "Cuidado!", "\xC2\xA1" "Cuidado!"},
+      {"campo -", "campo -"},
+      {"campo ,", "campo ,"},
+      {"ruta /", "ruta /."},
+      {"tabla: 3", "tabla: 3."},
+      {"No se encontr\xC3\xB3 el \xC3\xADndice", "No se encontr\xC3\xB3 el \xC3\xADndice."},
+      {"en la l\xC3\xADnea del \xC3\xA1", "en la l\xC3\xADnea del \xC3\xA1."},  // last byte 0xA1
+  };
+  for (const Case& c : cases) EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message;
+}
+
+TEST_F(RunControlTest, FirstClickWithTheDialogCancelledSaysNoFile) {
+  EXPECT_FALSE(control_.BExportarClick());
+  EXPECT_FALSE(control_.BImportarClick());
+  EXPECT_EQ(ui_.calls(), (Calls{"choose ", "message No existe archivo", "choose ",
+                                "message No existe archivo"}));
+  EXPECT_TRUE(TableFiles().empty());
+  EXPECT_EQ(control_.ExchangeFileName(), "");
+}
+
+TEST_F(RunControlTest, MissingTypedNameIsRememberedForTheNextRun) {
+  const std::string missing = (dir_ / "falta.xml").string();
+  ui_.WillChoose(missing);
+  EXPECT_FALSE(control_.BExportarClick());
+  EXPECT_FALSE(control_.BExportarClick());  // dialog cancelled this time
+  EXPECT_EQ(ui_.calls(), (Calls{"choose ", "message No existe archivo", "choose " + missing,
+                                "message No existe archivo"}));
+  EXPECT_EQ(control_.ExchangeFileName(), missing);
+  EXPECT_TRUE(files_.WasAsked(missing));
+}
+
+TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  ui_.WillChoose(path);
+  // While the cursor is on, no table has been written yet; when it goes off,
+  // all six are there.
+  std::vector<std::size_t> files_seen;
+  ui_.on_call = [&](const std::string& call) {
+    if (call.starts_with("cursor")) files_seen.push_back(TableFiles().size());
+  };
+  EXPECT_TRUE(control_.BExportarClick());
+  EXPECT_EQ(ui_.calls(),
+            (Calls{"choose ", "cursor on", "cursor off", "message Proceso finalizado"}));
+  EXPECT_EQ(files_seen, (std::vector<std::size_t>{0, 6}));
+  EXPECT_EQ(RowCount(tables::kAsigt), 1);
+}
+
+TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  ui_.WillChoose(path);
+  ASSERT_TRUE(control_.BExportarClick());
+  // Horaplan's timetable, still empty.
+  tables::TableStore store(tables_dir_, RegionalSettings{','});
+  store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kText, 2},
+                                         {"HORA", tables::FieldType::kFloat, 0},
+                                         {"SESIONES", tables::FieldType::kFloat, 0},
+                                         {"ASIG", tables::FieldType::kText, 4},
+                                         {"CODGRUPO", tables::FieldType::kText, 4},
+                                         {"PROF", tables::FieldType::kText, 4},
+                                         {"AULA", tables::FieldType::kText, 4}});
+  ui_.ClearCalls();
+
+  EXPECT_TRUE(control_.BImportarClick());  // dialog cancelled: the same file again
+  EXPECT_EQ(ui_.calls(), (Calls{"choose " + path, "message Proceso Terminado"}));
+  const std::string saved = ReadFile(path);
+  EXPECT_NE(saved.find("<time-tables>"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("Ana Gil"), std::string::npos) << saved;
+  // Saved in place: no other file next to it.
+  std::vector<fs::path> beside;
+  for (const auto& entry : fs::directory_iterator(dir_.path())) beside.push_back(entry.path());
+  EXPECT_EQ(beside.size(), 2u);  // the exchange file and the tables' folder
+}
+
+TEST_F(RunControlTest, FailingFourthStepKeepsEarlierTablesAndLeavesLaterOnesUntouched) {
+  ui_.WillChoose(ExchangeFile("antes.xml", kSmallSchool));
+  ASSERT_TRUE(control_.BExportarClick());
+  const std::string grupost = ReadFile(tables_dir_ / "GRUPOST.DBF");
+  const std::string asigt = ReadFile(tables_dir_ / "ASIGT.DBF");
+  const std::string diashorast = ReadFile(tables_dir_ / "DIASHORAST.DBF");
+  ui_.ClearCalls();
+
+  const std::string sample = ReadFile(fs::path(PONTEXA_EXAMPLES) / "instituto.xml");
+  ui_.WillChoose(ExchangeFile("instituto.xml", sample));
+  {
+    testing::HeldFile held(tables_dir_ / "GRUPOST.DBF");  // Horaplan has the groups open
+    EXPECT_FALSE(control_.BExportarClick());
+  }
+  const Calls calls = ui_.calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(Calls(calls.begin() + 1, calls.begin() + 3), (Calls{"cursor on", "cursor off"}));
+  EXPECT_TRUE(calls[3].starts_with("error ")) << calls[3];
+  EXPECT_NE(calls[3].find("GRUPOST"), std::string::npos) << calls[3];
+  EXPECT_FALSE(ui_.wait_cursor());
+
+  EXPECT_EQ(RowCount(tables::kAsignomt), 40);
+  EXPECT_EQ(RowCount(tables::kProft), 30);
+  EXPECT_EQ(RowCount(tables::kAulat), 15);
+  EXPECT_EQ(ReadFile(tables_dir_ / "GRUPOST.DBF"), grupost);
+  EXPECT_EQ(ReadFile(tables_dir_ / "ASIGT.DBF"), asigt);
+  EXPECT_EQ(ReadFile(tables_dir_ / "DIASHORAST.DBF"), diashorast);
+
+  // Once Horaplan lets go, the next run gets through.
+  ui_.ClearCalls();
+  EXPECT_TRUE(control_.BExportarClick());
+  EXPECT_EQ(RowCount(tables::kGrupost), 12);
+}
+
+TEST_F(RunControlTest, FileThatDoesNotLoadEndsTheRunBeforeAnyTable) {
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* reason;  // what the parser says, with its line
+  };
+  for (const Case& c : {Case{"roto.xml", "<document>\n  <subjects>\n</document>\n", "3"},
+                        Case{"vacio.xml", "", "vac"}}) {
+    const std::string path = ExchangeFile(c.name, c.content);
+    ui_.ClearCalls();
+    ui_.WillChoose(path);
+    EXPECT_FALSE(control_.BExportarClick());
+    const std::vector<std::string> errors = ui_.CallsOf("error");
+    ASSERT_EQ(errors.size(), 1u) << c.name;
+    // After the file's name comes the parser's reason.
+    EXPECT_NE(errors[0].find(c.reason, errors[0].find(path) + path.size()), std::string::npos)
+        << errors[0];
+    EXPECT_NE(errors[0].find(path), std::string::npos) << errors[0];
+    EXPECT_TRUE(errors[0].ends_with(".")) << errors[0];
+    EXPECT_EQ(ui_.calls().size(), 2u) << c.name;  // no cursor, no closing message
+    EXPECT_TRUE(TableFiles().empty());
+
+    ui_.ClearCalls();
+    EXPECT_FALSE(control_.BImportarClick());
+    EXPECT_EQ(ui_.CallsOf("error").size(), 1u);
+    EXPECT_EQ(ReadFile(path), c.content);
+  }
+}
+
+TEST_F(RunControlTest, ImportFailureLeavesTheExchangeFileAsItWas) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  ui_.WillChoose(path);
+  EXPECT_FALSE(control_.BImportarClick());  // no Horaplan tables at all
+  ASSERT_EQ(ui_.CallsOf("error").size(), 1u);
+  EXPECT_TRUE(ui_.CallsOf("message").empty());
+  EXPECT_EQ(ReadFile(path), kSmallSchool);
+}
+
+}  // namespace
+}  // namespace pontexa::run

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "run/run_ui.h"
+
+namespace pontexa::testing {
+
+// A RunUi that answers the file dialog from a script and records every call,
+// in order, as one line each:
+//   "choose <offered>", "message <text>", "error <text>", "cursor on", "cursor off".
+class FakeRunUi : public run::RunUi {
+ public:
+  // Queues the dialog's next answer: a path, or nothing for a cancelled dialog.
+  // When the queue is empty the dialog is cancelled.
+  void WillChoose(std::optional<std::string> answer) { answers_.push_back(std::move(answer)); }
+
+  // Called at every call, after it is recorded; a test can act there (for
+  // instance look at the disk while the wait cursor is on).
+  std::function<void(const std::string& call)> on_call;
+
+  std::optional<std::string> ChooseExchangeFile(const std::string& offered) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void SetWaitCursor(bool on) override;
+
+  const std::vector<std::string>& calls() const { return calls_; }
+  void ClearCalls() { calls_.clear(); }
+  // Only the calls that start with `kind` ("message", "error", ...), with that word cut.
+  std::vector<std::string> CallsOf(const std::string& kind) const;
+  bool wait_cursor() const { return wait_cursor_; }
+
+ private:
+  void Record(std::string call);
+
+  std::deque<std::optional<std::string>> answers_;
+  std::vector<std::string> calls_;
+  bool wait_cursor_ = false;
+};
+
+}  // namespace pontexa::testing
