@@ -231,6 +231,9 @@ bool IsUtf8Name(std::string_view encoding) {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
+// libxml2 marks a document read without an XML declaration with this value.
+constexpr int kNoXmlDeclaration = -1;
+
 }  // namespace
 
 // ---- Node ----
@@ -381,7 +384,9 @@ void Document::Reset(_xmlDoc* doc) {
   if (holder == nullptr) throw Error("No hay memoria suficiente para crear el documento");
   doc->_private = holder;
   doc_.reset(guard.release());
-  utf8_bom_ = false;
+  encoding_ = "UTF-8";
+  library_declaration_ = true;
+  prolog_.clear();
 }
 
 bool Document::Load(const std::string& path) {
@@ -393,7 +398,7 @@ bool Document::Load(const std::string& path) {
     XmlDocPtr parsed = ParseXml(bytes, path, failure);
     if (parsed) {
       Reset(parsed.release());
-      utf8_bom_ = std::string_view(bytes).substr(0, kUtf8Bom.size()) == kUtf8Bom;
+      KeepFormOf(bytes);
       return true;
     }
   }
@@ -401,15 +406,43 @@ bool Document::Load(const std::string& path) {
   return false;
 }
 
+// The save writes the encoding the file declares, else the one its byte-order
+// mark shows, else UTF-8. Left to itself, libxml2 would write a file without a
+// declared encoding as ASCII with every other character as a reference, and
+// would add an encoding to the declaration: for such UTF-8 files the declaration
+// is written here as the file had it, or left out when it had none.
+void Document::KeepFormOf(std::string_view bytes) {
+  const xmlDoc* doc = doc_.get();
+  bool utf8_bom = bytes.starts_with(kUtf8Bom);
+  if (doc->encoding != nullptr) {
+    encoding_ = View(doc->encoding);
+    if (utf8_bom && IsUtf8Name(encoding_)) prolog_ = kUtf8Bom;
+    return;
+  }
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    encoding_ = "UTF-16";
+    return;
+  }
+  encoding_ = "UTF-8";
+  library_declaration_ = false;
+  if (utf8_bom) prolog_ = kUtf8Bom;
+  if (doc->standalone == kNoXmlDeclaration) return;
+  prolog_ += "<?xml version=\"";
+  prolog_ += doc->version != nullptr ? View(doc->version) : std::string_view("1.0");
+  prolog_ += "\"";
+  if (doc->standalone == 0) prolog_ += " standalone=\"no\"";
+  if (doc->standalone == 1) prolog_ += " standalone=\"yes\"";
+  prolog_ += "?>\n";
+}
+
 void Document::Save(const std::string& path) const {
   if (!doc_ || xmlDocGetRootElement(doc_.get()) == nullptr) {
     throw Error("No se puede guardar el archivo '" + path + "': El documento está vacío");
   }
-  std::string encoding(View(doc_->encoding));
   std::string bytes;
-  std::string failure = SerializeXml(doc_.get(), encoding, bytes);
+  std::string failure = SerializeXml(doc_.get(), encoding_, library_declaration_, bytes);
   if (!failure.empty()) throw Error("No se puede guardar el archivo '" + path + "': " + failure);
-  if (utf8_bom_ && IsUtf8Name(encoding)) bytes.insert(0, kUtf8Bom);
+  bytes.insert(0, prolog_);
   ReplaceFileAtomically(path, bytes, [&path](std::string_view written) -> std::string {
     std::string why;
     if (ParseXml(written, path, why)) return "";

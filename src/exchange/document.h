@@ -154,10 +154,15 @@ class Document {
     void operator()(_xmlDoc* doc) const;
   };
   void Reset(_xmlDoc* doc);
+  void KeepFormOf(std::string_view loaded_bytes);
 
   std::unique_ptr<_xmlDoc, DocFree> doc_;
   std::string load_failure_;
-  bool utf8_bom_ = false;  // the loaded file began with a UTF-8 byte-order mark
+  // How a save writes the file, taken from the loaded one: its encoding, and
+  // what goes before the tree when libxml2 must not write the XML declaration.
+  std::string encoding_;
+  bool library_declaration_ = true;
+  std::string prolog_;
 };
 
 }  // namespace pontexa::exchange

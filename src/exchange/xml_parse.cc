@@ -248,12 +248,13 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
   return nullptr;
 }
 
-std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, std::string& bytes) {
+std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, bool declaration,
+                         std::string& bytes) {
   InitXmlLibrary();
   bytes.clear();
   ErrorCapture errors("");
-  xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, nullptr, &bytes,
-                                    encoding.empty() ? nullptr : encoding.c_str(), 0);
+  xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, nullptr, &bytes, encoding.c_str(),
+                                    declaration ? 0 : XML_SAVE_NO_DECL);
   if (save == nullptr) {
     bytes.clear();
     return "La codificación de caracteres '" + encoding + "' no se puede escribir";

@@ -28,9 +28,11 @@ using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 // inside entity declarations.
 XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure);
 
-// Writes the tree as XML text in `encoding` (UTF-8 when empty), without adding
-// or removing white space. A character that the encoding lacks is written as a
-// character reference. Returns "" on success, else why not, in Spanish.
-std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, std::string& bytes);
+// Writes the tree as XML text in `encoding`, without adding or removing white
+// space, led by an XML declaration naming the encoding when `declaration` is set.
+// A character that the encoding lacks is written as a character reference.
+// Returns "" on success, else why not, in Spanish.
+std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, bool declaration,
+                         std::string& bytes);
 
 }  // namespace pontexa::exchange

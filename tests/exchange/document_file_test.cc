@@ -160,14 +160,34 @@ TEST(DocumentSave, CharactersTheEncodingLacksBecomeCharacterReferences) {
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<document name=\"&#8364;\xE9\"/>\n");
 }
 
-TEST(DocumentSave, ByteOrderMarkOfAUtf8FileIsKept) {
+TEST(DocumentSave, UndeclaredUtf8KeepsItsDeclarationByteOrderMarkAndCharacters) {
+  const std::string body = "<document name=\"Jos\xC3\xA9\">\xC3\x91u \xE2\x82\xAC</document>\n";
+  const std::string prologs[] = {
+      "",
+      "<?xml version=\"1.0\"?>\n",
+      "<?xml version=\"1.0\" standalone=\"yes\"?>\n",
+      "\xEF\xBB\xBF",
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n",
+  };
   TempDir dir;
-  const std::string xml = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document/>\n";
-  WriteFile(dir / "x.xml", xml);
+  for (const std::string& prolog : prologs) {
+    WriteFile(dir / "x.xml", prolog + body);
+    Document document;
+    ASSERT_TRUE(document.Load((dir / "x.xml").string())) << prolog;
+    document.Save((dir / "x.xml").string());
+    EXPECT_EQ(ReadFile(dir / "x.xml"), prolog + body) << prolog;
+  }
+}
+
+TEST(DocumentSave, UndeclaredUtf16StaysUtf16) {
+  TempDir dir;
+  const std::string xml = Encoded("<document/>\n", true);
+  WriteFile(dir / "x.xml", "\xFF\xFE" + xml);
   Document document;
   ASSERT_TRUE(document.Load((dir / "x.xml").string()));
   document.Save((dir / "x.xml").string());
-  EXPECT_EQ(ReadFile(dir / "x.xml"), xml);
+  EXPECT_EQ(ReadFile(dir / "x.xml"),
+            "\xFF\xFE" + Encoded("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n", true) + xml);
 }
 
 // ---- Hostile files ----
@@ -317,7 +337,7 @@ TEST(DocumentSave, KeepsPermissionsAndFollowsSymbolicLinks) {
   document.Save((dir / "link.xml").string());
 
   EXPECT_TRUE(fs::is_symlink(dir / "link.xml"));
-  EXPECT_EQ(ReadFile(dir / "exchange.xml"), "<?xml version=\"1.0\"?>\n<document id=\"x\"/>\n");
+  EXPECT_EQ(ReadFile(dir / "exchange.xml"), "<document id=\"x\"/>\n");
   struct stat info;
   ASSERT_EQ(stat((dir / "exchange.xml").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);

@@ -215,7 +215,7 @@ TEST_F(DocumentTest, NewSectionIsWrittenWithoutAddedWhiteSpace) {
   section.AppendChild(table);
   document.DocumentElement().AppendChild(section);
   EXPECT_EQ(SaveAndRead(),
-            "<?xml version=\"1.0\"?>\n<document>\n  <teachers/>\n"
+            "<document>\n  <teachers/>\n"
             "<time-tables><time-table id=\"tt2\" name=\"Horaplan\"/></time-tables></document>\n");
 }
 
@@ -252,7 +252,7 @@ TEST_F(DocumentTest, FaultyChangesRaiseAndLeaveTheTreeAlone) {
   EXPECT_THROW(Element().SetAttribute("id", "x"), Error);
   EXPECT_THROW(Element().AppendChild(a), Error);
 
-  EXPECT_EQ(SaveAndRead(), "<?xml version=\"1.0\"?>\n<document><a><b/></a></document>\n");
+  EXPECT_EQ(SaveAndRead(), "<document><a><b/></a></document>\n");
 }
 
 TEST_F(DocumentTest, AbsentNodesReadAsNothing) {
