@@ -209,9 +209,9 @@ TEST_F(InputListTest, ReadsSolucWithTextDayFromHoraplan) {
   WriteSolucWithPython(dir_.path(),
                        "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
                        "PROF C(4); AULA C(4)",
-                       "(' 3', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('0', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
+                       "('03', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('0', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
   const std::string inputs = List("inputs");
-  EXPECT_THAT(inputs, HasSubstr("<input id=\"input1\" day=\" 3\" interval=\"i4\" activity=\"a2\">"));
+  EXPECT_THAT(inputs, HasSubstr("<input id=\"input1\" day=\"03\" interval=\"i4\" activity=\"a2\">"));
   EXPECT_THAT(inputs, ::testing::Not(HasSubstr("input2")));
   // MAT is used by the lesson that is not placed, so it is still an activity.
   EXPECT_THAT(Section(), HasSubstr("<activity id=\"a1\" name=\"Matematicas\" subject=\"S10\"/>"));
