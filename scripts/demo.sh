@@ -39,14 +39,19 @@ python3 - "$work/instituto.xml" <<'PY'
 import sys
 import xml.dom.minidom
 
+# The section, with only the first items of each list.
 document = xml.dom.minidom.parse(sys.argv[1])
-section = document.getElementsByTagName("time-tables")[0]
-lines = section.toprettyxml(indent="  ").splitlines()
-for line in lines[:40]:
-    print(line)
-if len(lines) > 40:
-    print("  ... (%d líneas más)" % (len(lines) - 40))
-table = section.getElementsByTagName("time-table")[0]
-for name in ("day", "interval", "activity", "input"):
-    print("%-9s %d" % (name, len(table.getElementsByTagName(name))))
+table = document.getElementsByTagName("time-tables")[0].firstChild
+print('<time-tables>\n  <time-table id="%s" name="%s">'
+      % (table.getAttribute("id"), table.getAttribute("name")))
+for list_element, shown in zip(table.childNodes, (1, 3, 3, 3, 2)):
+    items = list_element.childNodes
+    print("    <%s>" % list_element.tagName)
+    for item in items[:shown]:
+        for line in item.toprettyxml(indent="  ").splitlines():
+            print("      " + line)
+    if len(items) > shown:
+        print("      <!-- ... %d más -->" % (len(items) - shown))
+    print("    </%s>" % list_element.tagName)
+print("  </time-table>\n</time-tables>")
 PY
