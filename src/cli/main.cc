@@ -132,9 +132,9 @@ int main(int argc, char** argv) {
 
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
-    const std::filesystem::path directory =
-        parsed.directory ? std::filesystem::path(*parsed.directory)
-                         : pontexa::run::TimetableDirectory();
+    const std::filesystem::path directory = parsed.directory
+                                                ? std::filesystem::path(*parsed.directory)
+                                                : pontexa::run::TimetableDirectory();
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);

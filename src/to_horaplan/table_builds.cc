@@ -59,8 +59,7 @@ std::string UniqueCodeFor(std::string_view base, UsedCodes& used, const ElementL
   throw Error("No queda ningún código libre para " + std::string(label.kind) + " '" +
               Utf8FromSystem(label.name) + "' (id '" + Utf8FromSystem(label.id) +
               "'): todos los códigos de " + std::to_string(used.field_width()) +
-              " caracteres que empiezan por '" + Utf8FromSystem(base) +
-              "' están ya en uso");
+              " caracteres que empiezan por '" + Utf8FromSystem(base) + "' están ya en uso");
 }
 
 // Drops the table's files and creates it empty with its layout.
@@ -151,8 +150,8 @@ void BuildTeacherTable(const exchange::Document& document, const tables::TableSt
 }
 
 void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store) {
-  BuildInitialsTable(document, store, tables::kAulat, tables::AulatLayout(),
-                     vocab::kLocationPath, "el aula");
+  BuildInitialsTable(document, store, tables::kAulat, tables::AulatLayout(), vocab::kLocationPath,
+                     "el aula");
 }
 
 void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store) {
@@ -199,8 +198,8 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
     return GroupRow{t.TextOf("ABREV"), t.TextOf("TURNO"), t.TextOf("NIVEL"), t.TextOf("CURSO"),
                     t.TextOf("GRUPO")};
   });
-  const auto teacher_codes = IndexByIdgedu<std::string>(
-      profesor, [](const TableBinding& t) { return t.TextOf("ABREV"); });
+  const auto teacher_codes =
+      IndexByIdgedu<std::string>(profesor, [](const TableBinding& t) { return t.TextOf("ABREV"); });
   const auto subject_rows = IndexByIdgedu<SubjectRow>(nom_asg, [](const TableBinding& t) {
     return SubjectRow{t.TextOf("COD"), t.TextOf("HORAS")};
   });
@@ -209,8 +208,7 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
   for (std::size_t g = 0; g < groups.Length(); ++g) {
     const Element group = groups.Item(static_cast<std::ptrdiff_t>(g)).AsElement();
     GroupRow group_row;  // empty codes when the group is not in GRUPOST
-    if (auto found = group_rows.find(AttributeText(group, vocab::kId));
-        found != group_rows.end()) {
+    if (auto found = group_rows.find(AttributeText(group, vocab::kId)); found != group_rows.end()) {
       group_row = found->second;
     }
     if (group.IsNull()) continue;

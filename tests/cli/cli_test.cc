@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
@@ -135,17 +134,17 @@ TEST_F(CliTest, ConvertsTheSampleSchoolForHoraplan) {
   EXPECT_EQ(read.fields["ASIGNOMT"],
             (std::vector<std::string>{"COD", "CODLARGO", "NOMBRE", "IDGEDU", "HORAS"}));
   EXPECT_EQ(read.fields["ASIGT"],
-            (std::vector<std::string>{"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL",
-                                      "CURSO", "GRUPO", "HORAS", "SESIONES"}));
+            (std::vector<std::string>{"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO",
+                                      "GRUPO", "HORAS", "SESIONES"}));
   EXPECT_EQ(read.fields["DIASHORAST"],
             (std::vector<std::string>{"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "HORADESDE",
                                       "HORAHASTA", "MINUTOS"}));
 
   Rows& subjects = read.rows["ASIGNOMT"];
   ASSERT_EQ(subjects.size(), 40u);
-  EXPECT_EQ(subjects[0], (std::vector<std::string>{"0101", "Lengu",
-                                                   "Lengua Castellana y Literatura 1.º ESO",
-                                                   "ASG2300101", "4"}));
+  EXPECT_EQ(subjects[0],
+            (std::vector<std::string>{"0101", "Lengu", "Lengua Castellana y Literatura 1.º ESO",
+                                      "ASG2300101", "4"}));
   EXPECT_EQ(subjects[10][1], "Lengu1");
   EXPECT_EQ(subjects[29], (std::vector<std::string>{"0310", "Proye", "Proyecto de Ciencias 3.º ESO",
                                                     "ASG2300310", "1.5"}));

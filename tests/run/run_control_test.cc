@@ -87,7 +87,10 @@ TEST(ErrorBoxText, AddsAPointAfterACharacterAboveThePoint) {
       {"Falta la tabla", "Falta la tabla."},
       {"Falta la tabla.", "Falta la tabla."},
       {"Falta la tabla ", "Falta la tabla "},
-      {"\xC2\xA1" "Cuidado!", "\xC2\xA1" "Cuidado!"},
+      {"\xC2\xA1"
+       "Cuidado!",
+       "\xC2\xA1"
+       "Cuidado!"},
       {"campo -", "campo -"},
       {"campo ,", "campo ,"},
       {"ruta /", "ruta /."},
@@ -141,12 +144,12 @@ TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
   // Horaplan's timetable, still empty.
   tables::TableStore store(tables_dir_, RegionalSettings{','});
   store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kText, 2},
-                                         {"HORA", tables::FieldType::kFloat, 0},
-                                         {"SESIONES", tables::FieldType::kFloat, 0},
-                                         {"ASIG", tables::FieldType::kText, 4},
-                                         {"CODGRUPO", tables::FieldType::kText, 4},
-                                         {"PROF", tables::FieldType::kText, 4},
-                                         {"AULA", tables::FieldType::kText, 4}});
+                                        {"HORA", tables::FieldType::kFloat, 0},
+                                        {"SESIONES", tables::FieldType::kFloat, 0},
+                                        {"ASIG", tables::FieldType::kText, 4},
+                                        {"CODGRUPO", tables::FieldType::kText, 4},
+                                        {"PROF", tables::FieldType::kText, 4},
+                                        {"AULA", tables::FieldType::kText, 4}});
   ui_.ClearCalls();
 
   EXPECT_TRUE(control_.BImportarClick());  // dialog cancelled: the same file again

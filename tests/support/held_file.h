@@ -1,8 +1,8 @@
 #pragma once
 
-#include <filesystem>
-
 #include <sys/types.h>
+
+#include <filesystem>
 
 namespace pontexa::testing {
 

@@ -26,7 +26,11 @@ TEST(CutGroupName, CutsCourseLevelAndLetterBySpaces) {
       {"A", "A", "", "A", "A"},
       {"", "", "", "", ""},
       {"1 ESO A B", "1", "ESO A", "B", "1EA"},
-      {"\xC1" "ngel 1 \xD1", "\xC1", "1", "\xD1", "\xC1" "1\xD1"},
+      {"\xC1"
+       "ngel 1 \xD1",
+       "\xC1", "1", "\xD1",
+       "\xC1"
+       "1\xD1"},
   };
   for (const Case& c : cases) {
     const GroupNameParts parts = CutGroupName(c.name);

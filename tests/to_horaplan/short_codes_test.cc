@@ -21,10 +21,12 @@ TEST(InitialsOf, TakesFirstByteAndEveryByteAfterASpace) {
       {"Ana", "A"},
       {"X", "X"},
       {"", ""},
-      {"Mar\xED" "a  Jos\xE9", "M J"},  // a space after a space is itself an initial
-      {"Ana ", "A"},                  // a final space adds nothing
-      {" Ana", " "},                  // the first byte is never a separator
-      {"Ana\tGil", "A"},              // only the space separates words
+      {"Mar\xED"
+       "a  Jos\xE9",
+       "M J"},            // a space after a space is itself an initial
+      {"Ana ", "A"},      // a final space adds nothing
+      {" Ana", " "},      // the first byte is never a separator
+      {"Ana\tGil", "A"},  // only the space separates words
   };
   for (const Case& c : cases) EXPECT_EQ(InitialsOf(c.name), c.initials) << c.name;
 }
@@ -43,7 +45,9 @@ TEST(MakeUniqueCode, SameInitialsGetRunningNumbers) {
 
 TEST(MakeUniqueCode, LetterCaseDoesNotTellCodesApartButAccentsAndSpacesDo) {
   EXPECT_EQ(HandOut({"a1", "A1"}, 4), (std::vector<std::string>{"a1", "A11"}));
-  EXPECT_EQ(HandOut({"\xE1", "\xC1"}, 4), (std::vector<std::string>{"\xE1", "\xC1" "1"}));
+  EXPECT_EQ(HandOut({"\xE1", "\xC1"}, 4), (std::vector<std::string>{"\xE1",
+                                                                    "\xC1"
+                                                                    "1"}));
   EXPECT_EQ(HandOut({"Ma", "M\xE1"}, 4), (std::vector<std::string>{"Ma", "M\xE1"}));
   EXPECT_EQ(HandOut({"M", "M "}, 4), (std::vector<std::string>{"M", "M "}));
 }

@@ -10,9 +10,9 @@
 #include "exchange/document.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
+#include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
-#include "support/temp_dir.h"
 
 namespace pontexa::to_horaplan {
 namespace {
@@ -28,7 +28,8 @@ class BuildTest : public ::testing::Test {
 
   // Each call gives a new document, which lives as long as the test.
   const exchange::Document& Load(const std::string& xml) {
-    const std::filesystem::path path = dir_ / ("intercambio" + std::to_string(documents_.size()) + ".xml");
+    const std::filesystem::path path =
+        dir_ / ("intercambio" + std::to_string(documents_.size()) + ".xml");
     testing::WriteFile(path, xml);
     exchange::Document& document = *documents_.emplace_back(std::make_unique<exchange::Document>());
     if (!document.Load(path.string())) ADD_FAILURE() << document.LoadFailure();
@@ -139,7 +140,8 @@ TEST_F(BuildTest, GroupRowsCutTheNameAndKeepCodesDistinctOnceStored) {
   )";
   // Eight more groups with the base 1EA: the last would be 1EA10, stored as the
   // second group's 1EA1.
-  for (int i = 0; i < 8; ++i) groups += "<group id=\"X" + std::to_string(i) + "\" name=\"1 ESO A\"/>";
+  for (int i = 0; i < 8; ++i)
+    groups += "<group id=\"X" + std::to_string(i) + "\" name=\"1 ESO A\"/>";
   BuildGroupTable(Load(Doc("<groups>" + groups + "</groups>")), store_);
   const Rows rows = Read(tables::kGrupost, {"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO", "IDGEDU"});
   ASSERT_EQ(rows.size(), 13u);
@@ -156,7 +158,8 @@ TEST_F(BuildTest, NoFreeCodeEndsTheBuildNamingTheElement) {
   // 10,000 teachers called "J": J, then 1 to 9999 fill every code of four
   // characters that the base J can give.
   std::string teachers;
-  for (int i = 0; i < 10001; ++i) teachers += "<teacher id=\"P" + std::to_string(i) + "\">J</teacher>";
+  for (int i = 0; i < 10001; ++i)
+    teachers += "<teacher id=\"P" + std::to_string(i) + "\">J</teacher>";
   teachers += "<teacher id=\"P-last\">Jesús</teacher>";
   try {
     BuildTeacherTable(Load(Doc("<teachers>" + teachers + "</teachers>")), store_);
@@ -170,7 +173,8 @@ TEST_F(BuildTest, NoFreeCodeEndsTheBuildNamingTheElement) {
 }
 
 TEST_F(BuildTest, DocumentWithoutCataloguesGivesEmptyTables) {
-  const exchange::Document& document = Load("<otro><subjects><subject id=\"1\" name=\"A\"/></subjects></otro>");
+  const exchange::Document& document =
+      Load("<otro><subjects><subject id=\"1\" name=\"A\"/></subjects></otro>");
   BuildCatalogues(document);
   BuildAssignmentTable(document, store_);
   CreateDayHourTable(store_);
@@ -246,23 +250,22 @@ TEST_P(AssignmentTest, RowsCarryLookedUpCodesHoursAndSessions) {
   BuildAssignmentTable(Load(Doc(kAssignments)), store_);
 
   const std::string ones13(13, '1');
-  EXPECT_EQ(
-      Read(tables::kAsigt,
-           {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO", "SESIONES"}),
-      (Rows{
-          {"S1", "AG", "1EA", "", "", "ESO", "1", "A", "1111"},
-          // No assigned teacher: no teacher code, not the one of the row before.
-          {"S2", "", "1EA", "", "", "ESO", "1", "A", "111"},
-          // The last assigned teacher decides, found or not.
-          {"S3", "", "1EA", "", "", "ESO", "1", "A", "1"},
-          {"S4", "LM", "1EA", "", "", "ESO", "1", "A", ""},
-          {"", "LM", "1EA", "", "", "ESO", "1", "A", ""},
-          {"", "", "1EA", "", "", "ESO", "1", "A", ""},
-          // A group that is not in GRUPOST gives empty group values.
-          {"S5", "LM", "", "", "", "", "", "", "1" + ones13},
-          {"S6", "", "", "", "", "", "", "", "12" + ones13},
-          {"S1", "", "", "", "", "", "", "", "1111"},
-      }));
+  EXPECT_EQ(Read(tables::kAsigt, {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO",
+                                  "GRUPO", "SESIONES"}),
+            (Rows{
+                {"S1", "AG", "1EA", "", "", "ESO", "1", "A", "1111"},
+                // No assigned teacher: no teacher code, not the one of the row before.
+                {"S2", "", "1EA", "", "", "ESO", "1", "A", "111"},
+                // The last assigned teacher decides, found or not.
+                {"S3", "", "1EA", "", "", "ESO", "1", "A", "1"},
+                {"S4", "LM", "1EA", "", "", "ESO", "1", "A", ""},
+                {"", "LM", "1EA", "", "", "ESO", "1", "A", ""},
+                {"", "", "1EA", "", "", "ESO", "1", "A", ""},
+                // A group that is not in GRUPOST gives empty group values.
+                {"S5", "LM", "", "", "", "", "", "", "1" + ones13},
+                {"S6", "", "", "", "", "", "", "", "12" + ones13},
+                {"S1", "", "", "", "", "", "", "", "1111"},
+            }));
 
   tables::Table asigt(store_, tables::kAsigt);
   asigt.OpenTable(tables::OpenMode::kShared);
@@ -323,8 +326,8 @@ TEST_F(BuildTest, DayHourTableReplacesFilledTableWithEmptyOne) {
   testing::WriteFile(dir_ / "DIASHORAST.MDX", "index");
   CreateDayHourTable(store_);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "DIASHORAST.MDX"));
-  EXPECT_TRUE(Read(tables::kDiashorast, {"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA",
-                                         "HORADESDE", "HORAHASTA", "MINUTOS"})
+  EXPECT_TRUE(Read(tables::kDiashorast, {"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "HORADESDE",
+                                         "HORAHASTA", "MINUTOS"})
                   .empty());
 }
 
