@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace pontexa::shell {
+
+// The title of the program's message boxes, taken from the executable's path:
+// the file name without its folder (either "/" or "\" separates), cut before its
+// first ".", the first letter in capitals and every letter after it in lower
+// case. "Pontexa" for /usr/bin/pontexa and for C:\Pontexa\PONTEXA.EXE.
+QString ApplicationTitle(const QString& executable_path);
+
+}  // namespace pontexa::shell

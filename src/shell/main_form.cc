@@ -1,0 +1,281 @@
+#include "shell/main_form.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStringList>
+#include <QSvgRenderer>
+#include <cmath>
+#include <utility>
+
+#include "shell/application_title.h"
+#include "shell/gradient_panel.h"
+
+namespace pontexa::shell {
+namespace {
+
+constexpr int kClientWidth = 632;
+constexpr int kClientHeight = 266;
+constexpr int kButtonWidth = 89;
+constexpr int kButtonHeight = 25;
+constexpr int kPictureSize = 16;
+
+// The first of `families` that the system has; a sans-serif font otherwise.
+QFont FontFrom(const QStringList& families, int pixel_size, bool bold) {
+  QFont font;
+  font.setStyleHint(QFont::SansSerif);
+  for (const QString& family : families) {
+    if (QFontDatabase::hasFamily(family)) {
+      font.setFamily(family);
+      break;
+    }
+  }
+  font.setPixelSize(pixel_size);
+  font.setBold(bold);
+  return font;
+}
+
+const QStringList& SansSerifFamilies() {
+  static const QStringList families = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                                       "Arimo", "DejaVu Sans"};
+  return families;
+}
+
+const QStringList& ArialFamilies() {
+  static const QStringList families = {"Arial", "Liberation Sans", "Arimo", "DejaVu Sans"};
+  return families;
+}
+
+QPixmap RenderPicture(const QString& resource, int size, qreal ratio) {
+  QSvgRenderer renderer(resource);
+  const int pixels = static_cast<int>(std::lround(size * ratio));
+  QPixmap pixmap(pixels, pixels);
+  pixmap.fill(Qt::transparent);
+  {
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+  }
+  pixmap.setDevicePixelRatio(ratio);
+  return pixmap;
+}
+
+// A button picture with its greyed variant for the disabled state.
+QIcon Picture(const QString& name, int size, qreal ratio) {
+  QIcon icon;
+  icon.addPixmap(RenderPicture(":/pictures/" + name + ".svg", size, ratio), QIcon::Normal);
+  icon.addPixmap(RenderPicture(":/pictures/" + name + "_disabled.svg", size, ratio),
+                 QIcon::Disabled);
+  return icon;
+}
+
+// Message boxes stand in the middle of the screen, wherever the window is.
+class ScreenCentredBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    if (QScreen* where = screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(where->geometry().center());
+      move(frame.topLeft());
+    }
+  }
+};
+
+}  // namespace
+
+TMForm::TMForm(const FileSystem& files, std::filesystem::path timetable_directory,
+               RegionalSettings regional, QWidget* parent)
+    : QWidget(parent),
+      title_(ApplicationTitle(QCoreApplication::applicationFilePath())),
+      timetable_directory_(std::move(timetable_directory)),
+      control_(*this, files, timetable_directory_, regional),
+      dialog_runner_([](QDialog& dialog) { return dialog.exec(); }) {
+  qreal ratio = 1.0;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    scale_ = screen->logicalDotsPerInch() / 96.0;
+    ratio = screen->devicePixelRatio();
+  }
+
+  setObjectName("MForm");
+  setWindowTitle("Exportar e importar datos entre Horaplan y GEDU");
+  // A fixed dialog frame with the close box only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(Px(kClientWidth), Px(kClientHeight));
+
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+  setPalette(colours);
+  setAutoFillBackground(true);
+  setFont(FontFrom(SansSerifFamilies(), Px(11), false));
+
+  // Created in this order, so the upper panels lie above the lower one where
+  // they meet.
+  const Rgb upper_top = RgbFromHex(0xFFEEDD), upper_middle = RgbFromHex(0xFFFFFF),
+            upper_bottom = RgbFromHex(0xF9D37D);
+  draw3d1_ =
+      new GradientPanel(RgbFromHex(0xCCD8E6), RgbFromHex(0xCFF2FE), RgbFromHex(0xC2CDFE), this);
+  draw3d1_->setObjectName("Draw3D1");
+  draw3d1_->setGeometry(Px(0), Px(168), Px(633), Px(97));
+  draw3d2_ = new GradientPanel(upper_top, upper_middle, upper_bottom, this);
+  draw3d2_->setObjectName("Draw3D2");
+  draw3d2_->setGeometry(Px(0), Px(-1), Px(315), Px(169));
+  draw3d3_ = new GradientPanel(upper_top, upper_middle, upper_bottom, this);
+  draw3d3_->setObjectName("Draw3D3");
+  draw3d3_->setGeometry(Px(316), Px(0), Px(317), Px(169));
+
+  const QFont heading = FontFrom(ArialFamilies(), Px(16), true);
+  auto make_heading = [&](const char* name, const QString& text, QWidget* panel, int left,
+                          int width) {
+    auto* label = new QLabel(text, panel);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(heading);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(Px(left), Px(24), Px(width), Px(57));
+    return label;
+  };
+  label3_ =
+      make_heading("Label3", "Transformar datos desde GEDU hacia Horaplan ", draw3d2_, 24, 265);
+  label4_ = make_heading("Label4", "Transformar datos desde Horaplan hacia GEDU", draw3d3_, 8, 305);
+
+  label1_ = new QLabel("Pontexa V-1.02", draw3d1_);
+  label1_->setObjectName("Label1");
+  label1_->setTextFormat(Qt::PlainText);
+  label1_->setFont(FontFrom(SansSerifFamilies(), Px(11), true));
+  QPalette red = label1_->palette();
+  red.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+  label1_->setPalette(red);
+  label1_->move(Px(8), Px(72));
+  label1_->adjustSize();
+
+  const QIcon door = Picture("door", kPictureSize, ratio);
+  const QIcon tick = Picture("tick", kPictureSize, ratio);
+  auto make_button = [&](const char* name, const QString& caption, const QIcon& icon,
+                         QWidget* panel, int left, int top) {
+    auto* button = new QPushButton(icon, caption, panel);
+    button->setObjectName(name);
+    button->setIconSize(QSize(Px(kPictureSize), Px(kPictureSize)));
+    button->setGeometry(Px(left), Px(top), Px(kButtonWidth), Px(kButtonHeight));
+    button->setFocusPolicy(Qt::StrongFocus);
+    // Enter presses the focused button, as Space does; outside a QDialog Qt
+    // only does that for auto-default buttons.
+    button->setAutoDefault(true);
+    return button;
+  };
+  bclose_ = make_button("BClose", "&Salir", door, draw3d1_, 256, 32);
+  bexportar_ = make_button("BExportar", "Aceptar", tick, draw3d2_, 96, 120);
+  bimportar_ = make_button("BImportar", "Aceptar", tick, draw3d3_, 96, 120);
+  setTabOrder(bclose_, bexportar_);
+  setTabOrder(bexportar_, bimportar_);
+
+  connect(bclose_, &QPushButton::clicked, this, &QWidget::close);
+  connect(bexportar_, &QPushButton::clicked, this, [this] { BExportarClick(); });
+  connect(bimportar_, &QPushButton::clicked, this, [this] { BImportarClick(); });
+
+  bclose_->setFocus(Qt::OtherFocusReason);
+}
+
+TMForm::~TMForm() { SetWaitCursor(false); }
+
+int TMForm::Px(int pixels) const { return static_cast<int>(std::lround(pixels * scale_)); }
+
+void TMForm::SetDialogRunner(DialogRunner runner) { dialog_runner_ = std::move(runner); }
+
+void TMForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  if (QScreen* where = screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(where->geometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TMForm::BExportarClick() { control_.BExportarClick(); }
+
+void TMForm::BImportarClick() { control_.BImportarClick(); }
+
+std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered) {
+  // A fresh dialog each time: what it offers follows from the path confirmed
+  // last alone, never from what was typed in a cancelled dialog.
+  QFileDialog dialog(this, "Archivo XML");
+  dialog.setObjectName("OpenDialogXML");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // One file, which need not exist, in a folder that need not exist either.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter("*.xml");
+  dialog.setDefaultSuffix("xml");
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setSizeGripEnabled(true);
+  if (offered.empty()) {
+    dialog.setDirectory(QString::fromStdString((timetable_directory_ / "sauce").string()));
+  } else {
+    // The file confirmed last, by its full path: the dialog opens in its folder.
+    const QString path = QString::fromStdString(offered);
+    dialog.setDirectory(QFileInfo(path).absolutePath());
+    dialog.selectFile(path);
+  }
+  if (dialog_runner_(dialog) != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(QFileInfo(chosen.front()).absoluteFilePath()).toStdString();
+}
+
+void TMForm::ShowMessage(const std::string& text) {
+  ScreenCentredBox box(this);
+  box.setObjectName("Message");
+  box.setWindowTitle(title_);
+  box.setIcon(QMessageBox::NoIcon);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.addButton("Aceptar", QMessageBox::AcceptRole);
+  box.setWindowModality(Qt::ApplicationModal);
+  dialog_runner_(box);
+}
+
+void TMForm::ShowError(const std::string& text) {
+  ScreenCentredBox box(this);
+  box.setObjectName("ErrorMessage");
+  box.setWindowTitle(title_);
+  box.setIcon(QMessageBox::Critical);
+  // Messages may quote data from the user's files: never read them as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.addButton(QMessageBox::Ok)->setText("Aceptar");
+  box.setWindowModality(Qt::ApplicationModal);
+  dialog_runner_(box);
+}
+
+void TMForm::SetWaitCursor(bool on) {
+  if (on == wait_cursor_) return;
+  wait_cursor_ = on;
+  if (on) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+}  // namespace pontexa::shell

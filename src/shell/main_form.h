@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/regional_settings.h"
+#include "run/run_control.h"
+#include "run/run_ui.h"
+
+class QDialog;
+class QLabel;
+class QPushButton;
+
+namespace pontexa::shell {
+
+class GradientPanel;
+
+// Runs a modal dialog and returns its result code (QDialog::Accepted or
+// QDialog::Rejected). The program uses exec(); tests answer the dialog instead.
+using DialogRunner = std::function<int(QDialog&)>;
+
+// The one window, MForm: two conversion buttons, each under the text that names
+// its direction, and the button that ends the program. It shows the run
+// control's questions and messages as the open-file dialog and message boxes.
+// Fixed size: 632 by 266 pixels at 96 dpi, scaled with the screen's text size.
+class TMForm : public QWidget, public run::RunUi {
+  Q_OBJECT
+
+ public:
+  TMForm(const FileSystem& files, std::filesystem::path timetable_directory,
+         RegionalSettings regional, QWidget* parent = nullptr);
+  ~TMForm() override;
+
+  void SetDialogRunner(DialogRunner runner);
+  const run::RunControl& Control() const { return control_; }
+  // Screen pixels per pixel of the window's description.
+  double Scale() const { return scale_; }
+  const QString& ApplicationTitleText() const { return title_; }
+
+  // run::RunUi, through OpenDialogXML and message boxes.
+  std::optional<std::string> ChooseExchangeFile(const std::string& offered) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void SetWaitCursor(bool on) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BExportarClick();
+  void BImportarClick();
+  int Px(int pixels) const;
+
+  double scale_ = 1.0;
+  QString title_;
+  std::filesystem::path timetable_directory_;
+  run::RunControl control_;
+  DialogRunner dialog_runner_;
+  bool wait_cursor_ = false;
+  bool centred_ = false;
+
+  GradientPanel* draw3d1_ = nullptr;
+  GradientPanel* draw3d2_ = nullptr;
+  GradientPanel* draw3d3_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLabel* label3_ = nullptr;
+  QLabel* label4_ = nullptr;
+  QPushButton* bclose_ = nullptr;
+  QPushButton* bexportar_ = nullptr;
+  QPushButton* bimportar_ = nullptr;
+};
+
+}  // namespace pontexa::shell

@@ -1,0 +1,293 @@
+#include "shell/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "support/temp_dir.h"
+#include "tables/catalogue.h"
+#include "tables/table_store.h"
+
+namespace pontexa::shell {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+// What one open-file dialog looked like when it was opened.
+// Texts are kept as std::string so that failures print them.
+struct DialogSeen {
+  std::string title;
+  std::vector<std::string> filters;
+  std::string default_suffix;
+  QFileDialog::FileMode mode;
+  std::string folder;
+  std::string offered;  // the file name in the name box
+};
+
+// What one message box showed.
+struct BoxSeen {
+  std::string title;
+  std::string text;
+  QMessageBox::Icon icon;
+  Qt::TextFormat format;
+  std::vector<std::string> buttons;
+};
+
+std::vector<std::string> Strings(const QStringList& texts) {
+  std::vector<std::string> strings;
+  for (const QString& text : texts) strings.push_back(text.toStdString());
+  return strings;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : form_(files_, dir_.path(), RegionalSettings{','}) {
+    std::filesystem::create_directory(dir_ / "sauce");
+    form_.SetDialogRunner([this](QDialog& dialog) { return Answer(dialog); });
+  }
+
+  ~MainFormTest() override {
+    // No test may leave the wait cursor behind.
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+
+  // The next open-file dialog: a name typed in its name box, or nothing to cancel.
+  void WillType(std::optional<QString> name) { typed_.push_back(std::move(name)); }
+
+  int Answer(QDialog& dialog) {
+    if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+      auto* name_box = files->findChild<QLineEdit*>("fileNameEdit");
+      dialogs_.push_back({files->windowTitle().toStdString(), Strings(files->nameFilters()),
+                          files->defaultSuffix().toStdString(), files->fileMode(),
+                          QDir::cleanPath(files->directory().absolutePath()).toStdString(),
+                          name_box ? name_box->text().toStdString() : ""});
+      std::optional<QString> typed;
+      if (!typed_.empty()) {
+        typed = typed_.front();
+        typed_.pop_front();
+      }
+      if (!typed) {
+        files->reject();
+      } else {
+        EXPECT_NE(name_box, nullptr);
+        if (name_box) name_box->setText(*typed);
+        static_cast<QDialog*>(files)->accept();  // as the Open button does
+      }
+      return files->result();
+    }
+    auto* box = qobject_cast<QMessageBox*>(&dialog);
+    EXPECT_NE(box, nullptr);
+    if (box == nullptr) return QDialog::Rejected;
+    BoxSeen seen{box->windowTitle().toStdString(),
+                 box->text().toStdString(),
+                 box->icon(),
+                 box->textFormat(),
+                 {}};
+    for (QAbstractButton* button : box->buttons())
+      seen.buttons.push_back(button->text().toStdString());
+    boxes_.push_back(seen);
+    return QDialog::Accepted;
+  }
+
+  QPushButton* Button(const char* name) { return form_.findChild<QPushButton*>(name); }
+  static std::string Folder(const std::filesystem::path& path) {
+    return QDir::cleanPath(QString::fromStdString(path.string())).toStdString();
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const BoxSeen& box : boxes_) texts.push_back(box.text);
+    return texts;
+  }
+
+  TempDir dir_;
+  RealFileSystem files_;
+  TMForm form_;
+  std::deque<std::optional<QString>> typed_;
+  std::vector<DialogSeen> dialogs_;
+  std::vector<BoxSeen> boxes_;
+};
+
+TEST_F(MainFormTest, LaysOutPanelsLabelsAndButtonsAt96Dpi) {
+  ASSERT_DOUBLE_EQ(form_.Scale(), 1.0);  // the offscreen screen has 96 dpi
+  EXPECT_EQ(form_.size(), QSize(632, 266));
+  EXPECT_EQ(form_.minimumSize(), form_.maximumSize());
+  EXPECT_EQ(form_.windowTitle(), "Exportar e importar datos entre Horaplan y GEDU");
+  EXPECT_FALSE(form_.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+
+  const struct {
+    const char* name;
+    const char* parent;
+    QRect geometry;
+  } parts[] = {
+      {"Draw3D2", "MForm", QRect(0, -1, 315, 169)},
+      {"Draw3D3", "MForm", QRect(316, 0, 317, 169)},
+      {"Draw3D1", "MForm", QRect(0, 168, 633, 97)},
+      {"Label3", "Draw3D2", QRect(24, 24, 265, 57)},
+      {"Label4", "Draw3D3", QRect(8, 24, 305, 57)},
+      {"BExportar", "Draw3D2", QRect(96, 120, 89, 25)},
+      {"BImportar", "Draw3D3", QRect(96, 120, 89, 25)},
+      {"BClose", "Draw3D1", QRect(256, 32, 89, 25)},
+  };
+  for (const auto& part : parts) {
+    auto* widget = form_.findChild<QWidget*>(part.name);
+    ASSERT_NE(widget, nullptr) << part.name;
+    EXPECT_EQ(widget->parentWidget()->objectName(), part.parent) << part.name;
+    EXPECT_EQ(widget->geometry(), part.geometry) << part.name;
+  }
+  auto* label1 = form_.findChild<QLabel*>("Label1");
+  ASSERT_NE(label1, nullptr);
+  EXPECT_EQ(label1->pos(), QPoint(8, 72));
+  EXPECT_EQ(label1->text(), "Pontexa V-1.02");
+  EXPECT_TRUE(label1->font().bold());
+  EXPECT_EQ(label1->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+  EXPECT_EQ(form_.findChild<QLabel*>("Label3")->text(),
+            "Transformar datos desde GEDU hacia Horaplan ");
+  EXPECT_EQ(Button("BClose")->text(), "&Salir");
+  EXPECT_EQ(Button("BExportar")->text(), "Aceptar");
+  EXPECT_FALSE(Button("BImportar")->icon().isNull());
+}
+
+TEST_F(MainFormTest, OnlyTheThreeButtonsTakeFocusInTabOrderStartingAtSalir) {
+  QStringList focusable;
+  for (QWidget* widget : form_.findChildren<QWidget*>()) {
+    if (widget->focusPolicy() != Qt::NoFocus) focusable << widget->objectName();
+  }
+  focusable.sort();
+  EXPECT_EQ(focusable, QStringList({"BClose", "BExportar", "BImportar"}));
+
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+  QStringList order;
+  for (int i = 0; i < 4; ++i) {
+    order << QApplication::focusWidget()->objectName();
+    QTest::keyClick(form_.windowHandle(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(order, QStringList({"BClose", "BExportar", "BImportar", "BClose"}));
+}
+
+TEST_F(MainFormTest, KeysOnAFreshWindow) {
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool closes;
+  } cases[] = {
+      {Qt::Key_Escape, Qt::NoModifier, false}, {Qt::Key_F1, Qt::NoModifier, false},
+      {Qt::Key_Return, Qt::NoModifier, true},  {Qt::Key_Enter, Qt::KeypadModifier, true},
+      {Qt::Key_Space, Qt::NoModifier, true},   {Qt::Key_S, Qt::AltModifier, true},
+  };
+  for (const auto& c : cases) {
+    TMForm form(files_, dir_.path(), RegionalSettings{','});
+    form.SetDialogRunner([this](QDialog& dialog) { return Answer(dialog); });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    // Through the window, as the platform delivers keys, so that shortcuts apply.
+    QTest::keyClick(form.windowHandle(), c.key, c.modifiers);
+    // An access key animates the press, so the click comes a moment later.
+    (void)QTest::qWaitFor([&] { return !form.isVisible(); }, 500);
+    EXPECT_EQ(form.isVisible(), !c.closes)
+        << QKeySequence(c.key | c.modifiers).toString().toStdString();
+  }
+  EXPECT_TRUE(dialogs_.empty());
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MainFormTest, CancelledFirstDialogSaysNoFile) {
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+
+  ASSERT_EQ(dialogs_.size(), 1u);
+  const DialogSeen& dialog = dialogs_[0];
+  EXPECT_EQ(dialog.title, "Archivo XML");
+  EXPECT_EQ(dialog.filters, std::vector<std::string>({"*.xml"}));
+  EXPECT_EQ(dialog.default_suffix, "xml");
+  EXPECT_EQ(dialog.mode, QFileDialog::AnyFile);
+  EXPECT_EQ(dialog.folder, Folder(dir_ / "sauce"));
+  EXPECT_EQ(dialog.offered, "");
+
+  ASSERT_EQ(boxes_.size(), 1u);
+  const BoxSeen& box = boxes_[0];
+  EXPECT_EQ(box.text, "No existe archivo");
+  EXPECT_EQ(box.title, form_.ApplicationTitleText().toStdString());
+  EXPECT_EQ(box.title, "Shell_tests");
+  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(box.buttons, std::vector<std::string>({"Aceptar"}));
+  EXPECT_EQ(form_.Control().ExchangeFileName(), "");
+}
+
+TEST_F(MainFormTest, TypedMissingNameGetsXmlSuffixAndIsOfferedNextTime) {
+  WillType(QString::fromStdString(Folder(dir_ / "sauce" / "nuevo")));
+  QTest::mouseClick(Button("BImportar"), Qt::LeftButton);
+  WillType(std::nullopt);
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+
+  const std::string expected = (dir_ / "sauce" / "nuevo.xml").string();
+  EXPECT_EQ(form_.Control().ExchangeFileName(), expected);
+  ASSERT_EQ(dialogs_.size(), 2u);
+  EXPECT_EQ(dialogs_[1].folder, Folder(dir_ / "sauce"));
+  EXPECT_EQ(dialogs_[1].offered, "nuevo.xml");
+  EXPECT_EQ(Texts(), std::vector<std::string>({"No existe archivo", "No existe archivo"}));
+  EXPECT_FALSE(std::filesystem::exists(expected));
+}
+
+TEST_F(MainFormTest, BothConversionsRunEndToEndOnTheSampleSchool) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
+  WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  ASSERT_EQ(Texts(), std::vector<std::string>({"Proceso finalizado"}));
+  for (const char* table : {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST", "ASIGT", "DIASHORAST"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir_ / (std::string(table) + ".DBF"))) << table;
+  }
+
+  // Horaplan would fill the week and the timetable; an empty timetable will do here.
+  const tables::TableStore store(dir_.path(), RegionalSettings{','});
+  store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kFloat, 0},
+                                        {"HORA", tables::FieldType::kFloat, 0},
+                                        {"SESIONES", tables::FieldType::kFloat, 0},
+                                        {"ASIG", tables::FieldType::kText, 4},
+                                        {"CODGRUPO", tables::FieldType::kText, 4},
+                                        {"PROF", tables::FieldType::kText, 4},
+                                        {"AULA", tables::FieldType::kText, 4}});
+  ASSERT_EQ(ReadFile(exchange).find("<time-tables"), std::string::npos);
+
+  WillType(std::nullopt);  // cancelled: the file chosen for the other conversion is used
+  QTest::mouseClick(Button("BImportar"), Qt::LeftButton);
+  EXPECT_EQ(Texts(), std::vector<std::string>({"Proceso finalizado", "Proceso Terminado"}));
+  EXPECT_NE(ReadFile(exchange).find("<time-tables"), std::string::npos);
+  EXPECT_EQ(dialogs_.at(1).offered, "instituto.xml");
+}
+
+TEST_F(MainFormTest, FailedRunShowsPlainTextErrorBoxAndRestoresTheCursor) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "roto.xml";
+  WriteFile(exchange, "<document><subjects>");  // not well-formed
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+
+  ASSERT_EQ(boxes_.size(), 1u);
+  const BoxSeen& box = boxes_[0];
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
+  EXPECT_EQ(box.title, form_.ApplicationTitleText().toStdString());
+  EXPECT_EQ(box.buttons, std::vector<std::string>({"Aceptar"}));
+  EXPECT_EQ(box.format, Qt::PlainText);
+  EXPECT_NE(box.text.find("roto.xml"), std::string::npos) << box.text;
+  EXPECT_EQ(box.text.back(), '.') << box.text;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "ASIGNOMT.DBF"));
+}
+
+}  // namespace
+}  // namespace pontexa::shell
