@@ -169,8 +169,8 @@ TMForm::TMForm(const FileSystem& files, std::filesystem::path timetable_director
   label1_->move(Px(8), Px(72));
   label1_->adjustSize();
 
-  const QIcon door = Picture("door", kPictureSize, ratio);
-  const QIcon tick = Picture("tick", kPictureSize, ratio);
+  const QIcon door = Picture("door", Px(kPictureSize), ratio);
+  const QIcon tick = Picture("tick", Px(kPictureSize), ratio);
   auto make_button = [&](const char* name, const QString& caption, const QIcon& icon,
                          QWidget* panel, int left, int top) {
     auto* button = new QPushButton(icon, caption, panel);

@@ -42,7 +42,9 @@ class TMForm : public QWidget, public run::RunUi {
   double Scale() const { return scale_; }
   const QString& ApplicationTitleText() const { return title_; }
 
-  // run::RunUi, through OpenDialogXML and message boxes.
+  // run::RunUi, through the open-file dialog OpenDialogXML and message boxes.
+  // Paths are UTF-8, as file names are on disk. The dialog accepts a name that
+  // does not exist and adds ".xml" to a name typed without an extension.
   std::optional<std::string> ChooseExchangeFile(const std::string& offered) override;
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
