@@ -28,7 +28,8 @@ std::uint32_t DoubleWord(std::string_view image, std::size_t at) {
 }
 
 // Version bytes of dBase III, IV and V and of the FoxPro tables that share their
-// layout; dBase 7 (low bits 4) has longer field descriptors and is refused.
+// layout. dBase 7 (0x04, 0x8C with memo) has longer field descriptors and is
+// refused by name.
 bool IsReadableVersion(unsigned char version) {
   switch (version) {
     case 0x02:  // FoxBASE
@@ -148,7 +149,7 @@ TableHeader ReadTableHeader(std::string_view image, const std::filesystem::path&
   }
   TableHeader header;
   header.version = static_cast<unsigned char>(image[0]);
-  if ((header.version & 0x07) == 4) {
+  if (header.version == 0x04 || header.version == 0x8C) {
     throw Error("La tabla " + shown +
                 " está en formato dBase 7, que este programa no lee; guárdela como dBase IV");
   }
