@@ -444,8 +444,8 @@ void Document::Save(const std::string& path) const {
   if (!failure.empty()) throw Error("No se puede guardar el archivo '" + path + "': " + failure);
   bytes.insert(0, prolog_);
   ReplaceFileAtomically(path, bytes, [&path](std::string_view written) -> std::string {
-    std::string why;
-    if (ParseXml(written, path, why)) return "";
+    std::string why = CheckWellFormed(written, path);
+    if (why.empty()) return "";
     return "El documento escrito no se puede volver a leer (" + why + ")";
   });
 }

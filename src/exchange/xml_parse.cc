@@ -1,6 +1,7 @@
 #include "exchange/xml_parse.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 
@@ -246,6 +247,40 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
   failure = errors.Describe();
   if (failure.empty()) failure = "El documento no es XML bien formado";
   return nullptr;
+}
+
+std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
+  InitXmlLibrary();
+  if (bytes.empty()) return "El archivo está vacío";
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return "El archivo es demasiado grande";
+  ErrorCapture errors(name);
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
+      xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+  if (!context) return "No hay memoria suficiente para leer el documento";
+  xmlCtxtUseOptions(context.get(), kParseOptions);
+  if (context->input != nullptr && context->input->filename == nullptr) {
+    context->input->filename = reinterpret_cast<char*>(xmlStrdup(
+        reinterpret_cast<const xmlChar*>(name.c_str())));
+  }
+  // Keep the handlers that record the DTD (entities must be known to check
+  // their references) and drop those that build the tree.
+  xmlSAXHandler* sax = context->sax;
+  sax->startElementNs = nullptr;
+  sax->endElementNs = nullptr;
+  sax->startElement = nullptr;
+  sax->endElement = nullptr;
+  sax->characters = nullptr;
+  sax->ignorableWhitespace = nullptr;
+  sax->cdataBlock = nullptr;
+  sax->comment = nullptr;
+  sax->processingInstruction = nullptr;
+  sax->reference = nullptr;
+  xmlParseDocument(context.get());
+  XmlDocPtr partial(context->myDoc);
+  context->myDoc = nullptr;
+  if (context->wellFormed) return "";
+  std::string failure = errors.Describe();
+  return failure.empty() ? "El documento no es XML bien formado" : failure;
 }
 
 std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, bool declaration,

@@ -28,6 +28,10 @@ using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 // inside entity declarations.
 XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure);
 
+// Checks that the bytes parse, under the same rules as ParseXml, without building
+// a tree (several times faster). Returns "" when they do, else why not, as ParseXml.
+std::string CheckWellFormed(std::string_view bytes, const std::string& name);
+
 // Writes the tree as XML text in `encoding`, without adding or removing white
 // space, led by an XML declaration naming the encoding when `declaration` is set.
 // A character that the encoding lacks is written as a character reference.
