@@ -176,11 +176,15 @@ TEST_F(DocumentTest, DeclaredEntitiesReadAsTheirTextAndStayReferences) {
       "<!DOCTYPE document [\n"
       "<!ENTITY centro \"IES &amp; &quot;Sur&quot;\">\n"
       "<!ENTITY nombre \"&centro; de Cuenca\">\n"
+      "<!ENTITY ciudad \"Cuenca &amp; &#233;\">\n"
+      "<!ENTITY solo \"&ciudad; (Espa&#241;a)\">\n"
       "]>\n"
-      "<document><school name=\"&nombre;\">&nombre;</school></document>\n";
+      "<document><school name=\"&nombre;\" city=\" &solo;\">&nombre;</school></document>\n";
   Element school = Load(xml).DocumentElement().FirstChild().AsElement();
   EXPECT_EQ(school.Value(), "IES & \"Sur\" de Cuenca");
   EXPECT_EQ(school.Attributes().NamedItem("name").Value(), "IES & \"Sur\" de Cuenca");
+  // Entities used only inside attribute values.
+  EXPECT_EQ(school.Attributes().NamedItem("city").Value(), "Cuenca & \xE9 (Espa\xF1" "a)");
   EXPECT_EQ(SaveAndRead(), xml);
 }
 
