@@ -22,10 +22,13 @@ namespace {
 constexpr int kMaxEntityDepth = 40;
 
 std::string_view View(const xmlChar* text) {
-  return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
+  return text == nullptr ? std::string_view()
+                         : std::string_view(reinterpret_cast<const char*>(text));
 }
 
-const xmlChar* Chars(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
+const xmlChar* Chars(const std::string& text) {
+  return reinterpret_cast<const xmlChar*>(text.c_str());
+}
 
 // Text made only of XML white space, as the indentation between elements is.
 // Such text is kept for the save but never shown.

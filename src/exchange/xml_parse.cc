@@ -21,10 +21,7 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_
 
 // Refuses every external resource: a declared external entity or DTD stays a
 // reference and is never read, whatever the parser options say.
-xmlParserInputPtr RefuseExternalLoad(const char*, const char*, xmlParserCtxtPtr) {
-  return nullptr;
-}
-
+xmlParserInputPtr RefuseExternalLoad(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
 // Collects libxml2's errors while it lives, so that nothing reaches stderr,
 // and puts back whatever handler was installed before.
@@ -51,7 +48,9 @@ class ErrorCapture {
   // anywhere (inside an entity's text), else the first error.
   std::string Describe() const {
     if (!has_error_) return "";
-    const Captured& error = has_file_fatal_ ? file_fatal_ : has_fatal_ ? first_fatal_ : first_error_;
+    const Captured& error = has_file_fatal_ ? file_fatal_
+                            : has_fatal_    ? first_fatal_
+                                            : first_error_;
     std::string text = SpanishText(error);
     if (error.line <= 0) {
       text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
@@ -259,8 +258,8 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
   if (!context) return "No hay memoria suficiente para leer el documento";
   xmlCtxtUseOptions(context.get(), kParseOptions);
   if (context->input != nullptr && context->input->filename == nullptr) {
-    context->input->filename = reinterpret_cast<char*>(xmlStrdup(
-        reinterpret_cast<const xmlChar*>(name.c_str())));
+    context->input->filename =
+        reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(name.c_str())));
   }
   // Keep the handlers that record the DTD (entities must be known to check
   // their references) and drop those that build the tree.

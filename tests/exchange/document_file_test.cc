@@ -1,11 +1,11 @@
 // Loading and saving whole exchange files: failures, fidelity in every
 // encoding, hostile files and failed saves.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -101,11 +101,14 @@ TEST_P(DocumentRoundTrip, UntouchedFileIsSavedByteForByte) {
   Document document;
   ASSERT_TRUE(document.Load((dir / "exchange.xml").string())) << document.LoadFailure();
   EXPECT_EQ(document.SelectNodes("/document/teachers/teacher").Item(0).Value(),
-            "N\xFA\xF1" "ez Pe\xF1" "a, Jos\xE9");
+            "N\xFA\xF1"
+            "ez Pe\xF1"
+            "a, Jos\xE9");
   EXPECT_EQ(document.SelectNodes("/document/teachers/teacher").Item(1).Value(),
             "O'Brien & <Hijos>");
   EXPECT_EQ(document.SelectNodes("/document/school").Item(0).Value(),
-            "Colegio P\xFA" "blico \xABSan Andr\xE9s\xBB");
+            "Colegio P\xFA"
+            "blico \xABSan Andr\xE9s\xBB");
   document.Save((dir / "exchange.xml").string());
   EXPECT_EQ(ReadFile(dir / "exchange.xml"), ReadFile(Fixture()));
 }
@@ -135,8 +138,12 @@ TEST_P(DocumentRoundTrip, NewSectionLeavesEverythingElseAsItWas) {
 
   Document again;
   ASSERT_TRUE(again.Load((dir / "exchange.xml").string())) << again.LoadFailure();
-  EXPECT_EQ(again.SelectNodes("/document/time-tables/activity").Item(0).AsElement()
-                .Attributes().NamedItem("name").Value(),
+  EXPECT_EQ(again.SelectNodes("/document/time-tables/activity")
+                .Item(0)
+                .AsElement()
+                .Attributes()
+                .NamedItem("name")
+                .Value(),
             "Pl\xE1stica \x80 \x8C");
 }
 
@@ -252,7 +259,8 @@ TEST(DocumentSafety, ExcessiveNestingIsRefused) {
   WriteFile(dir / "deep.xml", xml);
   Document document;
   EXPECT_FALSE(document.Load((dir / "deep.xml").string()));
-  EXPECT_NE(document.LoadFailure().find("profundidad"), std::string::npos) << document.LoadFailure();
+  EXPECT_NE(document.LoadFailure().find("profundidad"), std::string::npos)
+      << document.LoadFailure();
 }
 
 // ---- Saves that fail ----

@@ -75,8 +75,11 @@ TEST_F(DocumentTest, PathsReachEveryMatchInDocumentOrder) {
   Element group = document.SelectNodes("/document/groups/group").Item(0).AsElement();
   EXPECT_EQ(Names(group.SelectNodes("assigned-subjects/assigned-subject")),
             (std::vector<std::string>{"assigned-subject=s1", "assigned-subject=s2"}));
-  EXPECT_EQ(group.SelectSingleNode("assigned-subjects/assigned-subject").AsElement()
-                .Attributes().NamedItem("id").Value(),
+  EXPECT_EQ(group.SelectSingleNode("assigned-subjects/assigned-subject")
+                .AsElement()
+                .Attributes()
+                .NamedItem("id")
+                .Value(),
             "s1");
   // A path starting with "/" starts at the document, whatever the element.
   EXPECT_EQ(group.SelectNodes("/document/groups").Length(), 2u);
@@ -87,7 +90,7 @@ TEST_F(DocumentTest, PathsThatReachNothingGiveEmptyLists) {
   Element root = document.DocumentElement();
   EXPECT_EQ(document.SelectNodes("/document/subjects/subject").Length(), 0u);
   EXPECT_EQ(document.SelectNodes("/Document/groups/group").Length(), 0u);  // letter case counts
-  EXPECT_EQ(document.SelectNodes("/groups/group").Length(), 0u);  // must start at the root
+  EXPECT_EQ(document.SelectNodes("/groups/group").Length(), 0u);           // must start at the root
   EXPECT_EQ(root.SelectNodes("time-tables").Length(), 0u);
   EXPECT_TRUE(root.SelectSingleNode("time-tables").IsNull());
   EXPECT_TRUE(document.SelectNodes("/document/groups/group").Item(3).IsNull());
@@ -119,9 +122,10 @@ TEST_F(DocumentTest, PrefixedElementsMatchOnlyTheirQualifiedName) {
 }
 
 TEST_F(DocumentTest, AttributesAreLookedUpByExactName) {
-  Element subject =
-      Load("<document><subject name=\"Lengua\" id=\"s1\"/></document>").DocumentElement()
-          .FirstChild().AsElement();
+  Element subject = Load("<document><subject name=\"Lengua\" id=\"s1\"/></document>")
+                        .DocumentElement()
+                        .FirstChild()
+                        .AsElement();
   AttributeMap attributes = subject.Attributes();
   EXPECT_EQ(attributes.Length(), 2u);
   EXPECT_EQ(attributes.NamedItem("id").Value(), "s1");
@@ -141,17 +145,24 @@ TEST_F(DocumentTest, ValuesAreTrimmedOfControlsAndSpacesOnly) {
       {"<v a=\"   \"/>", "a", ""},
       {"<v a=\"a&#10;b\"/>", "a", "a\nb"},
       {"<v a=\"&#9;&#13;&#10;x y&#32;\"/>", "a", "x y"},
-      {"<v a=\"&#160;x&#160;\"/>", "a", "\xA0" "x\xA0"},  // no-break space stays
-      {"<v a=\"Mar&#237;a &amp; Jos&#233;\"/>", "a", "Mar\xED" "a & Jos\xE9"},
+      {"<v a=\"&#160;x&#160;\"/>", "a",
+       "\xA0"
+       "x\xA0"},  // no-break space stays
+      {"<v a=\"Mar&#237;a &amp; Jos&#233;\"/>", "a",
+       "Mar\xED"
+       "a & Jos\xE9"},
       {"<v a=\"&#8364;&#338;\"/>", "a", "\x80\x8C"},
       {"<v>\n  Ana\n  L&#243;pez\n</v>", nullptr, "Ana\n  L\xF3pez"},
       {"<v><![CDATA[ <b> ]]></v>", nullptr, "<b>"},
       {"<v>Ana <i>Mar&#237;a</i><![CDATA[ L]]>&#243;pez<!-- no --><?pi no?></v>", nullptr,
-       "Ana Mar\xED" "a L\xF3pez"},
+       "Ana Mar\xED"
+       "a L\xF3pez"},
   };
   for (const Case& c : cases) {
-    Element v = Load(std::string("<document>") + c.xml + "</document>").DocumentElement()
-                    .FirstChild().AsElement();
+    Element v = Load(std::string("<document>") + c.xml + "</document>")
+                    .DocumentElement()
+                    .FirstChild()
+                    .AsElement();
     Node node = c.attribute ? v.Attributes().NamedItem(c.attribute) : Node(v);
     EXPECT_EQ(node.Value(), c.expected) << c.xml;
   }
@@ -184,7 +195,9 @@ TEST_F(DocumentTest, DeclaredEntitiesReadAsTheirTextAndStayReferences) {
   EXPECT_EQ(school.Value(), "IES & \"Sur\" de Cuenca");
   EXPECT_EQ(school.Attributes().NamedItem("name").Value(), "IES & \"Sur\" de Cuenca");
   // Entities used only inside attribute values.
-  EXPECT_EQ(school.Attributes().NamedItem("city").Value(), "Cuenca & \xE9 (Espa\xF1" "a)");
+  EXPECT_EQ(school.Attributes().NamedItem("city").Value(),
+            "Cuenca & \xE9 (Espa\xF1"
+            "a)");
   EXPECT_EQ(SaveAndRead(), xml);
 }
 
@@ -196,8 +209,9 @@ TEST_F(DocumentTest, AppendedElementsComeLastInOrderAndRemovalTakesTheSubtree) {
     added.SetAttribute("id", id);
     root.AppendChild(added);
   }
-  EXPECT_EQ(Names(root.ChildNodes()), (std::vector<std::string>{"groups=", "groups=", "time-tables=a",
-                                                                "time-tables=b", "time-tables=c"}));
+  EXPECT_EQ(Names(root.ChildNodes()),
+            (std::vector<std::string>{"groups=", "groups=", "time-tables=a", "time-tables=b",
+                                      "time-tables=c"}));
 
   Node first_groups = root.FirstChild();
   root.RemoveChild(first_groups);
@@ -242,7 +256,7 @@ TEST_F(DocumentTest, FaultyChangesRaiseAndLeaveTheTreeAlone) {
   Document other;
   ASSERT_TRUE(other.Load((dir_ / "exchange.xml").string()));
 
-  EXPECT_THROW(b.AppendChild(a), Error);     // would put a inside itself
+  EXPECT_THROW(b.AppendChild(a), Error);  // would put a inside itself
   EXPECT_THROW(a.AppendChild(a), Error);
   EXPECT_THROW(a.AppendChild(other.DocumentElement()), Error);
   EXPECT_THROW(a.AppendChild(Element()), Error);
