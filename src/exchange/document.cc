@@ -359,7 +359,8 @@ Element Element::AppendChild(Element child) {
 void Element::RemoveChild(Node child) {
   if (!IsElement(node_)) throw Error("No se puede quitar un hijo: no hay elemento");
   xmlNode* node = child.raw();
-  if (node == nullptr || node->parent != node_) {
+  // An attribute names its element as parent too, but it is not a child.
+  if (node == nullptr || node->parent != node_ || node->type == XML_ATTRIBUTE_NODE) {
     throw Error("El nodo que se quiere quitar no es hijo de este elemento");
   }
   xmlUnlinkNode(node);
