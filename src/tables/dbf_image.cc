@@ -1,8 +1,10 @@
-// The one place that talks to shapelib. The engine never sees the disk: its
-// file hooks work on a table image in memory, so reading a record is a copy and
-// appended rows are written out in one go when the table is closed.
+// The one place that talks to shapelib. The engine reaches files only through
+// the hooks below: stored records come from the table file in large blocks,
+// and what the engine writes (appended rows, the header) collects in memory
+// until it is written out in large pieces.
 #include "tables/dbf_image.h"
 
+#include <errno.h>
 #include <shapefil.h>
 
 #include <algorithm>
@@ -15,78 +17,142 @@
 namespace pontexa::tables {
 namespace {
 
-struct MemoryFile {
-  std::string data;
-  std::size_t position = 0;
-  std::vector<std::pair<std::size_t, std::size_t>> changed;  // [begin, end)
+constexpr std::size_t kReadBlock = 256 * 1024;
+constexpr std::size_t kWriteBlock = 1024 * 1024;
+// Appended bytes kept in memory after a block is written: the engine rewrites
+// the end-of-file marker where the next record starts.
+constexpr std::size_t kKeptTail = 64 * 1024;
 
-  void MarkChanged(std::size_t begin, std::size_t end) {
-    if (!changed.empty() && begin <= changed.back().second && end >= changed.back().first) {
-      changed.back().first = std::min(changed.back().first, begin);
-      changed.back().second = std::max(changed.back().second, end);
-    } else {
-      changed.emplace_back(begin, end);
+// The file as the engine sees it: [0, head) in memory, [head, tail_start) in
+// the table file on disk, [tail_start, size) in memory. The engine only
+// rewrites the header and appends, so the disk part never changes under it.
+struct BackedFile {
+  const LockedFile* disk = nullptr;  // none for a new table built in memory
+  std::string head;
+  std::size_t head_changed_begin = std::string::npos;
+  std::size_t head_changed_end = 0;
+  std::uint64_t tail_start = 0;
+  std::string tail;
+  std::vector<char> window;  // a block of the disk part, from window_start
+  std::uint64_t window_start = 0;
+  std::uint64_t position = 0;
+  int error_number = 0;  // the last failure, for the message
+
+  std::uint64_t size() const { return tail_start + tail.size(); }
+
+  std::size_t Read(char* out, std::size_t wanted) {
+    std::size_t done = 0;
+    while (done < wanted) {
+      const std::uint64_t at = position + done;
+      const std::size_t left = wanted - done;
+      std::size_t piece = 0;
+      if (at < head.size()) {
+        piece = std::min<std::size_t>(left, head.size() - at);
+        std::memcpy(out + done, head.data() + at, piece);
+      } else if (at < tail_start) {
+        if (at < window_start || at >= window_start + window.size()) {
+          if (disk == nullptr) break;
+          window.resize(
+              static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, tail_start - at)));
+          const long got = disk->ReadAt(at, window.data(), window.size());
+          if (got <= 0) {
+            error_number = got < 0 ? errno : EIO;  // the file shrank under us
+            window.clear();
+            break;
+          }
+          window.resize(static_cast<std::size_t>(got));
+          window_start = at;
+        }
+        piece = std::min<std::size_t>(left, window_start + window.size() - at);
+        std::memcpy(out + done, window.data() + (at - window_start), piece);
+      } else {
+        const std::uint64_t offset = at - tail_start;
+        if (offset >= tail.size()) break;
+        piece = std::min<std::size_t>(left, tail.size() - offset);
+        std::memcpy(out + done, tail.data() + offset, piece);
+      }
+      done += piece;
     }
+    position += done;
+    return done;
+  }
+
+  bool Write(const char* bytes, std::size_t count) {
+    if (position >= tail_start) {
+      const std::size_t offset = static_cast<std::size_t>(position - tail_start);
+      if (offset + count > tail.size()) tail.resize(offset + count, '\0');
+      std::memcpy(tail.data() + offset, bytes, count);
+    } else if (position + count <= head.size()) {
+      std::memcpy(head.data() + position, bytes, count);
+      head_changed_begin = std::min<std::size_t>(head_changed_begin, position);
+      head_changed_end = std::max<std::size_t>(head_changed_end, position + count);
+    } else {
+      error_number = EINVAL;  // stored rows are never rewritten
+      return false;
+    }
+    position += count;
+    return true;
+  }
+
+  // Writes all but the last kKeptTail appended bytes to the table file.
+  int WriteTailBlock() {
+    if (disk == nullptr || tail.size() <= kKeptTail) return 0;
+    const std::size_t count = tail.size() - kKeptTail;
+    if (int error = disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count))) {
+      return error;
+    }
+    tail.erase(0, count);
+    tail_start += count;
+    return 0;
   }
 };
 
-// The engine opens files by name; the image it is to open is handed over here
+// The engine opens files by name; the file it is to open is handed over here
 // for the length of one open or create call.
-thread_local MemoryFile* image_to_open = nullptr;
+thread_local BackedFile* file_to_open = nullptr;
 
-class ImageToOpen {
+class FileToOpen {
  public:
-  explicit ImageToOpen(MemoryFile* file) { image_to_open = file; }
-  ~ImageToOpen() { image_to_open = nullptr; }
+  explicit FileToOpen(BackedFile* file) { file_to_open = file; }
+  ~FileToOpen() { file_to_open = nullptr; }
 };
 
-MemoryFile* AsMemory(SAFile file) { return reinterpret_cast<MemoryFile*>(file); }
+BackedFile* AsBacked(SAFile file) { return reinterpret_cast<BackedFile*>(file); }
 
-bool IsTableName(std::string_view name) {
-  return name.size() >= 4 && (name.ends_with(".dbf") || name.ends_with(".DBF"));
-}
+bool IsTableName(std::string_view name) { return name.ends_with(".dbf") || name.ends_with(".DBF"); }
 
-SAFile MemoryOpen(const char* name, const char* access) {
+SAFile HookOpen(const char* name, const char* access) {
   // Code-page side files (.cpg) do not exist for the engine: the language
   // driver byte alone declares a table's text.
-  if (image_to_open == nullptr || !IsTableName(name)) return nullptr;
-  if (access[0] == 'w') image_to_open->data.clear();
-  image_to_open->position = 0;
-  return reinterpret_cast<SAFile>(image_to_open);
+  if (file_to_open == nullptr || !IsTableName(name)) return nullptr;
+  if (access[0] == 'w') {
+    file_to_open->head.clear();
+    file_to_open->tail.clear();
+  }
+  file_to_open->position = 0;
+  return reinterpret_cast<SAFile>(file_to_open);
 }
 
-SAOffset MemoryRead(void* buffer, SAOffset size, SAOffset count, SAFile file) {
-  MemoryFile* memory = AsMemory(file);
-  if (size == 0 || memory->position >= memory->data.size()) return 0;
-  const std::size_t available = memory->data.size() - memory->position;
-  const std::size_t items = std::min<std::size_t>(count, available / size);
-  std::memcpy(buffer, memory->data.data() + memory->position, items * size);
-  memory->position += items * size;
-  return items;
+SAOffset HookRead(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+  if (size == 0) return 0;
+  return AsBacked(file)->Read(static_cast<char*>(buffer), size * count) / size;
 }
 
-SAOffset MemoryWrite(void* buffer, SAOffset size, SAOffset count, SAFile file) {
-  MemoryFile* memory = AsMemory(file);
-  const std::size_t bytes = size * count;
-  const std::size_t end = memory->position + bytes;
-  if (end > memory->data.size()) memory->data.resize(end, '\0');
-  std::memcpy(memory->data.data() + memory->position, buffer, bytes);
-  memory->MarkChanged(memory->position, end);
-  memory->position = end;
-  return count;
+SAOffset HookWrite(void* buffer, SAOffset size, SAOffset count, SAFile file) {
+  return AsBacked(file)->Write(static_cast<const char*>(buffer), size * count) ? count : 0;
 }
 
-SAOffset MemorySeek(SAFile file, SAOffset offset, int whence) {
-  MemoryFile* memory = AsMemory(file);
+SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
+  BackedFile* backed = AsBacked(file);
   switch (whence) {
     case SEEK_SET:
-      memory->position = offset;
+      backed->position = offset;
       break;
     case SEEK_CUR:
-      memory->position += offset;
+      backed->position += offset;
       break;
     case SEEK_END:
-      memory->position = memory->data.size() + offset;
+      backed->position = backed->size() + offset;
       break;
     default:
       return static_cast<SAOffset>(-1);
@@ -94,11 +160,11 @@ SAOffset MemorySeek(SAFile file, SAOffset offset, int whence) {
   return 0;
 }
 
-SAOffset MemoryTell(SAFile file) { return AsMemory(file)->position; }
-int MemoryFlush(SAFile) { return 0; }
-int MemoryClose(SAFile) { return 0; }
-int MemoryRemove(const char*) { return 0; }
-void MemoryError(const char*) {}
+SAOffset HookTell(SAFile file) { return AsBacked(file)->position; }
+int HookFlush(SAFile) { return 0; }
+int HookClose(SAFile) { return 0; }
+int HookRemove(const char*) { return 0; }
+void HookError(const char*) {}
 
 double LocaleFreeAtof(const char* text) {
   double value = 0;
@@ -109,18 +175,18 @@ double LocaleFreeAtof(const char* text) {
   return value;
 }
 
-SAHooks MemoryHooks() {
+SAHooks Hooks() {
   SAHooks hooks;
   SASetupDefaultHooks(&hooks);
-  hooks.FOpen = MemoryOpen;
-  hooks.FRead = MemoryRead;
-  hooks.FWrite = MemoryWrite;
-  hooks.FSeek = MemorySeek;
-  hooks.FTell = MemoryTell;
-  hooks.FFlush = MemoryFlush;
-  hooks.FClose = MemoryClose;
-  hooks.Remove = MemoryRemove;
-  hooks.Error = MemoryError;
+  hooks.FOpen = HookOpen;
+  hooks.FRead = HookRead;
+  hooks.FWrite = HookWrite;
+  hooks.FSeek = HookSeek;
+  hooks.FTell = HookTell;
+  hooks.FFlush = HookFlush;
+  hooks.FClose = HookClose;
+  hooks.Remove = HookRemove;
+  hooks.Error = HookError;
   hooks.Atof = LocaleFreeAtof;
   return hooks;
 }
@@ -134,10 +200,6 @@ void SetDate(DBFHandle handle, HeaderDate date) {
   DBFSetLastModifiedDate(handle, std::clamp(date.year - 1900, 0, 255), date.month, date.day);
 }
 
-[[noreturn]] void EngineFailure(const std::filesystem::path& path, const std::string& what) {
-  throw Error("Error del motor de tablas al " + what + " '" + path.string() + "'");
-}
-
 }  // namespace
 
 HeaderDate Today() {
@@ -148,11 +210,11 @@ HeaderDate Today() {
 }
 
 std::string NewTableImage(const Layout& layout, HeaderDate date) {
-  MemoryFile file;
-  SAHooks hooks = MemoryHooks();
+  BackedFile file;
+  SAHooks hooks = Hooks();
   DbfHandlePtr handle;
   {
-    ImageToOpen opening(&file);
+    FileToOpen opening(&file);
     // LDID/87: Windows ANSI (1252), declared in the header and nowhere else.
     handle.reset(DBFCreateLL("table.dbf", "LDID/87", &hooks));
   }
@@ -175,24 +237,37 @@ std::string NewTableImage(const Layout& layout, HeaderDate date) {
   }
   SetDate(handle.get(), date);
   handle.reset();  // writes the header and the end-of-file marker
-  return std::move(file.data);
+  return file.head + file.tail;
 }
 
 struct DbfImage::Engine {
-  MemoryFile file;
+  BackedFile file;
   DbfHandlePtr handle;
+  std::filesystem::path path;
+
+  [[noreturn]] void Failure(const std::string& what) const {
+    std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";
+    if (file.error_number != 0) message += ": " + SystemReason(file.error_number);
+    throw Error(message);
+  }
 };
 
-DbfImage::DbfImage(std::string bytes, const TableHeader& header, const std::filesystem::path& path)
-    : engine_(std::make_unique<Engine>()), path_(path) {
-  engine_->file.data = std::move(bytes);
-  SAHooks hooks = MemoryHooks();
+DbfImage::DbfImage(const LockedFile& file, std::string_view start, const TableHeader& header)
+    : engine_(std::make_unique<Engine>()) {
+  Engine& engine = *engine_;
+  engine.path = file.path();
+  engine.file.disk = &file;
+  engine.file.head = std::string(start.substr(0, static_cast<std::size_t>(header.header_length)));
+  engine.file.tail_start = static_cast<std::uint64_t>(header.header_length) +
+                           static_cast<std::uint64_t>(header.row_count) *
+                               static_cast<std::uint64_t>(header.record_length);
+  SAHooks hooks = Hooks();
   {
-    ImageToOpen opening(&engine_->file);
-    engine_->handle.reset(DBFOpenLL("table.dbf", "rb+", &hooks));
+    FileToOpen opening(&engine.file);
+    engine.handle.reset(DBFOpenLL("table.dbf", "rb+", &hooks));
   }
-  DBFHandle handle = engine_->handle.get();
-  if (!handle) EngineFailure(path_, "abrir la tabla");
+  DBFHandle handle = engine.handle.get();
+  if (!handle) engine.Failure("abrir la tabla");
   // The engine must see the table exactly as the header check did.
   bool same = handle->nRecords == header.row_count &&
               handle->nRecordLength == header.record_length &&
@@ -203,7 +278,8 @@ DbfImage::DbfImage(std::string bytes, const TableHeader& header, const std::file
            handle->panFieldSize[i] == header.fields[i].width;
   }
   if (!same) {
-    throw Error("La tabla '" + path_.string() + "' tiene una estructura que este programa no lee");
+    throw Error("La tabla '" + engine.path.string() +
+                "' tiene una estructura que este programa no lee");
   }
 }
 
@@ -213,7 +289,7 @@ std::int64_t DbfImage::record_count() const { return engine_->handle->nRecords; 
 
 const char* DbfImage::Record(std::int64_t index) {
   const char* record = DBFReadTuple(engine_->handle.get(), static_cast<int>(index));
-  if (record == nullptr) EngineFailure(path_, "leer la tabla");
+  if (record == nullptr) engine_->Failure("leer la tabla");
   return record;
 }
 
@@ -222,32 +298,35 @@ bool DbfImage::IsDeleted(std::int64_t index) {
 }
 
 void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
-  DBFHandle handle = engine_->handle.get();
+  Engine& engine = *engine_;
+  DBFHandle handle = engine.handle.get();
   if (record.size() != static_cast<std::size_t>(handle->nRecordLength)) {
-    EngineFailure(path_, "añadir una fila a la tabla");
+    engine.Failure("añadir una fila a la tabla");
   }
   SetDate(handle, date);
   if (!DBFWriteTuple(handle, handle->nRecords, const_cast<char*>(record.data()))) {
-    EngineFailure(path_, "añadir una fila a la tabla");
+    engine.Failure("añadir una fila a la tabla");
+  }
+  if (engine.file.tail.size() >= kWriteBlock) {
+    if (int error = engine.file.WriteTailBlock()) {
+      engine.file.error_number = error;
+      engine.Failure("escribir en la tabla");
+    }
   }
 }
 
-std::vector<std::pair<std::uint64_t, std::string>> DbfImage::TakeChanges() {
-  engine_->handle.reset();  // flushes the last record and rewrites the header
-  auto ranges = std::move(engine_->file.changed);
-  std::sort(ranges.begin(), ranges.end());
-  std::vector<std::pair<std::uint64_t, std::string>> changes;
-  for (const auto& [begin, end] : ranges) {
-    if (!changes.empty() && begin <= changes.back().first + changes.back().second.size()) {
-      const std::size_t last_end = changes.back().first + changes.back().second.size();
-      if (end > last_end) {
-        changes.back().second.append(engine_->file.data, last_end, end - last_end);
-      }
-    } else {
-      changes.emplace_back(begin, engine_->file.data.substr(begin, end - begin));
-    }
+void DbfImage::Finish() {
+  Engine& engine = *engine_;
+  engine.handle.reset();  // the engine writes its last record and the header
+  BackedFile& file = engine.file;
+  // Rows first, then the header that counts them.
+  if (!file.tail.empty()) file.disk->WriteAt(file.tail_start, file.tail);
+  if (file.head_changed_begin < file.head_changed_end) {
+    file.disk->WriteAt(
+        file.head_changed_begin,
+        std::string_view(file.head).substr(file.head_changed_begin,
+                                           file.head_changed_end - file.head_changed_begin));
   }
-  return changes;
 }
 
 }  // namespace pontexa::tables

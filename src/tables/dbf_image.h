@@ -5,10 +5,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "tables/field_spec.h"
+#include "tables/table_file.h"
 #include "tables/table_header.h"
 
 namespace pontexa::tables {
@@ -32,13 +31,14 @@ inline constexpr int kFloatDecimals = 6;
 // Raises Error when the layout cannot be stored.
 std::string NewTableImage(const Layout& layout, HeaderDate date);
 
-// A whole table file held in memory and worked on through the dBase engine:
-// records are read from memory and appended rows collect there until
-// TakeChanges hands the changed byte ranges over for writing.
+// An open table file worked on through the dBase engine. Stored records are
+// read from the file in large blocks; appended rows collect in memory and go
+// to the file a block at a time, the row count in the header at Finish.
 class DbfImage {
  public:
-  // `bytes` must have passed ReadTableHeader, which gave `header`.
-  DbfImage(std::string bytes, const TableHeader& header, const std::filesystem::path& path);
+  // `file` outlives the image; its header passed ReadTableHeader, which gave
+  // `header` from `start`, the first bytes of the file.
+  DbfImage(const LockedFile& file, std::string_view start, const TableHeader& header);
   ~DbfImage();
   DbfImage(const DbfImage&) = delete;
   DbfImage& operator=(const DbfImage&) = delete;
@@ -49,15 +49,14 @@ class DbfImage {
   bool IsDeleted(std::int64_t index);
   // Appends a record of exactly the header's record length.
   void AppendRecord(std::string_view record, HeaderDate date);
-  // Completes the header (row count, date) and returns every byte range changed
-  // since the image was loaded, as (offset, bytes). The image is unusable after.
-  std::vector<std::pair<std::uint64_t, std::string>> TakeChanges();
+  // Writes the rows still in memory, then the header with the new row count.
+  // The image is unusable afterwards. Error naming the file on failure.
+  void Finish();
 
   struct Engine;
 
  private:
   std::unique_ptr<Engine> engine_;
-  std::filesystem::path path_;
 };
 
 }  // namespace pontexa::tables

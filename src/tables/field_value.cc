@@ -32,6 +32,36 @@ std::string WholeDigits(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// The common stored form, [-]digits[.digits] with at most 15 digits, read
+// without the general reader: the digits are exact in a double and so is the
+// power of ten, so one division rounds correctly.
+std::optional<double> PlainDecimal(std::string_view text) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::int64_t digits = 0;
+  int count = 0;
+  int decimals = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++count > 15) return std::nullopt;
+      digits = digits * 10 + (c - '0');
+      if (point) ++decimals;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (count == 0) return std::nullopt;
+  const double value = static_cast<double>(digits) / kPowers[decimals];
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 std::string_view CutTrailingBlanks(std::string_view raw) {
@@ -42,6 +72,7 @@ std::string_view CutTrailingBlanks(std::string_view raw) {
 std::optional<double> StoredNumber(std::string_view raw) {
   std::string_view text = CutBlanks(raw);
   if (text.empty()) return std::nullopt;
+  if (auto value = PlainDecimal(text)) return value;
   if (auto value = ParseDecimal(text, '.')) return value;
   if (auto value = ParseDecimal(text, ',')) return value;
   NotFloat(text);

@@ -167,37 +167,45 @@ LockedFile::~LockedFile() {
   if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
 }
 
-std::string LockedFile::ReadAll() const {
-  std::string bytes;
+std::uint64_t LockedFile::Size() const {
   struct stat status;
-  if (fstat(fd_, &status) == 0 && status.st_size > 0) {
-    bytes.reserve(static_cast<std::size_t>(status.st_size));
+  if (fstat(fd_, &status) != 0) {
+    throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemReason(errno));
   }
-  char buffer[1 << 16];
-  std::uint64_t offset = 0;
-  for (;;) {
-    ssize_t got = pread(fd_, buffer, sizeof buffer, static_cast<off_t>(offset));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemReason(errno));
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-    offset += static_cast<std::uint64_t>(got);
-  }
-  return bytes;
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
-void LockedFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
+long LockedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const noexcept {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<long>(done);
+}
+
+int LockedFile::TryWriteAt(std::uint64_t offset, std::string_view bytes) const noexcept {
   while (!bytes.empty()) {
     ssize_t put = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (put < 0) {
       if (errno == EINTR) continue;
-      throw Error("No se puede escribir en la tabla '" + path_.string() +
-                  "': " + SystemReason(errno));
+      return errno;
     }
     bytes.remove_prefix(static_cast<std::size_t>(put));
     offset += static_cast<std::uint64_t>(put);
+  }
+  return 0;
+}
+
+void LockedFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
+  if (int error_number = TryWriteAt(offset, bytes); error_number != 0) {
+    throw Error("No se puede escribir en la tabla '" + path_.string() +
+                "': " + SystemReason(error_number));
   }
 }
 

@@ -35,7 +35,13 @@ class LockedFile {
   bool read_only() const { return read_only_; }
   const std::filesystem::path& path() const { return path_; }
 
-  std::string ReadAll() const;
+  std::uint64_t Size() const;  // Error when the system cannot tell
+  // Reads up to `size` bytes at `offset`: the count read (short at the end of
+  // the file), or -1 with errno set. Never raises.
+  long ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const noexcept;
+  // Writes all the bytes at `offset`: 0, or the system error number. Never raises.
+  int TryWriteAt(std::uint64_t offset, std::string_view bytes) const noexcept;
+  // Writes all the bytes at `offset`; Error naming the file on failure.
   void WriteAt(std::uint64_t offset, std::string_view bytes) const;
   void Close();  // releases the lock; Error when the system reports a failure
 

@@ -142,7 +142,8 @@ int CodePageOfLanguageDriver(unsigned char driver) {
   }
 }
 
-TableHeader ReadTableHeader(std::string_view image, const std::filesystem::path& path) {
+TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
+                            const std::filesystem::path& path) {
   const std::string shown = "'" + path.string() + "'";
   if (image.size() < kFileHeaderSize) {
     throw Error("La tabla " + shown + " no es una tabla dBase: el archivo es demasiado corto");
@@ -165,7 +166,8 @@ TableHeader ReadTableHeader(std::string_view image, const std::filesystem::path&
   if (header.header_length < kFileHeaderSize + kFieldDescriptorSize) {
     Damaged(path, "la cabecera no describe ningún campo");
   }
-  if (static_cast<std::size_t>(header.header_length) > image.size()) {
+  if (static_cast<std::size_t>(header.header_length) > image.size() ||
+      static_cast<std::uint64_t>(header.header_length) > file_size) {
     Damaged(path, "el archivo es más corto que su cabecera");
   }
 
@@ -213,7 +215,7 @@ TableHeader ReadTableHeader(std::string_view image, const std::filesystem::path&
   const std::uint64_t needed =
       static_cast<std::uint64_t>(header.header_length) +
       static_cast<std::uint64_t>(stored_rows) * static_cast<std::uint64_t>(header.record_length);
-  if (stored_rows > static_cast<std::uint32_t>(INT_MAX - 1) || needed > image.size()) {
+  if (stored_rows > static_cast<std::uint32_t>(INT_MAX - 1) || needed > file_size) {
     Damaged(path, "la cabecera indica " + std::to_string(stored_rows) +
                       " filas, pero el archivo no las contiene todas");
   }

@@ -33,11 +33,18 @@ struct TableHeader {
   std::vector<StoredField> fields;
 };
 
-// Checks the header of a whole table file image and describes it. Raises Error
-// naming `path` when the image is not a dBase table this program reads (dBase 7
-// included), when the header is damaged or when the file holds fewer rows than
-// the header claims. A header that passes can be handed to the engine safely.
-TableHeader ReadTableHeader(std::string_view image, const std::filesystem::path& path);
+// The most a header can take: the file header, 2046 field descriptors and the
+// terminator fill the 16-bit header length.
+inline constexpr std::size_t kMaxHeaderBytes = 65535;
+
+// Checks the header of a table file and describes it. `start` holds the first
+// bytes of the file (all of them, or at least kMaxHeaderBytes); `file_size` is
+// the size of the whole file. Raises Error naming `path` when the file is not a
+// dBase table this program reads (dBase 7 included), when the header is damaged
+// or when the file holds fewer rows than the header claims. A header that
+// passes can be handed to the engine safely.
+TableHeader ReadTableHeader(std::string_view start, std::uint64_t file_size,
+                            const std::filesystem::path& path);
 
 // The Windows code page of a dBase language driver byte; no driver (0) and
 // drivers this program does not know mean 1252.

@@ -1,8 +1,9 @@
 #include "tables/table_store.h"
 
+#include <errno.h>
+
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
 
 #include "platform/code_page.h"
 #include "platform/error.h"
@@ -73,13 +74,6 @@ void CheckDirectory(const std::filesystem::path& directory) {
   }
 }
 
-struct NameHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>()(text);
-  }
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -134,19 +128,20 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
 
 class Table::Impl {
  public:
-  Impl(LockedFile file, std::string bytes, char decimal_separator)
+  Impl(LockedFile file, std::string_view start, TableHeader header, char decimal_separator)
       : file_(std::move(file)),
-        header_(ReadTableHeader(bytes, file_.path())),
-        image_(std::move(bytes), header_, file_.path()),
+        header_(std::move(header)),
+        image_(file_, start, header_),
         decimal_separator_(decimal_separator),
         today_(Today()) {}
 
-  LockedFile file_;
+  LockedFile file_;  // declared first: the image reads it until the end
   TableHeader header_;
   DbfImage image_;
   char decimal_separator_;
   HeaderDate today_;
-  mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_index_;
+  mutable std::vector<std::pair<std::string, int>> asked_;
+  mutable std::size_t last_asked_ = 0;
 
   std::int64_t current_ = -1;  // -1: no row
   const char* record_ = nullptr;
@@ -169,12 +164,23 @@ class Table::Impl {
     record_ = row < 0 ? nullptr : image_.Record(row);
   }
 
+  // Field names as callers asked for them, with their field, in the order
+  // first asked; a scan that reads the same fields row after row finds each
+  // name right after the previous one.
   int FindField(std::string_view name) const {
-    if (auto it = field_index_.find(name); it != field_index_.end()) return it->second;
+    const std::size_t known = asked_.size();
+    for (std::size_t step = 1; step <= known; ++step) {
+      const std::size_t k = (last_asked_ + step) % known;
+      if (asked_[k].first == name) {
+        last_asked_ = k;
+        return asked_[k].second;
+      }
+    }
     const std::string upper = AsciiUpper(name);
     for (std::size_t i = 0; i < header_.fields.size(); ++i) {
       if (AsciiUpper(header_.fields[i].name) == upper) {
-        field_index_.emplace(std::string(name), static_cast<int>(i));
+        asked_.emplace_back(std::string(name), static_cast<int>(i));
+        last_asked_ = asked_.size() - 1;
         return static_cast<int>(i);
       }
     }
@@ -232,8 +238,15 @@ void Table::OpenTable(OpenMode mode) {
   const std::filesystem::path path = store_.TablePath(table_name_);
   LockedFile file = LockedFile::OpenExisting(
       path, mode == OpenMode::kExclusive ? FileLock::kExclusive : FileLock::kShared);
-  std::string bytes = file.ReadAll();
-  impl_ = std::make_unique<Impl>(std::move(file), std::move(bytes),
+  const std::uint64_t size = file.Size();
+  std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
+  const long got = file.ReadAt(0, start.data(), start.size());
+  if (got < 0) {
+    throw Error("No se puede leer la tabla '" + path.string() + "': " + SystemReason(errno));
+  }
+  start.resize(static_cast<std::size_t>(got));
+  TableHeader header = ReadTableHeader(start, size, path);
+  impl_ = std::make_unique<Impl>(std::move(file), start, std::move(header),
                                  store_.regional().decimal_separator);
   impl_->MakeCurrent(impl_->NextLiveRow(0));
   impl_->past_last_ = impl_->current_ < 0;
@@ -242,11 +255,7 @@ void Table::OpenTable(OpenMode mode) {
 void Table::CloseTable() {
   if (!impl_) return;
   std::unique_ptr<Impl> impl = std::move(impl_);  // closed from here on, whatever happens
-  if (impl->changed_) {
-    for (const auto& [offset, bytes] : impl->image_.TakeChanges()) {
-      impl->file_.WriteAt(offset, bytes);
-    }
-  }
+  if (impl->changed_) impl->image_.Finish();
   impl->file_.Close();
 }
 

@@ -341,27 +341,52 @@ TEST_F(TableStoreTest, ClosingTheHandleReleasesTheTableAndKeepsSavedRows) {
 }
 
 TEST_F(TableStoreTest, ManyRowsAppendAndScanInOrder) {
+  // Enough rows for the appended part to reach the file in several blocks
+  // while the table is open.
   store_.MakeEmptyTable("T", kLayout);
-  const int rows = 20000;
+  const int rows = 30000;
   {
     Table table(store_, "T");
     table.OpenTable(OpenMode::kShared);
     for (int i = 0; i < rows; ++i) {
       table.StartNewRow();
-      table.PutText("CODE", std::to_string(i % 10000));
+      table.PutText("NAME", std::to_string(i));
       table.PutFloat("HOURS", i * 0.5);
       table.SaveNewRow();
     }
+    // Rows already written out and rows still held read back in the same open.
+    ASSERT_TRUE(table.FindFirstRow("NAME", "10"));
+    EXPECT_EQ(table.FloatOf("HOURS"), 5);
+    ASSERT_TRUE(table.FindFirstRow("NAME", std::to_string(rows - 1)));
+    EXPECT_EQ(table.FloatOf("HOURS"), (rows - 1) * 0.5);
+    EXPECT_EQ(table.RowCount(), rows);
   }
   Table table(store_, "T");
   table.OpenTable(OpenMode::kShared);
   int i = 0;
   bool in_order = true;
   for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow(), ++i) {
-    in_order = in_order && table.FloatOf("HOURS") == i * 0.5;
+    in_order =
+        in_order && table.FloatOf("HOURS") == i * 0.5 && table.TextOf("name") == std::to_string(i);
   }
   EXPECT_EQ(i, rows);
   EXPECT_TRUE(in_order);
+  const std::string bytes = ReadFile(dir_ / "T.DBF");
+  EXPECT_EQ(bytes.size(), 32u + 4 * 32 + 1 + rows * (1 + 4 + 60 + 11 + 20) + 1);
+  EXPECT_EQ(bytes.back(), 0x1A);
+}
+
+TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
+  MakeRows({{"A", "", 1}});
+  {
+    Table table(store_, "T");
+    table.OpenTable(OpenMode::kShared);
+    table.StartNewRow();
+    table.PutText("CODE", "B");
+    table.SaveNewRow();
+  }
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(ReadFile(dir_ / "T.DBF").back(), 0x1A);
 }
 
 TEST_F(TableStoreTest, RefusesBadTableNamesAndLayouts) {
