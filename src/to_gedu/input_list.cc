@@ -43,8 +43,7 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
 }
 
 void WriteInputList(exchange::Document& document, exchange::Element time_table,
-                    const ActivityIndex& index, const InputTables& tables,
-                    char decimal_separator) {
+                    const ActivityIndex& index, const InputTables& tables, char decimal_separator) {
   exchange::Element inputs = time_table.AppendChild(document.CreateElement(vocabulary::kInputs));
   tables.soluc.Open();
   tables.profesor.Open();
@@ -72,8 +71,7 @@ void WriteInputList(exchange::Document& document, exchange::Element time_table,
                        vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
     const std::string subject_id = IdentifierForCode(tables.nom_asg, kCod, soluc.TextOf(kAsig));
-    input.SetAttribute(vocabulary::kActivity,
-                       index.ActivityAt(index.IndexOfSubject(subject_id)));
+    input.SetAttribute(vocabulary::kActivity, index.ActivityAt(index.IndexOfSubject(subject_id)));
     inputs.AppendChild(input);
 
     WriteParticipant(document, input, vocabulary::kGroups, vocabulary::kGroup,

@@ -31,7 +31,6 @@ struct InputTables {
 // bounds (-1)" for a lesson whose subject has no activity, and the table
 // store's errors for fields that are missing or do not convert.
 void WriteInputList(exchange::Document& document, exchange::Element time_table,
-                    const ActivityIndex& index, const InputTables& tables,
-                    char decimal_separator);
+                    const ActivityIndex& index, const InputTables& tables, char decimal_separator);
 
 }  // namespace pontexa::to_gedu

@@ -38,8 +38,7 @@ void WriteTimetableSection(exchange::Document& document, const tables::TableStor
   if (!root) throw Error(kNoRootMessage);
 
   RemoveEarlierSections(root);
-  exchange::Element time_tables =
-      root.AppendChild(document.CreateElement(vocabulary::kTimeTables));
+  exchange::Element time_tables = root.AppendChild(document.CreateElement(vocabulary::kTimeTables));
   exchange::Element time_table = document.CreateElement(vocabulary::kTimeTable);
   char time_table_id[16];
   std::snprintf(time_table_id, sizeof time_table_id, vocabulary::kTimeTableIdFormat, 1);

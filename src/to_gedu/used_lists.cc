@@ -21,9 +21,9 @@ constexpr char kAsig[] = "ASIG";
 
 // One list element holding an element named `item` with the IDGEDU of every
 // catalogue row whose ABREV is used in the SOLUC column `soluc_field`.
-void WriteUsedList(exchange::Document& document, exchange::Element time_table,
-                   const char* list, const char* item, TableColumns& catalogue,
-                   TableColumns& soluc, const char* soluc_field) {
+void WriteUsedList(exchange::Document& document, exchange::Element time_table, const char* list,
+                   const char* item, TableColumns& catalogue, TableColumns& soluc,
+                   const char* soluc_field) {
   exchange::Element list_element = time_table.AppendChild(document.CreateElement(list));
   const std::vector<std::string>& codes = catalogue.Texts(kAbrev);
   for (std::size_t row = 0; row < codes.size(); ++row) {

@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -159,8 +158,7 @@ struct Failure {
   const char* message;
 };
 
-class ToGeduCliFailureTest : public ToGeduCliTest,
-                             public ::testing::WithParamInterface<Failure> {};
+class ToGeduCliFailureTest : public ToGeduCliTest, public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(ToGeduCliFailureTest, FailedRunLeavesTheFileAsItWas) {
   PrepareTables();
@@ -169,8 +167,7 @@ TEST_P(ToGeduCliFailureTest, FailedRunLeavesTheFileAsItWas) {
     WriteFile(dir_ / "soluc.py", std::string("import dbf\nt = dbf.Table(r'") +
                                      (tables_ / "SOLUC.DBF").string() + "', " +
                                      GetParam().soluc_script + "\nt.close()\n");
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir_ / "soluc.py").string() + "'").c_str()),
-              0);
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir_ / "soluc.py").string() + "'").c_str()), 0);
   }
   const std::string before = ReadFile(exchange_file_);
   const Outcome run = Run("to-gedu", exchange_file_);

@@ -44,8 +44,8 @@ TEST(EndTimeText, ShortTimesGetALeadingZero) {
   const struct {
     const char* stored;
     const char* written;
-  } cases[] = {{"9:55", "09:55"}, {"955", "0955"}, {"12", "012"},   {"9", "09"},
-               {"10:45", "10:45"}, {"0955", "0955"}, {"", ""},       {"0", "0"},
+  } cases[] = {{"9:55", "09:55"},  {"955", "0955"},     {"12", "012"}, {"9", "09"},
+               {"10:45", "10:45"}, {"0955", "0955"},    {"", ""},      {"0", "0"},
                {" 9:5", "0 9:5"},  {"9:55 h", "9:55 h"}};
   for (const auto& c : cases) EXPECT_EQ(EndTimeText(c.stored), c.written) << c.stored;
 }

@@ -52,9 +52,12 @@ inline void WriteTable(const tables::TableStore& store, const std::string& name,
 
 // SOLUC with DIA, HORA and SESIONES as numbers and the codes as text.
 inline Layout SolucLayout(FieldType dia_type = FieldType::kFloat) {
-  return {{"DIA", dia_type, 4},       {"HORA", FieldType::kFloat, 0},
-          {"SESIONES", FieldType::kFloat, 0}, {"ASIG", FieldType::kText, 4},
-          {"CODGRUPO", FieldType::kText, 4},  {"PROF", FieldType::kText, 4},
+  return {{"DIA", dia_type, 4},
+          {"HORA", FieldType::kFloat, 0},
+          {"SESIONES", FieldType::kFloat, 0},
+          {"ASIG", FieldType::kText, 4},
+          {"CODGRUPO", FieldType::kText, 4},
+          {"PROF", FieldType::kText, 4},
           {"AULA", FieldType::kText, 4}};
 }
 
@@ -139,9 +142,10 @@ class TimetableTest : public ::testing::Test {
   std::string List(const std::string& name) {
     const std::string section = Section();
     std::smatch match;
-    if (std::regex_search(section, match,
-                          std::regex("<" + name + "/>|<" + name + ">.*?</" + name +
-                                     ">(?=<(groups|members|activities|inputs)[/>]|</time-table>)"))) {
+    if (std::regex_search(
+            section, match,
+            std::regex("<" + name + "/>|<" + name + ">.*?</" + name +
+                       ">(?=<(groups|members|activities|inputs)[/>]|</time-table>)"))) {
       return match.str();
     }
     return "";

@@ -69,8 +69,7 @@ TEST_F(TimetableTest, UsedGroupsAndMembersFollowTheCatalogueOrderWithExactCodes)
   const std::string section = Section();
   EXPECT_THAT(section, HasSubstr("<groups><group id=\"G1\"/><group id=\"G3\"/>"
                                  "<group id=\"\"/></groups>"));
-  EXPECT_THAT(section,
-              HasSubstr("<members><member id=\"T7\"/><member id=\"T9\"/></members>"));
+  EXPECT_THAT(section, HasSubstr("<members><member id=\"T7\"/><member id=\"T9\"/></members>"));
   // A lesson takes the first of two rows with its code.
   EXPECT_THAT(section, HasSubstr("<members><member id=\"T7\"/></members>"));
   EXPECT_THAT(section, ::testing::Not(HasSubstr("<members><member id=\"T9\"/></members>")));
@@ -149,26 +148,22 @@ struct IntervalCase {
   const char* interval;
 };
 
-class IntervalTextTest : public ::testing::WithParamInterface<IntervalCase>,
-                         public InputListTest {
+class IntervalTextTest : public ::testing::WithParamInterface<IntervalCase>, public InputListTest {
  protected:
   IntervalTextTest() : InputListTest(GetParam().separator) {}
 };
 
 TEST_P(IntervalTextTest, IntervalIsTheHourInGeneralNumberFormat) {
   Soluc({{"1", GetParam().hora, GetParam().sesiones, "MAT", "1A", "JGM", "A1"}});
-  EXPECT_THAT(List("inputs"),
-              HasSubstr(std::string("interval=\"") + GetParam().interval + "\""));
+  EXPECT_THAT(List("inputs"), HasSubstr(std::string("interval=\"") + GetParam().interval + "\""));
 }
 
-INSTANTIATE_TEST_SUITE_P(Intervals, IntervalTextTest,
-                         ::testing::Values(IntervalCase{',', "2.5", "1", "i2,5"},
-                                           IntervalCase{'.', "2.5", "1", "i2.5"},
-                                           IntervalCase{',', "0", "0.5", "i-1"},
-                                           IntervalCase{',', "3", "0.25", "i3"},
-                                           IntervalCase{',', "3", "0.5", "i5"},
-                                           IntervalCase{',', "1.25", "0.5", "i1,5"},
-                                           IntervalCase{',', "7", "", "i7"}));
+INSTANTIATE_TEST_SUITE_P(
+    Intervals, IntervalTextTest,
+    ::testing::Values(IntervalCase{',', "2.5", "1", "i2,5"}, IntervalCase{'.', "2.5", "1", "i2.5"},
+                      IntervalCase{',', "0", "0.5", "i-1"}, IntervalCase{',', "3", "0.25", "i3"},
+                      IntervalCase{',', "3", "0.5", "i5"}, IntervalCase{',', "1.25", "0.5", "i1,5"},
+                      IntervalCase{',', "7", "", "i7"}));
 
 // SOLUC as Horaplan writes it, with numeric fields, by an independent dBase
 // writer (Debian's python3-dbf).
@@ -177,10 +172,13 @@ void WriteSolucWithPython(const std::filesystem::path& folder, const std::string
   const std::filesystem::path script = folder / "soluc.py";
   WriteFile(script,
             "import dbf\n"
-            "t = dbf.Table(r'" + (folder / "SOLUC.DBF").string() + "', '" + fields +
+            "t = dbf.Table(r'" +
+                (folder / "SOLUC.DBF").string() + "', '" + fields +
                 "', dbf_type='db3', codepage='cp1252')\n"
                 "t.open(dbf.READ_WRITE)\n"
-                "for row in [" + rows + "]:\n"
+                "for row in [" +
+                rows +
+                "]:\n"
                 "    t.append(row)\n"
                 "t.close()\n");
   std::filesystem::remove(folder / "SOLUC.DBF");
@@ -188,11 +186,12 @@ void WriteSolucWithPython(const std::filesystem::path& folder, const std::string
 }
 
 TEST_F(InputListTest, ReadsSolucWithNumericFieldsFromHoraplan) {
-  WriteSolucWithPython(dir_.path(),
-                       "DIA N(1,0); HORA N(5,2); SESIONES N(4,2); ASIG C(4); CODGRUPO C(4); "
-                       "PROF C(4); AULA C(4)",
-                       "(1, 2, 1, 'FIS', '1A', 'JGM', 'A1'), (0, 3, 1, 'MAT', '2A', 'JGM', 'A1'),"
-                       "(2, 3, 0.5, 'MAT', '3C', 'ALR', ''), (5, 2.5, 1, 'MAT', '2A', 'JGM', 'A1')");
+  WriteSolucWithPython(
+      dir_.path(),
+      "DIA N(1,0); HORA N(5,2); SESIONES N(4,2); ASIG C(4); CODGRUPO C(4); "
+      "PROF C(4); AULA C(4)",
+      "(1, 2, 1, 'FIS', '1A', 'JGM', 'A1'), (0, 3, 1, 'MAT', '2A', 'JGM', 'A1'),"
+      "(2, 3, 0.5, 'MAT', '3C', 'ALR', ''), (5, 2.5, 1, 'MAT', '2A', 'JGM', 'A1')");
   EXPECT_EQ(List("inputs"),
             "<inputs>"
             "<input id=\"input1\" day=\"1\" interval=\"i2\" activity=\"a2\">"
@@ -209,22 +208,25 @@ TEST_F(InputListTest, ReadsSolucWithNumericFieldsFromHoraplan) {
 
 TEST_F(InputListTest, ReadsSolucWithTextDayFromHoraplan) {
   // The day is written as read: a text day keeps its own spelling.
-  WriteSolucWithPython(dir_.path(),
-                       "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
-                       "PROF C(4); AULA C(4)",
-                       "('03', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('0', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
+  WriteSolucWithPython(
+      dir_.path(),
+      "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
+      "PROF C(4); AULA C(4)",
+      "('03', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('0', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
   const std::string inputs = List("inputs");
-  EXPECT_THAT(inputs, HasSubstr("<input id=\"input1\" day=\"03\" interval=\"i4\" activity=\"a2\">"));
+  EXPECT_THAT(inputs,
+              HasSubstr("<input id=\"input1\" day=\"03\" interval=\"i4\" activity=\"a2\">"));
   EXPECT_THAT(inputs, ::testing::Not(HasSubstr("input2")));
   // MAT is used by the lesson that is not placed, so it is still an activity.
   EXPECT_THAT(Section(), HasSubstr("<activity id=\"a1\" name=\"Matematicas\" subject=\"S10\"/>"));
 }
 
 TEST_F(InputListTest, TextDayThatIsNotAWholeNumberEndsTheRun) {
-  WriteSolucWithPython(dir_.path(),
-                       "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
-                       "PROF C(4); AULA C(4)",
-                       "('1', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('x', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
+  WriteSolucWithPython(
+      dir_.path(),
+      "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
+      "PROF C(4); AULA C(4)",
+      "('1', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('x', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
   exchange::Document document = Load("<document/>");
   try {
     WriteTimetableSection(document, store_);
@@ -304,34 +306,38 @@ Layout WithText(Layout layout, const std::string& field) {
 
 INSTANTIATE_TEST_SUITE_P(
     Soluc, SolucFailureTest,
-    ::testing::Values(
-        SolucFailure{"SinDia", Without(SolucLayout(), "DIA"),
-                     {{"1", "1", "MAT", "1A", "JGM", "A1"}},
-                     "wwTableSoluc: No se encuentra el campo 'DIA'"},
-        // AULA is read only for placed lessons.
-        SolucFailure{"SinAulaSinClases", Without(SolucLayout(), "AULA"),
-                     {{"0", "1", "1", "MAT", "1A", "JGM"}},
-                     ""},
-        SolucFailure{"SinAula", Without(SolucLayout(), "AULA"),
-                     {{"1", "1", "1", "MAT", "1A", "JGM"}},
-                     "wwTableSoluc: No se encuentra el campo 'AULA'"},
-        // ASIG is read for the activities before any lesson.
-        SolucFailure{"SinAsig", Without(SolucLayout(), "ASIG"),
-                     {{"0", "1", "1", "1A", "JGM", "A1"}},
-                     "wwTableSoluc: No se encuentra el campo 'ASIG'"},
-        SolucFailure{"HoraNoNumero", WithText(SolucLayout(), "HORA"),
-                     {{"0", "x", "1", "MAT", "1A", "JGM", "A1"},
-                      {"1", "", "1", "MAT", "1A", "JGM", "A1"}},
-                     "'' no es un valor punto flotante válido"}),
+    ::testing::Values(SolucFailure{"SinDia",
+                                   Without(SolucLayout(), "DIA"),
+                                   {{"1", "1", "MAT", "1A", "JGM", "A1"}},
+                                   "wwTableSoluc: No se encuentra el campo 'DIA'"},
+                      // AULA is read only for placed lessons.
+                      SolucFailure{"SinAulaSinClases",
+                                   Without(SolucLayout(), "AULA"),
+                                   {{"0", "1", "1", "MAT", "1A", "JGM"}},
+                                   ""},
+                      SolucFailure{"SinAula",
+                                   Without(SolucLayout(), "AULA"),
+                                   {{"1", "1", "1", "MAT", "1A", "JGM"}},
+                                   "wwTableSoluc: No se encuentra el campo 'AULA'"},
+                      // ASIG is read for the activities before any lesson.
+                      SolucFailure{"SinAsig",
+                                   Without(SolucLayout(), "ASIG"),
+                                   {{"0", "1", "1", "1A", "JGM", "A1"}},
+                                   "wwTableSoluc: No se encuentra el campo 'ASIG'"},
+                      SolucFailure{"HoraNoNumero",
+                                   WithText(SolucLayout(), "HORA"),
+                                   {{"0", "x", "1", "MAT", "1A", "JGM", "A1"},
+                                    {"1", "", "1", "MAT", "1A", "JGM", "A1"}},
+                                   "'' no es un valor punto flotante válido"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TimetableTest, EveryTableIsReleasedAfterAFailure) {
   Soluc({{"1", "1", "1", "XYZ", "", "", ""}});
   exchange::Document document = Load("<document/>");
   EXPECT_THROW(WriteTimetableSection(document, store_), Error);
-  for (auto binding : {tables::Binding::kDiasHoras, tables::Binding::kGrupos,
-                       tables::Binding::kSoluc, tables::Binding::kProfesor,
-                       tables::Binding::kNomAsg, tables::Binding::kAulas}) {
+  for (auto binding :
+       {tables::Binding::kDiasHoras, tables::Binding::kGrupos, tables::Binding::kSoluc,
+        tables::Binding::kProfesor, tables::Binding::kNomAsg, tables::Binding::kAulas}) {
     // Re-creating a table fails while anyone holds it.
     EXPECT_NO_THROW(store_.MakeEmptyTable(tables::BindingTable(binding), SolucLayout()))
         << tables::BindingTable(binding);
