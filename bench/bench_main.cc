@@ -375,8 +375,9 @@ int main(int argc, char** argv) {
       if (by_key.count({10, conversion}) && by_key.count({100, conversion})) {
         const Row* ten = by_key[{10, conversion}];
         const Row* hundred = by_key[{100, conversion}];
-        std::printf(", tiempo k=100 / k=10: %s (objetivo <= 12)",
-                    Ratio(hundred->run.wall, ten->run.wall).c_str());
+        std::printf(", tiempo k=100 / k=10: %s (cpu %s; objetivo <= 12)",
+                    Ratio(hundred->run.wall, ten->run.wall).c_str(),
+                    Ratio(hundred->run.cpu, ten->run.cpu).c_str());
       }
       std::printf("\n");
     }
