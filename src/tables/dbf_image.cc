@@ -293,10 +293,6 @@ const char* DbfImage::Record(std::int64_t index) {
   return record;
 }
 
-bool DbfImage::IsDeleted(std::int64_t index) {
-  return DBFIsRecordDeleted(engine_->handle.get(), static_cast<int>(index)) != 0;
-}
-
 void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   Engine& engine = *engine_;
   DBFHandle handle = engine.handle.get();

@@ -46,7 +46,6 @@ class DbfImage {
   std::int64_t record_count() const;
   // The record's bytes (deletion flag first), valid until the next call.
   const char* Record(std::int64_t index);
-  bool IsDeleted(std::int64_t index);
   // Appends a record of exactly the header's record length.
   void AppendRecord(std::string_view record, HeaderDate date);
   // Writes the rows still in memory, then the header with the new row count.

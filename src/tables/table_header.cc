@@ -32,7 +32,6 @@ std::uint32_t DoubleWord(std::string_view image, std::size_t at) {
 // refused by name.
 bool IsReadableVersion(unsigned char version) {
   switch (version) {
-    case 0x02:  // FoxBASE
     case 0x03:  // dBase III, IV, V without memo
     case 0x30:  // Visual FoxPro
     case 0x31:

@@ -108,8 +108,16 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   for (const auto& file : existing) CheckNotHeld(file);
 
   LockedFile file = LockedFile::CreateEmpty(target);
-  file.WriteAt(0, image);
-  file.Close();
+  try {
+    file.WriteAt(0, image);
+    file.Close();
+  } catch (const Error&) {
+    // A header cut short by a full disk is no table, and the old one is gone
+    // already: leave none rather than a file that every reader refuses.
+    std::error_code ignored;
+    std::filesystem::remove(target, ignored);
+    throw;
+  }
 
   // The new table is the only one of its name: other spellings of the file and
   // a code-page side file left by another program would otherwise be read in

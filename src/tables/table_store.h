@@ -17,7 +17,13 @@ enum class OpenMode { kShared, kExclusive };
 
 // The timetable directory and the operations on whole table files. A table
 // named T is the dBase file T.DBF there, found whatever the letter case of the
-// file name on disk. The store never creates the directory.
+// file name on disk (the exact spelling first). The store never creates the
+// directory; a missing one is an Error naming it.
+//
+// Tables it creates are dBase III/IV files (version byte 3) declaring
+// Windows-1252 text (language driver 0x57), without index flag or .cpg file:
+// text fields are C of their width, integer fields N(11,0), float fields
+// N(20,6), which keeps every value with up to six decimals exactly.
 class TableStore {
  public:
   TableStore(std::filesystem::path directory, RegionalSettings regional);
@@ -30,10 +36,10 @@ class TableStore {
   // A table that another process holds is not deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
-  // Creates the table T.DBF with exactly these fields in this order, no rows and
-  // no index, replacing an existing file of that name; the table is left closed.
-  // Raises Error when the file cannot be created or replaced (also when another
-  // process holds the table).
+  // Creates the table T.DBF (upper case) with exactly these fields in this
+  // order, no rows and no index, replacing an existing file of that name in any
+  // letter case; the table is left closed. Raises Error when the file cannot be
+  // created or replaced (also when another process holds the table).
   void MakeEmptyTable(std::string_view table_name, const Layout& layout) const;
 
   // The path of the table's file as found on disk, or as it would be created.
@@ -46,7 +52,18 @@ class TableStore {
 
 // One handle on one table: open, scan, read, append. A handle that belongs to a
 // binding carries the binding's name, which prefixes its field-not-found
-// messages. Destroying an open handle closes it (dropping an unsaved row).
+// messages. Destroying an open handle closes it (dropping an unsaved row), so
+// an error anywhere never leaves a table held.
+//
+// Tables written by other programs are read whatever their dBase III, IV or V
+// field types (numeric N and F by the number rules, any other type as its
+// text), their text converted from the code page their language driver
+// declares. Rows marked deleted are never visited. A file whose header is
+// damaged or claims more rows than the file holds is refused at open, as is a
+// dBase 7 file.
+//
+// Saved rows go to the file in large blocks while appending and the rest at
+// CloseTable, which also writes the new row count into the header.
 class Table {
  public:
   Table(const TableStore& store, std::string table_name, std::string binding_name = "");
@@ -57,27 +74,37 @@ class Table {
   const std::string& table_name() const { return table_name_; }
   const std::string& binding_name() const { return binding_name_; }
 
-  // Opens the existing table; opening an open table does nothing. An exclusive
-  // open fails while anyone else has the table open; while it is held, nobody
-  // else can open it. Raises Error naming the file when it is missing or in use.
+  // Opens the existing table, positioned on its first row; opening an open
+  // table does nothing. An exclusive open fails while anyone else has the table
+  // open; while it is held, nobody else can open it (operating-system locks,
+  // taken without waiting). A file that may not be written opens for reading
+  // only. Raises Error naming the file when it is missing, in use or damaged.
   void OpenTable(OpenMode mode);
-  // Releases the table and its hold; closing a closed table does nothing.
+  // Writes the saved rows still held, releases the table and its hold; closing
+  // a closed table does nothing. Raises Error when the rows cannot be written
+  // (the table is released all the same).
   void CloseTable();
   bool IsOpen() const;
 
+  // Scanning in stored order. ToNextRow at the last row sets PastLastRow and
+  // keeps the last row current. A move with a new row pending saves it first.
+  // Every operation but OpenTable and CloseTable raises Error on a closed table.
   void ToFirstRow();
   void ToNextRow();
   bool PastLastRow() const;
 
-  // Reading a field of the current row; the field name is matched without
-  // regard to letter case. See the reading rules in table_store.cc.
+  // Reading a field of the current row (of the new row while one is pending;
+  // blank when the table has no row); the field name is matched without regard
+  // to letter case. The rules per stored type are in field_value.h.
   std::string TextOf(std::string_view field) const;  // trailing blanks cut, leading kept
   double FloatOf(std::string_view field) const;
   std::int32_t IntegerOf(std::string_view field) const;
 
   // Appending: StartNewRow begins a row at the end with every field blank;
-  // PutText stores the first `width` characters; PutFloat stores the number;
-  // SaveNewRow writes the row as the table's last.
+  // PutText stores the first `width` characters; PutFloat stores the number,
+  // rounded to the field's decimals (Error when it does not fit the field);
+  // SaveNewRow writes the row as the table's last. Put and Save without a
+  // started row raise Error.
   void StartNewRow();
   void PutText(std::string_view field, std::string_view text);
   void PutFloat(std::string_view field, double value);

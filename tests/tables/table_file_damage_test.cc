@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 
 #include "platform/error.h"
@@ -119,6 +120,56 @@ TEST(DamagedTable, FieldsWithoutTerminatorAreReadUpToTheHeaderLength) {
   Table table(store, "T");
   table.OpenTable(OpenMode::kShared);
   EXPECT_TRUE(table.PastLastRow());
+}
+
+// Random damage to the header and the size of a small table, read with every
+// rule: each case must end in a scan or in an Error, nothing else.
+TEST(DamagedTable, RandomHeaderDamageEndsInErrorOrScan) {
+  TempDir dir;
+  TableStore store(dir.path(), {','});
+  store.MakeEmptyTable(
+      "T",
+      {{"A", FieldType::kText, 3}, {"N", FieldType::kFloat, 0}, {"I", FieldType::kInteger, 0}});
+  {
+    Table table(store, "T");
+    table.OpenTable(OpenMode::kShared);
+    for (int i = 0; i < 3; ++i) {
+      table.StartNewRow();
+      table.PutText("A", "x");
+      table.PutFloat("N", i + 0.5);
+      table.SaveNewRow();
+    }
+  }
+  const std::string intact = ReadFile(dir / "T.DBF");
+  const std::size_t header = 32 + 3 * 32 + 1;
+  std::mt19937 random(20240901);
+  int refused = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes = intact;
+    const int changes = 1 + static_cast<int>(random() % 4);
+    for (int c = 0; c < changes; ++c) {
+      bytes[random() % header] = static_cast<char>(random() % 256);
+    }
+    if (random() % 4 == 0) bytes.resize(random() % bytes.size());
+    WriteFile(dir / "T.DBF", bytes);
+    Table table(store, "T");
+    try {
+      table.OpenTable(OpenMode::kShared);
+      for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
+        for (const char* field : {"A", "N", "I"}) {
+          try {
+            table.TextOf(field);
+            table.FloatOf(field);
+            table.IntegerOf(field);
+          } catch (const Error&) {
+          }
+        }
+      }
+    } catch (const Error&) {
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <string>
@@ -387,6 +388,17 @@ TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
   }
   EXPECT_EQ(Codes(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(ReadFile(dir_ / "T.DBF").back(), 0x1A);
+}
+
+TEST_F(TableStoreTest, ReadOnlyFileOpensForReadingOnly) {
+  MakeRows({{"A", "", 1}});
+  std::filesystem::permissions(dir_ / "T.DBF", std::filesystem::perms::owner_read);
+  if (access((dir_ / "T.DBF").c_str(), W_OK) == 0) GTEST_SKIP() << "running with write rights";
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("CODE"), "A");
+  EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
+            "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
 }
 
 TEST_F(TableStoreTest, RefusesBadTableNamesAndLayouts) {
