@@ -1,0 +1,208 @@
+// Faults of the world around a run: missing and read-only places, tables held
+// by Horaplan, a disk that fills up, a process killed outright. Every run that
+// fails must say why in Spanish, end with status 1 and change nothing it should
+// not; the exchange file is always either the old file or the complete new one.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "platform/regional_settings.h"
+#include "reliability/cli_harness.h"
+#include "support/held_file.h"
+#include "tables/table_store.h"
+
+namespace pontexa::reliability {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr const char* kBuiltTables[] = {"ASIGNOMT", "PROFT", "AULAT",
+                                        "GRUPOST",  "ASIGT", "DIASHORAST"};
+
+// Every .DBF file in the folder is a table that opens and scans to its end:
+// no table is left with a header cut short or rows its header does not hold.
+void ExpectWholeTables(const fs::path& folder) {
+  const tables::TableStore store(folder, RegionalSettings{','});
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".DBF") continue;
+    try {
+      tables::Table table(store, entry.path().stem().string());
+      table.OpenTable(tables::OpenMode::kShared);
+      for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
+      }
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << entry.path().filename() << ": " << error.what();
+    }
+  }
+}
+
+// The files beside the exchange file: only the file itself, no temporary copy.
+std::set<std::string> FolderNames(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+class FaultTest : public ::testing::Test {
+ protected:
+  SampleSchool school_;
+};
+
+TEST_F(FaultTest, MissingTableFolderEndsEitherRunAndIsNotCreated) {
+  const fs::path missing = school_.dir / "no-existe";
+  const std::string exchange = ReadFile(school_.exchange_file);
+  for (const char* command : {"to-horaplan", "to-gedu"}) {
+    const Outcome run = RunCli(command, school_.exchange_file, missing);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.out, "") << command;
+    EXPECT_THAT(run.err, HasSubstr(missing.string())) << command;
+    EXPECT_FALSE(fs::exists(missing)) << command;
+    EXPECT_EQ(ReadFile(school_.exchange_file), exchange) << command;
+  }
+}
+
+// Holding one table as Horaplan does: Horaplan to GEDU stops, names the table
+// and leaves the exchange file alone; the next run, once it is free, succeeds.
+class HeldTableTest : public FaultTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HeldTableTest, HoraplanToGeduStopsAndTheFileStaysAsItWas) {
+  ASSERT_TRUE(school_.PrepareHoraplanTables());
+  const std::string table = GetParam();
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Snapshot tables_before = TakeSnapshot(school_.tables);
+  Outcome run;
+  {
+    testing::HeldFile held(school_.tables / (table + ".DBF"));
+    run = RunCli("to-gedu", school_.exchange_file, school_.tables);
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_THAT(run.err, HasSubstr(table + ".DBF"));
+  EXPECT_THAT(run.err, HasSubstr("en uso"));
+  EXPECT_EQ(ReadFile(school_.exchange_file), exchange);
+  EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
+  EXPECT_EQ(TakeSnapshot(school_.tables), tables_before);
+
+  EXPECT_EQ(RunCli("to-gedu", school_.exchange_file, school_.tables).status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTableRead, HeldTableTest,
+                         ::testing::Values("DIASHORAST", "GRUPOST", "SOLUC", "PROFT", "ASIGNOMT",
+                                           "AULAT"));
+
+// GEDU to Horaplan with its first or its last table held: the tables of the
+// steps before it are rebuilt, the held one and those after it are untouched.
+TEST_F(FaultTest, HeldTableStopsGeduToHoraplanAtItsStep) {
+  ASSERT_TRUE(school_.PrepareHoraplanTables());
+  for (const std::size_t held_step : {std::size_t{0}, std::size_t{5}}) {
+    const std::string held_table = kBuiltTables[held_step];
+    // Tables of another school first, so that a rebuild shows.
+    for (const char* name : kBuiltTables) {
+      WriteFile(school_.tables / (std::string(name) + ".DBF"), "");
+    }
+    const Snapshot before = TakeSnapshot(school_.tables);
+    Outcome run;
+    {
+      testing::HeldFile held(school_.tables / (held_table + ".DBF"));
+      run = RunCli("to-horaplan", school_.exchange_file, school_.tables);
+    }
+    EXPECT_EQ(run.status, 1) << held_table;
+    EXPECT_THAT(run.err, HasSubstr(held_table + ".DBF"));
+    const Snapshot after = TakeSnapshot(school_.tables);
+    for (std::size_t step = 0; step < 6; ++step) {
+      const std::string file = std::string(kBuiltTables[step]) + ".DBF";
+      if (step < held_step) {
+        EXPECT_NE(after.at(file), "") << file << " was not rebuilt";
+      } else {
+        EXPECT_EQ(after.at(file), before.at(file)) << file << " changed";
+      }
+    }
+  }
+}
+
+// The disk fills up while the tables are built (a per-file size limit, which
+// needs no privileges): whatever the limit, the run ends with a message, and
+// every table left behind is whole.
+TEST_F(FaultTest, DiskFullWhileTablesAreBuiltLeavesOnlyWholeTables) {
+  const std::string exchange = ReadFile(school_.exchange_file);
+  for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{700}, rlim_t{3000}}) {
+    fs::remove_all(school_.tables);
+    fs::create_directory(school_.tables);
+    const Outcome run =
+        RunCli("to-horaplan", school_.exchange_file, school_.tables, FileSizeLimit(limit));
+    EXPECT_EQ(run.status, 1) << limit;
+    EXPECT_EQ(run.signal, 0) << limit;
+    EXPECT_EQ(run.out, "") << limit;
+    EXPECT_THAT(run.err, HasSubstr("demasiado grande")) << limit;
+    EXPECT_EQ(ReadFile(school_.exchange_file), exchange);
+    ExpectWholeTables(school_.tables);
+  }
+}
+
+TEST_F(FaultTest, DiskFullWhileTheExchangeFileIsSavedKeepsTheOldFile) {
+  ASSERT_TRUE(school_.PrepareHoraplanTables());
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Outcome run = RunCli("to-gedu", school_.exchange_file, school_.tables,
+                             FileSizeLimit(exchange.size() + 1000));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("No se puede guardar el archivo"));
+  EXPECT_THAT(run.err, HasSubstr("demasiado grande"));
+  EXPECT_EQ(ReadFile(school_.exchange_file), exchange);
+  EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
+}
+
+// Killed outright at any moment of a Horaplan-to-GEDU run, over and over: the
+// exchange file is always the old one or the complete new one, and the next
+// successful run leaves no temporary file behind.
+TEST_F(FaultTest, KilledAtAnyMomentTheFileIsOldOrNewAndNothingIsLeftOver) {
+  ASSERT_TRUE(school_.PrepareHoraplanTables());
+  const std::string old_file = ReadFile(school_.exchange_file);
+  const fs::path copy = school_.dir / "copia";
+  fs::create_directory(copy);
+  fs::copy_file(school_.exchange_file, copy / "instituto.xml");
+
+  // The complete new file, and how long a whole run takes here.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunCli("to-gedu", copy / "instituto.xml", school_.tables).status, 0);
+  const auto run_time = std::chrono::steady_clock::now() - started;
+  const std::string new_file = ReadFile(copy / "instituto.xml");
+  ASSERT_NE(new_file, old_file);
+
+  std::mt19937 random(20240611);
+  const auto longest = std::chrono::duration_cast<std::chrono::microseconds>(run_time) * 5 / 4;
+  std::uniform_int_distribution<std::int64_t> delay(0, longest.count());
+  int killed = 0;
+  for (int round = 0; round < 40; ++round) {
+    // Half the rounds start again from the old file, so kills land on both.
+    if (round % 2 == 0) WriteFile(school_.exchange_file, old_file);
+    const Running child = StartProgram(
+        {CliPath(), "to-gedu", school_.exchange_file.string(), "--dir", school_.tables.string()});
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    kill(child.pid, SIGKILL);
+    const Outcome outcome = WaitForProgram(child);
+    if (outcome.signal == SIGKILL) ++killed;
+    ASSERT_TRUE(fs::exists(school_.exchange_file)) << "round " << round;
+    const std::string now = ReadFile(school_.exchange_file);
+    ASSERT_TRUE(now == old_file || now == new_file)
+        << "round " << round << ": a file of " << now.size() << " bytes";
+  }
+  EXPECT_GT(killed, 0);
+
+  const Outcome last = RunCli("to-gedu", school_.exchange_file, school_.tables);
+  ASSERT_EQ(last.status, 0) << last.err;
+  EXPECT_EQ(ReadFile(school_.exchange_file), new_file);
+  EXPECT_EQ(FolderNames(school_.dir.path()),
+            (std::set<std::string>{"copia", "htemp", "instituto.xml"}));
+}
+
+}  // namespace
+}  // namespace pontexa::reliability

@@ -1,0 +1,136 @@
+// Places that may not be written: the table folder for GEDU to Horaplan, the
+// exchange file and its folder for Horaplan to GEDU. Tests run as root, which
+// permission bits do not stop, so a read-only place is made, in order of
+// preference, by permission bits for an ordinary user, by a read-only mount in
+// a private namespace, or by running the tool as the user nobody.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "reliability/cli_harness.h"
+
+namespace pontexa::reliability {
+namespace {
+
+using ::testing::AnyOf;
+using ::testing::HasSubstr;
+
+enum class Mechanism { kPermissions, kReadOnlyMount, kOtherUser, kNone };
+
+// A private mount namespace with a read-only bind mount of each path given
+// after the script's name, then the program.
+constexpr char kMountScript[] =
+    "while [ \"$1\" != -- ]; do mount --bind \"$1\" \"$1\" && "
+    "mount -o remount,bind,ro \"$1\" \"$1\" || exit 97; shift; done; shift; exec \"$@\"";
+
+std::vector<std::string> MountWrapper(const std::vector<fs::path>& read_only) {
+  std::vector<std::string> wrapper = {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", kMountScript,
+                                      "sh"};
+  for (const fs::path& path : read_only) wrapper.push_back(path.string());
+  wrapper.push_back("--");
+  return wrapper;
+}
+
+const std::vector<std::string> kNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                          "--clear-groups"};
+
+Mechanism Available() {
+  static const Mechanism mechanism = [] {
+    if (geteuid() != 0) return Mechanism::kPermissions;
+    TempDir probe;
+    const Outcome mounted =
+        RunProgram({"/bin/sh", "-c", "touch \"$1\"/x 2>/dev/null && exit 1; exit 0", "sh",
+                    probe.path().string()},
+                   Wrapped(MountWrapper({probe.path()})));
+    if (mounted.status == 0) return Mechanism::kReadOnlyMount;
+    if (RunProgram({"/bin/true"}, Wrapped(kNobody)).status == 0) return Mechanism::kOtherUser;
+    return Mechanism::kNone;
+  }();
+  return mechanism;
+}
+
+class ReadOnlyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Available() == Mechanism::kNone) {
+      GTEST_SKIP() << "running as root without user namespaces or setpriv: no place can be "
+                      "made read-only for this process";
+    }
+    ASSERT_TRUE(school_.PrepareHoraplanTables());
+  }
+
+  // Runs the tool with these places read-only for it.
+  Outcome RunWithReadOnly(const std::string& command, const std::vector<fs::path>& read_only) {
+    RunOptions options;
+    std::vector<std::pair<fs::path, fs::perms>> restore;
+    switch (Available()) {
+      case Mechanism::kReadOnlyMount:
+        options.wrapper = MountWrapper(read_only);
+        break;
+      case Mechanism::kOtherUser:
+        // Nobody may read everything, and write everything but the given places.
+        for (const auto& entry : fs::recursive_directory_iterator(school_.dir.path())) {
+          fs::permissions(entry.path(), entry.is_directory() ? fs::perms::all
+                                                             : fs::perms(0666));
+        }
+        fs::permissions(school_.dir.path(), fs::perms::all);
+        options.wrapper = kNobody;
+        [[fallthrough]];
+      case Mechanism::kPermissions:
+        for (const fs::path& path : read_only) {
+          restore.emplace_back(path, fs::status(path).permissions());
+          fs::permissions(path, fs::perms::owner_write | fs::perms::group_write |
+                                    fs::perms::others_write,
+                          fs::perm_options::remove);
+        }
+        break;
+      case Mechanism::kNone:
+        break;
+    }
+    const Outcome outcome = RunCli(command, school_.exchange_file, school_.tables, options);
+    for (const auto& [path, perms] : restore) fs::permissions(path, perms);
+    return outcome;
+  }
+
+  SampleSchool school_;
+};
+
+TEST_F(ReadOnlyTest, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Outcome run = RunWithReadOnly("to-horaplan", {school_.tables});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_THAT(run.err, HasSubstr("ASIGNOMT"));
+  EXPECT_THAT(run.err, AnyOf(HasSubstr("solo lectura"), HasSubstr("Permiso denegado")));
+  EXPECT_EQ(TakeSnapshot(school_.tables), before);
+  EXPECT_EQ(ReadFile(school_.exchange_file), exchange);
+}
+
+// The exchange file, or the folder it lies in, may not be written: the run ends
+// before anything is replaced and leaves no temporary file.
+TEST_F(ReadOnlyTest, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Snapshot tables = TakeSnapshot(school_.tables);
+  for (const fs::path& place : {school_.exchange_file, school_.dir.path()}) {
+    const Outcome run = RunWithReadOnly("to-gedu", {place});
+    EXPECT_EQ(run.status, 1) << place;
+    EXPECT_EQ(run.out, "") << place;
+    EXPECT_THAT(run.err, HasSubstr("No se puede guardar el archivo '" +
+                                   school_.exchange_file.string() + "'"));
+    EXPECT_THAT(run.err, AnyOf(HasSubstr("solo lectura"), HasSubstr("Permiso denegado")));
+    EXPECT_EQ(ReadFile(school_.exchange_file), exchange);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(school_.dir.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"htemp", "instituto.xml"})) << place;
+    EXPECT_EQ(TakeSnapshot(school_.tables), tables);
+  }
+}
+
+}  // namespace
+}  // namespace pontexa::reliability
