@@ -296,15 +296,6 @@ TEST_F(TableStoreTest, CreatedFileHasTheDBaseHeaderHoraplanReads) {
   EXPECT_EQ(hours[17], 6);
 }
 
-TEST_F(TableStoreTest, AppendingKeepsTheEndMarkerAndTheRowCount) {
-  MakeRows({{"A", "", 1}, {"B", "", 2}});
-  const std::string bytes = ReadFile(dir_ / "T.DBF");
-  const int record = 1 + 4 + 60 + 11 + 20;
-  EXPECT_EQ(bytes[4], 2);
-  EXPECT_EQ(bytes.size(), 32u + 4 * 32 + 1 + 2 * record + 1);
-  EXPECT_EQ(bytes.back(), 0x1A);
-}
-
 TEST_F(TableStoreTest, NumbersIgnoreTheProcessLocale) {
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   if (std::setlocale(LC_ALL, "es_ES.UTF-8") == nullptr) GTEST_SKIP() << "no es_ES.UTF-8 locale";
