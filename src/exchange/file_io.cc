@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,7 +40,9 @@ class Fd {
   int fd_;
 };
 
-// The temporary file of a save: removed unless the save committed it.
+// The temporary file of a save: removed unless the save committed it. While it
+// lives it holds a lock on the file, so that no other save takes it for one
+// left behind by a process that was killed.
 class TempFile {
  public:
   TempFile() = default;
@@ -51,6 +55,7 @@ class TempFile {
 
   std::string path;
   Fd fd;
+  Fd lock;  // a second descriptor, so the lock outlasts the checked close of fd
   bool committed = false;
 };
 
@@ -68,6 +73,42 @@ std::string ParentFolder(const std::string& path) {
 std::string BaseName(const std::string& path) {
   std::string::size_type slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files of a save of `base` are named this prefix and six letters or
+// digits; the prefix is distinctive so that no file of the user's is taken for one.
+std::string TemporaryPrefix(const std::string& base) { return "." + base + ".pontexa-"; }
+
+bool IsTemporaryNameOf(const std::string& name, const std::string& base) {
+  const std::string prefix = TemporaryPrefix(base);
+  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
+    return false;
+  }
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Removes the temporary files of earlier saves of the file that nobody holds:
+// those a killed process left behind. A save in progress holds its own.
+// Nothing here can fail the save that calls it.
+void RemoveAbandonedTemporaries(const std::string& folder, const std::string& base) {
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (!IsTemporaryNameOf(name, base)) continue;
+    const std::string path = folder + "/" + name;
+    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+  }
+  closedir(directory);
 }
 
 mode_t CurrentUmask() {
@@ -184,11 +225,15 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   if (exists && access(target.c_str(), W_OK) != 0) FailSave(path, SystemErrorText(errno));
 
   TempFile temp;
-  std::string pattern = ParentFolder(target) + "/." + BaseName(target) + ".XXXXXX";
+  std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
   int fd = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) FailSave(path, SystemErrorText(errno));
   temp.path = pattern;
   temp.fd.Reset(fd);
+  temp.lock.Reset(dup(fd));
+  if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    FailSave(path, SystemErrorText(errno));
+  }
 
   if (int error = WriteAll(temp.fd.get(), bytes)) FailSave(path, SystemErrorText(error));
   mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
@@ -214,6 +259,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   // folder that cannot be flushed does not undo the save.
   Fd folder(open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) fsync(folder.get());
+
+  RemoveAbandonedTemporaries(ParentFolder(target), BaseName(target));
 }
 
 }  // namespace pontexa::exchange

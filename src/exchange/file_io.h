@@ -21,6 +21,8 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes);
 // existing file's permissions and owner are kept; a symbolic link is followed and
 // its target replaced. On failure raises Error "No se puede guardar el archivo
 // '<path>': <why>", leaves the original untouched and removes the temporary file.
+// After a successful save, the temporary files that earlier saves of the same
+// file left behind when their process was killed are removed too.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const std::function<std::string(std::string_view written)>& check);
 
