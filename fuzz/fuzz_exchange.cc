@@ -90,7 +90,7 @@ void FillTable(const TableStore& store, const char* name, const Layout& layout,
 struct Folders {
   fs::path root;
   fs::path exchange_file;
-  fs::path built_tables;   // where GEDU to Horaplan writes
+  fs::path built_tables;     // where GEDU to Horaplan writes
   fs::path horaplan_tables;  // the fixed tables that Horaplan to GEDU reads
 };
 
@@ -128,9 +128,9 @@ const Folders& Setup() {
     subjects.ToFirstRow();
     const std::string subject = subjects.TextOf("COD");
     subjects.CloseTable();
-    FillTable(store, pontexa::tables::kSoluc, soluc,
-              {{"1", "1", "1", subject, "1EA", "AG", "A1"},
-               {"1", "2", "1", subject, "1EA", "AG", "A1"}});
+    FillTable(
+        store, pontexa::tables::kSoluc, soluc,
+        {{"1", "1", "1", subject, "1EA", "AG", "A1"}, {"1", "2", "1", subject, "1EA", "AG", "A1"}});
     std::atexit([] { fs::remove_all(Setup().root); });
     return made;
   }();

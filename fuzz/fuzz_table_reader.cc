@@ -33,7 +33,8 @@ using pontexa::tables::TableStore;
 // removed at exit.
 const fs::path& WorkFolder() {
   static const fs::path folder = [] {
-    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path base =
+        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string pattern = (base / "pontexa-fuzz-dbf-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");

@@ -1,8 +1,8 @@
 #include "exchange/file_io.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>

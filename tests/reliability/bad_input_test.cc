@@ -68,15 +68,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "anidados a demasiada profundidad"},
         BadFile{"WrongEncodingDeclared",
                 [] {
-                  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                     "<document><teachers><teacher id=\"T\">Jos\xE9</teacher>"
-                                     "</teachers></document>");
+                  return std::string(
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<document><teachers><teacher id=\"T\">Jos\xE9</teacher>"
+                      "</teachers></document>");
                 },
                 "carácter no admitido"},
         BadFile{"UnknownEncoding",
                 [] {
-                  return std::string(
-                      "<?xml version=\"1.0\" encoding=\"X-PONTEXA\"?>\n<document/>");
+                  return std::string("<?xml version=\"1.0\" encoding=\"X-PONTEXA\"?>\n<document/>");
                 },
                 "codificación de caracteres no admitida"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -116,8 +116,9 @@ TEST_F(OddExchangeFile, AnotherRootElementGivesEmptyTablesAndTakesTheSection) {
   const std::string saved = ReadFile(school_.exchange_file);
   EXPECT_TRUE(saved.starts_with("<escuela><x/><time-tables><time-table id=\"tt1\"")) << saved;
 
-  const Outcome built = Run("to-horaplan", "<escuela><teachers><teacher id=\"T1\">Ana</teacher>"
-                                           "</teachers></escuela>");
+  const Outcome built = Run("to-horaplan",
+                            "<escuela><teachers><teacher id=\"T1\">Ana</teacher>"
+                            "</teachers></escuela>");
   ASSERT_EQ(built.status, 0) << built.err;
   for (const char* table : {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST", "ASIGT", "DIASHORAST"}) {
     EXPECT_TRUE(Rows(table, {}).empty()) << table;
@@ -154,7 +155,8 @@ TEST_F(OddExchangeFile, MegabyteAttributeIsStoredCutToItsField) {
 TEST_F(OddExchangeFile, CharactersOutsideTheCodePage) {
   const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<document>"
-      "<teachers><teacher id=\"T\xC5\x81\">\xC5\x81ukasz \xC4\x8C" "ech \xE7\x8E\x8B</teacher>"
+      "<teachers><teacher id=\"T\xC5\x81\">\xC5\x81ukasz \xC4\x8C"
+      "ech \xE7\x8E\x8B</teacher>"
       "</teachers><groups><group id=\"G\" name=\"1 ESO \xE2\x82\xAC\"/></groups></document>";
   const Outcome run = Run("to-horaplan", xml);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -216,26 +218,26 @@ TEST_P(DamagedHoraplanTable, EndsHoraplanToGeduAndTheFileStaysAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tables, DamagedHoraplanTable,
-    ::testing::Values(
-        Damage{"SolucCutInARow", "SOLUC", [](std::string& b) { b.resize(b.size() - 20); },
-               "filas"},
-        Damage{"SolucClaimsTwoToThe31Rows", "SOLUC",
-               [](std::string& b) {
-                 PutWord(b, 4, 0);
-                 PutWord(b, 6, 0x8000);
-               },
-               "indica 2147483648 filas"},
-        Damage{"DiasHorasWithoutFields", "DIASHORAST", [](std::string& b) { b[32] = 0x0D; },
-               "no describe ningún campo"},
-        Damage{"DiasHorasRecordLengthWrong", "DIASHORAST",
-               [](std::string& b) {
-                 const unsigned length = static_cast<unsigned char>(b[10]) |
-                                         static_cast<unsigned char>(b[11]) << 8;
-                 PutWord(b, 10, length + 1);
-               }, "longitud de registro"},
-        Damage{"SolucFieldWiderThanTheRecord", "SOLUC",
-               [](std::string& b) { b[32 + 16] = static_cast<char>(0xFF); },
-               "longitud de registro"}),
+    ::testing::Values(Damage{"SolucCutInARow", "SOLUC",
+                             [](std::string& b) { b.resize(b.size() - 20); }, "filas"},
+                      Damage{"SolucClaimsTwoToThe31Rows", "SOLUC",
+                             [](std::string& b) {
+                               PutWord(b, 4, 0);
+                               PutWord(b, 6, 0x8000);
+                             },
+                             "indica 2147483648 filas"},
+                      Damage{"DiasHorasWithoutFields", "DIASHORAST",
+                             [](std::string& b) { b[32] = 0x0D; }, "no describe ningún campo"},
+                      Damage{"DiasHorasRecordLengthWrong", "DIASHORAST",
+                             [](std::string& b) {
+                               const unsigned length = static_cast<unsigned char>(b[10]) |
+                                                       static_cast<unsigned char>(b[11]) << 8;
+                               PutWord(b, 10, length + 1);
+                             },
+                             "longitud de registro"},
+                      Damage{"SolucFieldWiderThanTheRecord", "SOLUC",
+                             [](std::string& b) { b[32 + 16] = static_cast<char>(0xFF); },
+                             "longitud de registro"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -6,8 +6,8 @@
 // can say that a failed run changed nothing.
 
 #include <fcntl.h>
-#include <poll.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,9 +30,9 @@ using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
 
 struct Outcome {
-  int status = -1;         // exit status; -1 when killed by a signal
-  int signal = 0;          // the signal that ended the program, if any
-  std::string out, err;    // standard output and standard error
+  int status = -1;       // exit status; -1 when killed by a signal
+  int signal = 0;        // the signal that ended the program, if any
+  std::string out, err;  // standard output and standard error
 };
 
 struct RunOptions {
@@ -141,13 +141,6 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
     }
   }
   return files;
-}
-
-// The names in a snapshot, for messages that say which file differs.
-inline std::string Names(const Snapshot& files) {
-  std::string names;
-  for (const auto& [name, bytes] : files) names += name + " (" + std::to_string(bytes.size()) + ") ";
-  return names;
 }
 
 // A folder holding the sample school's exchange file and, in htemp/, the

@@ -27,8 +27,8 @@ constexpr char kMountScript[] =
     "mount -o remount,bind,ro \"$1\" \"$1\" || exit 97; shift; done; shift; exec \"$@\"";
 
 std::vector<std::string> MountWrapper(const std::vector<fs::path>& read_only) {
-  std::vector<std::string> wrapper = {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", kMountScript,
-                                      "sh"};
+  std::vector<std::string> wrapper = {"/usr/bin/unshare", "-rm", "/bin/sh", "-c",
+                                      kMountScript,       "sh"};
   for (const fs::path& path : read_only) wrapper.push_back(path.string());
   wrapper.push_back("--");
   return wrapper;
@@ -73,8 +73,7 @@ class ReadOnlyTest : public ::testing::Test {
       case Mechanism::kOtherUser:
         // Nobody may read everything, and write everything but the given places.
         for (const auto& entry : fs::recursive_directory_iterator(school_.dir.path())) {
-          fs::permissions(entry.path(), entry.is_directory() ? fs::perms::all
-                                                             : fs::perms(0666));
+          fs::permissions(entry.path(), entry.is_directory() ? fs::perms::all : fs::perms(0666));
         }
         fs::permissions(school_.dir.path(), fs::perms::all);
         options.wrapper = kNobody;
@@ -82,8 +81,8 @@ class ReadOnlyTest : public ::testing::Test {
       case Mechanism::kPermissions:
         for (const fs::path& path : read_only) {
           restore.emplace_back(path, fs::status(path).permissions());
-          fs::permissions(path, fs::perms::owner_write | fs::perms::group_write |
-                                    fs::perms::others_write,
+          fs::permissions(path,
+                          fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                           fs::perm_options::remove);
         }
         break;
