@@ -143,6 +143,21 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
   return files;
 }
 
+// The same files with the same bytes; a difference is reported by file name.
+inline void ExpectSameFiles(const Snapshot& now, const Snapshot& before) {
+  for (const auto& [name, bytes] : before) {
+    const auto found = now.find(name);
+    if (found == now.end()) {
+      ADD_FAILURE() << name << " is gone";
+    } else if (found->second != bytes) {
+      ADD_FAILURE() << name << " changed";
+    }
+  }
+  for (const auto& [name, bytes] : now) {
+    if (!before.count(name)) ADD_FAILURE() << name << " is new";
+  }
+}
+
 // A folder holding the sample school's exchange file and, in htemp/, the
 // tables as they stand when Horaplan has computed its timetable: the
 // catalogues from a GEDU-to-Horaplan run, then Horaplan's DIASHORAST and SOLUC.
