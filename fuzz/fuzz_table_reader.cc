@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TableHeader header;
   bool header_ok = true;
   try {
-    header = pontexa::tables::ReadTableHeader(image, path);
+    header = pontexa::tables::ReadTableHeader(image, size, path);
   } catch (const Error&) {
     header_ok = false;
   }
