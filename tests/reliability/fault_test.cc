@@ -27,7 +27,7 @@ constexpr const char* kBuiltTables[] = {"ASIGNOMT", "PROFT", "AULAT",
                                         "GRUPOST",  "ASIGT", "DIASHORAST"};
 
 // Every .DBF file in the folder is a table that opens and scans to its end:
-// no table is left with a header cut short or rows its header does not hold.
+// no table is left with a header cut short or a row count beyond its rows.
 void ExpectWholeTables(const fs::path& folder) {
   const tables::TableStore store(folder, RegionalSettings{','});
   for (const auto& entry : fs::directory_iterator(folder)) {
