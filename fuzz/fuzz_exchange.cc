@@ -3,11 +3,9 @@
 // saving into the file. Every failure must reach the run control as an error
 // with a message, and a failed Horaplan-to-GEDU run must leave the file as it was.
 
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +19,7 @@
 #include "run/run_ui.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -96,15 +95,8 @@ struct Folders {
 
 const Folders& Setup() {
   static const Folders folders = [] {
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "pontexa-fuzz-xml-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    Folders made{pattern, fs::path(pattern) / "intercambio.xml", fs::path(pattern) / "nuevas",
-                 fs::path(pattern) / "htemp"};
+    const fs::path root = pontexa::fuzz::MakeWorkFolder("xml");
+    Folders made{root, root / "intercambio.xml", root / "nuevas", root / "htemp"};
     fs::create_directory(made.built_tables);
     fs::create_directory(made.horaplan_tables);
 
@@ -131,7 +123,6 @@ const Folders& Setup() {
     FillTable(
         store, pontexa::tables::kSoluc, soluc,
         {{"1", "1", "1", subject, "1EA", "AG", "A1"}, {"1", "2", "1", subject, "1EA", "AG", "A1"}});
-    std::atexit([] { fs::remove_all(Setup().root); });
     return made;
   }();
   return folders;

@@ -3,12 +3,11 @@
 // again. Damaged files must end in pontexa::Error, never in a crash, a hang or
 // a read outside the file.
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,7 @@
 #include "platform/regional_settings.h"
 #include "tables/table_header.h"
 #include "tables/table_store.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -29,20 +29,8 @@ using pontexa::tables::Table;
 using pontexa::tables::TableHeader;
 using pontexa::tables::TableStore;
 
-// A folder of this process's own, on a memory file system when there is one,
-// removed at exit.
 const fs::path& WorkFolder() {
-  static const fs::path folder = [] {
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "pontexa-fuzz-dbf-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    std::atexit([] { fs::remove_all(WorkFolder()); });
-    return fs::path(pattern);
-  }();
+  static const fs::path folder = pontexa::fuzz::MakeWorkFolder("dbf");
   return folder;
 }
 
