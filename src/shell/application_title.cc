@@ -9,9 +9,9 @@ QString ApplicationTitle(const QString& executable_path) {
   const qsizetype dot = name.indexOf(u'.');
   if (dot >= 0) name.truncate(dot);
   if (name.isEmpty()) return name;
-  // The first character may be a surrogate pair: upper-case it as a whole.
+  // The first character stays as it is (it may be a surrogate pair).
   const qsizetype first_length = name.at(0).isHighSurrogate() && name.size() > 1 ? 2 : 1;
-  return name.left(first_length).toUpper() + name.mid(first_length).toLower();
+  return name.left(first_length) + name.mid(first_length).toLower();
 }
 
 }  // namespace pontexa::shell

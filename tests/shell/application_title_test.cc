@@ -5,17 +5,17 @@
 namespace pontexa::shell {
 namespace {
 
-TEST(ApplicationTitle, FileNameBeforeFirstDotWithOnlyFirstLetterCapital) {
+TEST(ApplicationTitle, FileNameBeforeFirstDotWithLettersAfterTheFirstInLowerCase) {
   const struct {
     const char* path;
     const char* title;
   } cases[] = {
-      {"/usr/bin/pontexa", "Pontexa"},
+      {"/usr/bin/pontexa", "pontexa"},
       {"C:\\Programas\\Pontexa.exe", "Pontexa"},
       {"C:\\PROGRAMAS\\PONTEXA.EXE", "Pontexa"},
       {"/opt/pontexa.v1.02/bin/PonTexa.bin.exe", "Pontexa"},  // a dot in a folder does not cut
-      {"pontexa", "Pontexa"},
-      {"/home/ana/ñandú.exe", "Ñandú"},
+      {"pontexa", "pontexa"},
+      {"/home/ana/ñandú.exe", "ñandú"}, {"/home/ana/ÑANDÚ.EXE", "Ñandú"},
       {"/home/ana/.oculto", ""},
       {"", ""},
   };

@@ -222,7 +222,7 @@ TEST_F(MainFormTest, CancelledFirstDialogSaysNoFile) {
   const BoxSeen& box = boxes_[0];
   EXPECT_EQ(box.text, "No existe archivo");
   EXPECT_EQ(box.title, form_.ApplicationTitleText().toStdString());
-  EXPECT_EQ(box.title, "Shell_tests");
+  EXPECT_EQ(box.title, "shell_tests");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
   EXPECT_EQ(box.buttons, std::vector<std::string>({"Aceptar"}));
   EXPECT_EQ(form_.Control().ExchangeFileName(), "");
