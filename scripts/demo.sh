@@ -6,11 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cli=${PONTEXA_CLI:-build/release/src/pontexa-cli}
+cli=${PONTEXA_CLI:-build/app/src/pontexa-cli}
 if [ ! -x "$cli" ]; then
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF \
+  cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF \
     >/dev/null
-  cmake --build build/release --target pontexa-cli
+  cmake --build build/app --target pontexa-cli
 fi
 
 if [ $# -ge 1 ]; then

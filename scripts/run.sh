@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Pontexa and starts it.
+# Installs what is missing, builds Pontexa and starts its window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j"$(nproc)"
-if [ -x build/release/src/shell/pontexa ]; then
-  exec build/release/src/shell/pontexa "$@"
+cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF >/dev/null
+cmake --build build/app --target pontexa pontexa-cli -j"$(nproc)"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No hay escritorio en esta sesión: la ventana no puede mostrarse."
+  echo "Para verla en una pantalla virtual: scripts/screenshot.sh build/app/src/shell/pontexa"
+  echo "La herramienta de lotes está en build/app/src/pontexa-cli:"
+  echo
+  exec build/app/src/pontexa-cli --help
 fi
-exec build/release/src/pontexa-cli --help
+exec build/app/src/shell/pontexa "$@"

@@ -5,11 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-program="${1:-build/release/src/shell/pontexa}"
+program="${1:-build/app/src/shell/pontexa}"
 if [ ! -x "$program" ]; then
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF >/dev/null
-  cmake --build build/release --target pontexa
-  program=build/release/src/shell/pontexa
+  cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF >/dev/null
+  cmake --build build/app --target pontexa
+  program=build/app/src/shell/pontexa
 fi
 program="$(realpath "$program")"
 output="$(pwd)/docs/screenshot.png"
