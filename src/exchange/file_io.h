@@ -6,10 +6,6 @@
 
 namespace pontexa::exchange {
 
-// The Spanish text for a system error number, as the user reads it after the
-// file's name ("Permiso denegado", "No queda espacio en el disco").
-std::string SystemErrorText(int error_number);
-
 // Reads the whole file at path into bytes. Returns "" on success, else why the
 // file cannot be read, in Spanish: missing, a folder, unreadable, too large.
 std::string ReadWholeFile(const std::string& path, std::string& bytes);

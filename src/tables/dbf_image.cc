@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "platform/error.h"
+#include "platform/system_error_text.h"
 
 namespace pontexa::tables {
 namespace {
@@ -94,13 +95,20 @@ struct BackedFile {
     return true;
   }
 
-  // Writes all but the last kKeptTail appended bytes to the table file.
-  int WriteTailBlock() {
+  // Writes the whole records among all but the last kKeptTail appended bytes
+  // to the table file, followed by an end-of-file marker that the next block
+  // overwrites: 0, or the system error number. `reached` receives the end of
+  // the rows on disk.
+  int WriteTailBlock(std::size_t record_length, std::uint64_t& reached) {
+    reached = tail_start;
     if (disk == nullptr || tail.size() <= kKeptTail) return 0;
-    const std::size_t count = tail.size() - kKeptTail;
-    if (int error = disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count))) {
-      return error;
-    }
+    const std::size_t count = (tail.size() - kKeptTail) / record_length * record_length;
+    if (count == 0) return 0;
+    std::size_t written = 0;
+    int error = disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count), &written);
+    reached = tail_start + written;
+    if (error == 0) error = disk->TryWriteAt(reached, "\x1A");
+    if (error != 0) return error;
     tail.erase(0, count);
     tail_start += count;
     return 0;
@@ -244,11 +252,52 @@ struct DbfImage::Engine {
   BackedFile file;
   DbfHandlePtr handle;
   std::filesystem::path path;
+  std::uint64_t header_length = 0;
+  std::uint64_t record_length = 0;
+  HeaderDate date;          // of the last change
+  int write_error = 0;      // the failure that ended writing, 0 while none
 
   [[noreturn]] void Failure(const std::string& what) const {
     std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";
-    if (file.error_number != 0) message += ": " + SystemReason(file.error_number);
+    if (file.error_number != 0) message += ": " + SystemErrorText(file.error_number);
     throw Error(message);
+  }
+
+  [[noreturn]] void WriteFailure() const {
+    throw Error("No se puede escribir en la tabla '" + path.string() +
+                "': " + SystemErrorText(write_error));
+  }
+
+  // The rows that lie wholly in the first `end` bytes of the file.
+  std::uint64_t RowsBefore(std::uint64_t end) const {
+    return end < header_length ? 0 : (end - header_length) / record_length;
+  }
+
+  // Writes the date and the row count of the header straight to the file.
+  int WriteRowCount(std::uint64_t rows) const {
+    std::string start = file.head.substr(0, 8);
+    start[1] = static_cast<char>(std::clamp(date.year - 1900, 0, 255));
+    start[2] = static_cast<char>(date.month);
+    start[3] = static_cast<char>(date.day);
+    for (int i = 0; i < 4; ++i) start[4 + i] = static_cast<char>(rows >> (8 * i) & 0xFF);
+    return file.disk->TryWriteAt(0, start);
+  }
+
+  // A write failed with only the first `reached` bytes of the file in place.
+  // The file is cut back to the rows wholly written and its header counts
+  // them, so that every reader finds the same rows, those that reached the
+  // disk. A disk that is full may refuse the end-of-file marker or the count
+  // as well; cutting the file first frees the room they need. Nothing can be
+  // written afterwards.
+  [[noreturn]] void FailWrite(int error_number, std::uint64_t reached) {
+    write_error = error_number;
+    const std::uint64_t rows = RowsBefore(reached);
+    const std::uint64_t end = header_length + rows * record_length;
+    // Every step keeps the count on disk within the rows on disk, so that even
+    // a run cut short here leaves a table that reads the same everywhere.
+    if (file.disk->TryTruncate(end) == 0) (void)file.disk->TryWriteAt(end, "\x1A");
+    (void)WriteRowCount(rows);
+    WriteFailure();
   }
 };
 
@@ -258,6 +307,10 @@ DbfImage::DbfImage(const LockedFile& file, std::string_view start, const TableHe
   engine.path = file.path();
   engine.file.disk = &file;
   engine.file.head = std::string(start.substr(0, static_cast<std::size_t>(header.header_length)));
+  engine.header_length = static_cast<std::uint64_t>(header.header_length);
+  engine.record_length = static_cast<std::uint64_t>(header.record_length);
+  engine.date = {1900 + static_cast<unsigned char>(start[1]), static_cast<unsigned char>(start[2]),
+                 static_cast<unsigned char>(start[3])};
   engine.file.tail_start = static_cast<std::uint64_t>(header.header_length) +
                            static_cast<std::uint64_t>(header.row_count) *
                                static_cast<std::uint64_t>(header.record_length);
@@ -295,33 +348,51 @@ const char* DbfImage::Record(std::int64_t index) {
 
 void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   Engine& engine = *engine_;
+  if (engine.write_error != 0) engine.WriteFailure();
   DBFHandle handle = engine.handle.get();
   if (record.size() != static_cast<std::size_t>(handle->nRecordLength)) {
     engine.Failure("añadir una fila a la tabla");
   }
   SetDate(handle, date);
+  engine.date = date;
   if (!DBFWriteTuple(handle, handle->nRecords, const_cast<char*>(record.data()))) {
     engine.Failure("añadir una fila a la tabla");
   }
   if (engine.file.tail.size() >= kWriteBlock) {
-    if (int error = engine.file.WriteTailBlock()) {
-      engine.file.error_number = error;
-      engine.Failure("escribir en la tabla");
+    std::uint64_t reached = 0;
+    const auto record_length = static_cast<std::size_t>(engine.record_length);
+    if (int error = engine.file.WriteTailBlock(record_length, reached)) {
+      engine.FailWrite(error, reached);
+    }
+    // The header counts the rows now on disk, so that a run cut short from
+    // here on leaves a table of them rather than one that readers disagree on.
+    const std::uint64_t on_disk = engine.RowsBefore(engine.file.tail_start);
+    if (int error = engine.WriteRowCount(on_disk)) {
+      engine.FailWrite(error, engine.file.tail_start);
     }
   }
 }
 
 void DbfImage::Finish() {
   Engine& engine = *engine_;
+  // After a failed write the file already holds what could be kept, and the
+  // failure has been reported.
+  if (engine.write_error != 0) return;
   engine.handle.reset();  // the engine writes its last record and the header
   BackedFile& file = engine.file;
   // Rows first, then the header that counts them.
-  if (!file.tail.empty()) file.disk->WriteAt(file.tail_start, file.tail);
+  if (!file.tail.empty()) {
+    std::size_t written = 0;
+    if (int error = file.disk->TryWriteAt(file.tail_start, file.tail, &written)) {
+      engine.FailWrite(error, file.tail_start + written);
+    }
+  }
   if (file.head_changed_begin < file.head_changed_end) {
-    file.disk->WriteAt(
-        file.head_changed_begin,
-        std::string_view(file.head).substr(file.head_changed_begin,
-                                           file.head_changed_end - file.head_changed_begin));
+    const std::string_view changed = std::string_view(file.head).substr(
+        file.head_changed_begin, file.head_changed_end - file.head_changed_begin);
+    if (int error = file.disk->TryWriteAt(file.head_changed_begin, changed)) {
+      engine.FailWrite(error, file.size());
+    }
   }
 }
 

@@ -33,7 +33,11 @@ std::string NewTableImage(const Layout& layout, HeaderDate date);
 
 // An open table file worked on through the dBase engine. Stored records are
 // read from the file in large blocks; appended rows collect in memory and go
-// to the file a block at a time, the row count in the header at Finish.
+// to the file a block at a time, each block followed by the header's row count
+// of the rows it completes; the last rows and the final header go at Finish.
+// When a write fails (a full disk) the file is cut back to the rows wholly
+// written, which the header then counts, and the Error names the file; the
+// image writes nothing more after that.
 class DbfImage {
  public:
   // `file` outlives the image; its header passed ReadTableHeader, which gave
@@ -46,10 +50,12 @@ class DbfImage {
   std::int64_t record_count() const;
   // The record's bytes (deletion flag first), valid until the next call.
   const char* Record(std::int64_t index);
-  // Appends a record of exactly the header's record length.
+  // Appends a record of exactly the header's record length; Error naming the
+  // file when a block cannot be written, and ever after.
   void AppendRecord(std::string_view record, HeaderDate date);
   // Writes the rows still in memory, then the header with the new row count.
-  // The image is unusable afterwards. Error naming the file on failure.
+  // The image is unusable afterwards. Error naming the file on failure; nothing
+  // after an earlier write failure, which has been reported.
   void Finish();
 
   struct Engine;

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/system_error_text.h"
 
 namespace pontexa::tables {
 namespace {
@@ -61,37 +62,6 @@ bool IsPermissionProblem(int error_number) {
 
 }  // namespace
 
-std::string SystemReason(int error_number) {
-  switch (error_number) {
-    case ENOENT:
-      return "no existe";
-    case EACCES:
-    case EPERM:
-      return "no hay permiso";
-    case EROFS:
-      return "el disco es de solo lectura";
-    case ENOSPC:
-      return "no queda espacio en el disco";
-    case EDQUOT:
-      return "se ha superado la cuota de disco";
-    case EIO:
-      return "error de lectura o escritura en el disco";
-    case EISDIR:
-      return "es una carpeta";
-    case ENOTDIR:
-      return "una parte de la ruta no es una carpeta";
-    case ENAMETOOLONG:
-      return "el nombre es demasiado largo";
-    case EMFILE:
-    case ENFILE:
-      return "hay demasiados archivos abiertos";
-    case EFBIG:
-      return "el archivo es demasiado grande";
-    default:
-      return "error del sistema " + std::to_string(error_number);
-  }
-}
-
 std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
                                                 std::string_view name) {
   std::vector<std::filesystem::path> found;
@@ -123,7 +93,7 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock 
     const int error_number = errno;
     if (error_number == ENOENT) throw Error("No existe la tabla '" + path.string() + "'");
     throw Error("No se puede abrir la tabla '" + path.string() +
-                "': " + SystemReason(error_number));
+                "': " + SystemErrorText(error_number));
   }
   LockedFile file(path, fd, read_only);
   struct stat status;
@@ -137,12 +107,12 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock 
 LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path) {
   int fd = OpenFile(path, O_RDWR | O_CREAT);
   if (fd < 0) {
-    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemReason(errno));
+    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
   }
   LockedFile file(path, fd, false);
   if (!TryLock(fd, FileLock::kExclusive)) InUse(path);
   if (ftruncate(fd, 0) != 0) {
-    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemReason(errno));
+    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
   }
   return file;
 }
@@ -170,7 +140,7 @@ LockedFile::~LockedFile() {
 std::uint64_t LockedFile::Size() const {
   struct stat status;
   if (fstat(fd_, &status) != 0) {
-    throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemReason(errno));
+    throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemErrorText(errno));
   }
   return static_cast<std::uint64_t>(status.st_size);
 }
@@ -189,15 +159,27 @@ long LockedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) co
   return static_cast<long>(done);
 }
 
-int LockedFile::TryWriteAt(std::uint64_t offset, std::string_view bytes) const noexcept {
-  while (!bytes.empty()) {
-    ssize_t put = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+int LockedFile::TryWriteAt(std::uint64_t offset, std::string_view bytes,
+                           std::size_t* written) const noexcept {
+  std::size_t done = 0;
+  int error_number = 0;
+  while (done < bytes.size()) {
+    ssize_t put = pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                         static_cast<off_t>(offset + done));
     if (put < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      error_number = errno;
+      break;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-    offset += static_cast<std::uint64_t>(put);
+    done += static_cast<std::size_t>(put);
+  }
+  if (written != nullptr) *written = done;
+  return error_number;
+}
+
+int LockedFile::TryTruncate(std::uint64_t size) const noexcept {
+  while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) return errno;
   }
   return 0;
 }
@@ -205,7 +187,7 @@ int LockedFile::TryWriteAt(std::uint64_t offset, std::string_view bytes) const n
 void LockedFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
   if (int error_number = TryWriteAt(offset, bytes); error_number != 0) {
     throw Error("No se puede escribir en la tabla '" + path_.string() +
-                "': " + SystemReason(error_number));
+                "': " + SystemErrorText(error_number));
   }
 }
 
@@ -215,7 +197,7 @@ void LockedFile::Close() {
   fd_ = -1;
   if (::close(fd) != 0 && errno != EINTR) {
     throw Error("No se puede escribir en la tabla '" + path_.string() +
-                "': " + SystemReason(errno));
+                "': " + SystemErrorText(errno));
   }
 }
 

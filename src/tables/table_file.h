@@ -39,8 +39,13 @@ class LockedFile {
   // Reads up to `size` bytes at `offset`: the count read (short at the end of
   // the file), or -1 with errno set. Never raises.
   long ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const noexcept;
-  // Writes all the bytes at `offset`: 0, or the system error number. Never raises.
-  int TryWriteAt(std::uint64_t offset, std::string_view bytes) const noexcept;
+  // Writes all the bytes at `offset`: 0, or the system error number. Never
+  // raises. `written`, when given, receives how many of the bytes, from the
+  // first, reached the file (all of them on success).
+  int TryWriteAt(std::uint64_t offset, std::string_view bytes,
+                 std::size_t* written = nullptr) const noexcept;
+  // Cuts or extends the file to `size` bytes: 0, or the system error number.
+  int TryTruncate(std::uint64_t size) const noexcept;
   // Writes all the bytes at `offset`; Error naming the file on failure.
   void WriteAt(std::uint64_t offset, std::string_view bytes) const;
   void Close();  // releases the lock; Error when the system reports a failure
@@ -60,8 +65,5 @@ void DeleteUnlessHeld(const std::filesystem::path& path);
 // Raises the in-use error when someone holds the file; nothing when it is free
 // or cannot be opened.
 void CheckNotHeld(const std::filesystem::path& path);
-
-// A short Spanish phrase for a system error number, for messages.
-std::string SystemReason(int error_number);
 
 }  // namespace pontexa::tables

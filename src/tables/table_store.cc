@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
+#include "platform/system_error_text.h"
 #include "tables/dbf_image.h"
 #include "tables/field_value.h"
 #include "tables/table_file.h"
@@ -250,7 +251,7 @@ void Table::OpenTable(OpenMode mode) {
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
   const long got = file.ReadAt(0, start.data(), start.size());
   if (got < 0) {
-    throw Error("No se puede leer la tabla '" + path.string() + "': " + SystemReason(errno));
+    throw Error("No se puede leer la tabla '" + path.string() + "': " + SystemErrorText(errno));
   }
   start.resize(static_cast<std::size_t>(got));
   TableHeader header = ReadTableHeader(start, size, path);

@@ -62,8 +62,12 @@ class TableStore {
 // damaged or claims more rows than the file holds is refused at open, as is a
 // dBase 7 file.
 //
-// Saved rows go to the file in large blocks while appending and the rest at
-// CloseTable, which also writes the new row count into the header.
+// Saved rows go to the file in large blocks while appending, the header
+// counting the rows on disk after each block, and the rest at CloseTable, which
+// also writes the final row count into the header. When the disk refuses a
+// write (full, or a file-size limit), SaveNewRow or CloseTable raises Error
+// naming the file and the table is left whole, holding the rows that reached
+// the disk and counting them; further rows are refused.
 class Table {
  public:
   Table(const TableStore& store, std::string table_name, std::string binding_name = "");
