@@ -211,7 +211,33 @@ std::vector<Node> Select(const xmlNode* context, std::string_view path, std::siz
 
 bool IsElement(const xmlNode* node) { return node != nullptr && node->type == XML_ELEMENT_NODE; }
 
+// Text of ASCII bytes only, which reads the same in 8-bit text and in UTF-8.
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
+std::string Utf8Of(std::string_view text) {
+  return IsAscii(text) ? std::string(text) : Utf8FromSystem(text);
+}
+
+// A name without a prefix made only of ASCII letters, digits, '_', '-' and '.',
+// led by a letter or '_', as every name of the exchange file is: always an XML name.
+bool IsPlainAsciiName(std::string_view name) {
+  if (name.empty()) return false;
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+  if (!letter(name.front())) return false;
+  for (char c : name.substr(1)) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
 void CheckName(std::string_view name, const char* what) {
+  if (IsPlainAsciiName(name)) return;
   std::string utf8 = Utf8FromSystem(name);
   if (name.empty() || xmlValidateNCName(Chars(utf8), 0) != 0) {
     throw Error(std::string("Nombre de ") + what + " no válido: '" + utf8 + "'");
@@ -323,12 +349,12 @@ Node Element::FirstChild() const {
 }
 
 void Element::SetAttribute(std::string_view name, std::string_view text) {
-  std::string utf8_name = Utf8FromSystem(name);
   if (!IsElement(node_)) {
-    throw Error("No se puede poner el atributo '" + utf8_name + "': no hay elemento");
+    throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
   }
   CheckName(name, "atributo");
-  std::string value = Utf8FromSystem(text);
+  std::string utf8_name = Utf8Of(name);
+  std::string value = Utf8Of(text);
   for (unsigned char c : value) {
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
       throw Error("El valor del atributo '" + utf8_name +
@@ -336,9 +362,12 @@ void Element::SetAttribute(std::string_view name, std::string_view text) {
                   std::to_string(static_cast<int>(c)) + ")");
     }
   }
-  if (xmlSetProp(node_, Chars(utf8_name), Chars(value)) == nullptr) {
-    throw Error("No se puede poner el atributo '" + utf8_name + "'");
-  }
+  // An element without attributes, as every new one is, has none to replace:
+  // the new attribute is added without looking for one of the same name.
+  xmlAttr* attribute = node_->properties == nullptr
+                           ? xmlNewProp(node_, Chars(utf8_name), Chars(value))
+                           : xmlSetProp(node_, Chars(utf8_name), Chars(value));
+  if (attribute == nullptr) throw Error("No se puede poner el atributo '" + utf8_name + "'");
 }
 
 Element Element::AppendChild(Element child) {
@@ -443,15 +472,21 @@ void Document::Save(const std::string& path) const {
   if (!doc_ || xmlDocGetRootElement(doc_.get()) == nullptr) {
     throw Error("No se puede guardar el archivo '" + path + "': El documento está vacío");
   }
-  std::string bytes;
-  std::string failure = SerializeXml(doc_.get(), encoding_, library_declaration_, bytes);
-  if (!failure.empty()) throw Error("No se puede guardar el archivo '" + path + "': " + failure);
-  bytes.insert(0, prolog_);
-  ReplaceFileAtomically(path, bytes, [&path](std::string_view written) -> std::string {
-    std::string why = CheckWellFormed(written, path);
-    if (why.empty()) return "";
-    return "El documento escrito no se puede volver a leer (" + why + ")";
-  });
+  // The text goes straight to the temporary file, never held whole in memory,
+  // and is checked by reading that file back.
+  std::size_t size = 0;
+  WriteFileAtomically(
+      path,
+      [this, &size](int fd) {
+        return SerializeXmlTo(fd, prolog_, doc_.get(), encoding_, library_declaration_, size);
+      },
+      [&path, &size](const std::string& written) -> std::string {
+        std::size_t read = 0;
+        std::string why = CheckWellFormedFile(written, path, read);
+        if (!why.empty()) return "El documento escrito no se puede volver a leer (" + why + ")";
+        if (read != size) return "Lo escrito en el disco no coincide con el documento";
+        return "";
+      });
 }
 
 Element Document::DocumentElement() const {
@@ -462,7 +497,7 @@ Element Document::DocumentElement() const {
 Element Document::CreateElement(std::string_view name) {
   CheckName(name, "elemento");
   if (!doc_) Reset(NewEmptyDoc());
-  std::string utf8 = Utf8FromSystem(name);
+  std::string utf8 = Utf8Of(name);
   xmlNode* node = xmlNewDocNode(doc_.get(), nullptr, Chars(utf8), nullptr);
   if (node == nullptr) throw Error("No hay memoria suficiente para crear el elemento");
   LinkLast(Holder(doc_.get()), node);

@@ -136,6 +136,58 @@ int WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+BlockWriter::BlockWriter(int fd) : fd_(fd) { buffer_.reserve(kBlockSize); }
+
+bool BlockWriter::Append(std::string_view bytes) {
+  if (error_ != 0) return false;
+  handed_ += bytes.size();
+  if (buffer_.size() + bytes.size() < kBlockSize) {
+    buffer_.append(bytes);
+    return true;
+  }
+  // Fill the block, write it, and write whole blocks of what remains directly.
+  std::size_t fill = kBlockSize - buffer_.size();
+  buffer_.append(bytes.substr(0, fill));
+  bytes.remove_prefix(fill);
+  error_ = WriteAll(fd_, buffer_);
+  buffer_.clear();
+  if (error_ == 0 && bytes.size() >= kBlockSize) {
+    std::size_t whole = bytes.size() - bytes.size() % kBlockSize;
+    error_ = WriteAll(fd_, bytes.substr(0, whole));
+    bytes.remove_prefix(whole);
+  }
+  if (error_ != 0) return false;
+  buffer_.append(bytes);
+  return true;
+}
+
+std::string BlockWriter::Finish() {
+  if (error_ == 0 && !buffer_.empty()) error_ = WriteAll(fd_, buffer_);
+  buffer_.clear();
+  return error_ == 0 ? "" : SystemErrorText(error_);
+}
+
+std::string ReadFileInBlocks(const std::string& path,
+                             const std::function<bool(std::string_view block)>& consume) {
+  if (path.empty()) return "No se ha indicado ningún archivo";
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return SystemErrorText(errno);
+  struct stat info;
+  if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
+  if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
+  if (!S_ISREG(info.st_mode)) return "No es un archivo normal";
+  std::string buffer(BlockWriter::kBlockSize, '\0');
+  for (;;) {
+    ssize_t got = read(fd.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return SystemErrorText(errno);
+    }
+    if (got == 0) return "";
+    if (!consume(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) return "";
+  }
+}
+
 std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return "No se ha indicado ningún archivo";
@@ -163,6 +215,23 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes) {
 
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const std::function<std::string(std::string_view written)>& check) {
+  WriteFileAtomically(
+      path,
+      [bytes](int fd) -> std::string {
+        int error = WriteAll(fd, bytes);
+        return error == 0 ? "" : SystemErrorText(error);
+      },
+      [bytes, &check](const std::string& temporary) -> std::string {
+        std::string written;
+        std::string unreadable = ReadWholeFile(temporary, written);
+        if (!unreadable.empty()) return unreadable;
+        if (written != bytes) return "Lo escrito en el disco no coincide con el documento";
+        return check(written);
+      });
+}
+
+void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
+                         const std::function<std::string(const std::string& written)>& check) {
   if (path.empty()) FailSave(path, "No se ha indicado ningún archivo");
 
   // Save through a symbolic link to the file it names, so the link stays a link.
@@ -191,7 +260,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
     FailSave(path, SystemErrorText(errno));
   }
 
-  if (int error = WriteAll(temp.fd.get(), bytes)) FailSave(path, SystemErrorText(error));
+  std::string unwritten = write(temp.fd.get());
+  if (!unwritten.empty()) FailSave(path, unwritten);
   mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
   if (exists) {
     // Only root may give the file away; anyone else keeps the file as their own.
@@ -201,11 +271,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   if (fsync(temp.fd.get()) != 0) FailSave(path, SystemErrorText(errno));
   if (int error = temp.fd.Close()) FailSave(path, SystemErrorText(error));
 
-  std::string written;
-  std::string unreadable = ReadWholeFile(temp.path, written);
-  if (!unreadable.empty()) FailSave(path, unreadable);
-  if (written != bytes) FailSave(path, "Lo escrito en el disco no coincide con el documento");
-  std::string rejected = check(written);
+  std::string rejected = check(temp.path);
   if (!rejected.empty()) FailSave(path, rejected);
 
   if (rename(temp.path.c_str(), target.c_str()) != 0) FailSave(path, SystemErrorText(errno));

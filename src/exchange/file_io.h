@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,5 +22,45 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes);
 // file left behind when their process was killed are removed too.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const std::function<std::string(std::string_view written)>& check);
+
+// The same replacement for content produced piece by piece, so that it is never
+// held whole in memory: `write` is handed the temporary file's open descriptor
+// and returns "" once it has written everything, else why not; `check` is handed
+// the temporary file's path once it has been flushed to disk and closed, and
+// returns "" when the content there is acceptable, else why not. Either reason
+// fails the save as above.
+void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
+                         const std::function<std::string(const std::string& written)>& check);
+
+// Hands the file's bytes to consume in blocks of up to BlockWriter::kBlockSize, in
+// order, until the file ends or consume returns false. Returns "" then, else why
+// the file cannot be read, in Spanish, as ReadWholeFile.
+std::string ReadFileInBlocks(const std::string& path,
+                             const std::function<bool(std::string_view block)>& consume);
+
+// Gathers bytes handed over in small pieces and writes them to a file
+// descriptor in large blocks. After a failed write it takes nothing more.
+class BlockWriter {
+ public:
+  static constexpr std::size_t kBlockSize = 1 << 16;
+
+  explicit BlockWriter(int fd);
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+
+  // False once a write has failed.
+  bool Append(std::string_view bytes);
+  // Writes what is still gathered. Returns "" when every byte reached the file,
+  // else why not, in Spanish ("No queda espacio en el disco").
+  std::string Finish();
+  // How many bytes were handed over.
+  std::size_t Written() const { return handed_; }
+
+ private:
+  int fd_;
+  std::string buffer_;
+  std::size_t handed_ = 0;
+  int error_ = 0;
+};
 
 }  // namespace pontexa::exchange

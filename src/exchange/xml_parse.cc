@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "exchange/file_io.h"
+
 namespace pontexa::exchange {
 namespace {
 
@@ -203,9 +205,34 @@ struct ParserContextFree {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
 
-int AppendToString(void* bytes, const char* buffer, int length) {
-  static_cast<std::string*>(bytes)->append(buffer, static_cast<std::size_t>(length));
-  return length;
+int WriteToFile(void* writer, const char* buffer, int length) {
+  bool written = static_cast<BlockWriter*>(writer)->Append(
+      std::string_view(buffer, static_cast<std::size_t>(length)));
+  return written ? length : -1;
+}
+
+// Drops the handlers that build the tree and keeps those that record the DTD:
+// entities must be known to check their references.
+void KeepOnlyDtdHandlers(xmlSAXHandler* sax) {
+  sax->startElementNs = nullptr;
+  sax->endElementNs = nullptr;
+  sax->startElement = nullptr;
+  sax->endElement = nullptr;
+  sax->characters = nullptr;
+  sax->ignorableWhitespace = nullptr;
+  sax->cdataBlock = nullptr;
+  sax->comment = nullptr;
+  sax->processingInstruction = nullptr;
+  sax->reference = nullptr;
+}
+
+// Names the parser's input after the file, as ParseXml does, so that errors in
+// the file itself are told from those inside entity declarations.
+void NameInput(xmlParserCtxt* context, const std::string& name) {
+  if (context->input != nullptr && context->input->filename == nullptr) {
+    context->input->filename =
+        reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(name.c_str())));
+  }
 }
 
 }  // namespace
@@ -257,23 +284,8 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
       xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
   if (!context) return "No hay memoria suficiente para leer el documento";
   xmlCtxtUseOptions(context.get(), kParseOptions);
-  if (context->input != nullptr && context->input->filename == nullptr) {
-    context->input->filename =
-        reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(name.c_str())));
-  }
-  // Keep the handlers that record the DTD (entities must be known to check
-  // their references) and drop those that build the tree.
-  xmlSAXHandler* sax = context->sax;
-  sax->startElementNs = nullptr;
-  sax->endElementNs = nullptr;
-  sax->startElement = nullptr;
-  sax->endElement = nullptr;
-  sax->characters = nullptr;
-  sax->ignorableWhitespace = nullptr;
-  sax->cdataBlock = nullptr;
-  sax->comment = nullptr;
-  sax->processingInstruction = nullptr;
-  sax->reference = nullptr;
+  NameInput(context.get(), name);
+  KeepOnlyDtdHandlers(context->sax);
   xmlParseDocument(context.get());
   XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
@@ -282,22 +294,64 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
   return failure.empty() ? "El documento no es XML bien formado" : failure;
 }
 
-std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, bool declaration,
-                         std::string& bytes) {
+std::string CheckWellFormedFile(const std::string& path, const std::string& name,
+                                std::size_t& size) {
   InitXmlLibrary();
-  bytes.clear();
+  size = 0;
+  ErrorCapture errors(name);
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
+      xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
+  if (!context) return "No hay memoria suficiente para leer el documento";
+  xmlCtxtUseOptions(context.get(), kParseOptions);
+  NameInput(context.get(), name);
+  KeepOnlyDtdHandlers(context->sax);
+  std::size_t total = 0;
+  bool too_large = false;
+  std::string unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
+    total += block.size();
+    if (total > static_cast<std::size_t>(INT_MAX)) {
+      too_large = true;
+      return false;
+    }
+    xmlParseChunk(context.get(), block.data(), static_cast<int>(block.size()), 0);
+    // Past the first fatal error the rest of the file changes nothing.
+    return context->wellFormed != 0;
+  });
+  XmlDocPtr partial;
+  if (!unreadable.empty()) return unreadable;
+  if (total == 0) return "El archivo está vacío";
+  if (too_large) return "El archivo es demasiado grande";
+  if (context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
+  partial.reset(context->myDoc);
+  context->myDoc = nullptr;
+  if (context->wellFormed) {
+    size = total;
+    return "";
+  }
+  std::string failure = errors.Describe();
+  return failure.empty() ? "El documento no es XML bien formado" : failure;
+}
+
+std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
+                           const std::string& encoding, bool declaration, std::size_t& size) {
+  InitXmlLibrary();
+  size = 0;
   ErrorCapture errors("");
-  xmlSaveCtxtPtr save = xmlSaveToIO(AppendToString, nullptr, &bytes, encoding.c_str(),
+  BlockWriter writer(fd);
+  writer.Append(prolog);
+  xmlSaveCtxtPtr save = xmlSaveToIO(WriteToFile, nullptr, &writer, encoding.c_str(),
                                     declaration ? 0 : XML_SAVE_NO_DECL);
   if (save == nullptr) {
-    bytes.clear();
     return "La codificación de caracteres '" + encoding + "' no se puede escribir";
   }
   long started = xmlSaveDoc(save, doc);
   int closed = xmlSaveClose(save);
+  // A failed write is told as the system tells it, before what libxml2 made of it.
+  std::string unwritten = writer.Finish();
+  if (!unwritten.empty()) return unwritten;
+  size = writer.Written();
   if (started < 0 || closed < 0 || errors.HasError()) {
     std::string why = errors.Describe();
-    bytes.clear();
     return "No se ha podido escribir el documento como XML" + (why.empty() ? "" : " (" + why + ")");
   }
   return "";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,11 +33,19 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 // a tree (several times faster). Returns "" when they do, else why not, as ParseXml.
 std::string CheckWellFormed(std::string_view bytes, const std::string& name);
 
-// Writes the tree as XML text in `encoding`, without adding or removing white
-// space, led by an XML declaration naming the encoding when `declaration` is set.
-// A character that the encoding lacks is written as a character reference.
-// Returns "" on success, else why not, in Spanish.
-std::string SerializeXml(_xmlDoc* doc, const std::string& encoding, bool declaration,
-                         std::string& bytes);
+// The same check on the file at `path`, read block by block so that the file is
+// never held whole in memory. `name` is the file's name as CheckWellFormed takes
+// it. Returns "" when the file parses, and sets `size` to the file's length;
+// else why not, as CheckWellFormed, or why the file cannot be read.
+std::string CheckWellFormedFile(const std::string& path, const std::string& name,
+                                std::size_t& size);
+
+// Writes `prolog` and then the tree as XML text in `encoding` to the file
+// descriptor, without adding or removing white space, the tree led by an XML
+// declaration naming the encoding when `declaration` is set. A character that
+// the encoding lacks is written as a character reference. Returns "" on success,
+// else why not, in Spanish. `size` is set to the number of bytes written.
+std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
+                           const std::string& encoding, bool declaration, std::size_t& size);
 
 }  // namespace pontexa::exchange

@@ -35,6 +35,58 @@ TEST(ReplaceFileAtomically, RejectedContentLeavesTheOriginalAndNoTemporary) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// Pieces of every size, some larger than a block, reach the file whole and in order.
+TEST(BlockWriter, WritesEveryPieceInOrder) {
+  TempDir dir;
+  std::string expected;
+  std::string got;
+  WriteFileAtomically(
+      (dir / "x.xml").string(),
+      [&expected](int fd) {
+        BlockWriter writer(fd);
+        for (std::size_t size : {1u, 70000u, 65535u, 3u, 200000u, 65536u, 0u, 17u}) {
+          std::string piece(size, '\0');
+          for (std::size_t i = 0; i < size; ++i) piece[i] = static_cast<char>(expected.size() + i);
+          expected += piece;
+          EXPECT_TRUE(writer.Append(piece));
+        }
+        EXPECT_EQ(writer.Written(), expected.size());
+        return writer.Finish();
+      },
+      [&got](const std::string& written) {
+        // Read block by block, as the check of a save does.
+        return ReadFileInBlocks(written, [&got](std::string_view block) {
+          EXPECT_LE(block.size(), BlockWriter::kBlockSize);
+          got.append(block);
+          return true;
+        });
+      });
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(ReadFile(dir / "x.xml"), expected);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(WriteFileAtomically, FailedWriteLeavesTheOriginalAndNoTemporary) {
+  TempDir dir;
+  WriteFile(dir / "x.xml", "old");
+  bool checked = false;
+  EXPECT_THROW(WriteFileAtomically(
+                   (dir / "x.xml").string(),
+                   [](int fd) {
+                     BlockWriter writer(fd);
+                     writer.Append("partial");
+                     return std::string("No queda espacio en el disco");
+                   },
+                   [&checked](const std::string&) {
+                     checked = true;
+                     return std::string();
+                   }),
+               Error);
+  EXPECT_FALSE(checked);
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 TEST(ReadWholeFile, ReadsEveryByteOrSaysWhyNot) {
   TempDir dir;
   std::string big(300000, '\0');

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -36,6 +39,40 @@ TEST(CheckWellFormed, AgreesWithTheFullParse) {
     EXPECT_EQ(parsed, c.well_formed) << c.bytes;
     EXPECT_EQ(check_failure, parse_failure) << c.bytes;
   }
+}
+
+// The save checks the file it wrote block by block: files longer than a block,
+// with the error or the encoding change falling after the first block, must be
+// judged as the whole file is.
+TEST(CheckWellFormedFile, AgreesWithTheCheckOfTheWholeFile) {
+  pontexa::testing::TempDir dir;
+  const std::string filler(100000, 'x');
+  const std::string cases[] = {
+      "<document/>",
+      "<?xml version=\"1.0\" encoding=\"windows-1252\"?><d a=\"\x80\">" + filler + "\xE9</d>",
+      std::string("\xFF\xFE<\0d\0/\0>\0", 10),
+      "<!DOCTYPE d [<!ENTITY e \"x\">]><d>" + filler + "&e;</d>",
+      "<d>" + filler + "&undeclared;</d>",
+      "<d>" + filler + "</e>",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><d>" + filler + "\xFF</d>",
+      "",
+  };
+  for (const std::string& bytes : cases) {
+    pontexa::testing::WriteFile(dir / "x.xml", bytes);
+    std::size_t size = 12345;
+    std::string failure = CheckWellFormedFile((dir / "x.xml").string(), "x.xml", size);
+    EXPECT_EQ(failure, CheckWellFormed(bytes, "x.xml")) << bytes.substr(0, 60);
+    EXPECT_EQ(size, failure.empty() ? bytes.size() : 0u) << bytes.substr(0, 60);
+  }
+  // A file cut short is refused at the same place, though in other words.
+  pontexa::testing::WriteFile(dir / "x.xml", "<d>" + filler);
+  std::size_t cut_size = 0;
+  const std::string cut = CheckWellFormedFile((dir / "x.xml").string(), "x.xml", cut_size);
+  EXPECT_EQ(cut.substr(0, 25), CheckWellFormed("<d>" + filler, "x.xml").substr(0, 25)) << cut;
+  EXPECT_NE(cut.find("columna 100004"), std::string::npos) << cut;
+  std::size_t size = 0;
+  EXPECT_EQ(CheckWellFormedFile((dir / "none.xml").string(), "none.xml", size),
+            "No existe el archivo o la carpeta");
 }
 
 }  // namespace
