@@ -14,6 +14,24 @@ inline constexpr char kAsigt[] = "ASIGT";
 inline constexpr char kDiashorast[] = "DIASHORAST";
 inline constexpr char kSoluc[] = "SOLUC";
 
+// The field names that the conversions read back.
+namespace field {
+inline constexpr char kIdGedu[] = "IDGEDU";
+inline constexpr char kCod[] = "COD";
+inline constexpr char kAbrev[] = "ABREV";
+inline constexpr char kNombre[] = "NOMBRE";
+inline constexpr char kDia[] = "DIA";
+inline constexpr char kTextoDia[] = "TEXTODIA";
+inline constexpr char kHora[] = "HORA";
+inline constexpr char kHoraDesde[] = "HORADESDE";
+inline constexpr char kHoraHasta[] = "HORAHASTA";
+inline constexpr char kSesiones[] = "SESIONES";
+inline constexpr char kAsig[] = "ASIG";
+inline constexpr char kCodGrupo[] = "CODGRUPO";
+inline constexpr char kProf[] = "PROF";
+inline constexpr char kAula[] = "AULA";
+}  // namespace field
+
 const Layout& AsignomtLayout();
 const Layout& ProftLayout();
 const Layout& AulatLayout();

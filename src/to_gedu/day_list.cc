@@ -6,18 +6,14 @@
 #include <vector>
 
 #include "exchange/vocabulary.h"
+#include "tables/catalogue.h"
 
 namespace pontexa::to_gedu {
 
 namespace vocabulary = exchange::vocabulary;
+namespace field = tables::field;
 
 namespace {
-
-constexpr char kDia[] = "DIA";
-constexpr char kTextoDia[] = "TEXTODIA";
-constexpr char kHora[] = "HORA";
-constexpr char kHoraDesde[] = "HORADESDE";
-constexpr char kHoraHasta[] = "HORAHASTA";
 
 constexpr int kLastDay = 7;
 constexpr int kLastHour = 40;
@@ -45,20 +41,20 @@ std::string EndTimeText(std::string_view end_time) {
 void WriteDayList(exchange::Document& document, exchange::Element time_table,
                   TableColumns& dias_horas) {
   exchange::Element days = time_table.AppendChild(document.CreateElement(vocabulary::kDays));
-  const std::vector<std::string>& day_numbers = dias_horas.Texts(kDia);
+  const std::vector<std::string>& day_numbers = dias_horas.Texts(field::kDia);
 
   for (int d = 1; d <= kLastDay; ++d) {
     const std::string day_text = std::to_string(d);
-    const std::optional<std::size_t> first_row = dias_horas.FirstRow(kDia, day_text);
+    const std::optional<std::size_t> first_row = dias_horas.FirstRow(field::kDia, day_text);
     if (!first_row) continue;
 
     exchange::Element day = document.CreateElement(vocabulary::kDayElement);
     day.SetAttribute(vocabulary::kId, day_text);
-    day.SetAttribute(vocabulary::kName, dias_horas.Texts(kTextoDia)[*first_row]);
+    day.SetAttribute(vocabulary::kName, dias_horas.Texts(field::kTextoDia)[*first_row]);
     days.AppendChild(day);
 
     // The rows of this day, bucketed by hour number in stored order.
-    const std::vector<std::string>& hours = dias_horas.Texts(kHora);
+    const std::vector<std::string>& hours = dias_horas.Texts(field::kHora);
     std::array<std::vector<std::size_t>, kLastHour + 1> rows_by_hour;
     for (std::size_t row = 0; row < day_numbers.size(); ++row) {
       if (day_numbers[row] != day_text) continue;
@@ -69,8 +65,8 @@ void WriteDayList(exchange::Document& document, exchange::Element time_table,
       for (std::size_t row : rows_by_hour[h]) {
         exchange::Element interval = document.CreateElement(vocabulary::kIntervalElement);
         interval.SetAttribute(vocabulary::kId, vocabulary::kIntervalPrefix + std::to_string(h));
-        interval.SetAttribute(vocabulary::kBegin, dias_horas.Texts(kHoraDesde)[row]);
-        interval.SetAttribute(vocabulary::kEnd, EndTimeText(dias_horas.Texts(kHoraHasta)[row]));
+        interval.SetAttribute(vocabulary::kBegin, dias_horas.Texts(field::kHoraDesde)[row]);
+        interval.SetAttribute(vocabulary::kEnd, EndTimeText(dias_horas.Texts(field::kHoraHasta)[row]));
         day.AppendChild(interval);
       }
     }

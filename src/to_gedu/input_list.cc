@@ -3,25 +3,15 @@
 #include <string>
 
 #include "exchange/vocabulary.h"
+#include "tables/catalogue.h"
 #include "platform/numbers.h"
 
 namespace pontexa::to_gedu {
 
 namespace vocabulary = exchange::vocabulary;
+namespace field = tables::field;
 
 namespace {
-
-constexpr char kIdGedu[] = "IDGEDU";
-constexpr char kCod[] = "COD";
-constexpr char kAbrev[] = "ABREV";
-
-constexpr char kDia[] = "DIA";
-constexpr char kHora[] = "HORA";
-constexpr char kSesiones[] = "SESIONES";
-constexpr char kAsig[] = "ASIG";
-constexpr char kCodGrupo[] = "CODGRUPO";
-constexpr char kProf[] = "PROF";
-constexpr char kAula[] = "AULA";
 
 // A list element under `input` holding one item, with an id only when the
 // identifier is not empty.
@@ -39,7 +29,7 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
                               const std::string& code) {
   const std::optional<std::size_t> row = catalogue.FirstRow(code_field, code);
   if (!row) return code;
-  return catalogue.Texts(kIdGedu)[*row];
+  return catalogue.Texts(field::kIdGedu)[*row];
 }
 
 void WriteInputList(exchange::Document& document, exchange::Element time_table,
@@ -57,29 +47,29 @@ void WriteInputList(exchange::Document& document, exchange::Element time_table,
   tables::Table& soluc = tables.soluc.table();
   int n = 1;
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow()) {
-    if (soluc.IntegerOf(kDia) == 0) continue;  // not placed in the week
+    if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
 
     exchange::Element input = document.CreateElement(vocabulary::kInput);
     input.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
     ++n;
-    input.SetAttribute(vocabulary::kDay, soluc.TextOf(kDia));
+    input.SetAttribute(vocabulary::kDay, soluc.TextOf(field::kDia));
 
     // A lesson of half a session is counted in half-hour intervals: 2 x HORA - 1.
-    const double hour = soluc.FloatOf(kHora);
-    const double interval = soluc.FloatOf(kSesiones) == 0.5 ? 2 * hour - 1 : hour;
+    const double hour = soluc.FloatOf(field::kHora);
+    const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
     input.SetAttribute(vocabulary::kInterval,
                        vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
-    const std::string subject_id = IdentifierForCode(tables.nom_asg, kCod, soluc.TextOf(kAsig));
+    const std::string subject_id = IdentifierForCode(tables.nom_asg, field::kCod, soluc.TextOf(field::kAsig));
     input.SetAttribute(vocabulary::kActivity, index.ActivityAt(index.IndexOfSubject(subject_id)));
     inputs.AppendChild(input);
 
     WriteParticipant(document, input, vocabulary::kGroups, vocabulary::kGroup,
-                     IdentifierForCode(tables.grupos, kAbrev, soluc.TextOf(kCodGrupo)));
+                     IdentifierForCode(tables.grupos, field::kAbrev, soluc.TextOf(field::kCodGrupo)));
     WriteParticipant(document, input, vocabulary::kMembers, vocabulary::kMember,
-                     IdentifierForCode(tables.profesor, kAbrev, soluc.TextOf(kProf)));
+                     IdentifierForCode(tables.profesor, field::kAbrev, soluc.TextOf(field::kProf)));
     WriteParticipant(document, input, vocabulary::kLocations, vocabulary::kLocation,
-                     IdentifierForCode(tables.aulas, kAbrev, soluc.TextOf(kAula)));
+                     IdentifierForCode(tables.aulas, field::kAbrev, soluc.TextOf(field::kAula)));
   }
 }
 
