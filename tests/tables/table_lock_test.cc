@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "support/error_message.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
 #include "tables/table_store.h"
@@ -71,14 +72,7 @@ bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
   return result.exit_code == 0;
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
+using pontexa::testing::MessageOf;
 
 class TableLocks : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "support/error_message.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 
@@ -27,14 +28,7 @@ const Layout kLayout = {{"CODE", FieldType::kText, 4},
                         {"COUNT", FieldType::kInteger, 0},
                         {"HOURS", FieldType::kFloat, 0}};
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
+using pontexa::testing::MessageOf;
 
 class TableStoreTest : public ::testing::Test {
  protected:
