@@ -148,6 +148,19 @@ struct Step {
   std::string_view local;
 };
 
+// A name as written, "local" or "prefix:local".
+Step StepOf(std::string_view name) {
+  Step step;
+  std::string_view::size_type colon = name.find(':');
+  if (colon == std::string_view::npos) {
+    step.local = name;
+  } else {
+    step.prefix = name.substr(0, colon);
+    step.local = name.substr(colon + 1);
+  }
+  return step;
+}
+
 bool NameMatches(const xmlNode* node, const Step& step) {
   if (View(node->name) != step.local) return false;
   const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
@@ -165,15 +178,7 @@ std::vector<Step> ParsePath(std::string_view path) {
     std::string copy(name);
     valid = !name.empty() && xmlValidateQName(Chars(copy), 0) == 0;
     if (!valid) break;
-    Step step;
-    std::string_view::size_type colon = name.find(':');
-    if (colon == std::string_view::npos) {
-      step.local = name;
-    } else {
-      step.prefix = name.substr(0, colon);
-      step.local = name.substr(colon + 1);
-    }
-    steps.push_back(step);
+    steps.push_back(StepOf(name));
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
   }
@@ -293,14 +298,7 @@ std::size_t AttributeMap::Length() const {
 
 Node AttributeMap::NamedItem(std::string_view name) const {
   if (!IsElement(element_)) return Node();
-  Step step;
-  std::string_view::size_type colon = name.find(':');
-  if (colon == std::string_view::npos) {
-    step.local = name;
-  } else {
-    step.prefix = name.substr(0, colon);
-    step.local = name.substr(colon + 1);
-  }
+  const Step step = StepOf(name);
   for (xmlAttr* attribute = element_->properties; attribute != nullptr;
        attribute = attribute->next) {
     xmlNode* node = reinterpret_cast<xmlNode*>(attribute);

@@ -167,15 +167,22 @@ std::string BlockWriter::Finish() {
   return error_ == 0 ? "" : SystemErrorText(error_);
 }
 
-std::string ReadFileInBlocks(const std::string& path,
-                             const std::function<bool(std::string_view block)>& consume) {
+// Opens an existing regular file for reading; "" on success, else why not.
+std::string OpenForReading(const std::string& path, Fd& fd, struct stat& info) {
   if (path.empty()) return "No se ha indicado ningún archivo";
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  fd.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return SystemErrorText(errno);
-  struct stat info;
   if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
   if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
   if (!S_ISREG(info.st_mode)) return "No es un archivo normal";
+  return "";
+}
+
+std::string ReadFileInBlocks(const std::string& path,
+                             const std::function<bool(std::string_view block)>& consume) {
+  Fd fd(-1);
+  struct stat info;
+  if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
   std::string buffer(BlockWriter::kBlockSize, '\0');
   for (;;) {
     ssize_t got = read(fd.get(), buffer.data(), buffer.size());
@@ -190,13 +197,9 @@ std::string ReadFileInBlocks(const std::string& path,
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  if (path.empty()) return "No se ha indicado ningún archivo";
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return SystemErrorText(errno);
+  Fd fd(-1);
   struct stat info;
-  if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
-  if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
-  if (!S_ISREG(info.st_mode)) return "No es un archivo normal";
+  if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
   if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[1 << 16];
   for (;;) {
