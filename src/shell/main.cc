@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
@@ -7,6 +10,16 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // Lets the desktop match the window with pontexa.desktop and its icon.
+  QGuiApplication::setDesktopFileName("pontexa");
+  // Qt's own texts (the file dialog's labels and buttons) in Spanish, as the
+  // rest of the window, whatever the user's locale; they come with Qt's
+  // translations (Debian package qt6-translations-l10n).
+  QTranslator qt_texts;
+  if (qt_texts.load(QLocale(QLocale::Spanish, QLocale::Spain), "qtbase", "_",
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    application.installTranslator(&qt_texts);
+  }
 
   // The user's settings and the tables' folder are read once, here, and handed down.
   const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();

@@ -83,6 +83,16 @@ QIcon Picture(const QString& name, int size, qreal ratio) {
   return icon;
 }
 
+// The program's icon, drawn at the sizes desktops ask for; message boxes and
+// dialogs take it from the window.
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addPixmap(RenderPicture(":/pictures/pontexa.svg", size, 1.0));
+  }
+  return icon;
+}
+
 // Message boxes stand in the middle of the screen, wherever the window is.
 class ScreenCentredBox : public QMessageBox {
  public:
@@ -116,6 +126,7 @@ TMForm::TMForm(const FileSystem& files, std::filesystem::path timetable_director
 
   setObjectName("MForm");
   setWindowTitle("Exportar e importar datos entre Horaplan y GEDU");
+  setWindowIcon(ApplicationIcon());
   // A fixed dialog frame with the close box only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |

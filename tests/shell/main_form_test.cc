@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -160,6 +162,21 @@ TEST_F(MainFormTest, LaysOutPanelsLabelsAndButtonsAt96Dpi) {
   EXPECT_EQ(Button("BClose")->text(), "&Salir");
   EXPECT_EQ(Button("BExportar")->text(), "Aceptar");
   EXPECT_FALSE(Button("BImportar")->icon().isNull());
+}
+
+TEST_F(MainFormTest, WindowAndItsMessageBoxesCarryTheDrawnApplicationIcon) {
+  const QIcon icon = form_.windowIcon();
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+  }
+  // Drawn, not blank: the 32-pixel picture has opaque pixels in its middle.
+  const QImage picture = icon.pixmap(32).toImage();
+  ASSERT_EQ(picture.size(), QSize(32, 32));
+  EXPECT_EQ(qAlpha(picture.pixel(16, 16)), 255);
+  EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);  // rounded corner
+
+  QMessageBox box(&form_);
+  EXPECT_EQ(box.windowIcon().cacheKey(), icon.cacheKey());
 }
 
 TEST_F(MainFormTest, OnlyTheThreeButtonsTakeFocusInTabOrderStartingAtSalir) {
