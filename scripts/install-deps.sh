@@ -13,6 +13,7 @@ packages=(
   python3 python3-dbfread python3-dbf gdal-bin
   xvfb xauth x11-apps imagemagick fonts-liberation fonts-dejavu-core
   clang-14 libclang-rt-14-dev
+  dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin qt6-translations-l10n
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pontexa and runs every test through ctest;
-# then the suite under the sanitizers, and each fuzz target for a minute.
+# then builds and checks the Debian package, runs the suite under the
+# sanitizers, and each fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,6 +9,12 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j"$(nproc)"
 # The offscreen platform lets the window's tests run without a display.
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/release --output-on-failure -j"$(nproc)"
+
+# The Debian package, built with Debian's compiler flags, judged by lintian,
+# desktop-file-validate and appstreamcli, then unpacked into a scratch root
+# where its pontexa-cli converts the sample school and its window starts.
+package=$(bash scripts/package.sh | tail -n 1)
+bash scripts/check-package.sh "$package"
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 # The window is left out here: its Qt build would double the time, and it adds
