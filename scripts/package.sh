@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package of Pontexa: build/package/pontexa_VERSION_ARCH.deb.
+# Installs what is missing and builds the Debian package of Pontexa:
+# build/package/pontexa_VERSION_ARCH.deb.
 # The programs are compiled with the flags Debian builds its own packages with
 # (dpkg-buildflags, all hardening on), in a build folder of their own.
 # Usage: scripts/package.sh
@@ -7,12 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for tool in cmake ninja cpack dpkg-buildflags dpkg-shlibdeps gzip; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "Falta $tool: ejecute scripts/install-deps.sh." >&2
-    exit 1
-  fi
-done
+bash scripts/install-deps.sh >&2
 
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 # CMake reads CXXFLAGS but not CPPFLAGS, which carry _FORTIFY_SOURCE.
