@@ -100,10 +100,5 @@ TEST(SpanishTranslations, FileDialogAndStandardButtonsSpeakSpanishWhateverTheLoc
             (std::vector<std::string>{"Aceptar", "Cancelar", "&Sí", "&No", "Cerrar"}));
 }
 
-TEST(SpanishTranslations, QtSpeaksEnglishAgainOnceTheyAreGone) {
-  { const SpanishTranslations spanish; }
-  EXPECT_EQ(TextsOfTheWindowsFileDialog().cancel, "Cancel");
-}
-
 }  // namespace
 }  // namespace pontexa::shell
