@@ -7,13 +7,13 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libxml2-dev libshp-dev libicu-dev
-  qt6-base-dev qt6-svg-dev libgl-dev
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev
   libgtest-dev libgmock-dev googletest
   locales
   python3 python3-dbfread python3-dbf gdal-bin
   xvfb xauth x11-apps imagemagick fonts-liberation fonts-dejavu-core
   clang-14 libclang-rt-14-dev
-  dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin qt6-translations-l10n
+  dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,8 +1,8 @@
 #include "platform/code_page.h"
 
-#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
+#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/best_fit.h"
 #include "platform/error.h"
 
 namespace pontexa {
@@ -20,10 +21,9 @@ namespace {
 // control of the same number, as Windows converts them, so that every byte
 // survives a round trip.
 constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char32_t CodePointOfByte(unsigned char byte) {
   if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
@@ -39,26 +39,10 @@ int ByteOfCodePoint(char32_t c) {
   return -1;
 }
 
-// A character the code page lacks: the closest code-page character its
-// canonical decomposition starts with, one level of decomposition at a time
-// (ā gives a, ő gives o, ǘ gives ü), else "?".
-char BestFit(char32_t c) {
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-  if (U_FAILURE(status)) return '?';
-  UChar32 current = static_cast<UChar32>(c);
-  icu::UnicodeString decomposition;
-  while (nfc->getRawDecomposition(current, decomposition) && decomposition.length() > 0) {
-    current = decomposition.char32At(0);
-    int byte = ByteOfCodePoint(static_cast<char32_t>(current));
-    if (byte >= 0) return static_cast<char>(byte);
-  }
-  return '?';
-}
-
+// A character the code page lacks becomes what Windows writes for it.
 void AppendCodePoint(std::string& out, char32_t c) {
   int byte = ByteOfCodePoint(c);
-  out.push_back(byte >= 0 ? static_cast<char>(byte) : BestFit(c));
+  out.push_back(byte >= 0 ? static_cast<char>(byte) : BestFit1252(c));
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -84,9 +68,8 @@ const std::array<unsigned char, 256>& FoldTable() {
   static const std::array<unsigned char, 256> table = [] {
     std::array<unsigned char, 256> t{};
     for (int b = 0; b < 256; ++b) {
-      char32_t folded =
-          static_cast<char32_t>(u_foldCase(CodePointOfByte(static_cast<unsigned char>(b)),
-                                           U_FOLD_CASE_DEFAULT));
+      char32_t folded = static_cast<char32_t>(
+          u_foldCase(CodePointOfByte(static_cast<unsigned char>(b)), U_FOLD_CASE_DEFAULT));
       int fb = ByteOfCodePoint(folded);
       t[b] = static_cast<unsigned char>(fb >= 0 ? fb : b);
     }

@@ -11,8 +11,9 @@ namespace pontexa {
 // rest of the code are in this code page; messages for the user are UTF-8.
 
 // UTF-8 text (as the XML library and the terminal use it) to 8-bit text. A
-// character that the code page lacks becomes the code-page character that its
-// canonical decomposition starts with, where there is one (ā gives a), else "?".
+// character that the code page lacks becomes what Windows gives it: the
+// character of Windows' best-fit table for code page 1252 (Ł gives L, ş gives
+// s), or "?" when the table lists none (ễ, 中, 😀: one "?" each).
 std::string SystemFromUtf8(std::string_view utf8);
 
 // 8-bit text to UTF-8, exactly.
@@ -23,7 +24,8 @@ std::string Utf8FromSystem(std::string_view text);
 std::string ValueFromUtf8(std::string_view utf8);
 
 // Text stored in a table under another code page (dBase language driver), to
-// 8-bit text. `code_page` is a Windows code page number such as 437, 850, 1252.
+// 8-bit text, characters the system code page lacks as in SystemFromUtf8. `code_page` is a Windows
+// code page number such as 437, 850, 1252.
 std::string SystemFromCodePage(std::string_view bytes, int code_page);
 
 // Number of characters of 8-bit text as Unicode counts them (a double-byte

@@ -1,24 +1,25 @@
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
+#include <cstdio>
 
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/timetable_directory.h"
 #include "shell/main_form.h"
+#include "shell/spanish_translations.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   // Lets the desktop match the window with pontexa.desktop and its icon.
   QGuiApplication::setDesktopFileName("pontexa");
-  // Qt's own texts (the file dialog's labels and buttons) in Spanish, as the
-  // rest of the window, whatever the user's locale; they come with Qt's
-  // translations (Debian package qt6-translations-l10n).
-  QTranslator qt_texts;
-  if (qt_texts.load(QLocale(QLocale::Spanish, QLocale::Spain), "qtbase", "_",
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    application.installTranslator(&qt_texts);
+  // Every text of the window is Spanish, Qt's own ones (the file dialog, the
+  // standard buttons) included, whatever the user's locale.
+  const pontexa::shell::SpanishTranslations spanish;
+  if (!spanish.loaded()) {
+    std::fprintf(stderr,
+                 "pontexa: no se encuentran las traducciones de Qt al español en %s "
+                 "(paquete qt6-translations-l10n); el diálogo de archivos se mostrará en "
+                 "inglés.\n",
+                 qUtf8Printable(pontexa::shell::SpanishTranslations::Folder()));
   }
 
   // The user's settings and the tables' folder are read once, here, and handed down.

@@ -24,6 +24,7 @@
 
 #include "shell/application_title.h"
 #include "shell/gradient_panel.h"
+#include "shell/spanish_dates_proxy.h"
 
 namespace pontexa::shell {
 namespace {
@@ -234,6 +235,10 @@ std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered
   QFileDialog dialog(this, "Archivo XML");
   dialog.setObjectName("OpenDialogXML");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Qt's own dialog, never the desktop's: it speaks Spanish through the
+  // translations loaded at start-up, whatever the desktop's language.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setProxyModel(new SpanishDatesProxy(&dialog));
   // One file, which need not exist, in a folder that need not exist either.
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter("*.xml");

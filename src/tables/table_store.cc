@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/system_error_text.h"
+#include "tables/code_page_file.h"
 #include "tables/dbf_image.h"
 #include "tables/field_value.h"
 #include "tables/table_file.h"
@@ -96,6 +97,9 @@ void TableStore::DropTableFiles(std::string_view table_name) const {
   // Nothing is deleted while any of the files is held.
   for (const auto& file : files) CheckNotHeld(file);
   for (const auto& file : files) DeleteUnlessHeld(file);
+  // The code-page side file goes with the table; while a table file that could
+  // not be deleted is still there, it still describes that file.
+  if (CaseVariants(directory_, name + ".DBF").empty()) RemoveCodePageFiles(directory_, name);
 }
 
 void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layout) const {
@@ -117,19 +121,17 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
     // already: leave none rather than a file that every reader refuses.
     std::error_code ignored;
     std::filesystem::remove(target, ignored);
+    RemoveCodePageFiles(directory_, name);
     throw;
   }
 
-  // The new table is the only one of its name: other spellings of the file and
-  // a code-page side file left by another program would otherwise be read in
-  // its place or change how its text is read.
+  // The new table is the only one of its name: other spellings of the file
+  // would otherwise be read in its place. Its code-page side file replaces any
+  // that another program left, which would change how its text is read.
   for (const auto& other : existing) {
     if (other.filename() != target.filename()) DeleteUnlessHeld(other);
   }
-  for (const auto& side_file : CaseVariants(directory_, name + ".CPG")) {
-    std::error_code ignored;
-    std::filesystem::remove(side_file, ignored);
-  }
+  WriteCodePageFile(directory_, name);
 }
 
 // ---------------------------------------------------------------------------

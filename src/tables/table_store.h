@@ -21,7 +21,8 @@ enum class OpenMode { kShared, kExclusive };
 // directory; a missing one is an Error naming it.
 //
 // Tables it creates are dBase III/IV files (version byte 3) declaring
-// Windows-1252 text (language driver 0x57), without index flag or .cpg file:
+// Windows-1252 text (language driver 0x57) and a T.cpg side file saying "1252"
+// for GIS readers, without index flag:
 // text fields are C of their width, integer fields N(11,0), float fields
 // N(20,6), which keeps every value with up to six decimals exactly.
 class TableStore {
@@ -32,14 +33,16 @@ class TableStore {
   const RegionalSettings& regional() const { return regional_; }
 
   // Deletes the table's .DBF and then .MDX file (every letter-case variant of
-  // each name) where they exist; a file that cannot be deleted stays, silently.
+  // each name) where they exist, and its .cpg file once no .DBF is left; a file
+  // that cannot be deleted stays, silently.
   // A table that another process holds is not deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
   // Creates the table T.DBF (upper case) with exactly these fields in this
-  // order, no rows and no index, replacing an existing file of that name in any
-  // letter case; the table is left closed. Raises Error when the file cannot be
-  // created or replaced (also when another process holds the table).
+  // order, no rows and no index, and T.cpg beside it, replacing existing files
+  // of those names in any letter case; the table is left closed. Raises Error
+  // when a file cannot be created or replaced (also when another process holds
+  // the table).
   void MakeEmptyTable(std::string_view table_name, const Layout& layout) const;
 
   // The path of the table's file as found on disk, or as it would be created.

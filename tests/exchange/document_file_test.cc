@@ -197,6 +197,17 @@ TEST(DocumentSave, UndeclaredUtf16StaysUtf16) {
             "\xFF\xFE" + Encoded("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n", true) + xml);
 }
 
+TEST(DocumentLoad, CharacterOutsideTheBasicPlaneReadsAsOneQuestionMarkFromUtf16) {
+  // U+1F600 is the surrogate pair D83D DE00 in the file, one character once read.
+  TempDir dir;
+  WriteFile(dir / "x.xml", "\xFF\xFE" + Encoded("<document a=\"x", true) +
+                               std::string("\x3D\xD8\x00\xDE\x41\x01", 6) +  // then Ł
+                               Encoded("y\"/>", true));
+  Document document;
+  ASSERT_TRUE(document.Load((dir / "x.xml").string())) << document.LoadFailure();
+  EXPECT_EQ(document.DocumentElement().Attributes().NamedItem("a").Value(), "x?Ly");
+}
+
 // ---- Hostile files ----
 
 TEST(DocumentSafety, NestedEntityBombIsRefusedQuickly) {

@@ -152,6 +152,7 @@ TEST_F(DocumentTest, ValuesAreTrimmedOfControlsAndSpacesOnly) {
        "Mar\xED"
        "a & Jos\xE9"},
       {"<v a=\"&#8364;&#338;\"/>", "a", "\x80\x8C"},
+      {"<v a=\"&#321;ukasz Nguy&#7877;n &#x1F600;\"/>", "a", "Lukasz Nguy?n ?"},  // best fit
       {"<v>\n  Ana\n  L&#243;pez\n</v>", nullptr, "Ana\n  L\xF3pez"},
       {"<v><![CDATA[ <b> ]]></v>", nullptr, "<b>"},
       {"<v>Ana <i>Mar&#237;a</i><![CDATA[ L]]>&#243;pez<!-- no --><?pi no?></v>", nullptr,

@@ -125,7 +125,7 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
   const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
   ui_.WillChoose(path);
   // While the cursor is on, no table has been written yet; when it goes off,
-  // all six are there.
+  // all six are there, each with its code-page file.
   std::vector<std::size_t> files_seen;
   ui_.on_call = [&](const std::string& call) {
     if (call.starts_with("cursor")) files_seen.push_back(TableFiles().size());
@@ -133,7 +133,7 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
   EXPECT_TRUE(control_.BExportarClick());
   EXPECT_EQ(ui_.calls(),
             (Calls{"choose ", "cursor on", "cursor off", "message Proceso finalizado"}));
-  EXPECT_EQ(files_seen, (std::vector<std::size_t>{0, 6}));
+  EXPECT_EQ(files_seen, (std::vector<std::size_t>{0, 12}));
   EXPECT_EQ(RowCount(tables::kAsigt), 1);
 }
 

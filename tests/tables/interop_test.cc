@@ -160,6 +160,23 @@ TEST_F(CreatedTables, OgrinfoReadsTypesAndNumbers) {
   EXPECT_THAT(proft.output, HasSubstr("NOMBRE (String) = Juan Pérez Gómez"));
 }
 
+TEST_F(CreatedTables, OgrinfoReadsWindows1252PunctuationThroughTheCodePageFile) {
+  struct stat ignored;
+  if (stat("/usr/bin/ogrinfo", &ignored) != 0) GTEST_SKIP() << "gdal-bin is not installed";
+  // Without AULAT.cpg GDAL takes language driver 0x57 as ISO-8859-1, where
+  // these bytes are control characters.
+  {
+    Table t(store_, kAulat);
+    t.OpenTable(OpenMode::kShared);
+    AddRow(t, {{"ABREV", "SUM"}, {"NOMBRE", "\x80 \x96 \x93Sal\xF3n\x94 \x85"}, {"IDGEDU", "L-2"}});
+  }
+  EXPECT_EQ(testing::ReadFile(dir_ / "AULAT.cpg"), "1252");
+  ProgramResult aulat = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kAulat).string()});
+  ASSERT_EQ(aulat.exit_code, 0) << aulat.errors;
+  EXPECT_THAT(aulat.output, HasSubstr("NOMBRE (String) = € – “Salón” …\n"));
+  EXPECT_THAT(aulat.output, HasSubstr("NOMBRE (String) = Laboratorio\n"));
+}
+
 // A timetable as Horaplan might store it, written by python3-dbf as dBase III
 // with code page 850: numeric DIA, HORA and SESIONES, one row deleted.
 constexpr char kWriteDbase3Script[] = R"(

@@ -246,9 +246,9 @@ TEST_F(TableStoreTest, TableFilesAreFoundWhateverTheirLetterCase) {
   EXPECT_EQ(store_.TablePath("Soluc"), dir_ / "soluc.dbf");
 }
 
-TEST_F(TableStoreTest, DropRemovesEverySpellingOfTableAndIndex) {
+TEST_F(TableStoreTest, DropRemovesEverySpellingOfTableIndexAndCodePageFile) {
   for (const char* name : {"ASIGT.DBF", "asigt.dbf", "Asigt.Dbf", "ASIGT.MDX", "asigt.mdx",
-                           "ASIGT.TXT", "PROFT.DBF"}) {
+                           "ASIGT.cpg", "asigt.CPG", "ASIGT.TXT", "PROFT.DBF", "PROFT.cpg"}) {
     WriteFile(dir_ / name, "x");
   }
   store_.DropTableFiles("ASIGT");
@@ -257,18 +257,27 @@ TEST_F(TableStoreTest, DropRemovesEverySpellingOfTableAndIndex) {
     left.push_back(entry.path().filename().string());
   }
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"ASIGT.TXT", "PROFT.DBF"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"ASIGT.TXT", "PROFT.DBF", "PROFT.cpg"}));
 }
 
-TEST_F(TableStoreTest, MakeEmptyTableLeavesOneUpperCaseFileAndNoCodePageFile) {
+TEST_F(TableStoreTest, MakeEmptyTableLeavesOneUpperCaseTableAndItsCodePageFile) {
   WriteFile(dir_ / "asigt.dbf", "old");
-  WriteFile(dir_ / "ASIGT.cpg", "UTF-8");
+  WriteFile(dir_ / "asigt.CPG", "UTF-8");  // left by another program
   store_.MakeEmptyTable("asigt", AsigtLayout());
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
     left.push_back(entry.path().filename().string());
   }
-  EXPECT_EQ(left, std::vector<std::string>{"ASIGT.DBF"});
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"ASIGT.DBF", "ASIGT.cpg"}));
+  EXPECT_EQ(ReadFile(dir_ / "ASIGT.cpg"), "1252");
+}
+
+TEST_F(TableStoreTest, CodePageFileThatCannotBeWrittenEndsTheBuildNamingIt) {
+  std::filesystem::create_directories(dir_ / "ASIGT.cpg" / "inside");
+  EXPECT_EQ(
+      MessageOf([&] { store_.MakeEmptyTable("ASIGT", AsigtLayout()); }),
+      "No se puede escribir el archivo '" + (dir_ / "ASIGT.cpg").string() + "': Es una carpeta");
 }
 
 TEST_F(TableStoreTest, CreatedFileHasTheDBaseHeaderHoraplanReads) {

@@ -43,13 +43,32 @@ TEST(MakeUniqueCode, SameInitialsGetRunningNumbers) {
             (std::vector<std::string>{"JP", "JP1", "JP2", "JP3"}));
 }
 
-TEST(MakeUniqueCode, LetterCaseDoesNotTellCodesApartButAccentsAndSpacesDo) {
+TEST(MakeUniqueCode, LetterCaseDoesNotTellCodesApartButAccentsDo) {
   EXPECT_EQ(HandOut({"a1", "A1"}, 4), (std::vector<std::string>{"a1", "A11"}));
   EXPECT_EQ(HandOut({"\xE1", "\xC1"}, 4), (std::vector<std::string>{"\xE1",
                                                                     "\xC1"
                                                                     "1"}));
   EXPECT_EQ(HandOut({"Ma", "M\xE1"}, 4), (std::vector<std::string>{"Ma", "M\xE1"}));
-  EXPECT_EQ(HandOut({"M", "M "}, 4), (std::vector<std::string>{"M", "M "}));
+}
+
+TEST(MakeUniqueCode, TrailingBlanksDoNotTellCodesApart) {
+  // A text field does not keep trailing blanks: "M " is stored as "M".
+  struct Case {
+    std::vector<std::string> bases;
+    std::size_t width;
+    std::vector<std::string> codes;
+  };
+  const std::vector<Case> cases = {
+      {{"M", "M "}, 4, {"M", "M1"}},
+      {{"L ", "L"}, 4, {"L", "L1"}},  // "Luis  Gómez" (two spaces), then "Lucas"
+      {{"Arte", "Arte "}, 8, {"Arte", "Arte1"}},
+      {{"Arte ", "Arte", "arte "}, 8, {"Arte", "Arte1", "arte2"}},
+      {{"M J", "M J ", "M J"}, 4, {"M J", "M J1", "M J2"}},  // inner blanks count
+      {{"  ", ""}, 4, {"", "1"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HandOut(c.bases, c.width), c.codes) << c.bases.front() << "|" << c.width;
+  }
 }
 
 TEST(MakeUniqueCode, CountStartsAgainAtOneOnEveryCall) {

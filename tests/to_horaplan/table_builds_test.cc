@@ -131,6 +131,22 @@ TEST_F(BuildTest, TeacherAndRoomRowsTakeInitialsOfTheFirstChild) {
                   {"a11", "aula 1", "L5"}}));
 }
 
+TEST_F(BuildTest, CodesThatDifferOnlyByATrailingBlankGetANumber) {
+  const exchange::Document& document = Load(Doc(R"(<subjects>
+    <subject id="S1" name="Arte"/>
+    <subject id="S2" name="Arte dramático"/>
+  </subjects>
+  <teachers>
+    <teacher id="T1">Luis  Gómez</teacher>
+    <teacher id="T2">Lucas</teacher>
+  </teachers>)"));
+  BuildSubjectTable(document, store_);
+  BuildTeacherTable(document, store_);
+  EXPECT_EQ(Read(tables::kAsignomt, {"CODLARGO", "IDGEDU"}),
+            (Rows{{"Arte", "S1"}, {"Arte1", "S2"}}));
+  EXPECT_EQ(Read(tables::kProft, {"ABREV", "IDGEDU"}), (Rows{{"L", "T1"}, {"L1", "T2"}}));
+}
+
 TEST_F(BuildTest, GroupRowsCutTheNameAndKeepCodesDistinctOnceStored) {
   std::string groups = R"(<group id="G1" name=" 1 ESO A "/>
     <group id="G2" name="1 ESO A"/>
