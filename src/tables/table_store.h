@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/open_files.h"
 #include "platform/regional_settings.h"
 #include "tables/field_spec.h"
 
@@ -31,9 +32,14 @@ class TableStore {
   const std::filesystem::path& directory() const { return directory_; }
   const RegionalSettings& regional() const { return regional_; }
 
+  // Raises the in-use error when another program holds the table's .DBF or
+  // .MDX file (any letter-case variant) or has it open; touches nothing.
+  // table_file.h says what counts as holding.
+  void CheckNotHeld(std::string_view table_name) const;
+
   // Deletes the table's .DBF and then .MDX file (every letter-case variant of
   // each name) where they exist; a file that cannot be deleted stays, silently.
-  // A table that another process holds is not deleted: that raises Error.
+  // A table that another program holds is not deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
   // Creates the table T.DBF (upper case) with exactly these fields in this
@@ -45,9 +51,14 @@ class TableStore {
   // The path of the table's file as found on disk, or as it would be created.
   std::filesystem::path TablePath(std::string_view table_name) const;
 
+  // The files other processes have open, looked up once for the life of the
+  // store (one run) at the first question about a table.
+  const OpenFileScan& open_files() const { return open_files_; }
+
  private:
   std::filesystem::path directory_;
   RegionalSettings regional_;
+  OpenFileScan open_files_;
 };
 
 // One handle on one table: open, scan, read, append. A handle that belongs to a

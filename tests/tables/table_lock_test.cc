@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "platform/error.h"
 #include "support/error_message.h"
+#include "support/held_file.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
 #include "tables/table_store.h"
@@ -18,6 +20,10 @@
 namespace pontexa::tables {
 namespace {
 
+using testing::HeldFile;
+using testing::HoldKind;
+using testing::HoldKindName;
+using testing::OtherProcessCanHold;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -74,6 +80,9 @@ bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
 
 using pontexa::testing::MessageOf;
 
+// The lock holder above is a copy of this test program, named as it is.
+constexpr char kHeldByTests[] = " (tables_tests)";
+
 class TableLocks : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,21 +106,21 @@ TEST_F(TableLocks, TableHeldExclusivelyElsewhereCanBeNeitherOpenedNorReplaced) {
   const std::string before = ReadFile(Path());
   LockHolder holder(Path(), LOCK_EX);
   Table table(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), InUse());
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), InUse());
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), InUse() + kHeldByTests);
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
   EXPECT_FALSE(table.IsOpen());
-  EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("GRUPOST"); }), InUse());
+  EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("GRUPOST"); }), InUse() + kHeldByTests);
   EXPECT_EQ(MessageOf([&] {
               store_.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
             }),
-            InUse());
+            InUse() + kHeldByTests);
   EXPECT_EQ(ReadFile(Path()), before);
 }
 
 TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProcessReads) {
   LockHolder holder(Path(), LOCK_SH);
   Table exclusive(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }), InUse());
+  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
   Table shared(store_, "GRUPOST");
   shared.OpenTable(OpenMode::kShared);
   EXPECT_EQ(shared.TextOf("ABREV"), "1A");
@@ -138,6 +147,95 @@ TEST_F(TableLocks, SecondHandleOfThisProgramIsKeptOutToo) {
   first.reset();  // destroying the handle releases the hold
   second.OpenTable(OpenMode::kExclusive);
   EXPECT_EQ(second.TextOf("ABREV"), "1A");
+}
+
+// Every way another program holds a table, and every way this program touches
+// one: refused with the holder named, the file left as it was. A shared open
+// (only ever of a table a build has just created) lets readers in.
+TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
+  const std::string before = ReadFile(Path());
+  const std::string message = InUse() + " (" + HeldFile::kHolderName + ")";
+  const std::vector<std::pair<const char*, std::function<void(const TableStore&)>>> touches = {
+      {"exclusive open",
+       [](const TableStore& store) { Table(store, "GRUPOST").OpenTable(OpenMode::kExclusive); }},
+      {"check", [](const TableStore& store) { store.CheckNotHeld("GRUPOST"); }},
+      {"drop", [](const TableStore& store) { store.DropTableFiles("grupost"); }},
+      {"re-create",
+       [](const TableStore& store) {
+         store.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
+       }},
+  };
+  for (const HoldKind kind :
+       {HoldKind::kFlock, HoldKind::kSharedFlock, HoldKind::kWriteLockHighByte,
+        HoldKind::kReadLockWholeFile, HoldKind::kOpenWithoutLock}) {
+    HeldFile held(Path(), kind);
+    for (const auto& [touch, act] : touches) {
+      const TableStore store(dir_.path(), {','});  // one look at open files per run
+      EXPECT_EQ(MessageOf([&] { act(store); }), message) << HoldKindName(kind) << ", " << touch;
+      EXPECT_EQ(ReadFile(Path()), before) << HoldKindName(kind) << ", " << touch;
+    }
+    const TableStore store(dir_.path(), {','});
+    Table shared(store, "GRUPOST");
+    const bool readers_allowed = kind != HoldKind::kFlock && kind != HoldKind::kWriteLockHighByte;
+    EXPECT_EQ(MessageOf([&] { shared.OpenTable(OpenMode::kShared); }),
+              readers_allowed ? "(no error)" : message)
+        << HoldKindName(kind);
+  }
+  Table table(store_, "GRUPOST");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("ABREV"), "1A");
+}
+
+// While this program holds a table, Linux programs and Horaplan under Wine
+// asking for a lock of either kind are refused: all of them during an
+// exclusive hold, writers during a shared one. Nothing is held after close.
+TEST_F(TableLocks, WhileHeldHereOtherProgramsAskingForLocksAreRefused) {
+  struct Case {
+    HoldKind asked;
+    bool allowed_while_shared;
+  } cases[] = {
+      {HoldKind::kFlock, false},
+      {HoldKind::kSharedFlock, true},
+      {HoldKind::kWriteLockHighByte, false},
+      {HoldKind::kWriteLockWholeFile, false},
+      {HoldKind::kReadLockWholeFile, true},
+  };
+  for (const OpenMode mode : {OpenMode::kExclusive, OpenMode::kShared}) {
+    Table table(store_, "GRUPOST");
+    table.OpenTable(mode);
+    for (const Case& c : cases) {
+      const bool expected = mode == OpenMode::kShared && c.allowed_while_shared;
+      EXPECT_EQ(OtherProcessCanHold(Path(), c.asked), expected)
+          << HoldKindName(c.asked) << (mode == OpenMode::kShared ? ", shared" : ", exclusive");
+    }
+    table.CloseTable();
+    for (const Case& c : cases) {
+      EXPECT_TRUE(OtherProcessCanHold(Path(), c.asked)) << HoldKindName(c.asked) << " after close";
+    }
+  }
+}
+
+// A handle of this process that takes no lock is not another program.
+TEST_F(TableLocks, OwnPlainHandleDoesNotCount) {
+  std::ifstream own(Path(), std::ios::binary);
+  ASSERT_TRUE(own.is_open());
+  Table table(store_, "GRUPOST");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("ABREV"), "1A");
+  table.CloseTable();
+  store_.DropTableFiles("GRUPOST");
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+}
+
+// The holder is named whatever letter case and path reached the file: files
+// are told apart by device and inode.
+TEST_F(TableLocks, HolderThroughAnotherPathIsSeen) {
+  const std::filesystem::path other = dir_ / "enlace.dbf";
+  std::filesystem::create_hard_link(Path(), other);
+  HeldFile held(other, HoldKind::kOpenWithoutLock);
+  Table table(store_, "grupost");
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
+            InUse() + " (" + HeldFile::kHolderName + ")");
 }
 
 }  // namespace
