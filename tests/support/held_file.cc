@@ -12,29 +12,29 @@ namespace pontexa::testing {
 namespace {
 
 // Takes the hold in the child without waiting. Only async-signal-safe calls.
-bool TakeHold(const char* path, HoldKind kind) {
-  const bool writes = kind == HoldKind::kWriteLockHighByte || kind == HoldKind::kWriteLockWholeFile;
+bool TakeHold(const char* path, HoldMode kind) {
+  const bool writes = kind == HoldMode::kWriteLockHighByte || kind == HoldMode::kWriteLockWholeFile;
   const int fd = open(path, writes ? O_RDWR : O_RDONLY);
   if (fd < 0) return false;
   struct flock range = {};
   range.l_whence = SEEK_SET;
   switch (kind) {
-    case HoldKind::kFlock:
+    case HoldMode::kFlock:
       return flock(fd, LOCK_EX | LOCK_NB) == 0;
-    case HoldKind::kSharedFlock:
+    case HoldMode::kSharedFlock:
       return flock(fd, LOCK_SH | LOCK_NB) == 0;
-    case HoldKind::kWriteLockHighByte:
+    case HoldMode::kWriteLockHighByte:
       range.l_type = F_WRLCK;
       range.l_start = 0xEFFFFFFF;
       range.l_len = 1;
       return fcntl(fd, F_SETLK, &range) == 0;
-    case HoldKind::kReadLockWholeFile:
+    case HoldMode::kReadLockWholeFile:
       range.l_type = F_RDLCK;
       return fcntl(fd, F_SETLK, &range) == 0;
-    case HoldKind::kWriteLockWholeFile:
+    case HoldMode::kWriteLockWholeFile:
       range.l_type = F_WRLCK;
       return fcntl(fd, F_SETLK, &range) == 0;
-    case HoldKind::kOpenWithoutLock:
+    case HoldMode::kOpenWithoutLock:
       return true;
   }
   return false;
@@ -42,31 +42,31 @@ bool TakeHold(const char* path, HoldKind kind) {
 
 }  // namespace
 
-const char* HoldKindName(HoldKind kind) {
+const char* HoldModeName(HoldMode kind) {
   switch (kind) {
-    case HoldKind::kFlock:
+    case HoldMode::kFlock:
       return "flock";
-    case HoldKind::kSharedFlock:
+    case HoldMode::kSharedFlock:
       return "shared flock";
-    case HoldKind::kWriteLockHighByte:
+    case HoldMode::kWriteLockHighByte:
       return "write lock on byte 0xEFFFFFFF";
-    case HoldKind::kReadLockWholeFile:
+    case HoldMode::kReadLockWholeFile:
       return "read lock on the whole file";
-    case HoldKind::kWriteLockWholeFile:
+    case HoldMode::kWriteLockWholeFile:
       return "write lock on the whole file";
-    case HoldKind::kOpenWithoutLock:
+    case HoldMode::kOpenWithoutLock:
       return "open without lock";
   }
   return "?";
 }
 
-HeldFile::HeldFile(const std::filesystem::path& path, HoldKind kind) {
+HeldFile::HeldFile(const std::filesystem::path& path, HoldMode kind) {
   if (!Start(path, kind)) throw std::runtime_error("cannot hold " + path.string());
 }
 
-HeldFile::HeldFile(const std::filesystem::path&, HoldKind, Untaken) {}
+HeldFile::HeldFile(const std::filesystem::path&, HoldMode, Untaken) {}
 
-bool HeldFile::Start(const std::filesystem::path& path, HoldKind kind) {
+bool HeldFile::Start(const std::filesystem::path& path, HoldMode kind) {
   int ready[2];
   int release[2];
   if (pipe(ready) != 0) throw std::runtime_error("pipe failed");
@@ -112,7 +112,7 @@ void HeldFile::Release() {
   }
 }
 
-bool OtherProcessCanHold(const std::filesystem::path& path, HoldKind kind) {
+bool OtherProcessCanHold(const std::filesystem::path& path, HoldMode kind) {
   HeldFile attempt(path, kind, HeldFile::Untaken{});
   return attempt.Start(path, kind);
 }

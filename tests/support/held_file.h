@@ -7,7 +7,7 @@
 namespace pontexa::testing {
 
 // How another program holds a file.
-enum class HoldKind {
+enum class HoldMode {
   kFlock,               // exclusive flock, as Linux programs lock a whole file
   kSharedFlock,         // shared flock
   kWriteLockHighByte,   // fcntl write lock on the one byte at 0xEFFFFFFF, far past
@@ -18,7 +18,7 @@ enum class HoldKind {
                         // program under Wine leaves when it opens without sharing
 };
 
-const char* HoldKindName(HoldKind kind);  // for test output
+const char* HoldModeName(HoldMode kind);  // for test output
 
 // Another process, named kHolderName, holding a file in one of those ways until
 // the object goes out of scope. The constructor returns once the hold is taken
@@ -27,7 +27,7 @@ class HeldFile {
  public:
   static constexpr char kHolderName[] = "horaplan.exe";
 
-  explicit HeldFile(const std::filesystem::path& path, HoldKind kind = HoldKind::kFlock);
+  explicit HeldFile(const std::filesystem::path& path, HoldMode kind = HoldMode::kFlock);
   ~HeldFile();
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
@@ -37,16 +37,16 @@ class HeldFile {
   void Release();
 
  private:
-  friend bool OtherProcessCanHold(const std::filesystem::path& path, HoldKind kind);
+  friend bool OtherProcessCanHold(const std::filesystem::path& path, HoldMode kind);
   struct Untaken {};
-  HeldFile(const std::filesystem::path& path, HoldKind kind, Untaken);
-  bool Start(const std::filesystem::path& path, HoldKind kind);
+  HeldFile(const std::filesystem::path& path, HoldMode kind, Untaken);
+  bool Start(const std::filesystem::path& path, HoldMode kind);
 
   pid_t child_ = -1;
   int release_fd_ = -1;  // closing it tells the child to end
 };
 
 // True when another process could take that hold on the file right now.
-bool OtherProcessCanHold(const std::filesystem::path& path, HoldKind kind);
+bool OtherProcessCanHold(const std::filesystem::path& path, HoldMode kind);
 
 }  // namespace pontexa::testing

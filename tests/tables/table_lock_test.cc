@@ -21,8 +21,8 @@ namespace pontexa::tables {
 namespace {
 
 using testing::HeldFile;
-using testing::HoldKind;
-using testing::HoldKindName;
+using testing::HoldMode;
+using testing::HoldModeName;
 using testing::OtherProcessCanHold;
 using testing::ReadFile;
 using testing::TempDir;
@@ -165,21 +165,21 @@ TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
          store.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
        }},
   };
-  for (const HoldKind kind :
-       {HoldKind::kFlock, HoldKind::kSharedFlock, HoldKind::kWriteLockHighByte,
-        HoldKind::kReadLockWholeFile, HoldKind::kOpenWithoutLock}) {
+  for (const HoldMode kind :
+       {HoldMode::kFlock, HoldMode::kSharedFlock, HoldMode::kWriteLockHighByte,
+        HoldMode::kReadLockWholeFile, HoldMode::kOpenWithoutLock}) {
     HeldFile held(Path(), kind);
     for (const auto& [touch, act] : touches) {
       const TableStore store(dir_.path(), {','});  // one look at open files per run
-      EXPECT_EQ(MessageOf([&] { act(store); }), message) << HoldKindName(kind) << ", " << touch;
-      EXPECT_EQ(ReadFile(Path()), before) << HoldKindName(kind) << ", " << touch;
+      EXPECT_EQ(MessageOf([&] { act(store); }), message) << HoldModeName(kind) << ", " << touch;
+      EXPECT_EQ(ReadFile(Path()), before) << HoldModeName(kind) << ", " << touch;
     }
     const TableStore store(dir_.path(), {','});
     Table shared(store, "GRUPOST");
-    const bool readers_allowed = kind != HoldKind::kFlock && kind != HoldKind::kWriteLockHighByte;
+    const bool readers_allowed = kind != HoldMode::kFlock && kind != HoldMode::kWriteLockHighByte;
     EXPECT_EQ(MessageOf([&] { shared.OpenTable(OpenMode::kShared); }),
               readers_allowed ? "(no error)" : message)
-        << HoldKindName(kind);
+        << HoldModeName(kind);
   }
   Table table(store_, "GRUPOST");
   table.OpenTable(OpenMode::kExclusive);
@@ -191,14 +191,14 @@ TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
 // exclusive hold, writers during a shared one. Nothing is held after close.
 TEST_F(TableLocks, WhileHeldHereOtherProgramsAskingForLocksAreRefused) {
   struct Case {
-    HoldKind asked;
+    HoldMode asked;
     bool allowed_while_shared;
   } cases[] = {
-      {HoldKind::kFlock, false},
-      {HoldKind::kSharedFlock, true},
-      {HoldKind::kWriteLockHighByte, false},
-      {HoldKind::kWriteLockWholeFile, false},
-      {HoldKind::kReadLockWholeFile, true},
+      {HoldMode::kFlock, false},
+      {HoldMode::kSharedFlock, true},
+      {HoldMode::kWriteLockHighByte, false},
+      {HoldMode::kWriteLockWholeFile, false},
+      {HoldMode::kReadLockWholeFile, true},
   };
   for (const OpenMode mode : {OpenMode::kExclusive, OpenMode::kShared}) {
     Table table(store_, "GRUPOST");
@@ -206,11 +206,11 @@ TEST_F(TableLocks, WhileHeldHereOtherProgramsAskingForLocksAreRefused) {
     for (const Case& c : cases) {
       const bool expected = mode == OpenMode::kShared && c.allowed_while_shared;
       EXPECT_EQ(OtherProcessCanHold(Path(), c.asked), expected)
-          << HoldKindName(c.asked) << (mode == OpenMode::kShared ? ", shared" : ", exclusive");
+          << HoldModeName(c.asked) << (mode == OpenMode::kShared ? ", shared" : ", exclusive");
     }
     table.CloseTable();
     for (const Case& c : cases) {
-      EXPECT_TRUE(OtherProcessCanHold(Path(), c.asked)) << HoldKindName(c.asked) << " after close";
+      EXPECT_TRUE(OtherProcessCanHold(Path(), c.asked)) << HoldModeName(c.asked) << " after close";
     }
   }
 }
@@ -232,7 +232,7 @@ TEST_F(TableLocks, OwnPlainHandleDoesNotCount) {
 TEST_F(TableLocks, HolderThroughAnotherPathIsSeen) {
   const std::filesystem::path other = dir_ / "enlace.dbf";
   std::filesystem::create_hard_link(Path(), other);
-  HeldFile held(other, HoldKind::kOpenWithoutLock);
+  HeldFile held(other, HoldMode::kOpenWithoutLock);
   Table table(store_, "grupost");
   EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
             InUse() + " (" + HeldFile::kHolderName + ")");
