@@ -90,10 +90,12 @@ class Table {
   const std::string& binding_name() const { return binding_name_; }
 
   // Opens the existing table, positioned on its first row; opening an open
-  // table does nothing. An exclusive open fails while anyone else has the table
-  // open; while it is held, nobody else can open it (operating-system locks,
-  // taken without waiting). A file that may not be written opens for reading
-  // only. Raises Error naming the file when it is missing, in use or damaged.
+  // table does nothing. An exclusive open fails while another program holds
+  // the table or has it open; while it is held, other programs asking for a
+  // lock on it are refused (locks taken without waiting; table_file.h). A
+  // shared open lets readers in. A file that may not be written opens for
+  // reading only. Raises Error naming the file when it is missing, in use or
+  // damaged.
   void OpenTable(OpenMode mode);
   // Writes the saved rows still held, releases the table and its hold; closing
   // a closed table does nothing. Raises Error when the rows cannot be written
