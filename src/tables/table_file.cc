@@ -240,7 +240,8 @@ void LockedFile::Close() {
 }
 
 void CheckNotHeld(const std::filesystem::path& path, const OpenFileScan& others) {
-  const int fd = OpenFile(path, O_RDONLY);
+  // Without waiting: a pipe with the table's name must not hang the run.
+  const int fd = OpenFile(path, O_RDONLY | O_NONBLOCK);
   if (fd < 0) {
     // Unreadable here, but another process may still have it open.
     struct stat status;
@@ -255,8 +256,8 @@ void CheckNotHeld(const std::filesystem::path& path, const OpenFileScan& others)
 }
 
 void DeleteUnlessHeld(const std::filesystem::path& path, const OpenFileScan& others) {
-  int fd = OpenFile(path, O_RDWR);
-  if (fd < 0) fd = OpenFile(path, O_RDONLY);
+  int fd = OpenFile(path, O_RDWR | O_NONBLOCK);
+  if (fd < 0) fd = OpenFile(path, O_RDONLY | O_NONBLOCK);
   FdCloser closer(fd);
   if (fd >= 0) {
     if (!TryHoldFile(fd, HoldKind::kExclusive)) InUse(path, HolderOf(fd, others));

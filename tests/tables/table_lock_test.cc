@@ -2,7 +2,9 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -236,6 +238,32 @@ TEST_F(TableLocks, HolderThroughAnotherPathIsSeen) {
   Table table(store_, "grupost");
   EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
             InUse() + " (" + HeldFile::kHolderName + ")");
+}
+
+// A pipe with a table's name is no table held by anyone: looking at it must not
+// wait for a writer. Run in a child process, so a hang ends as a failure.
+TEST_F(TableLocks, PipeNamedLikeATableDoesNotHangTheRun) {
+  ASSERT_EQ(mkfifo((dir_ / "ASIGT.DBF").c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    try {
+      store_.CheckNotHeld("ASIGT");
+      store_.DropTableFiles("ASIGT");
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(std::filesystem::exists(dir_ / "ASIGT.DBF") ? 2 : 0);
+  }
+  int status = -1;
+  for (int tenth = 0; tenth < 100 && waitpid(child, &status, WNOHANG) == 0; ++tenth) {
+    usleep(100000);
+  }
+  if (waitpid(child, &status, WNOHANG) == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the check waited on the pipe";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
