@@ -158,6 +158,40 @@ INSTANTIATE_TEST_SUITE_P(EveryTableBuilt, HeldBuiltTableTest,
                                             ::testing::ValuesIn(kHoldModes)),
                          HoldCaseName);
 
+// A process of another user: its open files may not be inspected, so a table
+// it merely keeps open goes unseen and the run goes on, without any complaint
+// about the processes it skipped; its locks are seen all the same.
+TEST_F(FaultTest, AnotherUsersOpenFilesAreSkippedButItsLocksAreSeen) {
+  const std::vector<std::string> nobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                           "--clear-groups"};
+  if (geteuid() != 0 || RunProgram({"/bin/true"}, Wrapped(nobody)).status != 0) {
+    GTEST_SKIP() << "needs root and setpriv to run the tool as another user";
+  }
+  ASSERT_TRUE(school_.PrepareHoraplanTables());
+  for (const fs::path& path : {school_.dir.path(), school_.tables}) {
+    fs::permissions(path, fs::perms::all);
+  }
+  for (const auto& entry : fs::directory_iterator(school_.tables)) {
+    fs::permissions(entry.path(), fs::perms::all);
+  }
+  const fs::path table = school_.tables / "ASIGNOMT.DBF";
+  {
+    testing::HeldFile held(table, testing::HoldMode::kOpenWithoutLock);
+    const Outcome run =
+        RunCli("to-horaplan", school_.exchange_file, school_.tables, Wrapped(nobody));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+  }
+  {
+    testing::HeldFile held(table, testing::HoldMode::kWriteLockHighByte);
+    const Outcome run =
+        RunCli("to-horaplan", school_.exchange_file, school_.tables, Wrapped(nobody));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr("ASIGNOMT.DBF' está en uso por otro programa (" +
+                                   std::string(testing::HeldFile::kHolderName) + ")"));
+  }
+}
+
 // The disk fills up while the tables are built (a per-file size limit, which
 // needs no privileges): whatever the limit, the run ends with a message, and
 // every table left behind is whole.
