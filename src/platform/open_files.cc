@@ -72,9 +72,17 @@ OpenFileScan::OpenFileScan(std::filesystem::path proc_root) : proc_root_(std::mo
 
 std::optional<FileHolder> OpenFileScan::HolderOf(dev_t device, ino_t inode) const {
   if (!scanned_) Scan();
-  const auto found = open_files_.find({device, inode});
-  if (found == open_files_.end()) return std::nullopt;
-  return Describe(found->second);
+  const auto [first, last] = open_files_.equal_range({device, inode});
+  for (auto it = first; it != last; ++it) {
+    const Descriptor& open = it->second;
+    // Still the same file now: an inode freed since may belong to a new file.
+    struct stat status;
+    const std::string link = (proc_root_ / std::to_string(open.pid) / "fd" / open.number).string();
+    if (stat(link.c_str(), &status) == 0 && status.st_dev == device && status.st_ino == inode) {
+      return Describe(open.pid);
+    }
+  }
+  return std::nullopt;
 }
 
 FileHolder OpenFileScan::Describe(pid_t pid) const { return {pid, ProgramName(pid, proc_root_)}; }
@@ -98,7 +106,8 @@ void OpenFileScan::Scan() const {
       // Following the link reaches the open file itself, even when it was deleted.
       if (fstatat(folder, descriptor->d_name, &status, 0) != 0) continue;
       if (!S_ISREG(status.st_mode)) continue;
-      open_files_.emplace(std::make_pair(status.st_dev, status.st_ino), *pid);
+      open_files_.emplace(std::make_pair(status.st_dev, status.st_ino),
+                          Descriptor{*pid, descriptor->d_name});
     }
   }
 }

@@ -24,9 +24,12 @@ std::string ProgramName(pid_t pid, const std::filesystem::path& proc_root = "/pr
 // The regular files that other processes have open, from one pass over
 // /proc/<pid>/fd made at the first question and kept for the later ones: a run
 // asks about every table it touches, and one pass answers for all of them.
-// Files are told apart by device and inode, whatever path reached them.
-// Processes whose descriptors this user may not inspect are skipped, and this
-// process never counts: its own handles are not another program.
+// Files are told apart by device and inode, whatever path reached them. A
+// descriptor found is looked at again before it counts, so a file closed since
+// (whose inode a new file may have taken) is not reported; a file opened after
+// the pass is not seen. Processes whose descriptors this user may not inspect
+// are skipped, and this process never counts: its own handles are not another
+// program.
 class OpenFileScan {
  public:
   explicit OpenFileScan(std::filesystem::path proc_root = "/proc");
@@ -41,7 +44,11 @@ class OpenFileScan {
 
   std::filesystem::path proc_root_;
   mutable bool scanned_ = false;
-  mutable std::map<std::pair<dev_t, ino_t>, pid_t> open_files_;
+  struct Descriptor {
+    pid_t pid;
+    std::string number;  // its name in /proc/<pid>/fd
+  };
+  mutable std::multimap<std::pair<dev_t, ino_t>, Descriptor> open_files_;
 };
 
 }  // namespace pontexa

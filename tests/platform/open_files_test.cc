@@ -63,6 +63,28 @@ TEST(OpenFileScan, FindsOtherProcessesByDeviceAndInodeAndSkipsThisOne) {
   }
 }
 
+// Between the pass and the question the other process closed the file, and
+// its inode may now belong to a new table: only a descriptor that still
+// reaches the file counts.
+TEST(OpenFileScan, FileClosedSinceThePassIsNotReported) {
+  TempDir files;
+  const fs::path closed = files / "ASIGT.DBF", kept = files / "GRUPOST.DBF";
+  for (const fs::path& file : {closed, kept}) WriteFile(file, "x");
+  FakeProc proc;
+  proc.AddProcess("4242", "hold.exe\n", {closed});
+  proc.AddProcess("4343", "otro\n", {closed, kept});
+  const OpenFileScan scan(proc.root());
+  ASSERT_TRUE(scan.HolderOf(IdOf(kept).first, IdOf(kept).second));  // the pass is made
+
+  fs::remove(proc.root() / "4242" / "fd" / "3");  // closed
+  fs::remove(proc.root() / "4343" / "fd" / "3");  // closed, the number reused for another file
+  fs::create_symlink(kept, proc.root() / "4343" / "fd" / "3");
+  EXPECT_FALSE(scan.HolderOf(IdOf(closed).first, IdOf(closed).second));
+  const std::optional<FileHolder> holder = scan.HolderOf(IdOf(kept).first, IdOf(kept).second);
+  ASSERT_TRUE(holder);
+  EXPECT_EQ(holder->program, "otro");
+}
+
 TEST(OpenFileScan, SeesARealProcessThatKeepsTheFileOpen) {
   TempDir files;
   const fs::path table = files / "SOLUC.DBF";
