@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/held_file.h"
 #include "support/temp_dir.h"
 
 namespace pontexa {
@@ -83,17 +82,6 @@ TEST(OpenFileScan, FileClosedSinceThePassIsNotReported) {
   const std::optional<FileHolder> holder = scan.HolderOf(IdOf(kept).first, IdOf(kept).second);
   ASSERT_TRUE(holder);
   EXPECT_EQ(holder->program, "otro");
-}
-
-TEST(OpenFileScan, SeesARealProcessThatKeepsTheFileOpen) {
-  TempDir files;
-  const fs::path table = files / "SOLUC.DBF";
-  WriteFile(table, "x");
-  testing::HeldFile held(table, testing::HoldMode::kOpenWithoutLock);
-  const OpenFileScan scan;
-  const std::optional<FileHolder> holder = scan.HolderOf(IdOf(table).first, IdOf(table).second);
-  ASSERT_TRUE(holder.has_value());
-  EXPECT_EQ(holder->program, testing::HeldFile::kHolderName);
 }
 
 TEST(ProgramName, IsTheCommEntryMadeSafeForAMessage) {
