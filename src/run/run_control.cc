@@ -122,6 +122,7 @@ bool RunControl::BExportarClick() {
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
+      to_horaplan::CheckTablesNotHeld(store);
       to_horaplan::BuildSubjectTable(document, store);
       to_horaplan::BuildTeacherTable(document, store);
       to_horaplan::BuildRoomTable(document, store);

@@ -30,8 +30,9 @@ class RunControl {
              RegionalSettings regional);
 
   // GEDU to Horaplan: choose, test, load, the six table builds under the wait
-  // cursor, "Proceso finalizado". A file that does not load ends the run with an
-  // error before any table is touched. Returns true when the run ended with its
+  // cursor, "Proceso finalizado". A file that does not load, or a table that
+  // another program holds, ends the run with an error before any table is
+  // touched. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
   bool BExportarClick();
   // Horaplan to GEDU: choose, test, load, write the time-tables section, save to

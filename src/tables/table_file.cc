@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/file_locks.h"
 #include "platform/system_error_text.h"
 
 namespace pontexa::tables {
@@ -29,23 +30,55 @@ std::string Shown(const std::filesystem::path& path) {
   return (ext == ".DBF" ? "La tabla '" : "El archivo '") + path.string() + "'";
 }
 
-[[noreturn]] void InUse(const std::filesystem::path& path) {
-  throw Error(Shown(path) + " está en uso por otro programa");
+[[noreturn]] void InUse(const std::filesystem::path& path, const FileHolder& holder = {}) {
+  std::string message = Shown(path) + " está en uso por otro programa";
+  if (!holder.program.empty()) message += " (" + holder.program + ")";
+  throw Error(message);
 }
 
-bool IsWouldBlock(int error_number) {
-  return error_number == EWOULDBLOCK || error_number == EAGAIN;
-}
-
-// Takes the lock without waiting; false when someone else holds it. Other
-// failures (a file system without locks) leave the file unlocked.
-bool TryLock(int fd, FileLock lock) {
-  const int operation = (lock == FileLock::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  while (flock(fd, operation) != 0) {
-    if (errno == EINTR) continue;
-    return !IsWouldBlock(errno);
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  return true;
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+
+ private:
+  int fd_;
+};
+
+// Who holds the open file fd, for the message: the process of a record lock
+// when the system names it, else another process that has the file open.
+FileHolder HolderOf(int fd, const OpenFileScan& others) {
+  if (const std::optional<pid_t> pid = RecordLockHolder(fd); pid && *pid > 0) {
+    return others.Describe(*pid);
+  }
+  struct stat status;
+  if (fstat(fd, &status) == 0) {
+    if (std::optional<FileHolder> holder = others.HolderOf(status.st_dev, status.st_ino)) {
+      return *holder;
+    }
+  }
+  return {};
+}
+
+// Raises the in-use error when another process had the file open.
+void CheckNotOpenElsewhere(const std::filesystem::path& path, int fd, const OpenFileScan& others) {
+  struct stat status;
+  if (fstat(fd, &status) != 0) return;
+  if (std::optional<FileHolder> holder = others.HolderOf(status.st_dev, status.st_ino)) {
+    InUse(path, *holder);
+  }
+}
+
+// Raises the in-use error when another open file holds a record lock or an
+// flock on the file, or another process has it open. fd holds no lock itself.
+void CheckFree(const std::filesystem::path& path, int fd, const OpenFileScan& others) {
+  if (RecordLockHolder(fd) || FlockHeldElsewhere(fd)) InUse(path, HolderOf(fd, others));
+  CheckNotOpenElsewhere(path, fd, others);
 }
 
 int OpenFile(const std::filesystem::path& path, int flags) {
@@ -82,7 +115,8 @@ std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& dir
   return found;
 }
 
-LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock lock) {
+LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock lock,
+                                    const OpenFileScan& others) {
   bool read_only = false;
   int fd = OpenFile(path, O_RDWR);
   if (fd < 0 && IsPermissionProblem(errno)) {
@@ -100,7 +134,11 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock 
   if (fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
     throw Error("No se puede abrir la tabla '" + path.string() + "': no es un archivo");
   }
-  if (!TryLock(fd, lock)) InUse(path);
+  const bool exclusive = lock == FileLock::kExclusive;
+  if (!TryHoldFile(fd, exclusive ? HoldKind::kExclusive : HoldKind::kShared)) {
+    InUse(path, HolderOf(fd, others));
+  }
+  if (exclusive) CheckNotOpenElsewhere(path, fd, others);
   return file;
 }
 
@@ -110,7 +148,7 @@ LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path) {
     throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
   }
   LockedFile file(path, fd, false);
-  if (!TryLock(fd, FileLock::kExclusive)) InUse(path);
+  if (!TryHoldFile(fd, HoldKind::kExclusive)) InUse(path);
   if (ftruncate(fd, 0) != 0) {
     throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
   }
@@ -164,8 +202,8 @@ int LockedFile::TryWriteAt(std::uint64_t offset, std::string_view bytes,
   std::size_t done = 0;
   int error_number = 0;
   while (done < bytes.size()) {
-    ssize_t put = pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t put =
+        pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (put < 0) {
       if (errno == EINTR) continue;
       error_number = errno;
@@ -201,23 +239,35 @@ void LockedFile::Close() {
   }
 }
 
-void CheckNotHeld(const std::filesystem::path& path) {
-  int fd = OpenFile(path, O_RDONLY);
-  if (fd < 0) return;
-  const bool free = TryLock(fd, FileLock::kExclusive);
-  ::close(fd);
-  if (!free) InUse(path);
+void CheckNotHeld(const std::filesystem::path& path, const OpenFileScan& others) {
+  // Without waiting: a pipe with the table's name must not hang the run.
+  const int fd = OpenFile(path, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) {
+    // Unreadable here, but another process may still have it open.
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return;
+    if (std::optional<FileHolder> holder = others.HolderOf(status.st_dev, status.st_ino)) {
+      InUse(path, *holder);
+    }
+    return;
+  }
+  FdCloser closer(fd);
+  CheckFree(path, fd, others);
 }
 
-void DeleteUnlessHeld(const std::filesystem::path& path) {
-  int fd = OpenFile(path, O_RDONLY);
-  if (fd >= 0 && !TryLock(fd, FileLock::kExclusive)) {
-    ::close(fd);
-    InUse(path);
+void DeleteUnlessHeld(const std::filesystem::path& path, const OpenFileScan& others) {
+  int fd = OpenFile(path, O_RDWR | O_NONBLOCK);
+  if (fd < 0) fd = OpenFile(path, O_RDONLY | O_NONBLOCK);
+  FdCloser closer(fd);
+  if (fd >= 0) {
+    if (!TryHoldFile(fd, HoldKind::kExclusive)) InUse(path, HolderOf(fd, others));
+    // A handle opened for reading only holds a read lock, which lets shared
+    // record locks of others through: look for them.
+    if (RecordLockHolder(fd)) InUse(path, HolderOf(fd, others));
+    CheckNotOpenElsewhere(path, fd, others);
   }
-  // Deleting while holding the lock keeps anyone from taking the file meanwhile.
+  // Deleting while holding the locks keeps anyone from taking the file meanwhile.
   ::unlink(path.c_str());
-  if (fd >= 0) ::close(fd);
 }
 
 }  // namespace pontexa::tables

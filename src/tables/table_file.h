@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/open_files.h"
+
 namespace pontexa::tables {
 
 // Every file in `directory` whose name equals `name` without regard to ASCII
@@ -16,15 +18,27 @@ std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& dir
 
 enum class FileLock { kShared, kExclusive };
 
-// An open table file holding an operating-system lock (flock) for as long as
-// the object lives. Locks are taken without waiting: a lock that another
-// process or another handle of this one holds makes the open fail with
-// "La tabla '...' está en uso por otro programa".
+// When another program holds a table, the error says "La tabla '...' está en
+// uso por otro programa", with the holder's program name in parentheses where
+// it is known. Holding means any of: an flock; a record lock (fcntl, lockf) of
+// any kind at any offset, which is how Wine shows a Windows program's file
+// locks and what LibreOffice takes; or, before the table is dropped, re-created
+// or opened exclusively, having the file open at all, which is the only trace
+// on Linux of a Windows program under Wine that opened the table without
+// sharing it. Another handle of this program that holds a lock counts too; its
+// plain open handles do not.
+
+// An open table file holding an flock and a whole-range record lock for as long
+// as the object lives, so that programs asking for either kind of lock are
+// refused (Horaplan under Wine included). Locks are taken without waiting: a
+// conflicting lock makes the open fail with the in-use error.
 class LockedFile {
  public:
   // Opens an existing file for reading and writing, or for reading only when
-  // the file or its folder may not be written.
-  static LockedFile OpenExisting(const std::filesystem::path& path, FileLock lock);
+  // the file or its folder may not be written. An exclusive open also fails
+  // while another process has the file open (as `others` saw it).
+  static LockedFile OpenExisting(const std::filesystem::path& path, FileLock lock,
+                                 const OpenFileScan& others);
   // Opens or creates the file, holds it exclusively and empties it.
   static LockedFile CreateEmpty(const std::filesystem::path& path);
 
@@ -58,12 +72,12 @@ class LockedFile {
   bool read_only_ = false;
 };
 
-// Deletes the file unless another process or handle holds it, in which case it
-// raises the in-use error. A file that cannot be deleted otherwise stays, silently.
-void DeleteUnlessHeld(const std::filesystem::path& path);
+// Deletes the file unless another program holds it, in which case it raises the
+// in-use error. A file that cannot be deleted otherwise stays, silently.
+void DeleteUnlessHeld(const std::filesystem::path& path, const OpenFileScan& others);
 
-// Raises the in-use error when someone holds the file; nothing when it is free
-// or cannot be opened.
-void CheckNotHeld(const std::filesystem::path& path);
+// Raises the in-use error when another program holds the file or has it open;
+// nothing when it is free or missing.
+void CheckNotHeld(const std::filesystem::path& path, const OpenFileScan& others);
 
 }  // namespace pontexa::tables

@@ -90,13 +90,29 @@ std::filesystem::path TableStore::TablePath(std::string_view table_name) const {
   return found.empty() ? directory_ / file_name : found.front();
 }
 
+namespace {
+
+// The table's .DBF and .MDX files on disk, in every letter case.
+std::vector<std::filesystem::path> TableFiles(const std::filesystem::path& directory,
+                                              const std::string& name) {
+  std::vector<std::filesystem::path> files = CaseVariants(directory, name + ".DBF");
+  for (const auto& index : CaseVariants(directory, name + ".MDX")) files.push_back(index);
+  return files;
+}
+
+}  // namespace
+
+void TableStore::CheckNotHeld(std::string_view table_name) const {
+  const std::string name = CheckedTableName(table_name);
+  for (const auto& file : TableFiles(directory_, name)) tables::CheckNotHeld(file, open_files_);
+}
+
 void TableStore::DropTableFiles(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  std::vector<std::filesystem::path> files = CaseVariants(directory_, name + ".DBF");
-  for (const auto& index : CaseVariants(directory_, name + ".MDX")) files.push_back(index);
+  const std::vector<std::filesystem::path> files = TableFiles(directory_, name);
   // Nothing is deleted while any of the files is held.
-  for (const auto& file : files) CheckNotHeld(file);
-  for (const auto& file : files) DeleteUnlessHeld(file);
+  for (const auto& file : files) tables::CheckNotHeld(file, open_files_);
+  for (const auto& file : files) DeleteUnlessHeld(file, open_files_);
   // The code-page side file goes with the table; while a table file that could
   // not be deleted is still there, it still describes that file.
   if (CaseVariants(directory_, name + ".DBF").empty()) RemoveCodePageFiles(directory_, name);
@@ -110,7 +126,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
 
   const std::filesystem::path target = directory_ / (name + ".DBF");
   const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
-  for (const auto& file : existing) CheckNotHeld(file);
+  for (const auto& file : existing) tables::CheckNotHeld(file, open_files_);
 
   LockedFile file = LockedFile::CreateEmpty(target);
   try {
@@ -129,7 +145,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   // would otherwise be read in its place. Its code-page side file replaces any
   // that another program left, which would change how its text is read.
   for (const auto& other : existing) {
-    if (other.filename() != target.filename()) DeleteUnlessHeld(other);
+    if (other.filename() != target.filename()) DeleteUnlessHeld(other, open_files_);
   }
   WriteCodePageFile(directory_, name);
 }
@@ -248,7 +264,8 @@ void Table::OpenTable(OpenMode mode) {
   CheckDirectory(store_.directory());
   const std::filesystem::path path = store_.TablePath(table_name_);
   LockedFile file = LockedFile::OpenExisting(
-      path, mode == OpenMode::kExclusive ? FileLock::kExclusive : FileLock::kShared);
+      path, mode == OpenMode::kExclusive ? FileLock::kExclusive : FileLock::kShared,
+      store_.open_files());
   const std::uint64_t size = file.Size();
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
   const long got = file.ReadAt(0, start.data(), start.size());

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/open_files.h"
 #include "platform/regional_settings.h"
 #include "tables/field_spec.h"
 
@@ -32,10 +33,15 @@ class TableStore {
   const std::filesystem::path& directory() const { return directory_; }
   const RegionalSettings& regional() const { return regional_; }
 
+  // Raises the in-use error when another program holds the table's .DBF or
+  // .MDX file (any letter-case variant) or has it open; touches nothing.
+  // table_file.h says what counts as holding.
+  void CheckNotHeld(std::string_view table_name) const;
+
   // Deletes the table's .DBF and then .MDX file (every letter-case variant of
   // each name) where they exist, and its .cpg file once no .DBF is left; a file
   // that cannot be deleted stays, silently.
-  // A table that another process holds is not deleted: that raises Error.
+  // A table that another program holds is not deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
   // Creates the table T.DBF (upper case) with exactly these fields in this
@@ -48,9 +54,14 @@ class TableStore {
   // The path of the table's file as found on disk, or as it would be created.
   std::filesystem::path TablePath(std::string_view table_name) const;
 
+  // The files other processes have open, looked up once for the life of the
+  // store (one run) at the first question about a table.
+  const OpenFileScan& open_files() const { return open_files_; }
+
  private:
   std::filesystem::path directory_;
   RegionalSettings regional_;
+  OpenFileScan open_files_;
 };
 
 // One handle on one table: open, scan, read, append. A handle that belongs to a
@@ -82,10 +93,12 @@ class Table {
   const std::string& binding_name() const { return binding_name_; }
 
   // Opens the existing table, positioned on its first row; opening an open
-  // table does nothing. An exclusive open fails while anyone else has the table
-  // open; while it is held, nobody else can open it (operating-system locks,
-  // taken without waiting). A file that may not be written opens for reading
-  // only. Raises Error naming the file when it is missing, in use or damaged.
+  // table does nothing. An exclusive open fails while another program holds
+  // the table or has it open; while it is held, other programs asking for a
+  // lock on it are refused (locks taken without waiting; table_file.h). A
+  // shared open lets readers in. A file that may not be written opens for
+  // reading only. Raises Error naming the file when it is missing, in use or
+  // damaged.
   void OpenTable(OpenMode mode);
   // Writes the saved rows still held, releases the table and its hold; closing
   // a closed table does nothing. Raises Error when the rows cannot be written

@@ -262,6 +262,13 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
   nom_asg.CloseTable();
 }
 
+void CheckTablesNotHeld(const tables::TableStore& store) {
+  for (const char* table : {tables::kAsignomt, tables::kProft, tables::kAulat, tables::kGrupost,
+                            tables::kAsigt, tables::kDiashorast}) {
+    store.CheckNotHeld(table);
+  }
+}
+
 void CreateDayHourTable(const tables::TableStore& store) {
   RecreateTable(store, tables::kDiashorast, tables::DiashorastLayout());
 }

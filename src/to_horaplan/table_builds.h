@@ -11,6 +11,11 @@ namespace pontexa::to_horaplan {
 // leaving the rows saved so far; every table a step opens is closed when it
 // ends, also on failure.
 //
+// Raises the in-use error when another program holds any of the six tables the
+// steps rebuild (or has one open); the run asks first, so that a held table
+// stops it before any table is touched.
+void CheckTablesNotHeld(const tables::TableStore& store);
+
 // ASIGNOMT: one row per subject (COD, CODLARGO, NOMBRE, IDGEDU, HORAS).
 void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store);
 // PROFT and AULAT: one row per teacher / location (ABREV, NOMBRE, IDGEDU).

@@ -2,15 +2,19 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "platform/error.h"
 #include "support/error_message.h"
+#include "support/held_file.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
 #include "tables/table_store.h"
@@ -18,6 +22,10 @@
 namespace pontexa::tables {
 namespace {
 
+using testing::HeldFile;
+using testing::HoldMode;
+using testing::HoldModeName;
+using testing::OtherProcessCanHold;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -74,6 +82,9 @@ bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
 
 using pontexa::testing::MessageOf;
 
+// The lock holder above is a copy of this test program, named as it is.
+constexpr char kHeldByTests[] = " (tables_tests)";
+
 class TableLocks : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,21 +108,21 @@ TEST_F(TableLocks, TableHeldExclusivelyElsewhereCanBeNeitherOpenedNorReplaced) {
   const std::string before = ReadFile(Path());
   LockHolder holder(Path(), LOCK_EX);
   Table table(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), InUse());
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), InUse());
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), InUse() + kHeldByTests);
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
   EXPECT_FALSE(table.IsOpen());
-  EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("GRUPOST"); }), InUse());
+  EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("GRUPOST"); }), InUse() + kHeldByTests);
   EXPECT_EQ(MessageOf([&] {
               store_.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
             }),
-            InUse());
+            InUse() + kHeldByTests);
   EXPECT_EQ(ReadFile(Path()), before);
 }
 
 TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProcessReads) {
   LockHolder holder(Path(), LOCK_SH);
   Table exclusive(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }), InUse());
+  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
   Table shared(store_, "GRUPOST");
   shared.OpenTable(OpenMode::kShared);
   EXPECT_EQ(shared.TextOf("ABREV"), "1A");
@@ -138,6 +149,121 @@ TEST_F(TableLocks, SecondHandleOfThisProgramIsKeptOutToo) {
   first.reset();  // destroying the handle releases the hold
   second.OpenTable(OpenMode::kExclusive);
   EXPECT_EQ(second.TextOf("ABREV"), "1A");
+}
+
+// Every way another program holds a table, and every way this program touches
+// one: refused with the holder named, the file left as it was. A shared open
+// (only ever of a table a build has just created) lets readers in.
+TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
+  const std::string before = ReadFile(Path());
+  const std::string message = InUse() + " (" + HeldFile::kHolderName + ")";
+  const std::vector<std::pair<const char*, std::function<void(const TableStore&)>>> touches = {
+      {"exclusive open",
+       [](const TableStore& store) { Table(store, "GRUPOST").OpenTable(OpenMode::kExclusive); }},
+      {"check", [](const TableStore& store) { store.CheckNotHeld("GRUPOST"); }},
+      {"drop", [](const TableStore& store) { store.DropTableFiles("grupost"); }},
+      {"re-create",
+       [](const TableStore& store) {
+         store.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
+       }},
+  };
+  for (const HoldMode kind :
+       {HoldMode::kFlock, HoldMode::kSharedFlock, HoldMode::kWriteLockHighByte,
+        HoldMode::kReadLockWholeFile, HoldMode::kOpenWithoutLock}) {
+    HeldFile held(Path(), kind);
+    for (const auto& [touch, act] : touches) {
+      const TableStore store(dir_.path(), {','});  // one look at open files per run
+      EXPECT_EQ(MessageOf([&] { act(store); }), message) << HoldModeName(kind) << ", " << touch;
+      EXPECT_EQ(ReadFile(Path()), before) << HoldModeName(kind) << ", " << touch;
+    }
+    const TableStore store(dir_.path(), {','});
+    Table shared(store, "GRUPOST");
+    const bool readers_allowed = kind != HoldMode::kFlock && kind != HoldMode::kWriteLockHighByte;
+    EXPECT_EQ(MessageOf([&] { shared.OpenTable(OpenMode::kShared); }),
+              readers_allowed ? "(no error)" : message)
+        << HoldModeName(kind);
+  }
+  Table table(store_, "GRUPOST");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("ABREV"), "1A");
+}
+
+// While this program holds a table, Linux programs and Horaplan under Wine
+// asking for a lock of either kind are refused: all of them during an
+// exclusive hold, writers during a shared one. Nothing is held after close.
+TEST_F(TableLocks, WhileHeldHereOtherProgramsAskingForLocksAreRefused) {
+  struct Case {
+    HoldMode asked;
+    bool allowed_while_shared;
+  } cases[] = {
+      {HoldMode::kFlock, false},
+      {HoldMode::kSharedFlock, true},
+      {HoldMode::kWriteLockHighByte, false},
+      {HoldMode::kWriteLockWholeFile, false},
+      {HoldMode::kReadLockWholeFile, true},
+  };
+  for (const OpenMode mode : {OpenMode::kExclusive, OpenMode::kShared}) {
+    Table table(store_, "GRUPOST");
+    table.OpenTable(mode);
+    for (const Case& c : cases) {
+      const bool expected = mode == OpenMode::kShared && c.allowed_while_shared;
+      EXPECT_EQ(OtherProcessCanHold(Path(), c.asked), expected)
+          << HoldModeName(c.asked) << (mode == OpenMode::kShared ? ", shared" : ", exclusive");
+    }
+    table.CloseTable();
+    for (const Case& c : cases) {
+      EXPECT_TRUE(OtherProcessCanHold(Path(), c.asked)) << HoldModeName(c.asked) << " after close";
+    }
+  }
+}
+
+// A handle of this process that takes no lock is not another program.
+TEST_F(TableLocks, OwnPlainHandleDoesNotCount) {
+  std::ifstream own(Path(), std::ios::binary);
+  ASSERT_TRUE(own.is_open());
+  Table table(store_, "GRUPOST");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("ABREV"), "1A");
+  table.CloseTable();
+  store_.DropTableFiles("GRUPOST");
+  EXPECT_FALSE(std::filesystem::exists(Path()));
+}
+
+// The holder is named whatever letter case and path reached the file: files
+// are told apart by device and inode.
+TEST_F(TableLocks, HolderThroughAnotherPathIsSeen) {
+  const std::filesystem::path other = dir_ / "enlace.dbf";
+  std::filesystem::create_hard_link(Path(), other);
+  HeldFile held(other, HoldMode::kOpenWithoutLock);
+  Table table(store_, "grupost");
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
+            InUse() + " (" + HeldFile::kHolderName + ")");
+}
+
+// A pipe with a table's name is no table held by anyone: looking at it must not
+// wait for a writer. Run in a child process, so a hang ends as a failure.
+TEST_F(TableLocks, PipeNamedLikeATableDoesNotHangTheRun) {
+  ASSERT_EQ(mkfifo((dir_ / "ASIGT.DBF").c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    try {
+      store_.CheckNotHeld("ASIGT");
+      store_.DropTableFiles("ASIGT");
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(std::filesystem::exists(dir_ / "ASIGT.DBF") ? 2 : 0);
+  }
+  int status = -1;
+  for (int tenth = 0; tenth < 100 && waitpid(child, &status, WNOHANG) == 0; ++tenth) {
+    usleep(100000);
+  }
+  if (waitpid(child, &status, WNOHANG) == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the check waited on the pipe";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
