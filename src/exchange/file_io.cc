@@ -136,7 +136,11 @@ int WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-BlockWriter::BlockWriter(int fd) : fd_(fd) { buffer_.reserve(kBlockSize); }
+BlockWriter::BlockWriter(int fd) : fd_(fd) {
+  // Without a file nothing is written, and nothing is tried.
+  if (fd < 0) error_ = EBADF;
+  buffer_.reserve(kBlockSize);
+}
 
 bool BlockWriter::Append(std::string_view bytes) {
   if (error_ != 0) return false;
@@ -235,35 +239,40 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 
 void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
                          const std::function<std::string(const std::string& written)>& check) {
-  if (path.empty()) FailSave(path, "No se ha indicado ningún archivo");
-
   // Save through a symbolic link to the file it names, so the link stays a link.
   std::string target = path;
   struct stat link_info;
-  if (lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+  if (!path.empty() && lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
   }
 
   struct stat original;
-  bool exists = stat(target.c_str(), &original) == 0;
-  if (exists && S_ISDIR(original.st_mode)) FailSave(path, SystemErrorText(EISDIR));
-  if (exists && !S_ISREG(original.st_mode)) FailSave(path, "No es un archivo normal");
-  // A file the user made read-only is not replaced, even though its folder would allow it.
-  if (exists && access(target.c_str(), W_OK) != 0) FailSave(path, SystemErrorText(errno));
-
+  bool exists = !path.empty() && stat(target.c_str(), &original) == 0;
   TempFile temp;
-  std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) FailSave(path, SystemErrorText(errno));
-  temp.path = pattern;
-  temp.fd.Reset(fd);
-  temp.lock.Reset(dup(fd));
-  if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
-    FailSave(path, SystemErrorText(errno));
-  }
+  // Why the temporary file cannot be made, if it cannot. The content is
+  // written all the same (to nowhere), so that an error the content itself
+  // raises comes first, as it would if the file could be saved.
+  const std::string unprepared = [&]() -> std::string {
+    if (path.empty()) return "No se ha indicado ningún archivo";
+    if (exists && S_ISDIR(original.st_mode)) return SystemErrorText(EISDIR);
+    if (exists && !S_ISREG(original.st_mode)) return "No es un archivo normal";
+    // A file the user made read-only is not replaced, even though its folder would allow it.
+    if (exists && access(target.c_str(), W_OK) != 0) return SystemErrorText(errno);
+    std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
+    int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return SystemErrorText(errno);
+    temp.path = pattern;
+    temp.fd.Reset(fd);
+    temp.lock.Reset(dup(fd));
+    if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
+      return SystemErrorText(errno);
+    }
+    return "";
+  }();
 
-  std::string unwritten = write(temp.fd.get());
+  std::string unwritten = write(unprepared.empty() ? temp.fd.get() : -1);
+  if (!unprepared.empty()) FailSave(path, unprepared);
   if (!unwritten.empty()) FailSave(path, unwritten);
   mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
   if (exists) {

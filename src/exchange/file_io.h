@@ -25,7 +25,9 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 
 // The same replacement for content produced piece by piece, so that it is never
 // held whole in memory: `write` is handed the temporary file's open descriptor
-// and returns "" once it has written everything, else why not; `check` is handed
+// and returns "" once it has written everything, else why not (it is called
+// even when the temporary file cannot be made, with -1, so that an error it
+// raises comes before the save's own); `check` is handed
 // the temporary file's path once it has been flushed to disk and closed, and
 // returns "" when the content there is acceptable, else why not. Either reason
 // fails the save as above.

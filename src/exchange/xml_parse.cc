@@ -469,6 +469,12 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 }
 
 std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
+  XmlDocPtr dtd;
+  return CheckWellFormed(bytes, name, dtd);
+}
+
+std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd) {
+  dtd.reset();
   InitXmlLibrary();
   if (bytes.empty()) return "El archivo está vacío";
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return "El archivo es demasiado grande";
@@ -484,7 +490,10 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
   XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
   if (budget.Exceeded()) return budget.Describe();
-  if (context->wellFormed) return "";
+  if (context->wellFormed) {
+    dtd = std::move(partial);
+    return "";
+  }
   std::string failure = errors.Describe();
   return failure.empty() ? "El documento no es XML bien formado" : failure;
 }

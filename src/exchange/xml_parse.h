@@ -33,6 +33,11 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 // a tree (several times faster). Returns "" when they do, else why not, as ParseXml.
 std::string CheckWellFormed(std::string_view bytes, const std::string& name);
 
+// The same check, which also hands over, when the bytes parse, a document
+// without elements that holds what the parse learnt besides: the DTD with its
+// entities, and the encoding the file declares.
+std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd);
+
 // The same check on the file at `path`, read block by block so that the file is
 // never held whole in memory. `name` is the file's name as CheckWellFormed takes
 // it. Returns "" when the file parses, and sets `size` to the file's length;

@@ -206,7 +206,8 @@ TEST_F(OddExchangeFile, CharactersOutsideTheCodePage) {
   const std::size_t section = saved.find("<time-tables>");
   ASSERT_NE(section, std::string::npos);
   EXPECT_EQ(saved.substr(0, section), xml.substr(0, xml.size() - 11));
-  EXPECT_TRUE(saved.ends_with("</time-tables></document>\n")) << saved.substr(saved.size() - 40);
+  // No line break is added after the root: the file had none.
+  EXPECT_TRUE(saved.ends_with("</time-tables></document>")) << saved.substr(saved.size() - 40);
 }
 
 // Damaged Horaplan tables end Horaplan to GEDU with a message naming the table,

@@ -1,0 +1,146 @@
+#include "exchange/section_writer.h"
+
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "platform/code_page.h"
+#include "platform/error.h"
+
+namespace pontexa::exchange {
+namespace {
+
+constexpr std::size_t kPieceSize = 1 << 16;
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
+std::string Utf8Of(std::string_view text) {
+  return IsAscii(text) ? std::string(text) : Utf8FromSystem(text);
+}
+
+// A name made only of ASCII letters, digits, '_', '-' and '.', led by a letter
+// or '_', as every name of the section is: always an XML name without a prefix.
+bool IsPlainAsciiName(std::string_view name) {
+  if (name.empty()) return false;
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+  if (!letter(name.front())) return false;
+  return std::all_of(name.begin() + 1, name.end(), [&](char c) {
+    return letter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  });
+}
+
+std::string CheckedName(std::string_view name, const char* what) {
+  if (IsPlainAsciiName(name)) return std::string(name);
+  std::string utf8 = Utf8FromSystem(name);
+  if (name.empty() || xmlValidateNCName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0) {
+    throw Error(std::string("Nombre de ") + what + " no válido: '" + utf8 + "'");
+  }
+  return utf8;
+}
+
+void AppendEscapedValue(std::string& out, std::string_view value) {
+  for (char c : value) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+}  // namespace
+
+SectionWriter::SectionWriter(Sink sink) : sink_(std::move(sink)) { buffer_.reserve(kPieceSize); }
+
+void SectionWriter::StartElement(std::string_view name) {
+  std::string checked = CheckedName(name, "elemento");
+  CloseStartTag();
+  buffer_ += '<';
+  buffer_ += checked;
+  open_.push_back(std::move(checked));
+  start_tag_open_ = true;
+  attributes_.clear();
+}
+
+void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
+  if (!start_tag_open_) {
+    throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
+  }
+  std::string utf8_name = CheckedName(name, "atributo");
+  std::string value = Utf8Of(text);
+  for (unsigned char c : value) {
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      throw Error("El valor del atributo '" + utf8_name +
+                  "' tiene un carácter de control que XML no admite (código " +
+                  std::to_string(static_cast<int>(c)) + ")");
+    }
+  }
+  if (std::find(attributes_.begin(), attributes_.end(), utf8_name) != attributes_.end()) {
+    throw Error("El atributo '" + utf8_name + "' ya está puesto en este elemento");
+  }
+  attributes_.push_back(utf8_name);
+  buffer_ += ' ';
+  buffer_ += utf8_name;
+  buffer_ += "=\"";
+  AppendEscapedValue(buffer_, value);
+  buffer_ += '"';
+}
+
+void SectionWriter::EndElement() {
+  if (open_.empty()) throw Error("No hay ningún elemento abierto que cerrar");
+  if (start_tag_open_) {
+    buffer_ += "/>";
+    start_tag_open_ = false;
+  } else {
+    buffer_ += "</";
+    buffer_ += open_.back();
+    buffer_ += '>';
+  }
+  open_.pop_back();
+  if (buffer_.size() >= kPieceSize) Emit();
+}
+
+void SectionWriter::Finish() {
+  if (!open_.empty()) throw Error("El elemento '" + open_.back() + "' está sin cerrar");
+  Emit();
+}
+
+void SectionWriter::CloseStartTag() {
+  if (!start_tag_open_) return;
+  buffer_ += '>';
+  start_tag_open_ = false;
+}
+
+void SectionWriter::Emit() {
+  if (buffer_.empty()) return;
+  sink_(buffer_);
+  buffer_.clear();
+}
+
+}  // namespace pontexa::exchange
