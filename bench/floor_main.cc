@@ -10,8 +10,8 @@
 //
 // Streaming floor: reads the bytes of every table, runs libxml2's streaming
 // reader over the exchange file (same options), and writes the bytes of OUT,
-// the conversion's output, into DIR, together with the tables' bytes. Nothing
-// is built in memory but the bytes read.
+// the conversion's output, into DIR (through a small buffer), together with the
+// tables' bytes.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
@@ -49,6 +49,24 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
       std::fclose(file.release()) != 0) {
     throw std::runtime_error("No se puede escribir " + path.string());
+  }
+}
+
+// Copies a file through a small buffer, so that its bytes are never all in memory.
+void CopyBytes(const std::filesystem::path& from, const std::filesystem::path& to) {
+  FilePtr in(std::fopen(from.c_str(), "rb"));
+  if (!in) throw std::runtime_error("No se puede abrir " + from.string());
+  FilePtr out(std::fopen(to.c_str(), "wb"));
+  if (!out) throw std::runtime_error("No se puede crear " + to.string());
+  char chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) {
+    if (std::fwrite(chunk, 1, got, out.get()) != got) {
+      throw std::runtime_error("No se puede escribir " + to.string());
+    }
+  }
+  if (std::ferror(in.get()) || std::fclose(out.release()) != 0) {
+    throw std::runtime_error("No se puede copiar " + from.string());
   }
 }
 
@@ -97,7 +115,7 @@ int main(int argc, char** argv) {
       while ((step = xmlTextReaderRead(reader.get())) == 1) {
       }
       if (step < 0) throw std::runtime_error("libxml2 no puede leer " + xml);
-      WriteBytes(scratch / "floor.xml", ReadBytes(output));
+      CopyBytes(output, scratch / "floor.xml");
       for (std::size_t i = 0; i < tables.size(); ++i) {
         WriteBytes(scratch / tables[i].filename(), table_bytes[i]);
       }

@@ -145,6 +145,7 @@ BlockWriter::BlockWriter(int fd) : fd_(fd) {
 bool BlockWriter::Append(std::string_view bytes) {
   if (error_ != 0) return false;
   handed_ += bytes.size();
+  checksum_.Add(bytes);
   if (buffer_.size() + bytes.size() < kBlockSize) {
     buffer_.append(bytes);
     return true;
@@ -153,11 +154,11 @@ bool BlockWriter::Append(std::string_view bytes) {
   std::size_t fill = kBlockSize - buffer_.size();
   buffer_.append(bytes.substr(0, fill));
   bytes.remove_prefix(fill);
-  error_ = WriteAll(fd_, buffer_);
+  Write(buffer_);
   buffer_.clear();
   if (error_ == 0 && bytes.size() >= kBlockSize) {
     std::size_t whole = bytes.size() - bytes.size() % kBlockSize;
-    error_ = WriteAll(fd_, bytes.substr(0, whole));
+    Write(bytes.substr(0, whole));
     bytes.remove_prefix(whole);
   }
   if (error_ != 0) return false;
@@ -165,8 +166,21 @@ bool BlockWriter::Append(std::string_view bytes) {
   return true;
 }
 
+void BlockWriter::Write(std::string_view bytes) {
+  error_ = WriteAll(fd_, bytes);
+  if (error_ != 0) return;
+  written_ += bytes.size();
+  // Start writing back what has gathered, without waiting for it.
+  constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
+  if (written_ - sent_to_disk_ >= kWritebackStep) {
+    sync_file_range(fd_, static_cast<off_t>(sent_to_disk_),
+                    static_cast<off_t>(written_ - sent_to_disk_), SYNC_FILE_RANGE_WRITE);
+    sent_to_disk_ = written_;
+  }
+}
+
 std::string BlockWriter::Finish() {
-  if (error_ == 0 && !buffer_.empty()) error_ = WriteAll(fd_, buffer_);
+  if (error_ == 0 && !buffer_.empty()) Write(buffer_);
   buffer_.clear();
   return error_ == 0 ? "" : SystemErrorText(error_);
 }

@@ -14,10 +14,25 @@ class ByteUnits {
   std::size_t size() const { return bytes_.size(); }
   char32_t at(std::size_t i) const { return static_cast<unsigned char>(bytes_[i]); }
   std::size_t offset(std::size_t i) const { return i; }
+  // The first position from i on that holds c, or size().
+  std::size_t Find(char c, std::size_t i) const {
+    const std::size_t found = bytes_.find(c, i);
+    return found == std::string_view::npos ? bytes_.size() : found;
+  }
 
  private:
   std::string_view bytes_;
 };
+
+// The first position from i on that holds c, or units.size(): a character at a
+// time for units that are not plain bytes.
+template <typename Units>
+std::size_t FindUnit(const Units& units, char c, std::size_t i) {
+  while (i < units.size() && units.at(i) != static_cast<unsigned char>(c)) ++i;
+  return i;
+}
+
+std::size_t FindUnit(const ByteUnits& units, char c, std::size_t i) { return units.Find(c, i); }
 
 // UTF-16 code units; surrogates never look like markup.
 class Utf16Units {
@@ -161,7 +176,10 @@ class Scanner {
         SkipPast(";");
         items.push_back({TopItem::Kind::kReference, name, {u_.offset(begin), u_.offset(i_)}});
       } else {
-        ++i_;
+        // Text: straight to the next markup or reference.
+        const std::size_t lt = FindUnit(u_, '<', i_);
+        const std::size_t amp = depth == 1 ? FindUnit(u_, '&', i_) : n_;
+        i_ = lt < amp ? lt : amp;
       }
     }
   }
@@ -193,9 +211,8 @@ class Scanner {
   }
 
   void SkipQuoted() {
-    const char32_t quote = u_.at(i_);
-    ++i_;
-    while (i_ < n_ && u_.at(i_) != quote) ++i_;
+    const char quote = static_cast<char>(u_.at(i_));
+    i_ = FindUnit(u_, quote, i_ + 1);
     if (i_ < n_) ++i_;
   }
 

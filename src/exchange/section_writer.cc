@@ -19,11 +19,6 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
-std::string Utf8Of(std::string_view text) {
-  return IsAscii(text) ? std::string(text) : Utf8FromSystem(text);
-}
-
 // A name made only of ASCII letters, digits, '_', '-' and '.', led by a letter
 // or '_', as every name of the section is: always an XML name without a prefix.
 bool IsPlainAsciiName(std::string_view name) {
@@ -35,16 +30,23 @@ bool IsPlainAsciiName(std::string_view name) {
   });
 }
 
-std::string CheckedName(std::string_view name, const char* what) {
-  if (IsPlainAsciiName(name)) return std::string(name);
-  std::string utf8 = Utf8FromSystem(name);
-  if (name.empty() || xmlValidateNCName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0) {
-    throw Error(std::string("Nombre de ") + what + " no válido: '" + utf8 + "'");
+// The name in UTF-8; `converted` holds it when it is not plain ASCII.
+std::string_view CheckedName(std::string_view name, const char* what, std::string& converted) {
+  if (IsPlainAsciiName(name)) return name;
+  converted = Utf8FromSystem(name);
+  if (name.empty() ||
+      xmlValidateNCName(reinterpret_cast<const xmlChar*>(converted.c_str()), 0) != 0) {
+    throw Error(std::string("Nombre de ") + what + " no válido: '" + converted + "'");
   }
-  return utf8;
+  return converted;
 }
 
 void AppendEscapedValue(std::string& out, std::string_view value) {
+  // Most values need no escape at all: copy them whole.
+  if (value.find_first_of("<>&\"\n\r\t") == std::string_view::npos) {
+    out += value;
+    return;
+  }
   for (char c : value) {
     switch (c) {
       case '<':
@@ -79,32 +81,42 @@ void AppendEscapedValue(std::string& out, std::string_view value) {
 SectionWriter::SectionWriter(Sink sink) : sink_(std::move(sink)) { buffer_.reserve(kPieceSize); }
 
 void SectionWriter::StartElement(std::string_view name) {
-  std::string checked = CheckedName(name, "elemento");
+  std::string converted;
+  const std::string_view checked = CheckedName(name, "elemento", converted);
   CloseStartTag();
   buffer_ += '<';
   buffer_ += checked;
-  open_.push_back(std::move(checked));
+  open_.emplace_back(checked);
   start_tag_open_ = true;
-  attributes_.clear();
+  attribute_count_ = 0;
 }
 
 void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   if (!start_tag_open_) {
     throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
   }
-  std::string utf8_name = CheckedName(name, "atributo");
-  std::string value = Utf8Of(text);
+  std::string converted_name;
+  const std::string_view utf8_name = CheckedName(name, "atributo", converted_name);
+  std::string converted_value;
+  const std::string_view value = IsAscii(text) ? text : (converted_value = Utf8FromSystem(text));
   for (unsigned char c : value) {
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      throw Error("El valor del atributo '" + utf8_name +
+      throw Error("El valor del atributo '" + std::string(utf8_name) +
                   "' tiene un carácter de control que XML no admite (código " +
                   std::to_string(static_cast<int>(c)) + ")");
     }
   }
-  if (std::find(attributes_.begin(), attributes_.end(), utf8_name) != attributes_.end()) {
-    throw Error("El atributo '" + utf8_name + "' ya está puesto en este elemento");
+  const auto given = attribute_names_.begin() + static_cast<std::ptrdiff_t>(attribute_count_);
+  if (std::find(attribute_names_.begin(), given, utf8_name) != given) {
+    throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
   }
-  attributes_.push_back(utf8_name);
+  // The names' storage is reused from element to element.
+  if (attribute_count_ < attribute_names_.size()) {
+    attribute_names_[attribute_count_].assign(utf8_name);
+  } else {
+    attribute_names_.emplace_back(utf8_name);
+  }
+  ++attribute_count_;
   buffer_ += ' ';
   buffer_ += utf8_name;
   buffer_ += "=\"";

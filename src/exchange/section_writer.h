@@ -44,7 +44,10 @@ class SectionWriter {
   std::vector<std::string> open_;
   // The element just started still takes attributes: its start tag is open.
   bool start_tag_open_ = false;
-  std::vector<std::string> attributes_;
+  // The names of the attributes the element just started has, the first
+  // attribute_count_ of them.
+  std::vector<std::string> attribute_names_;
+  std::size_t attribute_count_ = 0;
 };
 
 }  // namespace pontexa::exchange

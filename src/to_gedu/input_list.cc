@@ -46,8 +46,18 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   // attributes are written, so that the first field that fails is the one the
   // user is told about.
   tables::Table& soluc = tables.soluc.table();
+  // The codes the used lists have read as whole columns are taken from there:
+  // the same texts, without reading the row again.
+  const std::vector<std::string>* asig = tables.soluc.ReadColumn(field::kAsig);
+  const std::vector<std::string>* cod_grupo = tables.soluc.ReadColumn(field::kCodGrupo);
+  const std::vector<std::string>* prof = tables.soluc.ReadColumn(field::kProf);
+  auto text_of = [&soluc](const std::vector<std::string>* column, std::size_t row,
+                          const char* name) {
+    return column != nullptr ? (*column)[row] : soluc.TextOf(name);
+  };
   int n = 1;
-  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow()) {
+  std::size_t row = 0;
+  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++row) {
     if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
 
     out.StartElement(vocabulary::kInput);
@@ -62,14 +72,15 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
                      vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
     const std::string subject_id =
-        IdentifierForCode(tables.nom_asg, field::kCod, soluc.TextOf(field::kAsig));
+        IdentifierForCode(tables.nom_asg, field::kCod, text_of(asig, row, field::kAsig));
     out.SetAttribute(vocabulary::kActivity, index.ActivityAt(index.IndexOfSubject(subject_id)));
 
     WriteParticipant(
         out, vocabulary::kGroups, vocabulary::kGroup,
-        IdentifierForCode(tables.grupos, field::kAbrev, soluc.TextOf(field::kCodGrupo)));
-    WriteParticipant(out, vocabulary::kMembers, vocabulary::kMember,
-                     IdentifierForCode(tables.profesor, field::kAbrev, soluc.TextOf(field::kProf)));
+        IdentifierForCode(tables.grupos, field::kAbrev, text_of(cod_grupo, row, field::kCodGrupo)));
+    WriteParticipant(
+        out, vocabulary::kMembers, vocabulary::kMember,
+        IdentifierForCode(tables.profesor, field::kAbrev, text_of(prof, row, field::kProf)));
     WriteParticipant(out, vocabulary::kLocations, vocabulary::kLocation,
                      IdentifierForCode(tables.aulas, field::kAbrev, soluc.TextOf(field::kAula)));
     out.EndElement();

@@ -7,7 +7,13 @@ void TableColumns::Open() { table_.OpenTable(tables::OpenMode::kExclusive); }
 void TableColumns::Close() {
   texts_.clear();
   first_rows_.clear();
+  last_index_ = nullptr;
   table_.CloseTable();
+}
+
+const std::vector<std::string>* TableColumns::ReadColumn(std::string_view field) const {
+  auto found = texts_.find(field);
+  return found == texts_.end() ? nullptr : &found->second;
 }
 
 const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
@@ -20,14 +26,23 @@ const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
 }
 
 std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const std::string& key) {
+  // Lookups come in long runs on one field: keep the last index at hand.
+  if (last_index_ != nullptr && field == last_field_) {
+    auto row = last_index_->find(key);
+    if (row == last_index_->end()) return std::nullopt;
+    return row->second;
+  }
   auto index = first_rows_.find(field);
   if (index == first_rows_.end()) {
     const std::vector<std::string>& column = Texts(field);
     std::unordered_map<std::string, std::size_t> rows;
     rows.reserve(column.size());
-    for (std::size_t row = 0; row < column.size(); ++row) rows.emplace(column[row], row);
+    // try_emplace builds no node for a code already seen: most rows repeat one.
+    for (std::size_t row = 0; row < column.size(); ++row) rows.try_emplace(column[row], row);
     index = first_rows_.emplace(std::string(field), std::move(rows)).first;
   }
+  last_field_ = index->first;
+  last_index_ = &index->second;
   auto row = index->second.find(key);
   if (row == index->second.end()) return std::nullopt;
   return row->second;
