@@ -2,16 +2,18 @@
 // against which the benchmark sets the conversions' time and memory.
 //
 //   pontexa-bench-floor --xml FILE.xml --scratch DIR [TABLE.DBF...]
-//   pontexa-bench-floor --stream --xml FILE.xml --output OUT --scratch DIR [TABLE.DBF...]
+//   pontexa-bench-floor --stream --xml FILE.xml [--output OUT] [--write-tables]
+//                       --scratch DIR [TABLE.DBF...]
 //
 // Tree floor: reads the bytes of every table, parses the exchange file with
 // libxml2 into a tree, saves the tree into DIR, writes the tables' bytes into
 // DIR, frees the tree. The parse options are the ones the exchange document uses.
 //
 // Streaming floor: reads the bytes of every table, runs libxml2's streaming
-// reader over the exchange file (same options), and writes the bytes of OUT,
-// the conversion's output, into DIR (through a small buffer), together with the
-// tables' bytes.
+// reader over the exchange file (same options), and writes the conversion's
+// output into DIR: the bytes of OUT (through a small buffer) when the output
+// is an exchange file, the tables' bytes with --write-tables when the output
+// is the tables.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
   std::string xml;
   std::filesystem::path output;
   bool stream = false;
+  bool write_tables = false;
   std::filesystem::path scratch;
   std::vector<std::filesystem::path> tables;
   for (int i = 1; i < argc; ++i) {
@@ -84,6 +87,8 @@ int main(int argc, char** argv) {
       xml = argv[++i];
     } else if (arg == "--stream") {
       stream = true;
+    } else if (arg == "--write-tables") {
+      write_tables = true;
     } else if (arg == "--output" && i + 1 < argc) {
       output = argv[++i];
     } else if (arg == "--scratch" && i + 1 < argc) {
@@ -95,10 +100,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (xml.empty() || scratch.empty() || (stream && output.empty())) {
+  if (xml.empty() || scratch.empty()) {
     std::fprintf(stderr,
-                 "uso: pontexa-bench-floor [--stream --output SALIDA] --xml ARCHIVO.xml "
-                 "--scratch CARPETA [TABLA.DBF...]\n");
+                 "uso: pontexa-bench-floor [--stream [--output SALIDA] [--write-tables]] "
+                 "--xml ARCHIVO.xml --scratch CARPETA [TABLA.DBF...]\n");
     return 2;
   }
 
@@ -115,8 +120,8 @@ int main(int argc, char** argv) {
       while ((step = xmlTextReaderRead(reader.get())) == 1) {
       }
       if (step < 0) throw std::runtime_error("libxml2 no puede leer " + xml);
-      CopyBytes(output, scratch / "floor.xml");
-      for (std::size_t i = 0; i < tables.size(); ++i) {
+      if (!output.empty()) CopyBytes(output, scratch / "floor.xml");
+      for (std::size_t i = 0; write_tables && i < tables.size(); ++i) {
         WriteBytes(scratch / tables[i].filename(), table_bytes[i]);
       }
       return 0;
