@@ -34,7 +34,10 @@ bool ExchangeFile::Load(const std::string& path) {
   dtd_.reset();
   layout_ = RootLayout();
   load_failure_ = ReadWholeFile(path, bytes_);
-  if (load_failure_.empty()) load_failure_ = CheckWellFormed(bytes_, path, dtd_);
+  RootChildCount count;
+  if (load_failure_.empty()) {
+    load_failure_ = CheckWellFormed(bytes_, path, dtd_, vocabulary::kTimeTables, count);
+  }
   if (!load_failure_.empty()) {
     bytes_.clear();
     bytes_.shrink_to_fit();
@@ -45,6 +48,19 @@ bool ExchangeFile::Load(const std::string& path) {
       doc->encoding != nullptr ? reinterpret_cast<const char*>(doc->encoding) : "";
   encoding_ = DetectFileEncoding(bytes_, declared);
   layout_ = ScanRootLayout(bytes_, encoding_);
+  // The scan and the parser must agree on what stands under the root, or the
+  // section could be put in the wrong place: the file is then not written.
+  RootChildCount scanned;
+  for (const TopItem& item : layout_.items) {
+    if (item.kind != TopItem::Kind::kElement) continue;
+    ++scanned.elements;
+    if (IsSection(item)) ++scanned.named;
+  }
+  if (scanned.elements != count.elements || scanned.named != count.named) {
+    load_failure_ = "no se ha podido situar el final del elemento raíz en el archivo";
+    bytes_.clear();
+    return false;
+  }
   loaded_ = true;
   return true;
 }

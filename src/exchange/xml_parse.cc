@@ -389,6 +389,52 @@ class EntityBudget {
 
 thread_local EntityBudget* EntityBudget::active_ = nullptr;
 
+// Counts, while a parse that builds no tree runs, the elements written directly
+// under the root in the file itself. Elements inside an entity's text reach
+// the handlers from a parser of their own and are not counted.
+class ChildCounter {
+ public:
+  ChildCounter(xmlParserCtxt* context, const std::string& name, RootChildCount& count)
+      : context_(context), name_(name), count_(count), previous_(active_) {
+    context->sax->startElementNs = &ChildCounter::Start;
+    context->sax->endElementNs = &ChildCounter::End;
+    active_ = this;
+  }
+  ~ChildCounter() {
+    active_ = previous_;
+    context_->sax->startElementNs = nullptr;
+    context_->sax->endElementNs = nullptr;
+  }
+  ChildCounter(const ChildCounter&) = delete;
+  ChildCounter& operator=(const ChildCounter&) = delete;
+
+ private:
+  static void Start(void* user, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int,
+                    const xmlChar**, int, int, const xmlChar**) {
+    ChildCounter* self = active_;
+    if (user != self->context_) return;
+    if (++self->depth_ != 2) return;
+    ++self->count_.elements;
+    if (prefix == nullptr && self->name_ == reinterpret_cast<const char*>(local)) {
+      ++self->count_.named;
+    }
+  }
+  static void End(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
+    ChildCounter* self = active_;
+    if (user == self->context_) --self->depth_;
+  }
+
+  static thread_local ChildCounter* active_;
+
+  xmlParserCtxt* context_;
+  const std::string& name_;
+  RootChildCount& count_;
+  int depth_ = 0;
+  ChildCounter* previous_;
+};
+
+thread_local ChildCounter* ChildCounter::active_ = nullptr;
+
 struct ParserContextFree {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
@@ -470,11 +516,14 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 
 std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
   XmlDocPtr dtd;
-  return CheckWellFormed(bytes, name, dtd);
+  RootChildCount count;
+  return CheckWellFormed(bytes, name, dtd, "", count);
 }
 
-std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd) {
+std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd,
+                            const std::string& child_name, RootChildCount& count) {
   dtd.reset();
+  count = RootChildCount();
   InitXmlLibrary();
   if (bytes.empty()) return "El archivo está vacío";
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return "El archivo es demasiado grande";
@@ -485,6 +534,7 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name, Xml
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
+  ChildCounter counter(context.get(), child_name, count);
   EntityBudget budget(context.get(), bytes.size());
   xmlParseDocument(context.get());
   XmlDocPtr partial(context->myDoc);

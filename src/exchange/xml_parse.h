@@ -33,10 +33,19 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 // a tree (several times faster). Returns "" when they do, else why not, as ParseXml.
 std::string CheckWellFormed(std::string_view bytes, const std::string& name);
 
+// What the parser saw directly under the root element, written in the file
+// itself (not brought in by an entity reference).
+struct RootChildCount {
+  std::size_t elements = 0;
+  std::size_t named = 0;  // those whose name, without a prefix, is the name asked for
+};
+
 // The same check, which also hands over, when the bytes parse, a document
-// without elements that holds what the parse learnt besides: the DTD with its
-// entities, and the encoding the file declares.
-std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd);
+// without elements that holds what the parse learnt besides (the DTD with its
+// entities, and the encoding the file declares), and counts the root's child
+// elements and those of them named `child_name`.
+std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd,
+                            const std::string& child_name, RootChildCount& count);
 
 // The same check on the file at `path`, read block by block so that the file is
 // never held whole in memory. `name` is the file's name as CheckWellFormed takes
