@@ -56,7 +56,11 @@ bool ExchangeFile::Load(const std::string& path) {
     ++scanned.elements;
     if (IsSection(item)) ++scanned.named;
   }
-  if (scanned.elements != count.elements || scanned.named != count.named) {
+  const bool root_found = layout_.root_name.end > layout_.root_name.begin &&
+                          layout_.root_end >= layout_.root_name.end &&
+                          layout_.after_root > layout_.root_end &&
+                          layout_.after_root <= bytes_.size();
+  if (!root_found || scanned.elements != count.elements || scanned.named != count.named) {
     load_failure_ = "no se ha podido situar el final del elemento raíz en el archivo";
     bytes_.clear();
     return false;

@@ -14,11 +14,6 @@ namespace {
 
 constexpr std::size_t kPieceSize = 1 << 16;
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // A name made only of ASCII letters, digits, '_', '-' and '.', led by a letter
 // or '_', as every name of the section is: always an XML name without a prefix.
 bool IsPlainAsciiName(std::string_view name) {
@@ -42,11 +37,6 @@ std::string_view CheckedName(std::string_view name, const char* what, std::strin
 }
 
 void AppendEscapedValue(std::string& out, std::string_view value) {
-  // Most values need no escape at all: copy them whole.
-  if (value.find_first_of("<>&\"\n\r\t") == std::string_view::npos) {
-    out += value;
-    return;
-  }
   for (char c : value) {
     switch (c) {
       case '<':
@@ -97,15 +87,23 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   }
   std::string converted_name;
   const std::string_view utf8_name = CheckedName(name, "atributo", converted_name);
-  std::string converted_value;
-  const std::string_view value = IsAscii(text) ? text : (converted_value = Utf8FromSystem(text));
-  for (unsigned char c : value) {
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+  // One pass tells whether the value is plain ASCII, needs escapes, or holds a
+  // control character XML cannot hold (the same bytes in 8-bit text and UTF-8).
+  bool ascii = true;
+  bool plain = true;
+  for (unsigned char c : text) {
+    if (c >= 0x80) {
+      ascii = false;
+    } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
       throw Error("El valor del atributo '" + std::string(utf8_name) +
                   "' tiene un carácter de control que XML no admite (código " +
                   std::to_string(static_cast<int>(c)) + ")");
+    } else if (c == '<' || c == '>' || c == '&' || c == '"' || c < 0x20) {
+      plain = false;
     }
   }
+  std::string converted_value;
+  const std::string_view value = ascii ? text : (converted_value = Utf8FromSystem(text));
   const auto given = attribute_names_.begin() + static_cast<std::ptrdiff_t>(attribute_count_);
   if (std::find(attribute_names_.begin(), given, utf8_name) != given) {
     throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
@@ -120,7 +118,11 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   buffer_ += ' ';
   buffer_ += utf8_name;
   buffer_ += "=\"";
-  AppendEscapedValue(buffer_, value);
+  if (plain) {
+    buffer_ += value;
+  } else {
+    AppendEscapedValue(buffer_, value);
+  }
   buffer_ += '"';
 }
 

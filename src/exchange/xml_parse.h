@@ -23,7 +23,9 @@ using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 // all kept as they are, so the tree can be written back unchanged. Nothing is
 // read from outside the bytes (no external entity, no external DTD, no network),
 // no entity reference is replaced by its text, and libxml2's limits on depth and
-// size stay in force. libxml2 prints nothing. On failure returns null and sets
+// size stay in force. A file whose entity references stand for more than ten
+// times its own size in text (plus 1 MiB) is refused, the parse stopped as soon
+// as the count passes that. libxml2 prints nothing. On failure returns null and sets
 // failure to why, in Spanish, led by the line and column ("línea 3, columna 7: ...").
 // `name` is the file's name, used only to tell the file's own errors from those
 // inside entity declarations.

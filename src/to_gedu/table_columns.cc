@@ -8,6 +8,7 @@ void TableColumns::Close() {
   texts_.clear();
   first_rows_.clear();
   last_index_ = nullptr;
+  last_column_ = nullptr;
   table_.CloseTable();
 }
 
@@ -17,7 +18,12 @@ const std::vector<std::string>* TableColumns::ReadColumn(std::string_view field)
 }
 
 const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
-  if (auto found = texts_.find(field); found != texts_.end()) return found->second;
+  if (last_column_ != nullptr && field == last_column_field_) return *last_column_;
+  if (auto found = texts_.find(field); found != texts_.end()) {
+    last_column_field_ = found->first;
+    last_column_ = &found->second;
+    return found->second;
+  }
   std::vector<std::string> column;
   for (table_.ToFirstRow(); !table_.PastLastRow(); table_.ToNextRow()) {
     column.push_back(table_.TextOf(field));
