@@ -3,6 +3,7 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 
@@ -13,6 +14,19 @@ namespace pontexa::exchange {
 namespace {
 
 constexpr std::size_t kPieceSize = 1 << 16;
+
+// What a byte of an attribute value asks for.
+constexpr unsigned char kNonAscii = 1;
+constexpr unsigned char kForbidden = 2;  // a control character XML cannot hold
+constexpr unsigned char kEscaped = 4;    // written as a reference
+
+constexpr std::array<unsigned char, 256> kByteKinds = [] {
+  std::array<unsigned char, 256> kinds{};
+  for (int c = 0; c < 0x20; ++c) kinds[c] = kForbidden;
+  for (int c : {'\t', '\n', '\r', '<', '>', '&', '"'}) kinds[c] = kEscaped;
+  for (int c = 0x80; c < 0x100; ++c) kinds[c] = kNonAscii;
+  return kinds;
+}();
 
 // A name made only of ASCII letters, digits, '_', '-' and '.', led by a letter
 // or '_', as every name of the section is: always an XML name without a prefix.
@@ -89,21 +103,21 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   const std::string_view utf8_name = CheckedName(name, "atributo", converted_name);
   // One pass tells whether the value is plain ASCII, needs escapes, or holds a
   // control character XML cannot hold (the same bytes in 8-bit text and UTF-8).
-  bool ascii = true;
-  bool plain = true;
-  for (unsigned char c : text) {
-    if (c >= 0x80) {
-      ascii = false;
-    } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      throw Error("El valor del atributo '" + std::string(utf8_name) +
-                  "' tiene un carácter de control que XML no admite (código " +
-                  std::to_string(static_cast<int>(c)) + ")");
-    } else if (c == '<' || c == '>' || c == '&' || c == '"' || c < 0x20) {
-      plain = false;
+  unsigned kinds = 0;
+  for (unsigned char c : text) kinds |= kByteKinds[c];
+  if (kinds & kForbidden) {
+    for (unsigned char c : text) {
+      if (kByteKinds[c] & kForbidden) {
+        throw Error("El valor del atributo '" + std::string(utf8_name) +
+                    "' tiene un carácter de control que XML no admite (código " +
+                    std::to_string(static_cast<int>(c)) + ")");
+      }
     }
   }
+  const bool plain = (kinds & kEscaped) == 0;
   std::string converted_value;
-  const std::string_view value = ascii ? text : (converted_value = Utf8FromSystem(text));
+  const std::string_view value =
+      (kinds & kNonAscii) == 0 ? text : (converted_value = Utf8FromSystem(text));
   const auto given = attribute_names_.begin() + static_cast<std::ptrdiff_t>(attribute_count_);
   if (std::find(attribute_names_.begin(), given, utf8_name) != given) {
     throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");

@@ -43,6 +43,9 @@ class TableColumns {
   std::map<std::string, std::unordered_map<std::string, std::size_t>, std::less<>> first_rows_;
   std::string_view last_field_;  // the key in first_rows_ of last_index_
   const std::unordered_map<std::string, std::size_t>* last_index_ = nullptr;
+  std::string last_key_;                 // the key last looked up in last_index_
+  std::optional<std::size_t> last_row_;  // and what it gave
+  bool last_row_known_ = false;
   std::string_view last_column_field_;  // the key in texts_ of last_column_
   const std::vector<std::string>* last_column_ = nullptr;
 };
