@@ -34,6 +34,18 @@ std::size_t FindUnit(const Units& units, char c, std::size_t i) {
 
 std::size_t FindUnit(const ByteUnits& units, char c, std::size_t i) { return units.Find(c, i); }
 
+// The first position from i on inside a start tag that can matter: a quote,
+// '>' or '/'; or units.size().
+template <typename Units>
+std::size_t FindTagMark(const Units& units, std::size_t i) {
+  while (i < units.size()) {
+    const char32_t c = units.at(i);
+    if (c == '"' || c == '\'' || c == '>' || c == '/') break;
+    ++i;
+  }
+  return i;
+}
+
 // UTF-16 code units; surrogates never look like markup.
 class Utf16Units {
  public:
@@ -220,6 +232,8 @@ class Scanner {
   // whose "/>" starts at `slash`. Stops just past the closing '>'.
   bool FinishStartTag(std::size_t& slash) {
     while (i_ < n_) {
+      i_ = FindTagMark(u_, i_);
+      if (i_ >= n_) break;
       const char32_t c = u_.at(i_);
       if (c == '"' || c == '\'') {
         SkipQuoted();

@@ -57,6 +57,9 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   };
   int n = 1;
   std::size_t row = 0;
+  std::string last_subject_id;
+  int activity_position = -1;
+  bool activity_known = false;
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++row) {
     if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
 
@@ -73,7 +76,13 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
 
     const std::string subject_id =
         IdentifierForCode(tables.nom_asg, field::kCod, text_of(asig, row, field::kAsig));
-    out.SetAttribute(vocabulary::kActivity, index.ActivityAt(index.IndexOfSubject(subject_id)));
+    // Lessons of one subject often follow each other: look it up once for them.
+    if (!activity_known || subject_id != last_subject_id) {
+      activity_position = index.IndexOfSubject(subject_id);
+      last_subject_id = subject_id;
+      activity_known = true;
+    }
+    out.SetAttribute(vocabulary::kActivity, index.ActivityAt(activity_position));
 
     WriteParticipant(
         out, vocabulary::kGroups, vocabulary::kGroup,
