@@ -232,6 +232,77 @@ TEST_F(SectionPlacement, ShiftJisFileIsScannedByCharacters) {
                 "</time-tables></document>\n");
 }
 
+// Random documents built from pieces the scan must step over (quotes holding
+// '>' and '/', comments, CDATA, processing instructions, references, nested
+// elements, earlier sections at any place under the root): the written file is
+// always the document without its sections and with the new one at the end.
+class RandomDocument {
+ public:
+  explicit RandomDocument(unsigned seed) : state_(seed * 2654435761u + 1) {}
+
+  // The document with earlier sections, and the one expected after the save.
+  void Build(std::string& with, std::string& expected) {
+    with = expected = "<?xml version=\"1.0\"?>" + Misc() +
+                      "<!DOCTYPE r [<!ENTITY e \"&#60;i/&#62;\">]>" + Misc() + "<r" + Attributes() +
+                      ">";
+    const int children = Next(8);
+    for (int i = 0; i < children; ++i) {
+      const std::string piece = Content(0);
+      with += piece;
+      expected += piece;
+      if (Next(3) == 0)
+        with += Next(2) ? "<time-tables/>" : "<time-tables a='>'>" + Content(1) + "</time-tables>";
+    }
+    const std::string tail = Misc();
+    with += "</r>" + tail;
+    expected += NewSection() + "</r>" + tail;
+  }
+
+ private:
+  int Next(int bound) {
+    state_ = state_ * 1103515245u + 12345u;
+    return static_cast<int>((state_ >> 16) % static_cast<unsigned>(bound));
+  }
+  std::string Misc() {
+    const char* const pieces[] = {"", "\n", "\r\n  ", "<!-- > < ] -->", "<?p a=\"<\"?>"};
+    return pieces[Next(5)];
+  }
+  std::string Attributes() {
+    const char* const first[] = {"", " a='/>'", " b=\"'>\""};
+    const char* const second[] = {"", "\n\tc = 'x\"y'", " d=\"&amp;&#62;\""};
+    return std::string(first[Next(3)]) + second[Next(3)];
+  }
+  std::string Content(int depth) {
+    switch (Next(depth > 2 ? 6 : 8)) {
+      case 0:
+        return "texto ]] > ";
+      case 1:
+        return "&e;&amp;&#233;";
+      case 2:
+        return "<![CDATA[<time-tables/>]]]]>";
+      case 3:
+        return Misc();
+      case 4:
+        return "<time-tables-no/>";
+      case 5:
+        return "<x:time-tables xmlns:x='u'/>";
+      case 6:
+        return "<g" + Attributes() + "/>";
+      default:
+        return "<g" + Attributes() + ">" + Content(depth + 1) + Content(depth + 1) + "</g >";
+    }
+  }
+  unsigned state_;
+};
+
+TEST_F(SectionPlacement, RandomDocumentsLoseOnlyTheirSections) {
+  for (unsigned seed = 0; seed < 200; ++seed) {
+    std::string with, expected;
+    RandomDocument(seed).Build(with, expected);
+    ASSERT_EQ(WriteSectionInto(with), expected) << with;
+  }
+}
+
 // ---- Failures ----
 
 class FailedSave : public ::testing::Test {
