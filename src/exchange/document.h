@@ -122,7 +122,8 @@ class Document {
   // Reads and parses the whole file. A missing, unreadable or ill-formed file
   // gives false and leaves the document empty; LoadFailure() then tells why.
   // No external entity or DTD is loaded, the network is never used and no
-  // entity is expanded.
+  // entity is expanded; a file whose entity references stand for far more text
+  // than the file holds is refused (see ParseXml).
   bool Load(const std::string& path);
   // Why the last Load failed, in Spanish (UTF-8), to follow the file's name:
   // "Permiso denegado", "El archivo está vacío", or for a file that is not XML

@@ -136,11 +136,16 @@ int WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-BlockWriter::BlockWriter(int fd) : fd_(fd) { buffer_.reserve(kBlockSize); }
+BlockWriter::BlockWriter(int fd) : fd_(fd) {
+  // Without a file nothing is written, and nothing is tried.
+  if (fd < 0) error_ = EBADF;
+  buffer_.reserve(kBlockSize);
+}
 
 bool BlockWriter::Append(std::string_view bytes) {
   if (error_ != 0) return false;
   handed_ += bytes.size();
+  checksum_.Add(bytes);
   if (buffer_.size() + bytes.size() < kBlockSize) {
     buffer_.append(bytes);
     return true;
@@ -149,11 +154,11 @@ bool BlockWriter::Append(std::string_view bytes) {
   std::size_t fill = kBlockSize - buffer_.size();
   buffer_.append(bytes.substr(0, fill));
   bytes.remove_prefix(fill);
-  error_ = WriteAll(fd_, buffer_);
+  Write(buffer_);
   buffer_.clear();
   if (error_ == 0 && bytes.size() >= kBlockSize) {
     std::size_t whole = bytes.size() - bytes.size() % kBlockSize;
-    error_ = WriteAll(fd_, bytes.substr(0, whole));
+    Write(bytes.substr(0, whole));
     bytes.remove_prefix(whole);
   }
   if (error_ != 0) return false;
@@ -161,8 +166,21 @@ bool BlockWriter::Append(std::string_view bytes) {
   return true;
 }
 
+void BlockWriter::Write(std::string_view bytes) {
+  error_ = WriteAll(fd_, bytes);
+  if (error_ != 0) return;
+  written_ += bytes.size();
+  // Start writing back what has gathered, without waiting for it.
+  constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
+  if (written_ - sent_to_disk_ >= kWritebackStep) {
+    sync_file_range(fd_, static_cast<off_t>(sent_to_disk_),
+                    static_cast<off_t>(written_ - sent_to_disk_), SYNC_FILE_RANGE_WRITE);
+    sent_to_disk_ = written_;
+  }
+}
+
 std::string BlockWriter::Finish() {
-  if (error_ == 0 && !buffer_.empty()) error_ = WriteAll(fd_, buffer_);
+  if (error_ == 0 && !buffer_.empty()) Write(buffer_);
   buffer_.clear();
   return error_ == 0 ? "" : SystemErrorText(error_);
 }
@@ -235,35 +253,40 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 
 void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
                          const std::function<std::string(const std::string& written)>& check) {
-  if (path.empty()) FailSave(path, "No se ha indicado ningún archivo");
-
   // Save through a symbolic link to the file it names, so the link stays a link.
   std::string target = path;
   struct stat link_info;
-  if (lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+  if (!path.empty() && lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
   }
 
   struct stat original;
-  bool exists = stat(target.c_str(), &original) == 0;
-  if (exists && S_ISDIR(original.st_mode)) FailSave(path, SystemErrorText(EISDIR));
-  if (exists && !S_ISREG(original.st_mode)) FailSave(path, "No es un archivo normal");
-  // A file the user made read-only is not replaced, even though its folder would allow it.
-  if (exists && access(target.c_str(), W_OK) != 0) FailSave(path, SystemErrorText(errno));
-
+  bool exists = !path.empty() && stat(target.c_str(), &original) == 0;
   TempFile temp;
-  std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) FailSave(path, SystemErrorText(errno));
-  temp.path = pattern;
-  temp.fd.Reset(fd);
-  temp.lock.Reset(dup(fd));
-  if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
-    FailSave(path, SystemErrorText(errno));
-  }
+  // Why the temporary file cannot be made, if it cannot. The content is
+  // written all the same (to nowhere), so that an error the content itself
+  // raises comes first, as it would if the file could be saved.
+  const std::string unprepared = [&]() -> std::string {
+    if (path.empty()) return "No se ha indicado ningún archivo";
+    if (exists && S_ISDIR(original.st_mode)) return SystemErrorText(EISDIR);
+    if (exists && !S_ISREG(original.st_mode)) return "No es un archivo normal";
+    // A file the user made read-only is not replaced, even though its folder would allow it.
+    if (exists && access(target.c_str(), W_OK) != 0) return SystemErrorText(errno);
+    std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
+    int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return SystemErrorText(errno);
+    temp.path = pattern;
+    temp.fd.Reset(fd);
+    temp.lock.Reset(dup(fd));
+    if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
+      return SystemErrorText(errno);
+    }
+    return "";
+  }();
 
-  std::string unwritten = write(temp.fd.get());
+  std::string unwritten = write(unprepared.empty() ? temp.fd.get() : -1);
+  if (!unprepared.empty()) FailSave(path, unprepared);
   if (!unwritten.empty()) FailSave(path, unwritten);
   mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
   if (exists) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "exchange/checksum.h"
+
 namespace pontexa::exchange {
 
 // Reads the whole file at path into bytes. Returns "" on success, else why the
@@ -25,7 +27,9 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 
 // The same replacement for content produced piece by piece, so that it is never
 // held whole in memory: `write` is handed the temporary file's open descriptor
-// and returns "" once it has written everything, else why not; `check` is handed
+// and returns "" once it has written everything, else why not (it is called
+// even when the temporary file cannot be made, with -1, so that an error it
+// raises comes before the save's own); `check` is handed
 // the temporary file's path once it has been flushed to disk and closed, and
 // returns "" when the content there is acceptable, else why not. Either reason
 // fails the save as above.
@@ -40,6 +44,8 @@ std::string ReadFileInBlocks(const std::string& path,
 
 // Gathers bytes handed over in small pieces and writes them to a file
 // descriptor in large blocks. After a failed write it takes nothing more.
+// Every few megabytes it asks the system to start writing what it has to disk,
+// so that the flush at the end of a large save has little left to wait for.
 class BlockWriter {
  public:
   static constexpr std::size_t kBlockSize = 1 << 16;
@@ -55,11 +61,18 @@ class BlockWriter {
   std::string Finish();
   // How many bytes were handed over.
   std::size_t Written() const { return handed_; }
+  // The checksum of the bytes handed over.
+  const Checksum& checksum() const { return checksum_; }
 
  private:
+  void Write(std::string_view bytes);
+
   int fd_;
   std::string buffer_;
   std::size_t handed_ = 0;
+  std::size_t written_ = 0;
+  std::size_t sent_to_disk_ = 0;
+  Checksum checksum_;
   int error_ = 0;
 };
 

@@ -1,14 +1,19 @@
 #include "exchange/xml_parse.h"
 
+#include <libxml/SAX2.h>
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "exchange/file_io.h"
 
@@ -117,6 +122,11 @@ class ErrorCapture {
       case XML_ERR_INVALID_CHARREF:
         return "referencia de carácter no válida";
       case XML_ERR_INVALID_CHAR:
+        // A byte sequence that is not UTF-8 in a file read as UTF-8, most often
+        // a Latin-1 or Windows-1252 file that declares UTF-8 or nothing.
+        if (error.message.find("not proper UTF-8") != std::string::npos) {
+          return "el texto no corresponde a la codificación de caracteres declarada (UTF-8)";
+        }
         return "carácter no admitido en XML";
       case XML_ERR_ENTITYREF_SEMICOL_MISSING:
         return "falta el ';' al final de una referencia a entidad";
@@ -201,6 +211,230 @@ class ErrorCapture {
   void* saved_generic_context_ = nullptr;
 };
 
+// What the file's entity references may stand for in all: this many times the
+// file's own size, plus a fixed allowance for small files. libxml2 bounds how
+// many entities a reference pulls in, not how much text they hold, so a file of
+// a few hundred kilobytes that uses a long entity thousands of times would
+// otherwise load and later be read as gigabytes of text.
+constexpr std::uint64_t kEntityTextPerFileByte = 10;
+constexpr std::uint64_t kEntityTextAllowance = 1 << 20;
+// Entities nested deeper than this are taken as too much text.
+constexpr int kMaxEntityNesting = 40;
+
+// Counts, while one parse runs, the text that the file's own entity references
+// stand for (each reference counted with everything its entity expands to,
+// nested references included), and stops the parse once that passes the bound.
+// It also counts the replacement text the parser itself handles at every
+// reference, which bounds the work of a parse that builds no tree: such a
+// parse reads an entity's text again at every reference to it.
+class EntityBudget {
+ public:
+  EntityBudget(xmlParserCtxt* context, std::uint64_t file_size)
+      : context_(context),
+        limit_(kEntityTextAllowance + kEntityTextPerFileByte * file_size),
+        saved_get_entity_(context->sax->getEntity),
+        saved_reference_(context->sax->reference),
+        saved_start_element_(context->sax->startElementNs),
+        previous_(active_) {
+    context->sax->getEntity = &EntityBudget::GetEntity;
+    context->sax->reference = &EntityBudget::Reference;
+    context->sax->startElementNs = &EntityBudget::StartElement;
+    active_ = this;
+  }
+  ~EntityBudget() {
+    active_ = previous_;
+    context_->sax->getEntity = saved_get_entity_;
+    context_->sax->reference = saved_reference_;
+    context_->sax->startElementNs = saved_start_element_;
+  }
+  EntityBudget(const EntityBudget&) = delete;
+  EntityBudget& operator=(const EntityBudget&) = delete;
+
+  bool Exceeded() const { return exceeded_; }
+
+  std::string Describe() const {
+    return "línea " + std::to_string(line_) + ", columna " + std::to_string(column_) +
+           ": las entidades del archivo se expanden a demasiado texto (más de " +
+           std::to_string(kEntityTextPerFileByte) + " veces el tamaño del archivo)";
+  }
+
+ private:
+  static xmlEntityPtr GetEntity(void* user, const xmlChar* name) {
+    EntityBudget* self = active_;
+    xmlEntityPtr entity = self->saved_get_entity_ != nullptr ? self->saved_get_entity_(user, name)
+                                                             : xmlSAX2GetEntity(user, name);
+    // Inside the DTD a reference is only checked, never expanded.
+    if (entity != nullptr && entity->etype == XML_INTERNAL_GENERAL_ENTITY &&
+        entity->content != nullptr && self->context_->inSubset == 0) {
+      self->work_ += static_cast<std::uint64_t>(entity->length);
+      if (self->work_ > self->limit_) self->Stop();
+    }
+    return entity;
+  }
+
+  static void Reference(void* user, const xmlChar* name) {
+    EntityBudget* self = active_;
+    // References inside an entity's own text reach here from a parser of
+    // their own; they are counted with the reference in the file.
+    if (user == self->context_) self->Use(name);
+    if (self->saved_reference_ != nullptr && !self->exceeded_) self->saved_reference_(user, name);
+  }
+
+  static void StartElement(void* user, const xmlChar* local, const xmlChar* prefix,
+                           const xmlChar* uri, int namespaces, const xmlChar** namespace_list,
+                           int attributes, int defaulted, const xmlChar** attribute_list) {
+    EntityBudget* self = active_;
+    if (user == self->context_) {
+      // Each attribute is five pointers: name, prefix, URI, value start, value end.
+      // Entity references stay in the value as "&name;" (character references
+      // and the predefined entities are already replaced).
+      for (int i = 0; i < attributes && !self->exceeded_; ++i) {
+        const char* value = reinterpret_cast<const char*>(attribute_list[i * 5 + 3]);
+        const char* end = reinterpret_cast<const char*>(attribute_list[i * 5 + 4]);
+        self->UseReferencesIn(std::string_view(value, static_cast<std::size_t>(end - value)));
+      }
+    }
+    if (self->saved_start_element_ != nullptr && !self->exceeded_) {
+      self->saved_start_element_(user, local, prefix, uri, namespaces, namespace_list, attributes,
+                                 defaulted, attribute_list);
+    }
+  }
+
+  void UseReferencesIn(std::string_view text) {
+    for (std::size_t at = text.find('&'); at != std::string_view::npos;
+         at = text.find('&', at + 1)) {
+      std::size_t end = text.find(';', at);
+      if (end == std::string_view::npos) return;
+      if (text[at + 1] == '#') continue;
+      std::string name(text.substr(at + 1, end - at - 1));
+      Use(reinterpret_cast<const xmlChar*>(name.c_str()));
+      if (exceeded_) return;
+    }
+  }
+
+  void Use(const xmlChar* name) {
+    if (exceeded_) return;
+    used_ += Expanded(name, 0);
+    if (used_ > limit_) Stop();
+  }
+
+  // The length of the text an entity stands for, nested references expanded;
+  // more than the limit when it nests too deep or refers to itself.
+  std::uint64_t Expanded(const xmlChar* name, int depth) {
+    if (xmlGetPredefinedEntity(name) != nullptr) return 1;
+    xmlEntityPtr entity = xmlGetDocEntity(context_->myDoc, name);
+    if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY ||
+        entity->content == nullptr) {
+      return 0;
+    }
+    auto known = expanded_.find(entity);
+    if (known != expanded_.end()) return known->second;
+    const std::uint64_t too_much = limit_ + 1;
+    if (depth >= kMaxEntityNesting) return too_much;
+    expanded_[entity] = too_much;  // a reference back to itself is too much
+    std::string_view text(reinterpret_cast<const char*>(entity->content),
+                          static_cast<std::size_t>(entity->length));
+    std::uint64_t total = 0;
+    std::size_t at = 0;
+    while (at < text.size() && total <= limit_) {
+      std::size_t amp = text.find('&', at);
+      if (amp == std::string_view::npos) {
+        total += text.size() - at;
+        break;
+      }
+      total += amp - at;
+      std::size_t end = text.find(';', amp);
+      if (end == std::string_view::npos) {
+        total += text.size() - amp;
+        break;
+      }
+      if (text[amp + 1] == '#') {
+        total += 1;
+      } else {
+        std::string nested(text.substr(amp + 1, end - amp - 1));
+        total += Expanded(reinterpret_cast<const xmlChar*>(nested.c_str()), depth + 1);
+      }
+      at = end + 1;
+    }
+    if (total > too_much) total = too_much;
+    expanded_[entity] = total;
+    return total;
+  }
+
+  void Stop() {
+    if (exceeded_) return;
+    exceeded_ = true;
+    if (context_->input != nullptr) {
+      line_ = context_->input->line;
+      column_ = context_->input->col;
+    }
+    xmlStopParser(context_);
+  }
+
+  static thread_local EntityBudget* active_;
+
+  xmlParserCtxt* context_;
+  std::uint64_t limit_;
+  std::uint64_t used_ = 0;
+  std::uint64_t work_ = 0;
+  bool exceeded_ = false;
+  int line_ = 0;
+  int column_ = 0;
+  std::unordered_map<const xmlEntity*, std::uint64_t> expanded_;
+  getEntitySAXFunc saved_get_entity_;
+  referenceSAXFunc saved_reference_;
+  startElementNsSAX2Func saved_start_element_;
+  EntityBudget* previous_;
+};
+
+thread_local EntityBudget* EntityBudget::active_ = nullptr;
+
+// Counts, while a parse that builds no tree runs, the elements written directly
+// under the root in the file itself. Elements inside an entity's text reach
+// the handlers from a parser of their own and are not counted.
+class ChildCounter {
+ public:
+  ChildCounter(xmlParserCtxt* context, const std::string& name, RootChildCount& count)
+      : context_(context), name_(name), count_(count), previous_(active_) {
+    context->sax->startElementNs = &ChildCounter::Start;
+    context->sax->endElementNs = &ChildCounter::End;
+    active_ = this;
+  }
+  ~ChildCounter() {
+    active_ = previous_;
+    context_->sax->startElementNs = nullptr;
+    context_->sax->endElementNs = nullptr;
+  }
+  ChildCounter(const ChildCounter&) = delete;
+  ChildCounter& operator=(const ChildCounter&) = delete;
+
+ private:
+  static void Start(void* user, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int,
+                    const xmlChar**, int, int, const xmlChar**) {
+    ChildCounter* self = active_;
+    if (user != self->context_) return;
+    if (++self->depth_ != 2) return;
+    ++self->count_.elements;
+    if (prefix == nullptr && self->name_ == reinterpret_cast<const char*>(local)) {
+      ++self->count_.named;
+    }
+  }
+  static void End(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
+    ChildCounter* self = active_;
+    if (user == self->context_) --self->depth_;
+  }
+
+  static thread_local ChildCounter* active_;
+
+  xmlParserCtxt* context_;
+  const std::string& name_;
+  RootChildCount& count_;
+  int depth_ = 0;
+  ChildCounter* previous_;
+};
+
+thread_local ChildCounter* ChildCounter::active_ = nullptr;
+
 struct ParserContextFree {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
@@ -264,8 +498,13 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
     failure = "No hay memoria suficiente para leer el documento";
     return nullptr;
   }
+  EntityBudget budget(context.get(), bytes.size());
   XmlDocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
                                   name.c_str(), nullptr, kParseOptions));
+  if (budget.Exceeded()) {
+    failure = budget.Describe();
+    return nullptr;
+  }
   // Only a fatal error makes the file unreadable; a namespace slip such as an
   // undeclared prefix leaves a tree that is still written back as it was read.
   if (doc && context->wellFormed) return doc;
@@ -276,6 +515,15 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
 }
 
 std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
+  XmlDocPtr dtd;
+  RootChildCount count;
+  return CheckWellFormed(bytes, name, dtd, "", count);
+}
+
+std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd,
+                            const std::string& child_name, RootChildCount& count) {
+  dtd.reset();
+  count = RootChildCount();
   InitXmlLibrary();
   if (bytes.empty()) return "El archivo está vacío";
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return "El archivo es demasiado grande";
@@ -286,10 +534,16 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
+  ChildCounter counter(context.get(), child_name, count);
+  EntityBudget budget(context.get(), bytes.size());
   xmlParseDocument(context.get());
   XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
-  if (context->wellFormed) return "";
+  if (budget.Exceeded()) return budget.Describe();
+  if (context->wellFormed) {
+    dtd = std::move(partial);
+    return "";
+  }
   std::string failure = errors.Describe();
   return failure.empty() ? "El documento no es XML bien formado" : failure;
 }
@@ -305,6 +559,9 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
+  struct stat info;
+  EntityBudget budget(
+      context.get(), stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0);
   std::size_t total = 0;
   bool too_large = false;
   std::string unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
@@ -315,7 +572,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
     }
     xmlParseChunk(context.get(), block.data(), static_cast<int>(block.size()), 0);
     // Past the first fatal error the rest of the file changes nothing.
-    return context->wellFormed != 0;
+    return context->wellFormed != 0 && !budget.Exceeded();
   });
   XmlDocPtr partial;
   if (!unreadable.empty()) return unreadable;
@@ -324,6 +581,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   if (context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
   partial.reset(context->myDoc);
   context->myDoc = nullptr;
+  if (budget.Exceeded()) return budget.Describe();
   if (context->wellFormed) {
     size = total;
     return "";

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "exchange/exchange_file.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "tables/table_store.h"
@@ -107,11 +108,14 @@ void RunControl::LoadExchangeDocument() {
   exchange_document_.reset();
   exchange_document_ = std::make_unique<exchange::Document>();
   if (!exchange_document_->Load(exchange_file_name_)) {
-    std::string reason = exchange_document_->LoadFailure();
-    if (reason.empty()) reason = "el archivo no es un documento XML válido";
-    throw Error("No se puede leer el archivo XML '" + PathForMessage(exchange_file_name_) +
-                "': " + reason);
+    FailLoad(exchange_document_->LoadFailure());
   }
+}
+
+void RunControl::FailLoad(std::string reason) const {
+  if (reason.empty()) reason = "el archivo no es un documento XML válido";
+  throw Error("No se puede leer el archivo XML '" + PathForMessage(exchange_file_name_) +
+              "': " + reason);
 }
 
 bool RunControl::BExportarClick() {
@@ -138,15 +142,15 @@ bool RunControl::BExportarClick() {
 bool RunControl::BImportarClick() {
   return ShowingErrors(ui_, [this] {
     if (!ChooseExchangeFile()) return false;
-    LoadExchangeDocument();
-    exchange::Document& document = *exchange_document_;
-    if (document.DocumentElement().IsNull()) {
-      throw Error("El archivo XML '" + PathForMessage(exchange_file_name_) +
-                  "' no tiene elemento raíz");
-    }
+    // The file is written back byte for byte around the new section, so it is
+    // read as bytes and checked, not made into a tree.
+    exchange_document_.reset();
+    exchange::ExchangeFile file;
+    if (!file.Load(exchange_file_name_)) FailLoad(file.LoadFailure());
     const tables::TableStore store(timetable_directory_, regional_);
-    to_gedu::WriteTimetableSection(document, store);
-    document.Save(exchange_file_name_);
+    file.SaveWithSection(exchange_file_name_, [&store](exchange::SectionWriter& out) {
+      to_gedu::WriteTimetableSection(out, store);
+    });
     ui_.ShowMessage(kToGeduDone);
     return true;
   });

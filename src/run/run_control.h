@@ -35,8 +35,9 @@ class RunControl {
   // touched. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
   bool BExportarClick();
-  // Horaplan to GEDU: choose, test, load, write the time-tables section, save to
-  // the same path, "Proceso Terminado". The file is written only by that save.
+  // Horaplan to GEDU: choose, test, load, write the time-tables section into
+  // the file, "Proceso Terminado". The file is written only at the end, whole,
+  // and keeps every byte outside the section it replaces.
   bool BImportarClick();
 
   // The path confirmed last in either run ("" before the first); a cancelled
@@ -48,6 +49,8 @@ class RunControl {
   bool ChooseExchangeFile();
   // A new document from ExchangeFileName; raises Error when it does not load.
   void LoadExchangeDocument();
+  // Raises the Error of a file that does not load, for `reason`.
+  [[noreturn]] void FailLoad(std::string reason) const;
 
   RunUi& ui_;
   const FileSystem& files_;

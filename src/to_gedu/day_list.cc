@@ -38,9 +38,8 @@ std::string EndTimeText(std::string_view end_time) {
   return std::string(end_time);
 }
 
-void WriteDayList(exchange::Document& document, exchange::Element time_table,
-                  TableColumns& dias_horas) {
-  exchange::Element days = time_table.AppendChild(document.CreateElement(vocabulary::kDays));
+void WriteDayList(exchange::SectionWriter& out, TableColumns& dias_horas) {
+  out.StartElement(vocabulary::kDays);
   const std::vector<std::string>& day_numbers = dias_horas.Texts(field::kDia);
 
   for (int d = 1; d <= kLastDay; ++d) {
@@ -48,10 +47,9 @@ void WriteDayList(exchange::Document& document, exchange::Element time_table,
     const std::optional<std::size_t> first_row = dias_horas.FirstRow(field::kDia, day_text);
     if (!first_row) continue;
 
-    exchange::Element day = document.CreateElement(vocabulary::kDayElement);
-    day.SetAttribute(vocabulary::kId, day_text);
-    day.SetAttribute(vocabulary::kName, dias_horas.Texts(field::kTextoDia)[*first_row]);
-    days.AppendChild(day);
+    out.StartElement(vocabulary::kDayElement);
+    out.SetAttribute(vocabulary::kId, day_text);
+    out.SetAttribute(vocabulary::kName, dias_horas.Texts(field::kTextoDia)[*first_row]);
 
     // The rows of this day, bucketed by hour number in stored order.
     const std::vector<std::string>& hours = dias_horas.Texts(field::kHora);
@@ -63,14 +61,16 @@ void WriteDayList(exchange::Document& document, exchange::Element time_table,
 
     for (int h = 1; h <= kLastHour; ++h) {
       for (std::size_t row : rows_by_hour[h]) {
-        exchange::Element interval = document.CreateElement(vocabulary::kIntervalElement);
-        interval.SetAttribute(vocabulary::kId, vocabulary::kIntervalPrefix + std::to_string(h));
-        interval.SetAttribute(vocabulary::kBegin, dias_horas.Texts(field::kHoraDesde)[row]);
-        interval.SetAttribute(vocabulary::kEnd, EndTimeText(dias_horas.Texts(field::kHoraHasta)[row]));
-        day.AppendChild(interval);
+        out.StartElement(vocabulary::kIntervalElement);
+        out.SetAttribute(vocabulary::kId, vocabulary::kIntervalPrefix + std::to_string(h));
+        out.SetAttribute(vocabulary::kBegin, dias_horas.Texts(field::kHoraDesde)[row]);
+        out.SetAttribute(vocabulary::kEnd, EndTimeText(dias_horas.Texts(field::kHoraHasta)[row]));
+        out.EndElement();
       }
     }
+    out.EndElement();
   }
+  out.EndElement();
 }
 
 }  // namespace pontexa::to_gedu

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "exchange/vocabulary.h"
-#include "tables/catalogue.h"
 #include "platform/numbers.h"
+#include "tables/catalogue.h"
 
 namespace pontexa::to_gedu {
 
@@ -15,12 +15,13 @@ namespace {
 
 // A list element under `input` holding one item, with an id only when the
 // identifier is not empty.
-void WriteParticipant(exchange::Document& document, exchange::Element input, const char* list,
-                      const char* item, const std::string& identifier) {
-  exchange::Element list_element = input.AppendChild(document.CreateElement(list));
-  exchange::Element element = document.CreateElement(item);
-  if (!identifier.empty()) element.SetAttribute(vocabulary::kId, identifier);
-  list_element.AppendChild(element);
+void WriteParticipant(exchange::SectionWriter& out, const char* list, const char* item,
+                      const std::string& identifier) {
+  out.StartElement(list);
+  out.StartElement(item);
+  if (!identifier.empty()) out.SetAttribute(vocabulary::kId, identifier);
+  out.EndElement();
+  out.EndElement();
 }
 
 }  // namespace
@@ -32,9 +33,9 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
   return catalogue.Texts(field::kIdGedu)[*row];
 }
 
-void WriteInputList(exchange::Document& document, exchange::Element time_table,
-                    const ActivityIndex& index, const InputTables& tables, char decimal_separator) {
-  exchange::Element inputs = time_table.AppendChild(document.CreateElement(vocabulary::kInputs));
+void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
+                    const InputTables& tables, char decimal_separator) {
+  out.StartElement(vocabulary::kInputs);
   tables.soluc.Open();
   tables.profesor.Open();
   tables.aulas.Open();
@@ -45,32 +46,55 @@ void WriteInputList(exchange::Document& document, exchange::Element time_table,
   // attributes are written, so that the first field that fails is the one the
   // user is told about.
   tables::Table& soluc = tables.soluc.table();
+  // The codes the used lists have read as whole columns are taken from there:
+  // the same texts, without reading the row again.
+  const std::vector<std::string>* asig = tables.soluc.ReadColumn(field::kAsig);
+  const std::vector<std::string>* cod_grupo = tables.soluc.ReadColumn(field::kCodGrupo);
+  const std::vector<std::string>* prof = tables.soluc.ReadColumn(field::kProf);
+  auto text_of = [&soluc](const std::vector<std::string>* column, std::size_t row,
+                          const char* name) {
+    return column != nullptr ? (*column)[row] : soluc.TextOf(name);
+  };
   int n = 1;
-  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow()) {
+  std::size_t row = 0;
+  std::string last_subject_id;
+  int activity_position = -1;
+  bool activity_known = false;
+  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++row) {
     if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
 
-    exchange::Element input = document.CreateElement(vocabulary::kInput);
-    input.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
+    out.StartElement(vocabulary::kInput);
+    out.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
     ++n;
-    input.SetAttribute(vocabulary::kDay, soluc.TextOf(field::kDia));
+    out.SetAttribute(vocabulary::kDay, soluc.TextOf(field::kDia));
 
     // A lesson of half a session is counted in half-hour intervals: 2 x HORA - 1.
     const double hour = soluc.FloatOf(field::kHora);
     const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
-    input.SetAttribute(vocabulary::kInterval,
-                       vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
+    out.SetAttribute(vocabulary::kInterval,
+                     vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
-    const std::string subject_id = IdentifierForCode(tables.nom_asg, field::kCod, soluc.TextOf(field::kAsig));
-    input.SetAttribute(vocabulary::kActivity, index.ActivityAt(index.IndexOfSubject(subject_id)));
-    inputs.AppendChild(input);
+    const std::string subject_id =
+        IdentifierForCode(tables.nom_asg, field::kCod, text_of(asig, row, field::kAsig));
+    // Lessons of one subject often follow each other: look it up once for them.
+    if (!activity_known || subject_id != last_subject_id) {
+      activity_position = index.IndexOfSubject(subject_id);
+      last_subject_id = subject_id;
+      activity_known = true;
+    }
+    out.SetAttribute(vocabulary::kActivity, index.ActivityAt(activity_position));
 
-    WriteParticipant(document, input, vocabulary::kGroups, vocabulary::kGroup,
-                     IdentifierForCode(tables.grupos, field::kAbrev, soluc.TextOf(field::kCodGrupo)));
-    WriteParticipant(document, input, vocabulary::kMembers, vocabulary::kMember,
-                     IdentifierForCode(tables.profesor, field::kAbrev, soluc.TextOf(field::kProf)));
-    WriteParticipant(document, input, vocabulary::kLocations, vocabulary::kLocation,
+    WriteParticipant(
+        out, vocabulary::kGroups, vocabulary::kGroup,
+        IdentifierForCode(tables.grupos, field::kAbrev, text_of(cod_grupo, row, field::kCodGrupo)));
+    WriteParticipant(
+        out, vocabulary::kMembers, vocabulary::kMember,
+        IdentifierForCode(tables.profesor, field::kAbrev, text_of(prof, row, field::kProf)));
+    WriteParticipant(out, vocabulary::kLocations, vocabulary::kLocation,
                      IdentifierForCode(tables.aulas, field::kAbrev, soluc.TextOf(field::kAula)));
+    out.EndElement();
   }
+  out.EndElement();
 }
 
 }  // namespace pontexa::to_gedu

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "exchange/document.h"
+#include "exchange/section_writer.h"
 #include "to_gedu/activity_index.h"
 #include "to_gedu/table_columns.h"
 
@@ -23,14 +23,14 @@ struct InputTables {
   TableColumns& grupos;
 };
 
-// Appends an `inputs` element to time_table with one `input` per SOLUC row whose
+// Writes an `inputs` element with one `input` per SOLUC row whose
 // DIA is not 0, in stored order: its day, its interval ("i" and HORA, or 2 times
 // HORA minus 1 when SESIONES is 0.5, in general number format with
 // `decimal_separator`), its activity (found through `index` by the subject's
 // identifier) and its group, teacher and room. Raises Error "List index out of
 // bounds (-1)" for a lesson whose subject has no activity, and the table
 // store's errors for fields that are missing or do not convert.
-void WriteInputList(exchange::Document& document, exchange::Element time_table,
-                    const ActivityIndex& index, const InputTables& tables, char decimal_separator);
+void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
+                    const InputTables& tables, char decimal_separator);
 
 }  // namespace pontexa::to_gedu

@@ -7,11 +7,24 @@ void TableColumns::Open() { table_.OpenTable(tables::OpenMode::kExclusive); }
 void TableColumns::Close() {
   texts_.clear();
   first_rows_.clear();
+  last_index_ = nullptr;
+  last_row_known_ = false;
+  last_column_ = nullptr;
   table_.CloseTable();
 }
 
+const std::vector<std::string>* TableColumns::ReadColumn(std::string_view field) const {
+  auto found = texts_.find(field);
+  return found == texts_.end() ? nullptr : &found->second;
+}
+
 const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
-  if (auto found = texts_.find(field); found != texts_.end()) return found->second;
+  if (last_column_ != nullptr && field == last_column_field_) return *last_column_;
+  if (auto found = texts_.find(field); found != texts_.end()) {
+    last_column_field_ = found->first;
+    last_column_ = &found->second;
+    return found->second;
+  }
   std::vector<std::string> column;
   for (table_.ToFirstRow(); !table_.PastLastRow(); table_.ToNextRow()) {
     column.push_back(table_.TextOf(field));
@@ -20,17 +33,27 @@ const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
 }
 
 std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const std::string& key) {
-  auto index = first_rows_.find(field);
-  if (index == first_rows_.end()) {
-    const std::vector<std::string>& column = Texts(field);
-    std::unordered_map<std::string, std::size_t> rows;
-    rows.reserve(column.size());
-    for (std::size_t row = 0; row < column.size(); ++row) rows.emplace(column[row], row);
-    index = first_rows_.emplace(std::string(field), std::move(rows)).first;
+  // Lookups come in long runs on one field, and the next row often asks for the
+  // same key again: the last index and the last answer are kept at hand.
+  if (last_index_ == nullptr || field != last_field_) {
+    auto index = first_rows_.find(field);
+    if (index == first_rows_.end()) {
+      const std::vector<std::string>& column = Texts(field);
+      std::unordered_map<std::string, std::size_t> rows;
+      // try_emplace builds no node for a code already seen: most rows repeat one.
+      for (std::size_t row = 0; row < column.size(); ++row) rows.try_emplace(column[row], row);
+      index = first_rows_.emplace(std::string(field), std::move(rows)).first;
+    }
+    last_field_ = index->first;
+    last_index_ = &index->second;
+  } else if (last_row_known_ && key == last_key_) {
+    return last_row_;
   }
-  auto row = index->second.find(key);
-  if (row == index->second.end()) return std::nullopt;
-  return row->second;
+  auto row = last_index_->find(key);
+  last_key_ = key;
+  last_row_ = row == last_index_->end() ? std::nullopt : std::optional<std::size_t>(row->second);
+  last_row_known_ = true;
+  return last_row_;
 }
 
 }  // namespace pontexa::to_gedu

@@ -17,34 +17,13 @@ namespace vocabulary = exchange::vocabulary;
 using tables::Binding;
 using tables::TableBinding;
 
-namespace {
-
-constexpr char kNoRootMessage[] =
-    "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
-    "de horarios";
-
-// Removes every time-tables child of the root; deeper elements of that name stay.
-void RemoveEarlierSections(exchange::Element root) {
-  for (exchange::Node old = root.SelectSingleNode(vocabulary::kTimeTables); old;
-       old = root.SelectSingleNode(vocabulary::kTimeTables)) {
-    root.RemoveChild(old);
-  }
-}
-
-}  // namespace
-
-void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store) {
-  exchange::Element root = document.DocumentElement();
-  if (!root) throw Error(kNoRootMessage);
-
-  RemoveEarlierSections(root);
-  exchange::Element time_tables = root.AppendChild(document.CreateElement(vocabulary::kTimeTables));
-  exchange::Element time_table = document.CreateElement(vocabulary::kTimeTable);
+void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store) {
+  out.StartElement(vocabulary::kTimeTables);
+  out.StartElement(vocabulary::kTimeTable);
   char time_table_id[16];
   std::snprintf(time_table_id, sizeof time_table_id, vocabulary::kTimeTableIdFormat, 1);
-  time_table.SetAttribute(vocabulary::kId, time_table_id);
-  time_table.SetAttribute(vocabulary::kName, vocabulary::kTimeTableName);
-  time_tables.AppendChild(time_table);
+  out.SetAttribute(vocabulary::kId, time_table_id);
+  out.SetAttribute(vocabulary::kName, vocabulary::kTimeTableName);
 
   // Each binding closes itself when destroyed, so an error anywhere releases
   // every table, whatever the order of destruction.
@@ -62,24 +41,27 @@ void WriteTimetableSection(exchange::Document& document, const tables::TableStor
   TableColumns aulas(aulas_binding);
 
   dias_horas.Open();
-  WriteDayList(document, time_table, dias_horas);
+  WriteDayList(out, dias_horas);
   dias_horas.Close();
 
   grupos.Open();
   soluc.Open();
-  WriteUsedGroupList(document, time_table, grupos, soluc);
+  WriteUsedGroupList(out, grupos, soluc);
 
   profesor.Open();
-  WriteUsedMemberList(document, time_table, profesor, soluc);
+  WriteUsedMemberList(out, profesor, soluc);
   profesor.Close();
 
   ActivityIndex index;
   nom_asg.Open();
-  WriteActivityList(document, time_table, nom_asg, soluc, index);
+  WriteActivityList(out, nom_asg, soluc, index);
   nom_asg.Close();
 
-  WriteInputList(document, time_table, index, {soluc, profesor, aulas, nom_asg, grupos},
+  WriteInputList(out, index, {soluc, profesor, aulas, nom_asg, grupos},
                  store.regional().decimal_separator);
+  out.EndElement();
+  out.EndElement();
+  out.Finish();
 
   soluc.Close();
   grupos.Close();

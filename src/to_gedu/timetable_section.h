@@ -1,20 +1,20 @@
 #pragma once
 
-#include "exchange/document.h"
+#include "exchange/section_writer.h"
 #include "tables/table_store.h"
 
 namespace pontexa::to_gedu {
 
-// Replaces the time-tables section under the document element with a new one
-// built from DIASHORAST, SOLUC and the catalogue tables, read through the table
-// bindings. Changes the document in memory only; the run control saves it.
-// Raises Error when the document has no root element or a table or document
-// operation fails; every binding opened is closed again either way.
+// Writes a new time-tables section, built from DIASHORAST, SOLUC and the
+// catalogue tables read through the table bindings, as it streams: the caller
+// puts it in the exchange file (ExchangeFile::SaveWithSection). Raises Error
+// when a table operation fails or a value cannot be written; every binding
+// opened is closed again either way.
 //
 // The bindings are held exclusively in this schedule: DIASHORAST for the days;
 // GRUPOST and SOLUC from the groups to the end; PROFT for the members; ASIGNOMT
 // for the activities; then PROFT, AULAT and ASIGNOMT for the inputs. They are
 // closed in the order SOLUC, GRUPOST, PROFT, AULAT, ASIGNOMT.
-void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store);
+void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store);
 
 }  // namespace pontexa::to_gedu

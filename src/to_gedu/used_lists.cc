@@ -15,51 +15,48 @@ namespace {
 
 // One list element holding an element named `item` with the IDGEDU of every
 // catalogue row whose ABREV is used in the SOLUC column `soluc_field`.
-void WriteUsedList(exchange::Document& document, exchange::Element time_table, const char* list,
-                   const char* item, TableColumns& catalogue, TableColumns& soluc,
-                   const char* soluc_field) {
-  exchange::Element list_element = time_table.AppendChild(document.CreateElement(list));
+void WriteUsedList(exchange::SectionWriter& out, const char* list, const char* item,
+                   TableColumns& catalogue, TableColumns& soluc, const char* soluc_field) {
+  out.StartElement(list);
   const std::vector<std::string>& codes = catalogue.Texts(field::kAbrev);
   for (std::size_t row = 0; row < codes.size(); ++row) {
     if (!soluc.FirstRow(soluc_field, codes[row])) continue;
-    exchange::Element element = document.CreateElement(item);
-    element.SetAttribute(vocabulary::kId, catalogue.Texts(field::kIdGedu)[row]);
-    list_element.AppendChild(element);
+    out.StartElement(item);
+    out.SetAttribute(vocabulary::kId, catalogue.Texts(field::kIdGedu)[row]);
+    out.EndElement();
   }
+  out.EndElement();
 }
 
 }  // namespace
 
-void WriteUsedGroupList(exchange::Document& document, exchange::Element time_table,
-                        TableColumns& grupos, TableColumns& soluc) {
-  WriteUsedList(document, time_table, vocabulary::kGroups, vocabulary::kGroup, grupos, soluc,
-                field::kCodGrupo);
+void WriteUsedGroupList(exchange::SectionWriter& out, TableColumns& grupos, TableColumns& soluc) {
+  WriteUsedList(out, vocabulary::kGroups, vocabulary::kGroup, grupos, soluc, field::kCodGrupo);
 }
 
-void WriteUsedMemberList(exchange::Document& document, exchange::Element time_table,
-                         TableColumns& profesor, TableColumns& soluc) {
-  WriteUsedList(document, time_table, vocabulary::kMembers, vocabulary::kMember, profesor, soluc,
-                field::kProf);
+void WriteUsedMemberList(exchange::SectionWriter& out, TableColumns& profesor,
+                         TableColumns& soluc) {
+  WriteUsedList(out, vocabulary::kMembers, vocabulary::kMember, profesor, soluc, field::kProf);
 }
 
-void WriteActivityList(exchange::Document& document, exchange::Element time_table,
-                       TableColumns& nom_asg, TableColumns& soluc, ActivityIndex& index) {
-  exchange::Element activities =
-      time_table.AppendChild(document.CreateElement(vocabulary::kActivities));
+void WriteActivityList(exchange::SectionWriter& out, TableColumns& nom_asg, TableColumns& soluc,
+                       ActivityIndex& index) {
+  out.StartElement(vocabulary::kActivities);
   const std::vector<std::string>& codes = nom_asg.Texts(field::kCod);
   int n = 1;
   for (std::size_t row = 0; row < codes.size(); ++row) {
     if (!soluc.FirstRow(field::kAsig, codes[row])) continue;
-    exchange::Element activity = document.CreateElement(vocabulary::kActivityElement);
+    out.StartElement(vocabulary::kActivityElement);
     const std::string activity_id = vocabulary::kActivityPrefix + std::to_string(n);
-    activity.SetAttribute(vocabulary::kId, activity_id);
-    activity.SetAttribute(vocabulary::kName, nom_asg.Texts(field::kNombre)[row]);
+    out.SetAttribute(vocabulary::kId, activity_id);
+    out.SetAttribute(vocabulary::kName, nom_asg.Texts(field::kNombre)[row]);
     const std::string& subject_id = nom_asg.Texts(field::kIdGedu)[row];
-    activity.SetAttribute(vocabulary::kSubject, subject_id);
+    out.SetAttribute(vocabulary::kSubject, subject_id);
     index.Add(activity_id, subject_id);
-    activities.AppendChild(activity);
+    out.EndElement();
     ++n;
   }
+  out.EndElement();
 }
 
 }  // namespace pontexa::to_gedu

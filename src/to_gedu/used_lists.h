@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/document.h"
+#include "exchange/section_writer.h"
 #include "to_gedu/activity_index.h"
 #include "to_gedu/table_columns.h"
 
@@ -13,17 +13,15 @@ namespace pontexa::to_gedu {
 // listed. The tables passed must be open.
 
 // `groups` with one `group id=IDGEDU` per GRUPOST row whose ABREV is a CODGRUPO.
-void WriteUsedGroupList(exchange::Document& document, exchange::Element time_table,
-                        TableColumns& grupos, TableColumns& soluc);
+void WriteUsedGroupList(exchange::SectionWriter& out, TableColumns& grupos, TableColumns& soluc);
 
 // `members` with one `member id=IDGEDU` per PROFT row whose ABREV is a PROF.
-void WriteUsedMemberList(exchange::Document& document, exchange::Element time_table,
-                         TableColumns& profesor, TableColumns& soluc);
+void WriteUsedMemberList(exchange::SectionWriter& out, TableColumns& profesor, TableColumns& soluc);
 
 // `activities` with one `activity id=aN name=NOMBRE subject=IDGEDU` per
 // ASIGNOMT row whose COD is an ASIG, numbered from a1 without gaps; each is
 // added to `index`.
-void WriteActivityList(exchange::Document& document, exchange::Element time_table,
-                       TableColumns& nom_asg, TableColumns& soluc, ActivityIndex& index);
+void WriteActivityList(exchange::SectionWriter& out, TableColumns& nom_asg, TableColumns& soluc,
+                       ActivityIndex& index);
 
 }  // namespace pontexa::to_gedu

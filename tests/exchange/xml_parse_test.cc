@@ -10,6 +10,11 @@
 namespace pontexa::exchange {
 namespace {
 
+std::string Repeated(std::string head, const std::string& part, int times) {
+  for (int i = 0; i < times; ++i) head += part;
+  return head;
+}
+
 // The save's quick check must judge every file as the load does, or a save
 // could write a file that the next run cannot load.
 TEST(CheckWellFormed, AgreesWithTheFullParse) {
@@ -31,14 +36,43 @@ TEST(CheckWellFormed, AgreesWithTheFullParse) {
       {"<d>\n<e></d>", false},
       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><d>\xFF</d>", false},
       {"<!DOCTYPE d [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><d>&a;</d>", false},
+      {Repeated("<!DOCTYPE d [<!ENTITY a \"" + std::string(10000, 'a') + "\">]><d>", "&a;", 2000) +
+           "</d>",
+       false},
+      {Repeated("<!DOCTYPE d [<!ENTITY a \"" + std::string(10000, 'a') + "\">]><d b=\"", "&a;",
+                2000) +
+           "\"/>",
+       false},
+      {Repeated("<!DOCTYPE d [<!ENTITY a \"" + std::string(1000, 'a') + "\"><!ENTITY b \"", "&a;",
+                1000) +
+           "\">]><d>&b;&b;</d>",
+       false},
+      {"<!DOCTYPE d [<!ENTITY a \"Colegio\"><!ENTITY b \"&a; P&#250;blico &a;\">]>"
+       "<d c=\"&b;\">&a;&b;&b;</d>",
+       true},
   };
   for (const Case& c : cases) {
     std::string parse_failure;
     bool parsed = ParseXml(c.bytes, "x.xml", parse_failure) != nullptr;
     std::string check_failure = CheckWellFormed(c.bytes, "x.xml");
     EXPECT_EQ(parsed, c.well_formed) << c.bytes;
-    EXPECT_EQ(check_failure, parse_failure) << c.bytes;
+    EXPECT_EQ(check_failure, parse_failure) << c.bytes.substr(0, 60);
   }
+}
+
+// Entities that stand for far more text than the file holds are refused by what
+// they expand to, counting each use, wherever the references stand.
+TEST(ParseXml, EntitiesExpandingToFarMoreThanTheFileAreRefused) {
+  const std::string file =
+      Repeated("<!DOCTYPE d [<!ENTITY a \"" + std::string(10000, 'a') + "\">]><d>", "&a;", 2000) +
+      "</d>";
+  std::string failure;
+  EXPECT_EQ(ParseXml(file, "x.xml", failure), nullptr);
+  EXPECT_TRUE(failure.starts_with("línea 1, columna 10")) << failure;
+  EXPECT_TRUE(
+      failure.ends_with(": las entidades del archivo se expanden a demasiado texto (más de "
+                        "10 veces el tamaño del archivo)"))
+      << failure;
 }
 
 // The save checks the file it wrote block by block: files longer than a block,

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -28,6 +29,16 @@ std::string Nested(int depth) {
   for (int i = 0; i < depth; ++i) xml += "<g>";
   for (int i = 0; i < depth; ++i) xml += "</g>";
   return xml + "</document>";
+}
+
+// About 200 KB that stand for 3 GB of text: an entity of 100,000 characters
+// used 30,000 times in a subject's name.
+std::string EntityBlowUp() {
+  std::string uses;
+  for (int i = 0; i < 30000; ++i) uses += "&a;";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE document [<!ENTITY a \"" +
+         std::string(100000, 'A') + "\">]>\n<document><subjects><subject id=\"S1\" name=\"" + uses +
+         "\"/></subjects></document>\n";
 }
 
 class UnreadableExchangeFile : public ::testing::TestWithParam<BadFile> {
@@ -55,6 +66,21 @@ TEST_P(UnreadableExchangeFile, EndsBothRunsBeforeAnythingIsWritten) {
   }
 }
 
+// The refusal comes from counting, not from running out of memory or time.
+TEST(EntityBlowUp, IsRefusedInMomentsByBothConversions) {
+  SampleSchool school;
+  ASSERT_TRUE(school.PrepareHoraplanTables());
+  const fs::path file = school.dir / "entidades.xml";
+  WriteFile(file, EntityBlowUp());
+  for (const char* command : {"to-horaplan", "to-gedu"}) {
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome run = RunCli(command, file, school.tables);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_LT(took.count(), 3.0) << command;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, UnreadableExchangeFile,
     ::testing::Values(
@@ -73,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "<document><teachers><teacher id=\"T\">Jos\xE9</teacher>"
                       "</teachers></document>");
                 },
-                "carácter no admitido"},
+                "el texto no corresponde a la codificación de caracteres declarada (UTF-8)"},
+        BadFile{"EntityExpandingToGigabytes", [] { return EntityBlowUp(); },
+                "las entidades del archivo se expanden a demasiado texto"},
         BadFile{"UnknownEncoding",
                 [] {
                   return std::string("<?xml version=\"1.0\" encoding=\"X-PONTEXA\"?>\n<document/>");
@@ -178,7 +206,8 @@ TEST_F(OddExchangeFile, CharactersOutsideTheCodePage) {
   const std::size_t section = saved.find("<time-tables>");
   ASSERT_NE(section, std::string::npos);
   EXPECT_EQ(saved.substr(0, section), xml.substr(0, xml.size() - 11));
-  EXPECT_TRUE(saved.ends_with("</time-tables></document>\n")) << saved.substr(saved.size() - 40);
+  // No line break is added after the root: the file had none.
+  EXPECT_TRUE(saved.ends_with("</time-tables></document>")) << saved.substr(saved.size() - 40);
 }
 
 // Damaged Horaplan tables end Horaplan to GEDU with a message naming the table,

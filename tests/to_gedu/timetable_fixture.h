@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "exchange/document.h"
+#include "exchange/exchange_file.h"
+#include "exchange/section_writer.h"
 #include "platform/regional_settings.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
@@ -107,35 +109,21 @@ class TimetableTest : public ::testing::Test {
     WriteTable(store_, tables::kSoluc, layout, rows);
   }
 
-  // A document loaded from text.
-  exchange::Document Load(const std::string& xml) {
-    WriteFile(dir_ / "entrada.xml", xml);
-    exchange::Document document;
-    EXPECT_TRUE(document.Load((dir_ / "entrada.xml").string())) << document.LoadFailure();
-    return document;
-  }
-
-  // Writes the section into a small document and gives the saved section.
+  // The section alone, as WriteTimetableSection writes it.
   std::string Section() {
-    exchange::Document document = Load("<document><subjects/></document>");
-    WriteTimetableSection(document, store_);
-    return SectionOf(document);
+    std::string text;
+    exchange::SectionWriter out([&text](std::string_view piece) { text += piece; });
+    WriteTimetableSection(out, store_);
+    return text;
   }
 
-  // The saved document with the white space between tags taken out.
-  std::string Saved(const exchange::Document& document) {
-    const std::filesystem::path path = dir_ / "salida.xml";
-    document.Save(path.string());
-    return std::regex_replace(ReadFile(path), std::regex(">\\s+<"), "><");
-  }
-
-  std::string SectionOf(const exchange::Document& document) {
-    const std::string saved = Saved(document);
-    std::smatch match;
-    if (std::regex_search(saved, match, std::regex("<time-tables>.*</time-tables>"))) {
-      return match.str();
-    }
-    return "";
+  // Writes the section into the exchange file at path, as the run does.
+  void WriteSectionInto(const std::filesystem::path& path) {
+    exchange::ExchangeFile file;
+    ASSERT_TRUE(file.Load(path.string())) << file.LoadFailure();
+    file.SaveWithSection(path.string(), [this](exchange::SectionWriter& out) {
+      WriteTimetableSection(out, store_);
+    });
   }
 
   // One list of the section, such as "days" or "inputs", as saved.

@@ -132,9 +132,8 @@ TEST_F(InputListTest, ActivityIsFoundBySubjectIdentifierIgnoringCase) {
 
 TEST_F(InputListTest, LessonWithoutActivityEndsTheRun) {
   Soluc({{"1", "2", "1", "FIS", "1A", "JGM", "A1"}, {"1", "3", "1", "XYZ", "1A", "JGM", "A1"}});
-  exchange::Document document = Load("<document/>");
   try {
-    WriteTimetableSection(document, store_);
+    Section();
     FAIL() << "sin error";
   } catch (const Error& error) {
     EXPECT_STREQ(error.what(), "List index out of bounds (-1)");
@@ -227,9 +226,8 @@ TEST_F(InputListTest, TextDayThatIsNotAWholeNumberEndsTheRun) {
       "DIA C(2); HORA N(2,0); SESIONES N(3,1); ASIG C(4); CODGRUPO C(4); "
       "PROF C(4); AULA C(4)",
       "('1', 4, 1, 'FIS', '1A', 'JGM', 'A1'), ('x', 1, 1, 'MAT', '1A', 'JGM', 'A1')");
-  exchange::Document document = Load("<document/>");
   try {
-    WriteTimetableSection(document, store_);
+    Section();
     FAIL() << "sin error";
   } catch (const Error& error) {
     EXPECT_STREQ(error.what(), "'x' no es un valor entero válido");
@@ -238,16 +236,13 @@ TEST_F(InputListTest, TextDayThatIsNotAWholeNumberEndsTheRun) {
 
 TEST_F(TimetableTest, EarlierSectionsAreReplacedAndOtherChildrenKept) {
   DiasHoras({{"1", "Lunes", "1", "8:00", "8:55"}});
-  exchange::Document document = Load(
-      "<document><subjects/><time-tables><old/></time-tables><teachers/>"
-      "<time-tables/><groups><time-tables/></groups></document>");
-  WriteTimetableSection(document, store_);
-  WriteTimetableSection(document, store_);
-  const std::string saved = Saved(document);
-  const std::size_t start = saved.find("<document>");
-  const std::size_t end = saved.find("</document>");
-  ASSERT_NE(end, std::string::npos);
-  EXPECT_EQ(saved.substr(start, end + 11 - start),
+  const std::filesystem::path file = dir_ / "entrada.xml";
+  WriteFile(file,
+            "<document><subjects/><time-tables><old/></time-tables><teachers/>"
+            "<time-tables/><groups><time-tables/></groups></document>");
+  WriteSectionInto(file);
+  WriteSectionInto(file);
+  EXPECT_EQ(ReadFile(file),
             "<document><subjects/><teachers/><groups><time-tables/></groups>"
             "<time-tables><time-table id=\"tt1\" name=\"Horaplan\">"
             "<days><day id=\"1\" name=\"Lunes\"><interval id=\"i1\" begin=\"8:00\" "
@@ -256,14 +251,20 @@ TEST_F(TimetableTest, EarlierSectionsAreReplacedAndOtherChildrenKept) {
             "</document>");
 }
 
-TEST_F(TimetableTest, DocumentWithoutRootIsRefused) {
-  exchange::Document empty;
+TEST_F(TimetableTest, FileThatDidNotLoadIsRefused) {
+  const std::filesystem::path file = dir_ / "entrada.xml";
+  WriteFile(file, "<document>");
+  exchange::ExchangeFile unloaded;
+  EXPECT_FALSE(unloaded.Load(file.string()));
   try {
-    WriteTimetableSection(empty, store_);
+    unloaded.SaveWithSection(file.string(), [this](exchange::SectionWriter& out) {
+      WriteTimetableSection(out, store_);
+    });
     FAIL() << "sin error";
   } catch (const Error& error) {
     EXPECT_THAT(error.what(), HasSubstr("no tiene elemento raíz"));
   }
+  EXPECT_EQ(ReadFile(file), "<document>");
 }
 
 struct SolucFailure {
@@ -279,13 +280,12 @@ class SolucFailureTest : public ::testing::WithParamInterface<SolucFailure>,
 TEST_P(SolucFailureTest, FirstFailingReadEndsTheRun) {
   Asignaturas({{"MAT", "Matematicas", "S10"}});
   Soluc(GetParam().rows, GetParam().layout);
-  exchange::Document document = Load("<document/>");
   if (*GetParam().message == '\0') {
-    EXPECT_NO_THROW(WriteTimetableSection(document, store_));
+    EXPECT_NO_THROW(Section());
     return;
   }
   try {
-    WriteTimetableSection(document, store_);
+    Section();
     FAIL() << "sin error";
   } catch (const Error& error) {
     EXPECT_STREQ(error.what(), GetParam().message);
@@ -333,8 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TimetableTest, EveryTableIsReleasedAfterAFailure) {
   Soluc({{"1", "1", "1", "XYZ", "", "", ""}});
-  exchange::Document document = Load("<document/>");
-  EXPECT_THROW(WriteTimetableSection(document, store_), Error);
+  EXPECT_THROW(Section(), Error);
   for (auto binding :
        {tables::Binding::kDiasHoras, tables::Binding::kGrupos, tables::Binding::kSoluc,
         tables::Binding::kProfesor, tables::Binding::kNomAsg, tables::Binding::kAulas}) {
@@ -351,10 +350,7 @@ TEST_F(TimetableTest, LatinOneFileKeepsItsEncodingAndComments) {
             "<!-- exportado por GEDU -->\n"
             "<document><!-- cat\xE1logo --><subjects><subject id=\"s1\" name=\"Educaci\xF3n\"/>"
             "</subjects></document>\n");
-  exchange::Document document;
-  ASSERT_TRUE(document.Load((dir_ / "latin1.xml").string()));
-  WriteTimetableSection(document, store_);
-  document.Save((dir_ / "latin1.xml").string());
+  WriteSectionInto(dir_ / "latin1.xml");
   const std::string saved = ReadFile(dir_ / "latin1.xml");
   EXPECT_THAT(saved, HasSubstr("encoding=\"ISO-8859-1\""));
   EXPECT_THAT(saved, HasSubstr("<!-- exportado por GEDU -->"));

@@ -1,0 +1,194 @@
+#include "exchange/exchange_file.h"
+
+#include <libxml/entities.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "exchange/checksum.h"
+#include "exchange/file_io.h"
+#include "exchange/vocabulary.h"
+#include "platform/error.h"
+
+namespace pontexa::exchange {
+namespace {
+
+// Entities nested deeper than this are left as they are.
+constexpr int kMaxEntityDepth = 40;
+
+constexpr char kNoRootMessage[] =
+    "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
+    "de horarios";
+
+bool IsSection(const TopItem& item) {
+  return item.kind == TopItem::Kind::kElement && item.name == vocabulary::kTimeTables;
+}
+
+}  // namespace
+
+bool ExchangeFile::Load(const std::string& path) {
+  loaded_ = false;
+  dtd_.reset();
+  layout_ = RootLayout();
+  load_failure_ = ReadWholeFile(path, bytes_);
+  RootChildCount count;
+  if (load_failure_.empty()) {
+    load_failure_ = CheckWellFormed(bytes_, path, dtd_, vocabulary::kTimeTables, count);
+  }
+  if (!load_failure_.empty()) {
+    bytes_.clear();
+    bytes_.shrink_to_fit();
+    return false;
+  }
+  const xmlDoc* doc = dtd_.get();
+  const std::string declared =
+      doc->encoding != nullptr ? reinterpret_cast<const char*>(doc->encoding) : "";
+  encoding_ = DetectFileEncoding(bytes_, declared);
+  layout_ = ScanRootLayout(bytes_, encoding_);
+  // The scan and the parser must agree on what stands under the root, or the
+  // section could be put in the wrong place: the file is then not written.
+  RootChildCount scanned;
+  for (const TopItem& item : layout_.items) {
+    if (item.kind != TopItem::Kind::kElement) continue;
+    ++scanned.elements;
+    if (IsSection(item)) ++scanned.named;
+  }
+  const bool root_found = layout_.root_name.end > layout_.root_name.begin &&
+                          layout_.root_end >= layout_.root_name.end &&
+                          layout_.after_root > layout_.root_end &&
+                          layout_.after_root <= bytes_.size();
+  if (!root_found || scanned.elements != count.elements || scanned.named != count.named) {
+    load_failure_ = "no se ha podido situar el final del elemento raíz en el archivo";
+    bytes_.clear();
+    return false;
+  }
+  loaded_ = true;
+  return true;
+}
+
+// The text of an internal entity with every `time-tables` element at its top
+// taken out, and the references at its top to entities that hold one replaced
+// the same way. False when nothing in it changes.
+bool ExchangeFile::EntityWithoutSections(const std::string& name, int depth,
+                                         std::string& text) const {
+  if (depth >= kMaxEntityDepth) return false;
+  const xmlEntity* entity =
+      xmlGetDocEntity(dtd_.get(), reinterpret_cast<const xmlChar*>(name.c_str()));
+  if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY ||
+      entity->content == nullptr) {
+    return false;
+  }
+  const std::string_view content(reinterpret_cast<const char*>(entity->content),
+                                 static_cast<std::size_t>(entity->length));
+  bool changed = false;
+  std::size_t at = 0;
+  text.clear();
+  for (const TopItem& item : ScanContentTop(content)) {
+    std::string nested;
+    if (IsSection(item)) {
+      text.append(content.substr(at, item.bytes.begin - at));
+    } else if (item.kind == TopItem::Kind::kReference &&
+               EntityWithoutSections(item.name, depth + 1, nested)) {
+      text.append(content.substr(at, item.bytes.begin - at));
+      text += nested;
+    } else {
+      continue;
+    }
+    at = item.bytes.end;
+    changed = true;
+  }
+  text.append(content.substr(at));
+  return changed;
+}
+
+std::vector<ExchangeFile::Edit> ExchangeFile::EarlierSections() const {
+  std::vector<Edit> edits;
+  for (const TopItem& item : layout_.items) {
+    if (IsSection(item)) {
+      edits.push_back({item.bytes, ""});
+    } else if (std::string text; item.kind == TopItem::Kind::kReference &&
+                                 EntityWithoutSections(item.name, 0, text)) {
+      edits.push_back({item.bytes, std::move(text)});
+    }
+  }
+  return edits;
+}
+
+void ExchangeFile::SaveWithSection(const std::string& path,
+                                   const std::function<void(SectionWriter&)>& write_section) const {
+  if (!loaded_) throw Error(kNoRootMessage);
+  const std::vector<Edit> edits = EarlierSections();
+  const std::string_view bytes(bytes_);
+  // Only an entity's text put in place of its reference is markup this save
+  // did not make itself: then the written file is parsed again in full.
+  const bool rewrites_entities =
+      std::any_of(edits.begin(), edits.end(), [](const Edit& edit) { return !edit.utf8.empty(); });
+  std::size_t size = 0;
+  std::uint64_t checksum = 0;
+  WriteFileAtomically(
+      path,
+      [&](int fd) -> std::string {
+        BlockWriter out(fd);
+        TextEncoder text(encoding_, out);
+        std::string unconverted;
+        auto flush = [&] {
+          std::string why = text.Flush();
+          if (unconverted.empty()) unconverted = why;
+        };
+        std::size_t at = 0;
+        for (const Edit& edit : edits) {
+          out.Append(bytes.substr(at, edit.bytes.begin - at));
+          if (!edit.utf8.empty()) {
+            text.Write(edit.utf8);
+            flush();
+          }
+          at = edit.bytes.end;
+        }
+        out.Append(bytes.substr(at, layout_.root_end - at));
+        if (layout_.root_empty) text.Write(">");
+        SectionWriter section([&text](std::string_view utf8) { text.Write(utf8); });
+        write_section(section);
+        section.Finish();
+        if (layout_.root_empty) {
+          text.Write("</");
+          flush();
+          out.Append(bytes.substr(layout_.root_name.begin,
+                                  layout_.root_name.end - layout_.root_name.begin));
+          text.Write(">");
+        }
+        flush();
+        out.Append(bytes.substr(layout_.root_empty ? layout_.after_root : layout_.root_end));
+        std::string unwritten = out.Finish();
+        if (!unwritten.empty()) return unwritten;
+        if (!unconverted.empty()) return unconverted;
+        size = out.Written();
+        checksum = out.checksum().Value();
+        return "";
+      },
+      [&](const std::string& written) -> std::string {
+        // The file holds the loaded bytes, which passed the load's check, with
+        // whole elements taken out and one written by SectionWriter put in: it
+        // is well-formed by construction. What is checked is that the disk
+        // gives back exactly the bytes that were written.
+        Checksum read_back;
+        std::size_t read = 0;
+        std::string unreadable = ReadFileInBlocks(written, [&](std::string_view block) {
+          read_back.Add(block);
+          read += block.size();
+          return true;
+        });
+        if (!unreadable.empty()) return unreadable;
+        if (read != size || read_back.Value() != checksum) {
+          return "Lo escrito en el disco no coincide con el documento";
+        }
+        if (!rewrites_entities) return "";
+        std::string why = CheckWellFormedFile(written, path, read);
+        if (!why.empty()) return "El documento escrito no se puede volver a leer (" + why + ")";
+        return "";
+      });
+}
+
+}  // namespace pontexa::exchange

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pontexa::exchange {
+
+class BlockWriter;
+
+// How a file's characters are laid out in its bytes, as far as finding its
+// markup goes.
+enum class CharacterLayout {
+  kAsciiBytes,  // every ASCII byte is that ASCII character: UTF-8, ISO-8859-*, windows-125*...
+  kUtf16Le,
+  kUtf16Be,
+  kOther,  // anything else (UCS-4, Shift_JIS, EBCDIC...): decoded character by character
+};
+
+struct FileEncoding {
+  CharacterLayout layout = CharacterLayout::kAsciiBytes;
+  // The encoding's name as libxml2 and iconv know it; "UTF-8" for UTF-8.
+  std::string name = "UTF-8";
+};
+
+// The encoding of a file the parser accepted, from its first bytes (byte-order
+// mark, or the way "<?" is written) and the encoding its XML declaration names
+// ("" when none).
+FileEncoding DetectFileEncoding(std::string_view bytes, const std::string& declared);
+
+// Characters decoded from bytes in the named encoding, each with the offset of
+// its first byte; decoding stops at the first sequence that does not convert.
+struct DecodedText {
+  std::vector<char32_t> characters;
+  std::vector<std::size_t> offsets;
+  std::size_t total_bytes = 0;
+};
+DecodedText DecodeCharacters(std::string_view bytes, const std::string& encoding);
+
+// Writes UTF-8 text to a BlockWriter in a file's encoding; a character the
+// encoding cannot hold becomes a character reference ("&#8364;"), as libxml2
+// writes it. Nothing else is added: no byte-order mark, no declaration.
+class TextEncoder {
+ public:
+  // Raises Error when the encoding cannot be written.
+  TextEncoder(const FileEncoding& encoding, BlockWriter& out);
+  ~TextEncoder();
+  TextEncoder(const TextEncoder&) = delete;
+  TextEncoder& operator=(const TextEncoder&) = delete;
+
+  void Write(std::string_view utf8);
+  // Everything written so far is handed to the BlockWriter. Returns "" or why
+  // the text could not be converted, in Spanish.
+  std::string Flush();
+
+ private:
+  struct Converter;
+  const FileEncoding encoding_;
+  BlockWriter& out_;
+  std::unique_ptr<Converter> converter_;
+  std::string scratch_;
+};
+
+}  // namespace pontexa::exchange

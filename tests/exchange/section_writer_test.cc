@@ -1,0 +1,83 @@
+#include "exchange/section_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "exchange/checksum.h"
+#include "platform/error.h"
+#include "support/error_message.h"
+
+namespace pontexa::exchange {
+namespace {
+
+using pontexa::testing::MessageOf;
+
+TEST(SectionWriter, WritesElementsInOrderWithEscapedValues) {
+  std::string text;
+  SectionWriter out([&text](std::string_view piece) { text += piece; });
+  out.StartElement("a");
+  out.SetAttribute("v", "<x> & \"y\" 'z'\n\r\t\xE9\x80");
+  out.StartElement("b");
+  out.EndElement();
+  out.StartElement("c");
+  out.StartElement("d");
+  out.SetAttribute("id", "");
+  out.EndElement();
+  out.EndElement();
+  out.EndElement();
+  out.Finish();
+  EXPECT_EQ(text,
+            "<a v=\"&lt;x&gt; &amp; &quot;y&quot; 'z'&#10;&#13;&#9;\xC3\xA9\xE2\x82\xAC\">"
+            "<b/><c><d id=\"\"/></c></a>");
+}
+
+TEST(SectionWriter, RefusesWhatXmlCannotHold) {
+  SectionWriter out([](std::string_view) {});
+  EXPECT_EQ(MessageOf([&] { out.StartElement("1a"); }), "Nombre de elemento no válido: '1a'");
+  EXPECT_EQ(MessageOf([&] { out.SetAttribute("id", "x"); }),
+            "No se puede poner el atributo 'id': no hay elemento");
+  out.StartElement("a");
+  EXPECT_EQ(MessageOf([&] { out.SetAttribute("a b", "x"); }),
+            "Nombre de atributo no válido: 'a b'");
+  EXPECT_EQ(MessageOf([&] { out.SetAttribute("v", std::string("\x1F", 1)); }),
+            "El valor del atributo 'v' tiene un carácter de control que XML no admite (código 31)");
+  out.SetAttribute("id", "1");
+  EXPECT_EQ(MessageOf([&] { out.SetAttribute("id", "2"); }),
+            "El atributo 'id' ya está puesto en este elemento");
+  EXPECT_EQ(MessageOf([&] { out.Finish(); }), "El elemento 'a' está sin cerrar");
+  out.EndElement();
+  EXPECT_EQ(MessageOf([&] { out.EndElement(); }), "No hay ningún elemento abierto que cerrar");
+}
+
+// The save compares the checksum of what it wrote with that of what it reads
+// back in other pieces: the cut must not matter, every byte must.
+TEST(Checksum, DependsOnTheBytesNotOnHowTheyAreCut) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 7 + i / 13);
+  Checksum whole;
+  whole.Add(bytes);
+  for (std::size_t piece : {1u, 3u, 8u, 31u, 32u, 33u, 500u}) {
+    Checksum cut;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+      cut.Add(std::string_view(bytes).substr(at, piece));
+    }
+    EXPECT_EQ(cut.Value(), whole.Value()) << piece;
+  }
+  for (std::size_t at : {0u, 31u, 32u, 998u, 999u}) {
+    std::string changed = bytes;
+    changed[at] = static_cast<char>(changed[at] ^ 1);
+    Checksum other;
+    other.Add(changed);
+    EXPECT_NE(other.Value(), whole.Value()) << at;
+  }
+  Checksum shorter;
+  shorter.Add(std::string_view(bytes).substr(0, 999));
+  EXPECT_NE(shorter.Value(), whole.Value());
+  Checksum padded;
+  padded.Add(bytes + std::string(1, '\0'));
+  EXPECT_NE(padded.Value(), whole.Value());
+}
+
+}  // namespace
+}  // namespace pontexa::exchange
