@@ -127,9 +127,9 @@ std::string Render(const Form& form, const std::string& old, const std::string& 
   return form.bom + Encode(text, form.bytes);
 }
 
-class RoundTrip : public ::testing::TestWithParam<Form> {
+// Writes `before` to a file, writes the section into it, and gives what is on disk.
+class SectionWriteTest {
  protected:
-  // Writes `before`, writes the section into it, and gives what is on disk.
   std::string WriteSectionInto(const std::string& before) {
     const fs::path path = dir_ / "intercambio.xml";
     WriteFile(path, before);
@@ -141,6 +141,8 @@ class RoundTrip : public ::testing::TestWithParam<Form> {
 
   TempDir dir_;
 };
+
+class RoundTrip : public ::testing::TestWithParam<Form>, protected SectionWriteTest {};
 
 TEST_P(RoundTrip, OnlyTheSectionChanges) {
   const Form& form = GetParam();
@@ -171,19 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Form{"Utf16BeBomUndeclared", "", "UTF-16BE", "\xFE\xFF", true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class SectionPlacement : public ::testing::Test {
- protected:
-  std::string WriteSectionInto(const std::string& before) {
-    const fs::path path = dir_ / "intercambio.xml";
-    WriteFile(path, before);
-    ExchangeFile file;
-    EXPECT_TRUE(file.Load(path.string())) << file.LoadFailure();
-    file.SaveWithSection(path.string(), WriteNewSection);
-    return ReadFile(path);
-  }
-
-  TempDir dir_;
-};
+class SectionPlacement : public ::testing::Test, protected SectionWriteTest {};
 
 TEST_F(SectionPlacement, EmptyRootGetsAnEndTag) {
   EXPECT_EQ(WriteSectionInto("<document/>"), "<document>" + NewSection() + "</document>");
