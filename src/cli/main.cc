@@ -2,10 +2,13 @@
 //
 //   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]
 //   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]
+//   pontexa-cli snapshots [--dir CARPETA]
+//   pontexa-cli restore NOMBRE [--dir CARPETA]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
-// it to standard error (status 1); wrong usage gives status 2.
+// it to standard error (status 1); wrong usage gives status 2. `snapshots` and
+// `restore` list and put back the copies the conversions make before writing.
 
 #include <cstdio>
 #include <exception>
@@ -16,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/copy_commands.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/run_control.h"
@@ -29,6 +33,8 @@ constexpr char kVersion[] = "pontexa-cli 1.02";
 constexpr char kUsage[] =
     "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]\n"
     "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]\n"
+    "     pontexa-cli snapshots [--dir CARPETA]\n"
+    "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
     "     pontexa-cli --help | --version\n";
 
 constexpr char kHelp[] =
@@ -41,6 +47,17 @@ constexpr char kHelp[] =
     "               partir del archivo XML.\n"
     "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
     "               XML la sección de horarios leída de las tablas de Horaplan.\n"
+    "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
+    "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
+    "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
+    "               archivo XML en la ruta de la que se copió. Antes copia lo que va a\n"
+    "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
+    "               mientras otro programa tenga abierta una de las tablas.\n"
+    "\n"
+    "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
+    "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
+    "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
+    "como estaban. Se guardan las 20 copias más recientes.\n"
     "\n"
     "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
     "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
@@ -50,11 +67,11 @@ constexpr char kHelp[] =
     "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
     "incorrecto.\n";
 
-enum class Command { kToHoraplan, kToGedu };
+enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
 
 struct Arguments {
   Command command = Command::kToHoraplan;
-  std::string exchange_file;
+  std::string exchange_file;  // or the copy's name for restore
   std::optional<std::string> directory;
 };
 
@@ -102,6 +119,10 @@ int main(int argc, char** argv) {
     parsed.command = Command::kToHoraplan;
   } else if (args[0] == "to-gedu") {
     parsed.command = Command::kToGedu;
+  } else if (args[0] == "snapshots") {
+    parsed.command = Command::kSnapshots;
+  } else if (args[0] == "restore") {
+    parsed.command = Command::kRestore;
   } else {
     return UsageError("orden desconocida '" + std::string(args[0]) + "'");
   }
@@ -126,15 +147,26 @@ int main(int argc, char** argv) {
       file = std::string(arg);
     }
   }
-  if (!file) return UsageError("falta el archivo XML");
+  if (parsed.command == Command::kSnapshots && file) {
+    return UsageError("sobra el argumento '" + *file + "'");
+  }
+  if (parsed.command == Command::kRestore && !file)
+    return UsageError("falta el nombre de la copia");
+  if (!file && parsed.command != Command::kSnapshots) return UsageError("falta el archivo XML");
   if (parsed.directory && parsed.directory->empty()) return UsageError("la carpeta está vacía");
-  parsed.exchange_file = *file;
+  parsed.exchange_file = file.value_or("");
 
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
     const std::filesystem::path directory = parsed.directory
                                                 ? std::filesystem::path(*parsed.directory)
                                                 : pontexa::run::TimetableDirectory();
+    if (parsed.command == Command::kSnapshots) {
+      return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
+    }
+    if (parsed.command == Command::kRestore) {
+      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
+    }
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);

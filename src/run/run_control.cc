@@ -1,12 +1,18 @@
 #include "run/run_control.h"
 
+#include <ctime>
 #include <exception>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/code_page.h"
 #include "platform/error.h"
+#include "run/put_back.h"
+#include "run/tables_before_run.h"
+#include "tables/catalogue.h"
 #include "tables/table_store.h"
 #include "to_gedu/timetable_section.h"
 #include "to_horaplan/table_builds.h"
@@ -65,22 +71,35 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
+// The message of the error being handled, as the user reads it.
+std::string MessageOfCurrentError() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "No hay memoria suficiente";
+  } catch (const Error& error) {
+    return error.what();
+  } catch (const std::exception& error) {
+    return std::string("Error interno: ") + error.what();
+  }
+}
+
 // Runs one conversion and shows, once, the error that ends it.
 template <typename Run>
 bool ShowingErrors(RunUi& ui, Run run) {
   std::string message;
   try {
     return run();
-  } catch (const std::bad_alloc&) {
-    message = "No hay memoria suficiente";
-  } catch (const Error& error) {
-    message = error.what();
-  } catch (const std::exception& error) {
-    message = std::string("Error interno: ") + error.what();
+  } catch (...) {
+    message = MessageOfCurrentError();
   }
   ui.ShowError(ErrorBoxText(message));
   return false;
 }
+
+const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
+                                               tables::kAulat,    tables::kGrupost,
+                                               tables::kAsigt,    tables::kDiashorast};
 
 }  // namespace
 
@@ -114,6 +133,35 @@ void RunControl::LoadExchangeDocument() {
   }
 }
 
+CopyRequest RunControl::Request(const char* made_by) const {
+  CopyRequest request;
+  request.made_by = made_by;
+  request.table_folder = timetable_directory_;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(exchange_file_name_, error);
+  request.exchange_file = error ? exchange_file_name_ : absolute.lexically_normal().string();
+  request.now = std::time(nullptr);
+  return request;
+}
+
+void RunControl::SaveWithCopy(exchange::Document& document) {
+  SavedCopy copy;
+  try {
+    copy = CopyExchangeFile(Request(kMadeByToGedu));
+  } catch (const Error& error) {
+    throw Error("No se puede guardar el archivo '" + PathForMessage(exchange_file_name_) +
+                "': no se puede hacer antes su copia: " + AsReason(error.what()));
+  }
+  try {
+    document.Save(exchange_file_name_);
+  } catch (...) {
+    // A save that failed left the file as it was: its copy is not needed.
+    if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
+    throw;
+  }
+  PruneCopies(timetable_directory_);
+}
+
 bool RunControl::BExportarClick() {
   return ShowingErrors(ui_, [this] {
     if (!ChooseExchangeFile()) return false;
@@ -122,12 +170,22 @@ bool RunControl::BExportarClick() {
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
-      to_horaplan::BuildSubjectTable(document, store);
-      to_horaplan::BuildTeacherTable(document, store);
-      to_horaplan::BuildRoomTable(document, store);
-      to_horaplan::BuildGroupTable(document, store);
-      to_horaplan::BuildAssignmentTable(document, store);
-      to_horaplan::CreateDayHourTable(store);
+      // A copy of the tables first: a step that fails puts every table back.
+      const TablesBeforeRun before(Request(kMadeByToHoraplan), kBuiltTables);
+      try {
+        to_horaplan::BuildSubjectTable(document, store);
+        to_horaplan::BuildTeacherTable(document, store);
+        to_horaplan::BuildRoomTable(document, store);
+        to_horaplan::BuildGroupTable(document, store);
+        to_horaplan::BuildAssignmentTable(document, store);
+        to_horaplan::CreateDayHourTable(store);
+      } catch (...) {
+        // The error ends with a point before the sentence that follows it.
+        std::string message = ErrorBoxText(MessageOfCurrentError());
+        if (!message.ends_with('.')) message += '.';
+        throw Error(message + " " + before.PutBack());
+      }
+      before.Keep();
     }
     ui_.ShowMessage(kToHoraplanDone);
     return true;
@@ -145,7 +203,7 @@ bool RunControl::BImportarClick() {
     }
     const tables::TableStore store(timetable_directory_, regional_);
     to_gedu::WriteTimetableSection(document, store);
-    document.Save(exchange_file_name_);
+    SaveWithCopy(document);
     ui_.ShowMessage(kToGeduDone);
     return true;
   });

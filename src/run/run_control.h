@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/run_ui.h"
+#include "run/saved_copies.h"
 
 namespace pontexa::run {
 
@@ -29,13 +30,16 @@ class RunControl {
   RunControl(RunUi& ui, const FileSystem& files, std::filesystem::path timetable_directory,
              RegionalSettings regional);
 
-  // GEDU to Horaplan: choose, test, load, the six table builds under the wait
-  // cursor, "Proceso finalizado". A file that does not load ends the run with an
-  // error before any table is touched. Returns true when the run ended with its
-  // closing message (false after "No existe archivo" or an error).
+  // GEDU to Horaplan: choose, test, load, a copy of the tables, the six table
+  // builds under the wait cursor, "Proceso finalizado". A file that does not
+  // load ends the run with an error before any table is touched; a build that
+  // fails puts every table back from the copy, and its error says so. Returns
+  // true when the run ended with its closing message (false after "No existe
+  // archivo" or an error).
   bool BExportarClick();
-  // Horaplan to GEDU: choose, test, load, write the time-tables section, save to
-  // the same path, "Proceso Terminado". The file is written only by that save.
+  // Horaplan to GEDU: choose, test, load, write the time-tables section, copy
+  // the exchange file, save to the same path, "Proceso Terminado". The file is
+  // written only by that save.
   bool BImportarClick();
 
   // The path confirmed last in either run ("" before the first); a cancelled
@@ -47,6 +51,11 @@ class RunControl {
   bool ChooseExchangeFile();
   // A new document from ExchangeFileName; raises Error when it does not load.
   void LoadExchangeDocument();
+  // What a copy made now records about this run.
+  CopyRequest Request(const char* made_by) const;
+  // Copies the exchange file, then saves the document over it; the copy goes
+  // again when the save fails and leaves the file as it was.
+  void SaveWithCopy(exchange::Document& document);
 
   RunUi& ui_;
   const FileSystem& files_;

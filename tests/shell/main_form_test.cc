@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "support/held_file.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -287,6 +288,33 @@ TEST_F(MainFormTest, FailedRunShowsPlainTextErrorBoxAndRestoresTheCursor) {
   EXPECT_NE(box.text.find("roto.xml"), std::string::npos) << box.text;
   EXPECT_EQ(box.text.back(), '.') << box.text;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ASIGNOMT.DBF"));
+}
+
+// A run that fails part-way puts every table back, and its error box says so
+// after the error itself.
+TEST_F(MainFormTest, FailedConversionSaysInItsErrorBoxThatTheTablesWereLeftAsTheyWere) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
+  WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  ASSERT_EQ(Texts(), std::vector<std::string>({"Proceso finalizado"}));
+  // Another school's subjects, so that the first step changes the table.
+  WriteFile(exchange,
+            "<document><subjects><subject id='X' name='Otra' hours='2'/></subjects>"
+            "</document>");
+  const std::string subjects = ReadFile(dir_ / "ASIGNOMT.DBF");
+  {
+    testing::HeldFile held(dir_ / "ASIGT.DBF");
+    WillType(std::nullopt);
+    QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  }
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].icon, QMessageBox::Critical);
+  EXPECT_NE(boxes_[1].text.find("ASIGT.DBF' est\xC3\xA1 en uso"), std::string::npos)
+      << boxes_[1].text;
+  EXPECT_TRUE(boxes_[1].text.ends_with(". Las tablas de Horaplan se han dejado como estaban."))
+      << boxes_[1].text;
+  EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), subjects);
 }
 
 }  // namespace
