@@ -1,18 +1,20 @@
 // pontexa-cli: the two conversions of the window, for scripts.
 //
-//   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]
-//   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]
+//   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
+//   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli snapshots [--dir CARPETA]
 //   pontexa-cli restore NOMBRE [--dir CARPETA]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
-// it to standard error (status 1); wrong usage gives status 2. `snapshots` and
+// it to standard error (status 1); wrong usage gives status 2. A run with
+// findings adds a one-line summary of them on standard error. `snapshots` and
 // `restore` list and put back the copies the conversions make before writing.
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -22,7 +24,9 @@
 #include "cli/copy_commands.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/dry_run.h"
 #include "run/run_control.h"
+#include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/timetable_directory.h"
 
@@ -31,8 +35,8 @@ namespace {
 constexpr char kVersion[] = "pontexa-cli 1.02";
 
 constexpr char kUsage[] =
-    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]\n"
-    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]\n"
+    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
+    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
     "     pontexa-cli snapshots [--dir CARPETA]\n"
     "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
     "     pontexa-cli --help | --version\n";
@@ -54,6 +58,11 @@ constexpr char kHelp[] =
     "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
     "               mientras otro programa tenga abierta una de las tablas.\n"
     "\n"
+    "Cada conversión deja en CARPETA/pontexa-informe.txt un informe: filas escritas o\n"
+    "leídas por tabla y avisos (valores recortados, identificadores desconocidos,\n"
+    "códigos renombrados, clases fuera de la semana...). Si hay avisos, se resumen en\n"
+    "una línea en la salida de errores; no cambian el estado de salida.\n"
+    "\n"
     "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
     "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
     "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
@@ -61,6 +70,11 @@ constexpr char kHelp[] =
     "\n"
     "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
     "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
+    "  --report INFORME.json\n"
+    "                 Escribe además el informe de la conversión en JSON.\n"
+    "  --check        Prueba la conversión sobre copias temporales de las tablas y del\n"
+    "                 archivo XML y muestra el informe, sin cambiar nada: estado 0 si\n"
+    "                 la conversión terminaría bien, 1 (con el error) si fallaría.\n"
     "  --help         Muestra esta ayuda.\n"
     "  --version      Muestra la versión.\n"
     "\n"
@@ -73,6 +87,8 @@ struct Arguments {
   Command command = Command::kToHoraplan;
   std::string exchange_file;  // or the copy's name for restore
   std::optional<std::string> directory;
+  std::optional<std::string> json_report;
+  bool check = false;
 };
 
 int UsageError(const std::string& problem) {
@@ -88,6 +104,10 @@ class CliUi : public pontexa::run::RunUi {
 
   std::optional<std::string> ChooseExchangeFile(const std::string&) override { return path_; }
   void ShowMessage(const std::string& text) override { messages_.push_back(text); }
+  void ShowMessageWithDetails(const std::string& text, const std::string&,
+                              const std::string&) override {
+    messages_.push_back(text);
+  }
   void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
   void SetWaitCursor(bool) override {}
 
@@ -99,6 +119,26 @@ class CliUi : public pontexa::run::RunUi {
   std::string path_;
   std::vector<std::string> messages_;
 };
+
+// The text report as a terminal shows it: no byte-order mark, LF line ends.
+std::string PlainText(std::string text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  std::erase(text, '\r');
+  return text;
+}
+
+// --report: the JSON report in its file; false, with the reason on standard
+// error, when it cannot be written.
+bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& report) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << pontexa::run::ReportJson(report);
+  out.close();
+  if (!out) {
+    std::cerr << "No se puede escribir el informe '" << path << "'\n";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -139,6 +179,12 @@ int main(int argc, char** argv) {
     } else if (!options_done && arg.starts_with("--dir=")) {
       if (parsed.directory) return UsageError("--dir aparece más de una vez");
       parsed.directory = std::string(arg.substr(6));
+    } else if (!options_done && arg == "--report") {
+      if (i + 1 >= args.size()) return UsageError("falta el archivo tras --report");
+      if (parsed.json_report) return UsageError("--report aparece más de una vez");
+      parsed.json_report = std::string(args[++i]);
+    } else if (!options_done && arg == "--check") {
+      parsed.check = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
       return UsageError("opción desconocida '" + std::string(arg) + "'");
     } else if (file) {
@@ -154,6 +200,12 @@ int main(int argc, char** argv) {
     return UsageError("falta el nombre de la copia");
   if (!file && parsed.command != Command::kSnapshots) return UsageError("falta el archivo XML");
   if (parsed.directory && parsed.directory->empty()) return UsageError("la carpeta está vacía");
+  const bool conversion =
+      parsed.command == Command::kToHoraplan || parsed.command == Command::kToGedu;
+  if (!conversion && (parsed.check || parsed.json_report)) {
+    return UsageError("--check y --report solo valen para to-horaplan y to-gedu");
+  }
+  if (parsed.json_report && parsed.json_report->empty()) return UsageError("el informe está vacío");
   parsed.exchange_file = file.value_or("");
 
   try {
@@ -167,12 +219,26 @@ int main(int argc, char** argv) {
     if (parsed.command == Command::kRestore) {
       return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
     }
+    const bool to_horaplan = parsed.command == Command::kToHoraplan;
+    if (parsed.check) {
+      const pontexa::run::DryRunOutcome outcome =
+          pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
+      if (!outcome.report.conversion.empty()) std::cout << PlainText(ReportText(outcome.report));
+      if (!outcome.would_succeed) std::cerr << outcome.message << "\n";
+      if (parsed.json_report && !WriteJsonReport(*parsed.json_report, outcome.report)) return 1;
+      return outcome.would_succeed ? 0 : 1;
+    }
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);
-    const bool done = parsed.command == Command::kToHoraplan ? control.BExportarClick()
-                                                             : control.BImportarClick();
+    const bool done = to_horaplan ? control.BExportarClick() : control.BImportarClick();
     ui.PrintMessages(done ? std::cout : std::cerr);
+    const std::optional<pontexa::run::RunReport>& report = control.LastReport();
+    if (done && report && !report->findings.empty()) {
+      std::cerr << "pontexa-cli: " << pontexa::run::FindingsSummaryLine(*report) << "; informe en '"
+                << pontexa::run::ReportPath(*report).string() << "'\n";
+    }
+    if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
     return done ? 0 : 1;
   } catch (const std::exception& error) {
     std::cerr << pontexa::run::ErrorBoxText(std::string("Error interno: ") + error.what()) << "\n";

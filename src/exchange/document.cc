@@ -277,6 +277,17 @@ std::string Node::Value() const {
   return ValueFromUtf8(NodeText(node_));
 }
 
+std::string Node::Utf8Value() const {
+  if (node_ == nullptr) return "";
+  const std::string text = NodeText(node_);
+  // Code points up to U+0020 are single bytes in UTF-8, as ValueFromUtf8 cuts them.
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return text.substr(begin, end - begin);
+}
+
 Element Node::AsElement() const { return IsElement(node_) ? Element(node_) : Element(); }
 
 Node NodeList::Item(std::ptrdiff_t index) const {

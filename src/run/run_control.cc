@@ -84,19 +84,6 @@ std::string MessageOfCurrentError() {
   }
 }
 
-// Runs one conversion and shows, once, the error that ends it.
-template <typename Run>
-bool ShowingErrors(RunUi& ui, Run run) {
-  std::string message;
-  try {
-    return run();
-  } catch (...) {
-    message = MessageOfCurrentError();
-  }
-  ui.ShowError(ErrorBoxText(message));
-  return false;
-}
-
 const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
                                                tables::kAulat,    tables::kGrupost,
                                                tables::kAsigt,    tables::kDiashorast};
@@ -162,9 +149,50 @@ void RunControl::SaveWithCopy(exchange::Document& document) {
   PruneCopies(timetable_directory_);
 }
 
+template <typename Run>
+bool RunControl::ShowingErrors(Run run) {
+  last_report_.reset();
+  std::string message;
+  try {
+    return run();
+  } catch (...) {
+    message = ErrorBoxText(MessageOfCurrentError());
+  }
+  if (last_report_) {
+    last_report_->ok = false;
+    last_report_->error = message;
+    WriteReportFile(*last_report_);
+  }
+  ui_.ShowError(message);
+  return false;
+}
+
+RunReport& RunControl::StartReport(const char* conversion) {
+  RunReport& report = last_report_.emplace();
+  report.conversion = conversion;
+  report.exchange_file = Request(conversion).exchange_file;
+  report.table_folder = timetable_directory_.string();
+  report.started = std::time(nullptr);
+  return report;
+}
+
+void RunControl::FinishRun(const char* closing_message) {
+  RunReport& report = *last_report_;
+  report.ok = true;
+  const bool written = WriteReportFile(report);
+  if (report.findings.empty()) {
+    ui_.ShowMessage(closing_message);
+    return;
+  }
+  std::string summary = FindingsCount(report);
+  if (written) summary += " El informe está en '" + ReportPath(report).string() + "'.";
+  ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report));
+}
+
 bool RunControl::BExportarClick() {
-  return ShowingErrors(ui_, [this] {
+  return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
+    Findings& findings = StartReport(kMadeByToHoraplan).findings;
     LoadExchangeDocument();
     const exchange::Document& document = *exchange_document_;
     const tables::TableStore store(timetable_directory_, regional_);
@@ -173,12 +201,12 @@ bool RunControl::BExportarClick() {
       // A copy of the tables first: a step that fails puts every table back.
       const TablesBeforeRun before(Request(kMadeByToHoraplan), kBuiltTables);
       try {
-        to_horaplan::BuildSubjectTable(document, store);
-        to_horaplan::BuildTeacherTable(document, store);
-        to_horaplan::BuildRoomTable(document, store);
-        to_horaplan::BuildGroupTable(document, store);
-        to_horaplan::BuildAssignmentTable(document, store);
-        to_horaplan::CreateDayHourTable(store);
+        to_horaplan::BuildSubjectTable(document, store, &findings);
+        to_horaplan::BuildTeacherTable(document, store, &findings);
+        to_horaplan::BuildRoomTable(document, store, &findings);
+        to_horaplan::BuildGroupTable(document, store, &findings);
+        to_horaplan::BuildAssignmentTable(document, store, &findings);
+        to_horaplan::CreateDayHourTable(store, &findings);
       } catch (...) {
         // The error ends with a point before the sentence that follows it.
         std::string message = ErrorBoxText(MessageOfCurrentError());
@@ -187,14 +215,15 @@ bool RunControl::BExportarClick() {
       }
       before.Keep();
     }
-    ui_.ShowMessage(kToHoraplanDone);
+    FinishRun(kToHoraplanDone);
     return true;
   });
 }
 
 bool RunControl::BImportarClick() {
-  return ShowingErrors(ui_, [this] {
+  return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
+    Findings& findings = StartReport(kMadeByToGedu).findings;
     LoadExchangeDocument();
     exchange::Document& document = *exchange_document_;
     if (document.DocumentElement().IsNull()) {
@@ -202,9 +231,9 @@ bool RunControl::BImportarClick() {
                   "' no tiene elemento raíz");
     }
     const tables::TableStore store(timetable_directory_, regional_);
-    to_gedu::WriteTimetableSection(document, store);
+    to_gedu::WriteTimetableSection(document, store, &findings);
     SaveWithCopy(document);
-    ui_.ShowMessage(kToGeduDone);
+    FinishRun(kToGeduDone);
     return true;
   });
 }

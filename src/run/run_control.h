@@ -2,11 +2,13 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "exchange/document.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/saved_copies.h"
 
@@ -46,6 +48,10 @@ class RunControl {
   // choice keeps it.
   const std::string& ExchangeFileName() const { return exchange_file_name_; }
 
+  // The report of the last run that got past the choice of the file, also
+  // written to pontexa-informe.txt in the table folder; nothing before.
+  const std::optional<RunReport>& LastReport() const { return last_report_; }
+
  private:
   // Steps 1 to 3 of both runs; false after "No existe archivo".
   bool ChooseExchangeFile();
@@ -56,6 +62,15 @@ class RunControl {
   // Copies the exchange file, then saves the document over it; the copy goes
   // again when the save fails and leaves the file as it was.
   void SaveWithCopy(exchange::Document& document);
+  // A new report for the run that starts now.
+  RunReport& StartReport(const char* conversion);
+  // Writes the report of a run that ended well and shows the closing message,
+  // with the findings when there are any.
+  void FinishRun(const char* closing_message);
+  // Runs one conversion; the error that ends it goes into the report, which
+  // is written, and is shown once.
+  template <typename Run>
+  bool ShowingErrors(Run run);
 
   RunUi& ui_;
   const FileSystem& files_;
@@ -63,6 +78,7 @@ class RunControl {
   RegionalSettings regional_;
   std::string exchange_file_name_;
   std::unique_ptr<exchange::Document> exchange_document_;
+  std::optional<RunReport> last_report_;
 };
 
 }  // namespace pontexa::run

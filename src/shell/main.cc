@@ -4,9 +4,12 @@
 #include "platform/regional_settings.h"
 #include "run/timetable_directory.h"
 #include "shell/main_form.h"
+#include "shell/spanish_texts.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  pontexa::shell::SpanishTexts spanish;
+  QApplication::installTranslator(&spanish);
 
   // The user's settings and the tables' folder are read once, here, and handed down.
   const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();

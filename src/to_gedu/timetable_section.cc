@@ -9,6 +9,7 @@
 #include "to_gedu/day_list.h"
 #include "to_gedu/input_list.h"
 #include "to_gedu/table_columns.h"
+#include "to_gedu/timetable_check.h"
 #include "to_gedu/used_lists.h"
 
 namespace pontexa::to_gedu {
@@ -33,7 +34,8 @@ void RemoveEarlierSections(exchange::Element root) {
 
 }  // namespace
 
-void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store) {
+void WriteTimetableSection(exchange::Document& document, const tables::TableStore& store,
+                           Findings* findings) {
   exchange::Element root = document.DocumentElement();
   if (!root) throw Error(kNoRootMessage);
 
@@ -63,6 +65,7 @@ void WriteTimetableSection(exchange::Document& document, const tables::TableStor
 
   dias_horas.Open();
   WriteDayList(document, time_table, dias_horas);
+  const WeekSlots week = findings != nullptr ? WeekSlots::Read(dias_horas) : WeekSlots();
   dias_horas.Close();
 
   grupos.Open();
@@ -78,8 +81,9 @@ void WriteTimetableSection(exchange::Document& document, const tables::TableStor
   WriteActivityList(document, time_table, nom_asg, soluc, index);
   nom_asg.Close();
 
-  WriteInputList(document, time_table, index, {soluc, profesor, aulas, nom_asg, grupos},
-                 store.regional().decimal_separator);
+  const InputTables input_tables{soluc, profesor, aulas, nom_asg, grupos};
+  WriteInputList(document, time_table, index, input_tables, store.regional().decimal_separator);
+  if (findings != nullptr) CheckTimetable(week, input_tables, *findings);
 
   soluc.Close();
   grupos.Close();

@@ -130,8 +130,11 @@ inline Outcome RunCli(const std::string& command, const fs::path& file, const fs
   return RunProgram({CliPath(), command, file.string(), "--dir", dir.string()}, options);
 }
 
-// Every file below a folder with its bytes, by path relative to the folder.
+// Every file below a folder with its bytes, by path relative to the folder;
+// the run report, which every run rewrites, left out.
 using Snapshot = std::map<std::string, std::string>;
+
+inline constexpr char kReportFile[] = "pontexa-informe.txt";
 
 // The copies Pontexa keeps inside the table folder.
 inline constexpr char kCopiesFolder[] = "copias-pontexa";
@@ -140,9 +143,8 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
   Snapshot files;
   if (!fs::is_directory(folder)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-    }
+    const std::string name = fs::relative(entry.path(), folder).string();
+    if (entry.is_regular_file() && name != kReportFile) files[name] = ReadFile(entry.path());
   }
   return files;
 }

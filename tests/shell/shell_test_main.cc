@@ -2,11 +2,15 @@
 
 #include <QApplication>
 
+#include "shell/spanish_texts.h"
+
 // The window's tests need a QApplication; without a display they use Qt's
 // offscreen platform.
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
+  pontexa::shell::SpanishTexts spanish;  // as main installs it
+  QApplication::installTranslator(&spanish);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pontexa {
+
+// Something a conversion wrote in a way the user should know of, though the
+// run goes on: a value cut to its field, an identifier nobody has, a lesson
+// left out. Texts are UTF-8.
+struct Finding {
+  std::string kind;     // a fixed English word: "cut", "unknown-teacher", ...
+  std::string table;    // the table concerned, or ""
+  std::string field;    // its field, or ""
+  std::string element;  // the exchange file's element concerned, or ""
+  std::string id;       // that element's id, or the code or row concerned
+  std::string detail;   // a Spanish sentence for people
+};
+
+// What one run noted: its findings in the order they were found, and the rows
+// it wrote or read per table.
+class Findings {
+ public:
+  void Add(Finding finding) { findings_.push_back(std::move(finding)); }
+  void CountRows(const std::string& table, std::int64_t rows);
+
+  const std::vector<Finding>& all() const { return findings_; }
+  std::vector<Finding>& all() { return findings_; }
+  bool empty() const { return findings_.empty(); }
+  std::size_t size() const { return findings_.size(); }
+  const std::vector<std::pair<std::string, std::int64_t>>& rows() const { return rows_; }
+
+ private:
+  std::vector<Finding> findings_;
+  std::vector<std::pair<std::string, std::int64_t>> rows_;
+};
+
+}  // namespace pontexa

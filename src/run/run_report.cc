@@ -1,0 +1,194 @@
+#include "run/run_report.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <system_error>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/file_copy.h"
+
+namespace pontexa::run {
+namespace {
+
+std::string LocalTime(std::time_t when, const char* format) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  char text[40];
+  const std::size_t length = std::strftime(text, sizeof text, format, &local);
+  return std::string(text, length);
+}
+
+// "2026-06-09T10:15:00+02:00".
+std::string IsoTime(std::time_t when) {
+  const std::string text = LocalTime(when, "%Y-%m-%dT%H:%M:%S%z");
+  if (text.size() < 5) return text;
+  return text.substr(0, text.size() - 2) + ":" + text.substr(text.size() - 2);
+}
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// The kinds in the order first found, each with its findings.
+std::vector<std::pair<std::string, std::vector<const Finding*>>> ByKind(const Findings& findings) {
+  std::vector<std::pair<std::string, std::vector<const Finding*>>> groups;
+  std::map<std::string, std::size_t> where;
+  for (const Finding& finding : findings.all()) {
+    auto [at, fresh] = where.try_emplace(finding.kind, groups.size());
+    if (fresh) groups.emplace_back(finding.kind, std::vector<const Finding*>{});
+    groups[at->second].second.push_back(&finding);
+  }
+  return groups;
+}
+
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FindingsByKind(const RunReport& report) {
+  std::string text;
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    text += kind + " (" + std::to_string(findings.size()) + ")\n";
+    for (const Finding* finding : findings) {
+      text += "  " + (finding->id.empty() ? std::string("(sin id)") : finding->id) + ": " +
+              finding->detail + "\n";
+    }
+  }
+  return text;
+}
+
+std::string FindingsCount(const RunReport& report) {
+  const std::size_t n = report.findings.size();
+  return "Hay " + std::to_string(n) + (n == 1 ? " aviso." : " avisos.");
+}
+
+std::string FindingsSummaryLine(const RunReport& report) {
+  const std::size_t n = report.findings.size();
+  std::string line = std::to_string(n) + (n == 1 ? " aviso: " : " avisos: ");
+  bool first = true;
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    line += (first ? "" : ", ") + std::to_string(findings.size()) + " " + kind;
+    first = false;
+  }
+  return line;
+}
+
+std::string ReportText(const RunReport& report) {
+  const bool to_horaplan = report.conversion == "to-horaplan";
+  std::string text = "\xEF\xBB\xBF";
+  text += "Informe de Pontexa\n\n";
+  text += std::string("Conversión: ") +
+          (to_horaplan ? "desde GEDU hacia Horaplan" : "desde Horaplan hacia GEDU") + "\n";
+  text += "Hora: " + LocalTime(report.started, "%Y-%m-%d %H:%M:%S") + "\n";
+  text += "Archivo XML: " + report.exchange_file + "\n";
+  text += "Carpeta de tablas: " + report.table_folder + "\n";
+  text += "Resultado: " + (report.ok ? std::string("terminado") : "error: " + report.error) + "\n";
+  text += std::string("\n") + (to_horaplan ? "Filas escritas:" : "Filas leídas:") + "\n";
+  if (report.findings.rows().empty()) text += "  (ninguna tabla)\n";
+  for (const auto& [table, rows] : report.findings.rows()) {
+    std::string name = table;
+    name.resize(std::max<std::size_t>(name.size(), 12), ' ');
+    text += "  " + name + std::to_string(rows) + "\n";
+  }
+  text += "\n";
+  if (report.findings.empty()) {
+    text += "Avisos: ninguno\n";
+  } else {
+    text += "Avisos: " + std::to_string(report.findings.size()) + "\n\n";
+    text += FindingsByKind(report);
+  }
+  return WithCrLf(text);
+}
+
+std::string ReportJson(const RunReport& report) {
+  std::string json = "{\n";
+  json += "  \"conversion\": " + Json(report.conversion) + ",\n";
+  json += "  \"exchange_file\": " + Json(report.exchange_file) + ",\n";
+  json += "  \"table_folder\": " + Json(report.table_folder) + ",\n";
+  json += "  \"started\": " + Json(IsoTime(report.started)) + ",\n";
+  json += std::string("  \"ok\": ") + (report.ok ? "true" : "false") + ",\n";
+  json += "  \"error\": " + (report.ok ? std::string("null") : Json(report.error)) + ",\n";
+  json += "  \"tables\": {";
+  bool first = true;
+  for (const auto& [table, rows] : report.findings.rows()) {
+    json += (first ? "" : ", ") + Json(table) + ": " + std::to_string(rows);
+    first = false;
+  }
+  json += "},\n  \"findings\": [";
+  first = true;
+  for (const Finding& f : report.findings.all()) {
+    json += std::string(first ? "\n" : ",\n") + "    {\"kind\": " + Json(f.kind) +
+            ", \"table\": " + Json(f.table) + ", \"field\": " + Json(f.field) +
+            ", \"element\": " + Json(f.element) + ", \"id\": " + Json(f.id) +
+            ", \"detail\": " + Json(f.detail) + "}";
+    first = false;
+  }
+  json += first ? "]\n}\n" : "\n  ]\n}\n";
+  return json;
+}
+
+std::filesystem::path ReportPath(const RunReport& report) {
+  return std::filesystem::path(report.table_folder) / kReportFileName;
+}
+
+bool WriteReportFile(const RunReport& report) {
+  const std::filesystem::path path = ReportPath(report);
+  const std::filesystem::path temporary =
+      path.parent_path() / ("~" + std::string(kReportFileName) + "." + std::to_string(getpid()));
+  try {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    WriteNewFile(temporary, ReportText(report));
+  } catch (const Error&) {
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace pontexa::run
