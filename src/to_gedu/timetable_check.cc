@@ -33,9 +33,18 @@ std::optional<std::int64_t> WholeNumber(std::string text) {
   return static_cast<std::int64_t>(value);
 }
 
-std::string IntervalText(double interval) { return "i" + FormatGeneral(interval, '.'); }
+std::string IntervalText(double interval) {
+  std::string text(1, 'i');
+  text += FormatGeneral(interval, '.');
+  return text;
+}
 
-std::string Quoted(const std::string& text) { return "'" + Utf8FromSystem(text) + "'"; }
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '\'');
+  quoted += Utf8FromSystem(text);
+  quoted += '\'';
+  return quoted;
+}
 
 // One catalogue whose codes SOLUC uses.
 struct Catalogue {

@@ -12,7 +12,12 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string Quoted(const std::string& text) { return "'" + Utf8FromSystem(text) + "'"; }
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '\'');
+  quoted += Utf8FromSystem(text);
+  quoted += '\'';
+  return quoted;
+}
 
 }  // namespace
 

@@ -152,8 +152,9 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
     // counts as 1 hour there.
     if (findings != nullptr && !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
       notes.Add("hours-not-number", "HORAS", idgedu,
-                "Las horas '" + Utf8FromSystem(horas) +
-                    "' no son un número: en ASIGT se toma 1 hora para esta asignatura.");
+                std::string("Las horas '")
+                    .append(Utf8FromSystem(horas))
+                    .append("' no son un número: en ASIGT se toma 1 hora para esta asignatura."));
     }
     table.PutText("HORAS", horas);
     table.SaveNewRow();
