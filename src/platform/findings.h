@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -9,15 +11,19 @@ namespace pontexa {
 
 // Something a conversion wrote in a way the user should know of, though the
 // run goes on: a value cut to its field, an identifier nobody has, a lesson
-// left out. Texts are UTF-8.
+// left out. Texts are UTF-8. A run may note hundreds of thousands, so the
+// fixed words are pointers to constant text, never copied.
 struct Finding {
-  std::string kind;     // a fixed English word: "cut", "unknown-teacher", ...
-  std::string table;    // the table concerned, or ""
-  std::string field;    // its field, or ""
-  std::string element;  // the exchange file's element concerned, or ""
+  const char* kind;     // a fixed English word: "cut", "unknown-teacher", ...
+  const char* table;    // the table concerned, or ""
+  const char* field;    // its field, or ""
+  const char* element;  // the exchange file's element concerned, or ""
   std::string id;       // that element's id, or the code or row concerned
   std::string detail;   // a Spanish sentence for people
 };
+
+// The pieces joined in one allocation: findings are built by the thousand.
+std::string Joined(std::initializer_list<std::string_view> pieces);
 
 // What one run noted: its findings in the order they were found, and the rows
 // it wrote or read per table.

@@ -3,12 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <map>
+#include <string_view>
 #include <system_error>
 #include <vector>
-
-#include "platform/error.h"
-#include "platform/file_copy.h"
 
 namespace pontexa::run {
 namespace {
@@ -28,7 +27,7 @@ std::string IsoTime(std::time_t when) {
   return text.substr(0, text.size() - 2) + ":" + text.substr(text.size() - 2);
 }
 
-std::string Json(const std::string& text) {
+std::string Json(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -62,9 +61,10 @@ std::string Json(const std::string& text) {
 }
 
 // The kinds in the order first found, each with its findings.
-std::vector<std::pair<std::string, std::vector<const Finding*>>> ByKind(const Findings& findings) {
-  std::vector<std::pair<std::string, std::vector<const Finding*>>> groups;
-  std::map<std::string, std::size_t> where;
+std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
+    const Findings& findings) {
+  std::vector<std::pair<std::string_view, std::vector<const Finding*>>> groups;
+  std::map<std::string_view, std::size_t> where;
   for (const Finding& finding : findings.all()) {
     auto [at, fresh] = where.try_emplace(finding.kind, groups.size());
     if (fresh) groups.emplace_back(finding.kind, std::vector<const Finding*>{});
@@ -73,9 +73,24 @@ std::vector<std::pair<std::string, std::vector<const Finding*>>> ByKind(const Fi
   return groups;
 }
 
-std::string WithCrLf(const std::string& text) {
+// The findings grouped by kind, each line ended with `eol`.
+void AppendFindingsByKind(std::string& out, const RunReport& report, std::string_view eol) {
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    out.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
+    for (const Finding* finding : findings) {
+      out.append("  ")
+          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
+          .append(": ")
+          .append(finding->detail)
+          .append(eol);
+    }
+  }
+}
+
+// A text of one or more lines with its line ends made CRLF.
+std::string WithCrLf(std::string_view text) {
   std::string out;
-  out.reserve(text.size() + text.size() / 16);
+  out.reserve(text.size() + 8);
   for (const char c : text) {
     if (c == '\n') out += '\r';
     out += c;
@@ -87,13 +102,7 @@ std::string WithCrLf(const std::string& text) {
 
 std::string FindingsByKind(const RunReport& report) {
   std::string text;
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
-    text += kind + " (" + std::to_string(findings.size()) + ")\n";
-    for (const Finding* finding : findings) {
-      text += "  " + (finding->id.empty() ? std::string("(sin id)") : finding->id) + ": " +
-              finding->detail + "\n";
-    }
-  }
+  AppendFindingsByKind(text, report, "\n");
   return text;
 }
 
@@ -107,7 +116,7 @@ std::string FindingsSummaryLine(const RunReport& report) {
   std::string line = std::to_string(n) + (n == 1 ? " aviso: " : " avisos: ");
   bool first = true;
   for (const auto& [kind, findings] : ByKind(report.findings)) {
-    line += (first ? "" : ", ") + std::to_string(findings.size()) + " " + kind;
+    line += (first ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
     first = false;
   }
   return line;
@@ -115,29 +124,30 @@ std::string FindingsSummaryLine(const RunReport& report) {
 
 std::string ReportText(const RunReport& report) {
   const bool to_horaplan = report.conversion == "to-horaplan";
-  std::string text = "\xEF\xBB\xBF";
-  text += "Informe de Pontexa\n\n";
-  text += std::string("Conversión: ") +
+  std::string head;
+  head += "Informe de Pontexa\n\n";
+  head += std::string("Conversión: ") +
           (to_horaplan ? "desde GEDU hacia Horaplan" : "desde Horaplan hacia GEDU") + "\n";
-  text += "Hora: " + LocalTime(report.started, "%Y-%m-%d %H:%M:%S") + "\n";
-  text += "Archivo XML: " + report.exchange_file + "\n";
-  text += "Carpeta de tablas: " + report.table_folder + "\n";
-  text += "Resultado: " + (report.ok ? std::string("terminado") : "error: " + report.error) + "\n";
-  text += std::string("\n") + (to_horaplan ? "Filas escritas:" : "Filas leídas:") + "\n";
-  if (report.findings.rows().empty()) text += "  (ninguna tabla)\n";
+  head += "Hora: " + LocalTime(report.started, "%Y-%m-%d %H:%M:%S") + "\n";
+  head += "Archivo XML: " + report.exchange_file + "\n";
+  head += "Carpeta de tablas: " + report.table_folder + "\n";
+  head += "Resultado: " + (report.ok ? std::string("terminado") : "error: " + report.error) + "\n";
+  head += std::string("\n") + (to_horaplan ? "Filas escritas:" : "Filas leídas:") + "\n";
+  if (report.findings.rows().empty()) head += "  (ninguna tabla)\n";
   for (const auto& [table, rows] : report.findings.rows()) {
     std::string name = table;
     name.resize(std::max<std::size_t>(name.size(), 12), ' ');
-    text += "  " + name + std::to_string(rows) + "\n";
+    head += "  " + name + std::to_string(rows) + "\n";
   }
-  text += "\n";
+  head += "\n";
   if (report.findings.empty()) {
-    text += "Avisos: ninguno\n";
+    head += "Avisos: ninguno\n";
   } else {
-    text += "Avisos: " + std::to_string(report.findings.size()) + "\n\n";
-    text += FindingsByKind(report);
+    head += "Avisos: " + std::to_string(report.findings.size()) + "\n\n";
   }
-  return WithCrLf(text);
+  std::string text = "\xEF\xBB\xBF" + WithCrLf(head);
+  AppendFindingsByKind(text, report, "\r\n");
+  return text;
 }
 
 std::string ReportJson(const RunReport& report) {
@@ -175,12 +185,16 @@ bool WriteReportFile(const RunReport& report) {
   const std::filesystem::path path = ReportPath(report);
   const std::filesystem::path temporary =
       path.parent_path() / ("~" + std::string(kReportFileName) + "." + std::to_string(getpid()));
-  try {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    WriteNewFile(temporary, ReportText(report));
-  } catch (const Error&) {
-    return false;
+  // A report is not worth a flush to disk: at worst a crash leaves the last one.
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << ReportText(report);
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
   }
   std::error_code error;
   std::filesystem::rename(temporary, path, error);

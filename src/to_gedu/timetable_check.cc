@@ -56,18 +56,60 @@ struct Catalogue {
   const char* table;
 };
 
-// A slot and a code, as one key: the bytes of the day and of the interval, then the code.
-std::string SlotKey(std::int32_t day, double interval, const std::string& code) {
-  std::string key(sizeof day + sizeof interval, '\0');
-  std::memcpy(key.data(), &day, sizeof day);
-  std::memcpy(key.data() + sizeof day, &interval, sizeof interval);
-  return key + code;
-}
+// The codes of one SOLUC column as small numbers in the order first met, each
+// looked up in its catalogue once.
+class CodeNumbers {
+ public:
+  explicit CodeNumbers(const Catalogue& catalogue) : catalogue_(catalogue) {}
 
-// The second code of one slot, noted once per slot and first code.
-struct Clash {
-  std::string first;  // the other code seen first
-  bool noted = false;
+  std::uint32_t NumberOf(const std::string& code) {
+    auto [entry, fresh] = numbers_.try_emplace(code, static_cast<std::uint32_t>(codes_.size()));
+    if (fresh) {
+      codes_.push_back(code);
+      known_.push_back(code.empty() ||
+                       catalogue_.columns.FirstRow(catalogue_.code_field, code).has_value());
+      lessons_.push_back(0);
+    }
+    return entry->second;
+  }
+  std::size_t size() const { return codes_.size(); }
+  const std::string& code(std::uint32_t n) const { return codes_[n]; }
+  bool known(std::uint32_t n) const { return known_[n]; }
+  std::size_t& lessons(std::uint32_t n) { return lessons_[n]; }
+
+ private:
+  const Catalogue& catalogue_;
+  std::unordered_map<std::string, std::uint32_t> numbers_;
+  std::vector<std::string> codes_;
+  std::vector<bool> known_;
+  std::vector<std::size_t> lessons_;
+};
+
+// For each teacher (or room), the room (or teacher) it had first in the slot
+// being checked: arrays by code number, valid where their stamp is the slot's,
+// so that moving to the next slot costs nothing.
+class FirstInSlot {
+ public:
+  explicit FirstInSlot(std::size_t codes) : stamp_(codes, -1), other_(codes), noted_(codes) {}
+
+  // True the first time `who` has an `other` differing from its first one in `slot`.
+  bool IsSecond(std::int64_t slot, std::uint32_t who, std::uint32_t other) {
+    if (stamp_[who] != slot) {
+      stamp_[who] = slot;
+      other_[who] = other;
+      noted_[who] = false;
+      return false;
+    }
+    if (other_[who] == other || noted_[who]) return false;
+    noted_[who] = true;
+    return true;
+  }
+  std::uint32_t first(std::uint32_t who) const { return other_[who]; }
+
+ private:
+  std::vector<std::int64_t> stamp_;
+  std::vector<std::uint32_t> other_;
+  std::vector<bool> noted_;
 };
 
 }  // namespace
@@ -98,71 +140,102 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
       {tables.profesor, field::kAbrev, field::kProf, "member", "el profesor", tables::kProft},
       {tables.aulas, field::kAbrev, field::kAula, "location", "el aula", tables::kAulat},
   };
-  // Codes not in their catalogue: lessons per code, in the order first met.
-  std::vector<std::map<std::string, std::size_t>> unknown(std::size(catalogues));
-  std::vector<std::vector<std::string>> unknown_order(std::size(catalogues));
-  std::map<std::pair<std::int32_t, double>, std::size_t> missing_slots;
-  std::vector<std::pair<std::int32_t, double>> missing_order;
-  std::unordered_map<std::string, Clash> teacher_rooms, room_teachers;
+  constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
+  // The code columns of SOLUC, most of them read already by the lists.
+  std::vector<const std::vector<std::string>*> columns;
+  std::vector<CodeNumbers> numbers;
+  for (const Catalogue& catalogue : catalogues) {
+    columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
+    numbers.emplace_back(catalogue);
+  }
+  const std::size_t rows = columns[kSubject]->size();
 
-  std::int64_t row_number = 0;
-  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow()) {
-    ++row_number;
+  // First pass, in stored order: every placed lesson gets its slot number and
+  // the numbers of its teacher and room; unknown codes and slots are counted.
+  std::map<std::pair<std::int32_t, double>, std::int64_t> slot_numbers;
+  std::vector<std::pair<std::int32_t, double>> slots;  // by number, in the order first met
+  std::vector<std::size_t> lessons_in_slot;
+  std::vector<std::int64_t> slot_of_row(rows, -1);
+  std::vector<std::uint32_t> teacher_of_row(rows), room_of_row(rows);
+  std::size_t row = 0;
+  for (soluc.ToFirstRow(); !soluc.PastLastRow() && row < rows; soluc.ToNextRow(), ++row) {
     const std::int32_t day = soluc.IntegerOf(field::kDia);
-    std::string codes[std::size(catalogues)];
-    for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-      codes[c] = soluc.TextOf(catalogues[c].soluc_field);
-    }
     if (day == 0) {
-      findings.Add({"skipped-lesson", tables::kSoluc, field::kDia, "",
-                    "fila " + std::to_string(row_number),
-                    "La clase de la fila " + std::to_string(row_number) + " de SOLUC (asignatura " +
-                        Quoted(codes[0]) + ", grupo " + Quoted(codes[1]) + ", profesor " +
-                        Quoted(codes[2]) + ") no tiene día (DIA 0): no se escribe en GEDU."});
+      const std::string number = std::to_string(row + 1);
+      findings.Add(
+          {"skipped-lesson", tables::kSoluc, field::kDia, "", "fila " + number,
+           Joined({"La clase de la fila ", number, " de SOLUC (asignatura ",
+                   Quoted((*columns[kSubject])[row]), ", grupo ", Quoted((*columns[kGroup])[row]),
+                   ", profesor ", Quoted((*columns[kTeacher])[row]),
+                   ") no tiene día (DIA 0): no se escribe en GEDU."})});
       continue;
     }
     const double hour = soluc.FloatOf(field::kHora);
-    const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
+    double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
+    if (!std::isfinite(interval)) interval = -1;  // no week has it; keeps the slots ordered
+    const auto [slot, fresh] =
+        slot_numbers.try_emplace({day, interval}, static_cast<std::int64_t>(slots.size()));
+    if (fresh) {
+      slots.emplace_back(day, interval);
+      lessons_in_slot.push_back(0);
+    }
+    slot_of_row[row] = slot->second;
+    ++lessons_in_slot[static_cast<std::size_t>(slot->second)];
 
     for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-      const std::string& code = codes[c];
-      if (code.empty() || catalogues[c].columns.FirstRow(catalogues[c].code_field, code)) continue;
-      if (unknown[c][code]++ == 0) unknown_order[c].push_back(code);
+      const std::uint32_t n = numbers[c].NumberOf((*columns[c])[row]);
+      if (!numbers[c].known(n)) ++numbers[c].lessons(n);
+      if (c == kTeacher) teacher_of_row[row] = n;
+      if (c == kRoom) room_of_row[row] = n;
     }
-    if (!week.Has(day, interval) && missing_slots[{day, interval}]++ == 0) {
-      missing_order.emplace_back(day, interval);
-    }
+  }
 
-    // Each teacher in one room per slot, each room with one teacher.
-    const std::string& teacher = codes[2];
-    const std::string& room = codes[3];
-    if (teacher.empty() || room.empty()) continue;
-    const auto note_clash = [&](std::unordered_map<std::string, Clash>& seen,
-                                const std::string& who, const std::string& other, const char* kind,
-                                const char* field_name, const char* sentence) {
-      auto [entry, fresh] = seen.try_emplace(SlotKey(day, interval, who));
-      Clash& clash = entry->second;
-      if (fresh) {
-        clash.first = other;
-        return;
+  // Second pass, slot by slot (the rows of each slot gathered by counting):
+  // each teacher in one room, each room with one teacher.
+  std::vector<std::size_t> start(slots.size() + 1, 0);
+  for (std::size_t s = 0; s < slots.size(); ++s) start[s + 1] = start[s] + lessons_in_slot[s];
+  std::vector<std::size_t> by_slot(start.back());
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (std::size_t r = 0; r < row; ++r) {
+    if (slot_of_row[r] >= 0) by_slot[next[static_cast<std::size_t>(slot_of_row[r])]++] = r;
+  }
+  FirstInSlot room_of_teacher(numbers[kTeacher].size());
+  FirstInSlot teacher_of_room(numbers[kRoom].size());
+  // "El profesor 'X' está a la vez en las aulas 'A' y 'B' el día 1, intervalo i2."
+  const auto clash = [&](const char* kind, const char* field_name, const char* subject,
+                         const std::string& who, const char* verb, const std::string& first,
+                         const std::string& second, std::size_t slot) {
+    findings.Add({kind, tables::kSoluc, field_name, "", Utf8FromSystem(who),
+                  Joined({subject, " ", Quoted(who), " ", verb, " ", Quoted(first), " y ",
+                          Quoted(second), " el día ", std::to_string(slots[slot].first),
+                          ", intervalo ", IntervalText(slots[slot].second), "."})});
+  };
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    for (std::size_t i = start[s]; i < start[s + 1]; ++i) {
+      const std::uint32_t teacher = teacher_of_row[by_slot[i]];
+      const std::uint32_t room = room_of_row[by_slot[i]];
+      const std::string& teacher_code = numbers[kTeacher].code(teacher);
+      const std::string& room_code = numbers[kRoom].code(room);
+      if (teacher_code.empty() || room_code.empty()) continue;
+      const auto slot = static_cast<std::int64_t>(s);
+      if (room_of_teacher.IsSecond(slot, teacher, room)) {
+        clash("teacher-in-two-rooms", field::kAula, "El profesor", teacher_code,
+              "está a la vez en las aulas", numbers[kRoom].code(room_of_teacher.first(teacher)),
+              room_code, s);
       }
-      if (clash.first == other) return;
-      const std::string slot =
-          "el día " + std::to_string(day) + ", intervalo " + IntervalText(interval);
-      if (!clash.noted) {
-        clash.noted = true;
-        findings.Add({kind, tables::kSoluc, field_name, "", Utf8FromSystem(who),
-                      std::string(sentence) + " " + Quoted(who) + " tiene " + slot + " " +
-                          Quoted(clash.first) + " y " + Quoted(other) + "."});
+      if (teacher_of_room.IsSecond(slot, room, teacher)) {
+        clash("room-with-two-teachers", field::kProf, "El aula", room_code,
+              "tiene a la vez a los profesores",
+              numbers[kTeacher].code(teacher_of_room.first(room)), teacher_code, s);
       }
-    };
-    note_clash(teacher_rooms, teacher, room, "teacher-in-two-rooms", field::kAula, "El profesor");
-    note_clash(room_teachers, room, teacher, "room-with-two-teachers", field::kProf, "El aula");
+    }
   }
 
   for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-    for (const std::string& code : unknown_order[c]) {
-      const std::size_t lessons = unknown[c][code];
+    for (std::uint32_t n = 0; n < numbers[c].size(); ++n) {
+      if (numbers[c].known(n) || numbers[c].lessons(n) == 0) continue;
+      const std::string& code = numbers[c].code(n);
+      const std::size_t lessons = numbers[c].lessons(n);
       findings.Add({"code-not-in-catalogue", tables::kSoluc, catalogues[c].soluc_field,
                     catalogues[c].element, Utf8FromSystem(code),
                     "El código " + Quoted(code) + " de " + catalogues[c].what + " (" +
@@ -171,17 +244,18 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
                         ": se escribe el código como identificador."});
     }
   }
-  for (const auto& slot : missing_order) {
-    const std::size_t lessons = missing_slots[slot];
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    if (week.Has(slots[s].first, slots[s].second)) continue;
+    const std::size_t lessons = lessons_in_slot[s];
     const std::string where =
-        "día " + std::to_string(slot.first) + ", intervalo " + IntervalText(slot.second);
+        "día " + std::to_string(slots[s].first) + ", intervalo " + IntervalText(slots[s].second);
     findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "", where,
                   std::to_string(lessons) + (lessons == 1 ? " clase cae" : " clases caen") +
                       " en un día e intervalo que DIASHORAST no tiene: GEDU no los conoce."});
   }
 
   findings.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week.rows()));
-  findings.CountRows(tables::kSoluc, row_number);
+  findings.CountRows(tables::kSoluc, static_cast<std::int64_t>(row));
   for (const Catalogue& catalogue : catalogues) {
     findings.CountRows(catalogue.table, static_cast<std::int64_t>(
                                             catalogue.columns.Texts(catalogue.code_field).size()));

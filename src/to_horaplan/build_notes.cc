@@ -74,15 +74,17 @@ void BuildNotes::CheckFits(const char* field, const std::string& value, const st
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character's first byte
   });
   Add("cut", field, id,
-      "El valor " + Quoted(value) + " tiene " + std::to_string(length) + " caracteres y el campo " +
-          field + " admite " + std::to_string(width) + ": se guarda " + Quoted(kept) + ".");
+      Joined({"El valor ", Quoted(value), " tiene ", std::to_string(length),
+              " caracteres y el campo ", field, " admite ", std::to_string(width), ": se guarda ",
+              Quoted(kept), "."}));
 }
 
 void BuildNotes::CheckCode(const char* field, const std::string& base, const std::string& code,
                            const std::string& id) {
   if (findings_ == nullptr || code == base) return;
   Add("renamed-code", field, id,
-      "El código " + Quoted(base) + " ya estaba en uso: se le da el código " + Quoted(code) + ".");
+      Joined({"El código ", Quoted(base), " ya estaba en uso: se le da el código ", Quoted(code),
+              "."}));
 }
 
 void BuildNotes::Add(const char* kind, const char* field, const std::string& id, std::string detail,
