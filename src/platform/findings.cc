@@ -1,6 +1,15 @@
 #include "platform/findings.h"
 
+#include "platform/code_page.h"
+
 namespace pontexa {
+
+std::string FindingText(std::string_view system_text) {
+  for (const char c : system_text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return Utf8FromSystem(system_text);
+  }
+  return std::string(system_text);
+}
 
 std::string Joined(std::initializer_list<std::string_view> pieces) {
   std::size_t size = 0;

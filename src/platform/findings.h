@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ struct Finding {
 // The pieces joined in one allocation: findings are built by the thousand.
 std::string Joined(std::initializer_list<std::string_view> pieces);
 
+// 8-bit text as UTF-8 for a finding, without the conversion when it is ASCII.
+std::string FindingText(std::string_view system_text);
+
 // What one run noted: its findings in the order they were found, and the rows
 // it wrote or read per table.
 class Findings {
@@ -32,14 +36,15 @@ class Findings {
   void Add(Finding finding) { findings_.push_back(std::move(finding)); }
   void CountRows(const std::string& table, std::int64_t rows);
 
-  const std::vector<Finding>& all() const { return findings_; }
-  std::vector<Finding>& all() { return findings_; }
+  const std::deque<Finding>& all() const { return findings_; }
+  std::deque<Finding>& all() { return findings_; }
   bool empty() const { return findings_.empty(); }
   std::size_t size() const { return findings_.size(); }
   const std::vector<std::pair<std::string, std::int64_t>>& rows() const { return rows_; }
 
  private:
-  std::vector<Finding> findings_;
+  // A deque: a run may note many, and growing never moves or frees a large block.
+  std::deque<Finding> findings_;
   std::vector<std::pair<std::string, std::int64_t>> rows_;
 };
 

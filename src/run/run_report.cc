@@ -60,15 +60,23 @@ std::string Json(std::string_view text) {
   return out + "\"";
 }
 
-// The kinds in the order first found, each with its findings.
+// The kinds in the order first found, each with its findings. Kinds are few:
+// a short search, by address first, beats a map.
 std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
     const Findings& findings) {
   std::vector<std::pair<std::string_view, std::vector<const Finding*>>> groups;
-  std::map<std::string_view, std::size_t> where;
+  std::vector<const char*> addresses;
   for (const Finding& finding : findings.all()) {
-    auto [at, fresh] = where.try_emplace(finding.kind, groups.size());
-    if (fresh) groups.emplace_back(finding.kind, std::vector<const Finding*>{});
-    groups[at->second].second.push_back(&finding);
+    std::size_t at = 0;
+    while (at < groups.size() && addresses[at] != finding.kind &&
+           groups[at].first != finding.kind) {
+      ++at;
+    }
+    if (at == groups.size()) {
+      groups.emplace_back(finding.kind, std::vector<const Finding*>{});
+      addresses.push_back(finding.kind);
+    }
+    groups[at].second.push_back(&finding);
   }
   return groups;
 }

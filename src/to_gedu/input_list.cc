@@ -33,7 +33,8 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
 }
 
 void WriteInputList(exchange::Document& document, exchange::Element time_table,
-                    const ActivityIndex& index, const InputTables& tables, char decimal_separator) {
+                    const ActivityIndex& index, const InputTables& tables, char decimal_separator,
+                    std::vector<LessonSlot>* slots) {
   exchange::Element inputs = time_table.AppendChild(document.CreateElement(vocabulary::kInputs));
   tables.soluc.Open();
   tables.profesor.Open();
@@ -47,7 +48,9 @@ void WriteInputList(exchange::Document& document, exchange::Element time_table,
   tables::Table& soluc = tables.soluc.table();
   int n = 1;
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow()) {
-    if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
+    const std::int32_t day = soluc.IntegerOf(field::kDia);
+    if (slots != nullptr) slots->push_back({day, 0});
+    if (day == 0) continue;  // not placed in the week
 
     exchange::Element input = document.CreateElement(vocabulary::kInput);
     input.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
@@ -57,6 +60,7 @@ void WriteInputList(exchange::Document& document, exchange::Element time_table,
     // A lesson of half a session is counted in half-hour intervals: 2 x HORA - 1.
     const double hour = soluc.FloatOf(field::kHora);
     const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
+    if (slots != nullptr) slots->back().interval = interval;
     input.SetAttribute(vocabulary::kInterval,
                        vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 

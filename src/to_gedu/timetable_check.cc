@@ -1,9 +1,9 @@
 #include "to_gedu/timetable_check.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,13 +35,18 @@ std::optional<std::int64_t> WholeNumber(std::string text) {
 
 std::string IntervalText(double interval) {
   std::string text(1, 'i');
-  text += FormatGeneral(interval, '.');
+  // Whole intervals are the rule; the general number format is slow.
+  if (interval == std::floor(interval) && std::abs(interval) < 1e15) {
+    text += std::to_string(static_cast<std::int64_t>(interval));
+  } else {
+    text += FormatGeneral(interval, '.');
+  }
   return text;
 }
 
 std::string Quoted(const std::string& text) {
   std::string quoted(1, '\'');
-  quoted += Utf8FromSystem(text);
+  quoted += FindingText(text);
   quoted += '\'';
   return quoted;
 }
@@ -83,6 +88,16 @@ class CodeNumbers {
   std::vector<std::string> codes_;
   std::vector<bool> known_;
   std::vector<std::size_t> lessons_;
+};
+
+// A day and interval as a hash key (the interval by its bits: never NaN here).
+struct SlotHash {
+  std::size_t operator()(const std::pair<std::int32_t, double>& slot) const {
+    std::uint64_t bits;
+    std::memcpy(&bits, &slot.second, sizeof bits);
+    return static_cast<std::size_t>((bits ^ static_cast<std::uint32_t>(slot.first)) *
+                                    0x9E3779B97F4A7C15ull);
+  }
 };
 
 // For each teacher (or room), the room (or teacher) it had first in the slot
@@ -132,8 +147,8 @@ bool WeekSlots::Has(std::int32_t day, double interval) const {
   return slots_.count({day, static_cast<std::int64_t>(interval)}) != 0;
 }
 
-void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& findings) {
-  tables::Table& soluc = tables.soluc.table();
+void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
+                    const InputTables& tables, Findings& findings) {
   const Catalogue catalogues[] = {
       {tables.nom_asg, field::kCod, field::kAsig, "activity", "la asignatura", tables::kAsignomt},
       {tables.grupos, field::kAbrev, field::kCodGrupo, "group", "el grupo", tables::kGrupost},
@@ -148,18 +163,18 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
     columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
     numbers.emplace_back(catalogue);
   }
-  const std::size_t rows = columns[kSubject]->size();
+  const std::size_t rows = std::min(lessons.size(), columns[kSubject]->size());
 
   // First pass, in stored order: every placed lesson gets its slot number and
   // the numbers of its teacher and room; unknown codes and slots are counted.
-  std::map<std::pair<std::int32_t, double>, std::int64_t> slot_numbers;
+  std::unordered_map<std::pair<std::int32_t, double>, std::int64_t, SlotHash> slot_numbers;
   std::vector<std::pair<std::int32_t, double>> slots;  // by number, in the order first met
   std::vector<std::size_t> lessons_in_slot;
   std::vector<std::int64_t> slot_of_row(rows, -1);
   std::vector<std::uint32_t> teacher_of_row(rows), room_of_row(rows);
   std::size_t row = 0;
-  for (soluc.ToFirstRow(); !soluc.PastLastRow() && row < rows; soluc.ToNextRow(), ++row) {
-    const std::int32_t day = soluc.IntegerOf(field::kDia);
+  for (; row < rows; ++row) {
+    const std::int32_t day = lessons[row].day;
     if (day == 0) {
       const std::string number = std::to_string(row + 1);
       findings.Add(
@@ -170,9 +185,9 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
                    ") no tiene día (DIA 0): no se escribe en GEDU."})});
       continue;
     }
-    const double hour = soluc.FloatOf(field::kHora);
-    double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
-    if (!std::isfinite(interval)) interval = -1;  // no week has it; keeps the slots ordered
+    double interval = lessons[row].interval;
+    if (!std::isfinite(interval)) interval = -1;  // no week has it, and it hashes as itself
+    if (interval == 0) interval = 0;              // -0 and 0 are one slot
     const auto [slot, fresh] =
         slot_numbers.try_emplace({day, interval}, static_cast<std::int64_t>(slots.size()));
     if (fresh) {
@@ -205,7 +220,7 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
   const auto clash = [&](const char* kind, const char* field_name, const char* subject,
                          const std::string& who, const char* verb, const std::string& first,
                          const std::string& second, std::size_t slot) {
-    findings.Add({kind, tables::kSoluc, field_name, "", Utf8FromSystem(who),
+    findings.Add({kind, tables::kSoluc, field_name, "", FindingText(who),
                   Joined({subject, " ", Quoted(who), " ", verb, " ", Quoted(first), " y ",
                           Quoted(second), " el día ", std::to_string(slots[slot].first),
                           ", intervalo ", IntervalText(slots[slot].second), "."})});
@@ -237,7 +252,7 @@ void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& 
       const std::string& code = numbers[c].code(n);
       const std::size_t lessons = numbers[c].lessons(n);
       findings.Add({"code-not-in-catalogue", tables::kSoluc, catalogues[c].soluc_field,
-                    catalogues[c].element, Utf8FromSystem(code),
+                    catalogues[c].element, FindingText(code),
                     "El código " + Quoted(code) + " de " + catalogues[c].what + " (" +
                         std::to_string(lessons) + (lessons == 1 ? " clase" : " clases") +
                         ") no está en " + catalogues[c].table +

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "platform/findings.h"
 #include "to_gedu/input_list.h"
@@ -24,8 +25,8 @@ class WeekSlots {
 };
 
 // Notes what the Horaplan-to-GEDU conversion wrote that the user should know
-// of, from the tables it has open (SOLUC read once more, the catalogues from
-// the columns already loaded); the section written is not touched:
+// of, from where the input list placed each SOLUC row (`lessons`, one per row)
+// and the columns already loaded; the section written is not touched:
 //   code-not-in-catalogue  a teacher, room, group or subject code of a placed
 //                          lesson that no catalogue row holds (written as the id);
 //   skipped-lesson         a SOLUC row with DIA 0, which is left out;
@@ -33,6 +34,7 @@ class WeekSlots {
 //   teacher-in-two-rooms   one teacher in two rooms in one day and interval;
 //   room-with-two-teachers one room given to two teachers in one day and interval.
 // Time and memory grow linearly with the lessons. Also counts the rows read.
-void CheckTimetable(const WeekSlots& week, const InputTables& tables, Findings& findings);
+void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
+                    const InputTables& tables, Findings& findings);
 
 }  // namespace pontexa::to_gedu

@@ -82,8 +82,10 @@ void WriteTimetableSection(exchange::Document& document, const tables::TableStor
   nom_asg.Close();
 
   const InputTables input_tables{soluc, profesor, aulas, nom_asg, grupos};
-  WriteInputList(document, time_table, index, input_tables, store.regional().decimal_separator);
-  if (findings != nullptr) CheckTimetable(week, input_tables, *findings);
+  std::vector<LessonSlot> lessons;
+  WriteInputList(document, time_table, index, input_tables, store.regional().decimal_separator,
+                 findings != nullptr ? &lessons : nullptr);
+  if (findings != nullptr) CheckTimetable(week, lessons, input_tables, *findings);
 
   soluc.Close();
   grupos.Close();

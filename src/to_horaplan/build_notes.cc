@@ -7,14 +7,24 @@
 namespace pontexa::to_horaplan {
 namespace {
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// True when every character is one Windows-1252 holds as itself without
+// asking the code page: ASCII, or U+00A0 to U+00FF (Spanish letters, º, ª...),
+// which it holds at the same numbers. Other text needs the round trip.
+bool SurelyFits(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) continue;
+    if (i + 1 >= utf8.size()) return false;
+    const auto next = static_cast<unsigned char>(utf8[i + 1]);
+    if (!(byte == 0xC3 || (byte == 0xC2 && next >= 0xA0))) return false;
+    ++i;
+  }
+  return true;
 }
 
 std::string Quoted(const std::string& text) {
   std::string quoted(1, '\'');
-  quoted += Utf8FromSystem(text);
+  quoted += FindingText(text);
   quoted += '\'';
   return quoted;
 }
@@ -32,8 +42,8 @@ std::string BuildNotes::Read(const exchange::Element& element, std::string_view 
       attribute.empty() ? element.FirstChild() : element.Attributes().NamedItem(attribute);
   const std::string utf8 = node.Utf8Value();
   std::string value = SystemFromUtf8(utf8);
-  // Plain ASCII always fits; anything else fits when it comes back unchanged.
-  if (findings_ != nullptr && !IsAscii(utf8) && Utf8FromSystem(value) != utf8) {
+  // Anything that does not surely fit fits when it comes back unchanged.
+  if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
     Add("replaced-characters", field, attribute == "id" ? value : id,
         "El texto '" + utf8 + "' tiene caracteres que Horaplan no admite; se guarda como " +
             Quoted(value) + ".");
@@ -61,10 +71,22 @@ void BuildNotes::CheckIdentity(const std::string& id, const std::string& name,
 
 void BuildNotes::CheckFits(const char* field, const std::string& value, const std::string& id) {
   if (findings_ == nullptr) return;
-  const auto spec = std::find_if(layout_.begin(), layout_.end(),
-                                 [field](const tables::FieldSpec& f) { return f.name == field; });
-  if (spec == layout_.end() || spec->type != tables::FieldType::kText) return;
-  const auto width = static_cast<std::size_t>(spec->width);
+  // The width by the field name's address, as the build passes the same
+  // constant each time; by name the first time.
+  std::size_t width = 0;
+  auto known = std::find_if(widths_.begin(), widths_.end(),
+                            [field](const auto& entry) { return entry.first == field; });
+  if (known != widths_.end()) {
+    width = known->second;
+  } else {
+    const auto spec = std::find_if(layout_.begin(), layout_.end(),
+                                   [field](const tables::FieldSpec& f) { return f.name == field; });
+    if (spec != layout_.end() && spec->type == tables::FieldType::kText) {
+      width = static_cast<std::size_t>(spec->width);
+    }
+    widths_.emplace_back(field, width);
+  }
+  if (width == 0) return;  // not a text field of this table
   // Bytes are never fewer than characters: most values need no count.
   if (value.size() <= width) return;
   const std::string kept = FirstChars(value, width);
@@ -90,7 +112,7 @@ void BuildNotes::CheckCode(const char* field, const std::string& base, const std
 void BuildNotes::Add(const char* kind, const char* field, const std::string& id, std::string detail,
                      const char* element) {
   if (findings_ == nullptr) return;
-  findings_->Add({kind, table_, field, element != nullptr ? element : element_, Utf8FromSystem(id),
+  findings_->Add({kind, table_, field, element != nullptr ? element : element_, FindingText(id),
                   std::move(detail)});
 }
 

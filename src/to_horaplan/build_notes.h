@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "exchange/document.h"
 #include "platform/findings.h"
@@ -45,6 +47,7 @@ class BuildNotes {
   const char* element_;
   const tables::Layout& layout_;
   std::unordered_set<std::string> ids_;
+  std::vector<std::pair<const char*, std::size_t>> widths_;  // text field widths asked for
 };
 
 }  // namespace pontexa::to_horaplan
