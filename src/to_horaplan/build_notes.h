@@ -21,6 +21,9 @@ class BuildNotes {
   BuildNotes(Findings* findings, const char* table, const char* element,
              const tables::Layout& layout);
 
+  // Room for the identifiers of this many elements.
+  void Expect(std::size_t elements) { ids_.reserve(elements); }
+
   // The attribute's value (or the element's first child's with `attribute`
   // ""), as Node::Value reads it, noting the characters the code page could
   // not hold, for `field`. `id` names the element ("" while the id itself is read).

@@ -1,5 +1,6 @@
 #include "to_horaplan/table_builds.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +44,12 @@ std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
   throw Error("El campo '" + std::string(field) + "' no figura en la estructura de la tabla");
 }
 
+// Digits only, and few enough for the field: the hours as they usually come.
+bool IsWholeNumber(std::string_view text) {
+  return !text.empty() && text.size() <= 8 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // What the error names when an element cannot get a code.
 struct ElementLabel {
   const char* kind;  // "la asignatura", "el profesor", ...
@@ -78,6 +85,7 @@ void BuildInitialsTable(const exchange::Document& document, const tables::TableS
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(path);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
     const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
@@ -127,6 +135,7 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
   Table table(store, tables::kAsignomt);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kSubjectPath);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
     const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
@@ -150,7 +159,8 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
     notes.CheckFits("HORAS", horas, idgedu);
     // The assignments read the hours back as stored; what is not a number
     // counts as 1 hour there.
-    if (findings != nullptr && !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
+    if (findings != nullptr && !IsWholeNumber(horas) &&
+        !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
       notes.Add("hours-not-number", "HORAS", idgedu,
                 std::string("Las horas '")
                     .append(Utf8FromSystem(horas))
@@ -186,6 +196,7 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
   Table table(store, tables::kGrupost);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kGroupPath);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
     const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
