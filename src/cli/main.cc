@@ -120,13 +120,6 @@ class CliUi : public pontexa::run::RunUi {
   std::vector<std::string> messages_;
 };
 
-// The text report as a terminal shows it: no byte-order mark, LF line ends.
-std::string PlainText(std::string text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-  std::erase(text, '\r');
-  return text;
-}
-
 // --report: the JSON report in its file; false, with the reason on standard
 // error, when it cannot be written.
 bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& report) {
@@ -223,7 +216,9 @@ int main(int argc, char** argv) {
     if (parsed.check) {
       const pontexa::run::DryRunOutcome outcome =
           pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
-      if (!outcome.report.conversion.empty()) std::cout << PlainText(ReportText(outcome.report));
+      if (!outcome.report.conversion.empty()) {
+        pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
+      }
       if (!outcome.would_succeed) std::cerr << outcome.message << "\n";
       if (parsed.json_report && !WriteJsonReport(*parsed.json_report, outcome.report)) return 1;
       return outcome.would_succeed ? 0 : 1;

@@ -186,7 +186,9 @@ void RunControl::FinishRun(const char* closing_message) {
   }
   std::string summary = FindingsCount(report);
   if (written) summary += " El informe está en '" + ReportPath(report).string() + "'.";
-  ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report));
+  // A box is no place for a hundred thousand lines: the report holds them all.
+  constexpr std::size_t kFindingsShown = 1000;
+  ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));
 }
 
 bool RunControl::BExportarClick() {

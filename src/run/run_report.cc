@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -81,20 +82,6 @@ std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
   return groups;
 }
 
-// The findings grouped by kind, each line ended with `eol`.
-void AppendFindingsByKind(std::string& out, const RunReport& report, std::string_view eol) {
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
-    out.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
-    for (const Finding* finding : findings) {
-      out.append("  ")
-          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
-          .append(": ")
-          .append(finding->detail)
-          .append(eol);
-    }
-  }
-}
-
 // A text of one or more lines with its line ends made CRLF.
 std::string WithCrLf(std::string_view text) {
   std::string out;
@@ -108,9 +95,26 @@ std::string WithCrLf(std::string_view text) {
 
 }  // namespace
 
-std::string FindingsByKind(const RunReport& report) {
+std::string FindingsByKind(const RunReport& report, std::size_t most) {
   std::string text;
-  AppendFindingsByKind(text, report, "\n");
+  std::size_t shown = 0;
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    if (shown >= most) break;
+    text.append(kind).append(" (").append(std::to_string(findings.size())).append(")\n");
+    for (const Finding* finding : findings) {
+      if (shown++ >= most) break;
+      text.append("  ")
+          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
+          .append(": ")
+          .append(finding->detail)
+          .append("\n");
+    }
+  }
+  if (report.findings.size() > most) {
+    const std::size_t more = report.findings.size() - most;
+    text += "... y " + std::to_string(more) + (more == 1 ? " aviso más" : " avisos más") +
+            " en el informe.\n";
+  }
   return text;
 }
 
@@ -130,7 +134,7 @@ std::string FindingsSummaryLine(const RunReport& report) {
   return line;
 }
 
-std::string ReportText(const RunReport& report) {
+void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad) {
   const bool to_horaplan = report.conversion == "to-horaplan";
   std::string head;
   head += "Informe de Pontexa\n\n";
@@ -153,9 +157,35 @@ std::string ReportText(const RunReport& report) {
   } else {
     head += "Avisos: " + std::to_string(report.findings.size()) + "\n\n";
   }
-  std::string text = "\xEF\xBB\xBF" + WithCrLf(head);
-  AppendFindingsByKind(text, report, "\r\n");
-  return text;
+  if (for_notepad)
+    out << "\xEF\xBB\xBF" << WithCrLf(head);
+  else
+    out << head;
+  // The findings may be hundreds of thousands: written a kind at a time, not
+  // gathered into one text first.
+  const std::string_view eol = for_notepad ? "\r\n" : "\n";
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    std::string lines;
+    lines.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
+    for (const Finding* finding : findings) {
+      lines.append("  ")
+          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
+          .append(": ")
+          .append(finding->detail)
+          .append(eol);
+      if (lines.size() >= (1 << 16)) {
+        out << lines;
+        lines.clear();
+      }
+    }
+    out << lines;
+  }
+}
+
+std::string ReportText(const RunReport& report) {
+  std::ostringstream text;
+  WriteReportText(text, report, /*for_notepad=*/true);
+  return std::move(text).str();
 }
 
 std::string ReportJson(const RunReport& report) {
@@ -196,7 +226,7 @@ bool WriteReportFile(const RunReport& report) {
   // A report is not worth a flush to disk: at worst a crash leaves the last one.
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << ReportText(report);
+    WriteReportText(out, report, /*for_notepad=*/true);
     out.close();
     if (!out) {
       std::error_code ignored;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "platform/findings.h"
@@ -27,6 +29,9 @@ struct RunReport {
 // that Notepad shows it right: the conversion, time, files, outcome, rows per
 // table, then the findings grouped by kind, with counts.
 std::string ReportText(const RunReport& report);
+// The same written to `out`; without `for_notepad`, plain UTF-8 with LF line
+// ends, as a terminal shows it.
+void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad);
 
 // The report as JSON: {"conversion", "exchange_file", "table_folder",
 // "started" (ISO 8601 local time with offset), "ok", "error" (null when ok),
@@ -35,8 +40,9 @@ std::string ReportText(const RunReport& report);
 std::string ReportJson(const RunReport& report);
 
 // The findings grouped by kind, one per line under their kind and its count:
-// the details the window offers. LF line ends, no byte-order mark.
-std::string FindingsByKind(const RunReport& report);
+// the details the window offers. LF line ends, no byte-order mark. Past `most`
+// findings, one last line says how many more the report holds.
+std::string FindingsByKind(const RunReport& report, std::size_t most = SIZE_MAX);
 
 // "Hay 12 avisos." / "Hay 1 aviso."
 std::string FindingsCount(const RunReport& report);

@@ -43,6 +43,8 @@ TEST(RunReport, FindingsAreGroupedByKindInTheOrderFirstFound) {
   EXPECT_EQ(FindingsByKind(report),
             "cut (2)\n  S1: Cortado.\n  T\x01: Otro.\nskipped-lesson (1)\n  fila 2: Sin d\xC3\xAD"
             "a.\n");
+  EXPECT_EQ(FindingsByKind(report, 2),
+            "cut (2)\n  S1: Cortado.\n  T\x01: Otro.\n... y 1 aviso m\xC3\xA1s en el informe.\n");
   EXPECT_EQ(FindingsSummaryLine(report), "3 avisos: 2 cut, 1 skipped-lesson");
   EXPECT_EQ(FindingsCount(report), "Hay 3 avisos.");
   const std::string text = ReportText(report);
