@@ -13,7 +13,8 @@ import os
 import sys
 from xml.sax.saxutils import escape, quoteattr
 
-# Teachers: (id, name). Several share their initials, as in any real staff.
+# Teachers: (id, name). No two share the first two initials, which become their
+# codes in Horaplan, so the sample converts without any renamed code.
 TEACHERS = [
     ("180040117", "Juan Pérez López"),
     ("180040125", "María José Fernández Ruiz"),
@@ -39,35 +40,37 @@ TEACHERS = [
     ("180040323", "Alberto Fuentes Cano"),
     ("180040331", "Beatriz Lozano Guerrero"),
     ("180040349", "Jorge Méndez Cabrera"),
-    ("180040356", "Marta Reyes Flores"),
+    ("180040356", "Noelia Reyes Flores"),
     ("180040364", "Raúl Santos Herrero"),
-    ("180040372", "Silvia Pascual Gallego"),
-    ("180040380", "Juana Pardo Benítez"),
+    ("180040372", "Rosa Pascual Gallego"),
+    ("180040380", "Lorena Pardo Benítez"),
     ("180040398", "Óscar Aguilar Vega"),
     ("180040406", "Inmaculada Caballero Nieto"),
 ]
 
 # Rooms: (id, name).
 LOCATIONS = [
-    ("AU0101", "Aula 1.1"),
-    ("AU0102", "Aula 1.2"),
-    ("AU0103", "Aula 1.3"),
-    ("AU0201", "Aula 2.1"),
-    ("AU0202", "Aula 2.2"),
-    ("AU0203", "Aula 2.3"),
-    ("AU0301", "Aula 3.1"),
-    ("AU0302", "Aula 3.2"),
-    ("AU0303", "Aula 3.3"),
-    ("AU0401", "Aula de Música"),
-    ("AU0402", "Aula de Plástica"),
+    ("AU0101", "Aula A"),
+    ("AU0102", "Aula B"),
+    ("AU0103", "Aula C"),
+    ("AU0201", "Aula D"),
+    ("AU0202", "Aula E"),
+    ("AU0203", "Aula F"),
+    ("AU0301", "Aula G"),
+    ("AU0302", "Aula H"),
+    ("AU0303", "Aula I"),
+    ("AU0401", "Música"),
+    ("AU0402", "Estudio de Plástica"),
     ("LB0101", "Laboratorio de Ciencias"),
     ("LB0102", "Taller de Tecnología"),
-    ("IN0101", "Aula de Informática"),
+    ("IN0101", "Sala de Informática"),
     ("GI0101", "Gimnasio"),
 ]
 
 # Subjects of each course: (name, weekly hours, department). The department
-# picks the teachers below.
+# picks the teachers below. Each is named with its course first ("1º Música"),
+# so that no two share the five first characters Horaplan's long code takes
+# and every name fits the 40 characters of its field.
 COURSE_SUBJECTS = {
     1: [
         ("Lengua Castellana y Literatura", "4", "LEN"),
@@ -77,7 +80,7 @@ COURSE_SUBJECTS = {
         ("Biología y Geología", "3", "BIO"),
         ("Educación Física", "2", "EF"),
         ("Música", "2", "MUS"),
-        ("Educación Plástica, Visual y Audiovisual", "2", "PLA"),
+        ("Plástica, Visual y Audiovisual", "2", "PLA"),
         ("Tecnología y Digitalización", "2", "TEC"),
         ("Tutoría", "1", "TUT"),
     ],
@@ -101,7 +104,7 @@ COURSE_SUBJECTS = {
         ("Biología y Geología", "2", "BIO"),
         ("Física y Química", "2", "FQ"),
         ("Educación Física", "2", "EF"),
-        ("Educación en Valores Cívicos y Éticos", "1", "FIL"),
+        ("Valores Cívicos y Éticos", "1", "FIL"),
         ("Tecnología y Digitalización", "2", "TEC"),
         ("Proyecto de Ciencias", "1.5", "BIO"),
     ],
@@ -175,7 +178,7 @@ def main():
         for index, (name, hours, _) in enumerate(subjects):
             lines.append("    <subject id=%s name=%s hours=%s/>" % (
                 quoteattr(subject_id(course, index)),
-                quoteattr("%s %d.º ESO" % (name, course)), quoteattr(hours)))
+                quoteattr("%dº %s" % (course, name)), quoteattr(hours)))
     lines.append("  </subjects>")
 
     lines.append("  <teachers>")

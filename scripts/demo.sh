@@ -2,7 +2,9 @@
 # Both conversions on the sample school, in a temporary folder (or in the
 # folder given as first argument, which is then kept):
 #   GEDU to Horaplan, Horaplan's week and timetable copied in, Horaplan to GEDU,
-#   and the time-tables section written into the exchange file.
+#   and the time-tables section written into the exchange file;
+#   then, on a copy of the sample changed on purpose, the report of a run with
+#   findings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -55,3 +57,24 @@ for list_element, shown in zip(table.childNodes, (1, 3, 3, 3, 2)):
     print("    </%s>" % list_element.tagName)
 print("  </time-table>\n</time-tables>")
 PY
+
+# The sample converts without findings. A copy with three faults on purpose: a
+# teacher's name with a letter Windows-1252 lacks, a subject name longer than
+# its field, and an assigned teacher whose id is in no catalogue.
+echo "== Copia con errores a propósito: informe de GEDU a Horaplan"
+mkdir -p "$work/avisos/htemp"
+python3 - examples/instituto.xml "$work/avisos/instituto.xml" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+for old, new in (
+        (">Juan Pérez López<", ">Łukasz Pérez López<"),
+        ('name="1º Lengua Castellana y Literatura"',
+         'name="1º Lengua Castellana y Literatura (refuerzo)"'),
+        ('<assigned-teacher id="180040406"/>', '<assigned-teacher id="180049999"/>')):
+    text = text.replace(old, new, 1)
+open(sys.argv[2], "w", encoding="utf-8").write(text)
+PY
+"$cli" to-horaplan "$work/avisos/instituto.xml" --dir "$work/avisos/htemp" \
+  --report "$work/avisos/informe.json"
+# The report is written for Notepad (byte-order mark, CRLF); shown here as plain text.
+sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/avisos/htemp/pontexa-informe.txt"

@@ -1,24 +1,32 @@
 // pontexa-cli: the two conversions of the window, for scripts.
 //
-//   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]
-//   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]
+//   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
+//   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
+//   pontexa-cli snapshots [--dir CARPETA]
+//   pontexa-cli restore NOMBRE [--dir CARPETA]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
-// it to standard error (status 1); wrong usage gives status 2.
+// it to standard error (status 1); wrong usage gives status 2. A run with
+// findings adds a one-line summary of them on standard error. `snapshots` and
+// `restore` list and put back the copies the conversions make before writing.
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/copy_commands.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/dry_run.h"
 #include "run/run_control.h"
+#include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/timetable_directory.h"
 
@@ -27,8 +35,10 @@ namespace {
 constexpr char kVersion[] = "pontexa-cli 1.02";
 
 constexpr char kUsage[] =
-    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA]\n"
-    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA]\n"
+    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
+    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
+    "     pontexa-cli snapshots [--dir CARPETA]\n"
+    "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
     "     pontexa-cli --help | --version\n";
 
 constexpr char kHelp[] =
@@ -42,24 +52,47 @@ constexpr char kHelp[] =
     "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
     "               XML la sección de horarios leída de las tablas de Horaplan, en\n"
     "               lugar de la anterior; el resto del archivo queda igual, byte a byte.\n"
+    "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
+    "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
+    "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
+    "               archivo XML en la ruta de la que se copió. Antes copia lo que va a\n"
+    "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
+    "               mientras otro programa tenga abierta una de las tablas.\n"
     "\n"
-    "Las dos rechazan, antes de tocar nada, un archivo XML cuyas entidades se\n"
-    "expanden a más de diez veces su tamaño.\n"
+    "Cada conversión deja en CARPETA/pontexa-informe.txt un informe: filas escritas o\n"
+    "leídas por tabla y avisos (valores recortados, identificadores desconocidos,\n"
+    "códigos renombrados, clases fuera de la semana...). Si hay avisos, se resumen en\n"
+    "una línea en la salida de errores; no cambian el estado de salida.\n"
+    "\n"
+    "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
+    "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
+    "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
+    "como estaban. Se guardan las 20 copias más recientes.\n"
+    "\n"
+    "Las dos conversiones rechazan, antes de tocar nada, un archivo XML cuyas\n"
+    "entidades se expanden a más de diez veces su tamaño.\n"
     "\n"
     "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
     "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
+    "  --report INFORME.json\n"
+    "                 Escribe además el informe de la conversión en JSON.\n"
+    "  --check        Prueba la conversión sobre copias temporales de las tablas y del\n"
+    "                 archivo XML y muestra el informe, sin cambiar nada: estado 0 si\n"
+    "                 la conversión terminaría bien, 1 (con el error) si fallaría.\n"
     "  --help         Muestra esta ayuda.\n"
     "  --version      Muestra la versión.\n"
     "\n"
     "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
     "incorrecto.\n";
 
-enum class Command { kToHoraplan, kToGedu };
+enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
 
 struct Arguments {
   Command command = Command::kToHoraplan;
-  std::string exchange_file;
+  std::string exchange_file;  // or the copy's name for restore
   std::optional<std::string> directory;
+  std::optional<std::string> json_report;
+  bool check = false;
 };
 
 int UsageError(const std::string& problem) {
@@ -75,6 +108,10 @@ class CliUi : public pontexa::run::RunUi {
 
   std::optional<std::string> ChooseExchangeFile(const std::string&) override { return path_; }
   void ShowMessage(const std::string& text) override { messages_.push_back(text); }
+  void ShowMessageWithDetails(const std::string& text, const std::string&,
+                              const std::string&) override {
+    messages_.push_back(text);
+  }
   void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
   void SetWaitCursor(bool) override {}
 
@@ -86,6 +123,19 @@ class CliUi : public pontexa::run::RunUi {
   std::string path_;
   std::vector<std::string> messages_;
 };
+
+// --report: the JSON report in its file; false, with the reason on standard
+// error, when it cannot be written.
+bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& report) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << pontexa::run::ReportJson(report);
+  out.close();
+  if (!out) {
+    std::cerr << "No se puede escribir el informe '" << path << "'\n";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -106,6 +156,10 @@ int main(int argc, char** argv) {
     parsed.command = Command::kToHoraplan;
   } else if (args[0] == "to-gedu") {
     parsed.command = Command::kToGedu;
+  } else if (args[0] == "snapshots") {
+    parsed.command = Command::kSnapshots;
+  } else if (args[0] == "restore") {
+    parsed.command = Command::kRestore;
   } else {
     return UsageError("orden desconocida '" + std::string(args[0]) + "'");
   }
@@ -122,6 +176,12 @@ int main(int argc, char** argv) {
     } else if (!options_done && arg.starts_with("--dir=")) {
       if (parsed.directory) return UsageError("--dir aparece más de una vez");
       parsed.directory = std::string(arg.substr(6));
+    } else if (!options_done && arg == "--report") {
+      if (i + 1 >= args.size()) return UsageError("falta el archivo tras --report");
+      if (parsed.json_report) return UsageError("--report aparece más de una vez");
+      parsed.json_report = std::string(args[++i]);
+    } else if (!options_done && arg == "--check") {
+      parsed.check = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
       return UsageError("opción desconocida '" + std::string(arg) + "'");
     } else if (file) {
@@ -130,21 +190,54 @@ int main(int argc, char** argv) {
       file = std::string(arg);
     }
   }
-  if (!file) return UsageError("falta el archivo XML");
+  if (parsed.command == Command::kSnapshots && file) {
+    return UsageError("sobra el argumento '" + *file + "'");
+  }
+  if (parsed.command == Command::kRestore && !file)
+    return UsageError("falta el nombre de la copia");
+  if (!file && parsed.command != Command::kSnapshots) return UsageError("falta el archivo XML");
   if (parsed.directory && parsed.directory->empty()) return UsageError("la carpeta está vacía");
-  parsed.exchange_file = *file;
+  const bool conversion =
+      parsed.command == Command::kToHoraplan || parsed.command == Command::kToGedu;
+  if (!conversion && (parsed.check || parsed.json_report)) {
+    return UsageError("--check y --report solo valen para to-horaplan y to-gedu");
+  }
+  if (parsed.json_report && parsed.json_report->empty()) return UsageError("el informe está vacío");
+  parsed.exchange_file = file.value_or("");
 
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
     const std::filesystem::path directory = parsed.directory
                                                 ? std::filesystem::path(*parsed.directory)
                                                 : pontexa::run::TimetableDirectory();
+    if (parsed.command == Command::kSnapshots) {
+      return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
+    }
+    if (parsed.command == Command::kRestore) {
+      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
+    }
+    const bool to_horaplan = parsed.command == Command::kToHoraplan;
+    if (parsed.check) {
+      const pontexa::run::DryRunOutcome outcome =
+          pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
+      if (!outcome.report.conversion.empty()) {
+        pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
+      }
+      if (!outcome.would_succeed) std::cerr << outcome.message << "\n";
+      if (parsed.json_report && !WriteJsonReport(*parsed.json_report, outcome.report)) return 1;
+      return outcome.would_succeed ? 0 : 1;
+    }
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);
-    const bool done = parsed.command == Command::kToHoraplan ? control.BExportarClick()
-                                                             : control.BImportarClick();
+    const bool done = to_horaplan ? control.BExportarClick() : control.BImportarClick();
     ui.PrintMessages(done ? std::cout : std::cerr);
+    const std::optional<pontexa::run::RunReport>& report = control.LastReport();
+    if (done && report && !report->findings.empty()) {
+      std::cerr << "pontexa-cli: " << pontexa::run::FindingsSummaryLine(*report) << "; informe en '"
+                << pontexa::run::ReportPath(*report).string() << "'\n";
+    }
+    if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
     return done ? 0 : 1;
   } catch (const std::exception& error) {
     std::cerr << pontexa::run::ErrorBoxText(std::string("Error interno: ") + error.what()) << "\n";

@@ -277,6 +277,19 @@ std::string Node::Value() const {
   return ValueFromUtf8(NodeText(node_));
 }
 
+std::string Node::Utf8Value() const {
+  if (node_ == nullptr) return "";
+  std::string text = NodeText(node_);
+  // Code points up to U+0020 are single bytes in UTF-8, as ValueFromUtf8 cuts them.
+  std::size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  text.resize(end);
+  std::size_t begin = 0;
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  text.erase(0, begin);
+  return text;
+}
+
 Element Node::AsElement() const { return IsElement(node_) ? Element(node_) : Element(); }
 
 Node NodeList::Item(std::ptrdiff_t index) const {

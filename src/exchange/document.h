@@ -37,6 +37,9 @@ class Node {
   // as the entity's text; one to an external entity reads as "" (such entities
   // are never loaded).
   std::string Value() const;
+  // The same text before it becomes 8-bit text: UTF-8, cut the same way, so
+  // that a caller can tell which characters the code page could not hold.
+  std::string Utf8Value() const;
 
   // The element behind this node, or nothing when it is not an element.
   Element AsElement() const;

@@ -1,13 +1,19 @@
 #include "run/run_control.h"
 
+#include <ctime>
 #include <exception>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "exchange/exchange_file.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
+#include "run/put_back.h"
+#include "run/tables_before_run.h"
+#include "tables/catalogue.h"
 #include "tables/table_store.h"
 #include "to_gedu/timetable_section.h"
 #include "to_horaplan/table_builds.h"
@@ -66,22 +72,22 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
-// Runs one conversion and shows, once, the error that ends it.
-template <typename Run>
-bool ShowingErrors(RunUi& ui, Run run) {
-  std::string message;
+// The message of the error being handled, as the user reads it.
+std::string MessageOfCurrentError() {
   try {
-    return run();
+    throw;
   } catch (const std::bad_alloc&) {
-    message = "No hay memoria suficiente";
+    return "No hay memoria suficiente";
   } catch (const Error& error) {
-    message = error.what();
+    return error.what();
   } catch (const std::exception& error) {
-    message = std::string("Error interno: ") + error.what();
+    return std::string("Error interno: ") + error.what();
   }
-  ui.ShowError(ErrorBoxText(message));
-  return false;
 }
+
+const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
+                                               tables::kAulat,    tables::kGrupost,
+                                               tables::kAsigt,    tables::kDiashorast};
 
 }  // namespace
 
@@ -118,40 +124,126 @@ void RunControl::FailLoad(std::string reason) const {
               "': " + reason);
 }
 
+CopyRequest RunControl::Request(const char* made_by) const {
+  CopyRequest request;
+  request.made_by = made_by;
+  request.table_folder = timetable_directory_;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(exchange_file_name_, error);
+  request.exchange_file = error ? exchange_file_name_ : absolute.lexically_normal().string();
+  request.now = std::time(nullptr);
+  return request;
+}
+
+void RunControl::SaveWithCopy(
+    const exchange::ExchangeFile& file,
+    const std::function<void(exchange::SectionWriter&)>& write_section) {
+  SavedCopy copy;
+  try {
+    copy = CopyExchangeFile(Request(kMadeByToGedu));
+  } catch (const Error& error) {
+    throw Error("No se puede guardar el archivo '" + PathForMessage(exchange_file_name_) +
+                "': no se puede hacer antes su copia: " + AsReason(error.what()));
+  }
+  try {
+    file.SaveWithSection(exchange_file_name_, write_section);
+  } catch (...) {
+    // A save that failed left the file as it was: its copy is not needed.
+    if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
+    throw;
+  }
+  PruneCopies(timetable_directory_);
+}
+
+template <typename Run>
+bool RunControl::ShowingErrors(Run run) {
+  last_report_.reset();
+  std::string message;
+  try {
+    return run();
+  } catch (...) {
+    message = ErrorBoxText(MessageOfCurrentError());
+  }
+  if (last_report_) {
+    last_report_->ok = false;
+    last_report_->error = message;
+    WriteReportFile(*last_report_);
+  }
+  ui_.ShowError(message);
+  return false;
+}
+
+RunReport& RunControl::StartReport(const char* conversion) {
+  RunReport& report = last_report_.emplace();
+  report.conversion = conversion;
+  report.exchange_file = Request(conversion).exchange_file;
+  report.table_folder = timetable_directory_.string();
+  report.started = std::time(nullptr);
+  return report;
+}
+
+void RunControl::FinishRun(const char* closing_message) {
+  RunReport& report = *last_report_;
+  report.ok = true;
+  const bool written = WriteReportFile(report);
+  if (report.findings.empty()) {
+    ui_.ShowMessage(closing_message);
+    return;
+  }
+  std::string summary = FindingsCount(report);
+  if (written) summary += " El informe está en '" + ReportPath(report).string() + "'.";
+  // A box is no place for a hundred thousand lines: the report holds them all.
+  constexpr std::size_t kFindingsShown = 1000;
+  ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));
+}
+
 bool RunControl::BExportarClick() {
-  return ShowingErrors(ui_, [this] {
+  return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
+    Findings& findings = StartReport(kMadeByToHoraplan).findings;
     LoadExchangeDocument();
     const exchange::Document& document = *exchange_document_;
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
-      to_horaplan::CheckTablesNotHeld(store);
-      to_horaplan::BuildSubjectTable(document, store);
-      to_horaplan::BuildTeacherTable(document, store);
-      to_horaplan::BuildRoomTable(document, store);
-      to_horaplan::BuildGroupTable(document, store);
-      to_horaplan::BuildAssignmentTable(document, store);
-      to_horaplan::CreateDayHourTable(store);
+      // A copy of the tables first: a step that fails puts every table back.
+      const TablesBeforeRun before(Request(kMadeByToHoraplan), kBuiltTables);
+      try {
+        // A table another program holds stops the run before any is touched.
+        to_horaplan::CheckTablesNotHeld(store);
+        to_horaplan::BuildSubjectTable(document, store, &findings);
+        to_horaplan::BuildTeacherTable(document, store, &findings);
+        to_horaplan::BuildRoomTable(document, store, &findings);
+        to_horaplan::BuildGroupTable(document, store, &findings);
+        to_horaplan::BuildAssignmentTable(document, store, &findings);
+        to_horaplan::CreateDayHourTable(store, &findings);
+      } catch (...) {
+        // The error ends with a point before the sentence that follows it.
+        std::string message = ErrorBoxText(MessageOfCurrentError());
+        if (!message.ends_with('.')) message += '.';
+        throw Error(message + " " + before.PutBack());
+      }
+      before.Keep();
     }
-    ui_.ShowMessage(kToHoraplanDone);
+    FinishRun(kToHoraplanDone);
     return true;
   });
 }
 
 bool RunControl::BImportarClick() {
-  return ShowingErrors(ui_, [this] {
+  return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
+    Findings& findings = StartReport(kMadeByToGedu).findings;
     // The file is written back byte for byte around the new section, so it is
     // read as bytes and checked, not made into a tree.
     exchange_document_.reset();
     exchange::ExchangeFile file;
     if (!file.Load(exchange_file_name_)) FailLoad(file.LoadFailure());
     const tables::TableStore store(timetable_directory_, regional_);
-    file.SaveWithSection(exchange_file_name_, [&store](exchange::SectionWriter& out) {
-      to_gedu::WriteTimetableSection(out, store);
+    SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
+      to_gedu::WriteTimetableSection(out, store, &findings);
     });
-    ui_.ShowMessage(kToGeduDone);
+    FinishRun(kToGeduDone);
     return true;
   });
 }

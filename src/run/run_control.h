@@ -1,13 +1,18 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "exchange/document.h"
+#include "exchange/exchange_file.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/run_report.h"
 #include "run/run_ui.h"
+#include "run/saved_copies.h"
 
 namespace pontexa::run {
 
@@ -29,20 +34,25 @@ class RunControl {
   RunControl(RunUi& ui, const FileSystem& files, std::filesystem::path timetable_directory,
              RegionalSettings regional);
 
-  // GEDU to Horaplan: choose, test, load, the six table builds under the wait
-  // cursor, "Proceso finalizado". A file that does not load, or a table that
-  // another program holds, ends the run with an error before any table is
-  // touched. Returns true when the run ended with its
+  // GEDU to Horaplan: choose, test, load, a copy of the tables, the six table
+  // builds under the wait cursor, "Proceso finalizado". A file that does not
+  // load, or a table that another program holds, ends the run with an error
+  // before any table is touched; a build that fails puts every table back from
+  // the copy, and its error says so. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
   bool BExportarClick();
-  // Horaplan to GEDU: choose, test, load, write the time-tables section into
-  // the file, "Proceso Terminado". The file is written only at the end, whole,
-  // and keeps every byte outside the section it replaces.
+  // Horaplan to GEDU: choose, test, load, copy the exchange file, write the
+  // time-tables section into it, "Proceso Terminado". The file is written only
+  // at the end, whole, and keeps every byte outside the section it replaces.
   bool BImportarClick();
 
   // The path confirmed last in either run ("" before the first); a cancelled
   // choice keeps it.
   const std::string& ExchangeFileName() const { return exchange_file_name_; }
+
+  // The report of the last run that got past the choice of the file, also
+  // written to pontexa-informe.txt in the table folder; nothing before.
+  const std::optional<RunReport>& LastReport() const { return last_report_; }
 
  private:
   // Steps 1 to 3 of both runs; false after "No existe archivo".
@@ -51,6 +61,21 @@ class RunControl {
   void LoadExchangeDocument();
   // Raises the Error of a file that does not load, for `reason`.
   [[noreturn]] void FailLoad(std::string reason) const;
+  // What a copy made now records about this run.
+  CopyRequest Request(const char* made_by) const;
+  // Copies the exchange file, then writes the section into it; the copy goes
+  // again when the save fails and leaves the file as it was.
+  void SaveWithCopy(const exchange::ExchangeFile& file,
+                    const std::function<void(exchange::SectionWriter&)>& write_section);
+  // A new report for the run that starts now.
+  RunReport& StartReport(const char* conversion);
+  // Writes the report of a run that ended well and shows the closing message,
+  // with the findings when there are any.
+  void FinishRun(const char* closing_message);
+  // Runs one conversion; the error that ends it goes into the report, which
+  // is written, and is shown once.
+  template <typename Run>
+  bool ShowingErrors(Run run);
 
   RunUi& ui_;
   const FileSystem& files_;
@@ -58,6 +83,7 @@ class RunControl {
   RegionalSettings regional_;
   std::string exchange_file_name_;
   std::unique_ptr<exchange::Document> exchange_document_;
+  std::optional<RunReport> last_report_;
 };
 
 }  // namespace pontexa::run

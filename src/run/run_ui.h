@@ -17,6 +17,11 @@ class RunUi {
   // One of the ordinary messages ("No existe archivo", "Proceso finalizado",
   // "Proceso Terminado"); returns when the user has closed it.
   virtual void ShowMessage(const std::string& text) = 0;
+  // The closing message of a run that left findings: the same message, with
+  // `summary` on one line under it ("Hay 12 avisos. ...") and the findings,
+  // one per line, as details the user may open.
+  virtual void ShowMessageWithDetails(const std::string& text, const std::string& summary,
+                                      const std::string& details) = 0;
   // The error that ended a run, already in its final form (see ErrorBoxText).
   virtual void ShowError(const std::string& text) = 0;
   // The application-wide wait cursor on or off.

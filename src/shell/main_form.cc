@@ -259,7 +259,10 @@ std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered
   return QDir::toNativeSeparators(QFileInfo(chosen.front()).absoluteFilePath()).toStdString();
 }
 
-void TMForm::ShowMessage(const std::string& text) {
+void TMForm::ShowMessage(const std::string& text) { ShowMessageWithDetails(text, "", ""); }
+
+void TMForm::ShowMessageWithDetails(const std::string& text, const std::string& summary,
+                                    const std::string& details) {
   ScreenCentredBox box(this);
   box.setObjectName("Message");
   box.setWindowTitle(title_);
@@ -267,6 +270,10 @@ void TMForm::ShowMessage(const std::string& text) {
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.addButton("Aceptar", QMessageBox::AcceptRole);
+  if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
+  // Qt names the details button itself, in English unless its own
+  // translations are loaded; the translator in main gives it Spanish words.
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
   box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }

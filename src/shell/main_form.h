@@ -47,6 +47,8 @@ class TMForm : public QWidget, public run::RunUi {
   // does not exist and adds ".xml" to a name typed without an extension.
   std::optional<std::string> ChooseExchangeFile(const std::string& offered) override;
   void ShowMessage(const std::string& text) override;
+  void ShowMessageWithDetails(const std::string& text, const std::string& summary,
+                              const std::string& details) override;
   void ShowError(const std::string& text) override;
   void SetWaitCursor(bool on) override;
 

@@ -34,7 +34,8 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
 }
 
 void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
-                    const InputTables& tables, char decimal_separator) {
+                    const InputTables& tables, char decimal_separator,
+                    std::vector<LessonSlot>* slots) {
   out.StartElement(vocabulary::kInputs);
   tables.soluc.Open();
   tables.profesor.Open();
@@ -61,7 +62,9 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   int activity_position = -1;
   bool activity_known = false;
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++row) {
-    if (soluc.IntegerOf(field::kDia) == 0) continue;  // not placed in the week
+    const std::int32_t day = soluc.IntegerOf(field::kDia);
+    if (slots != nullptr) slots->push_back({day, 0});
+    if (day == 0) continue;  // not placed in the week
 
     out.StartElement(vocabulary::kInput);
     out.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
@@ -71,6 +74,7 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
     // A lesson of half a session is counted in half-hour intervals: 2 x HORA - 1.
     const double hour = soluc.FloatOf(field::kHora);
     const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
+    if (slots != nullptr) slots->back().interval = interval;
     out.SetAttribute(vocabulary::kInterval,
                      vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 

@@ -9,6 +9,7 @@
 #include "to_gedu/day_list.h"
 #include "to_gedu/input_list.h"
 #include "to_gedu/table_columns.h"
+#include "to_gedu/timetable_check.h"
 #include "to_gedu/used_lists.h"
 
 namespace pontexa::to_gedu {
@@ -17,7 +18,8 @@ namespace vocabulary = exchange::vocabulary;
 using tables::Binding;
 using tables::TableBinding;
 
-void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store) {
+void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store,
+                           Findings* findings) {
   out.StartElement(vocabulary::kTimeTables);
   out.StartElement(vocabulary::kTimeTable);
   char time_table_id[16];
@@ -42,6 +44,7 @@ void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStor
 
   dias_horas.Open();
   WriteDayList(out, dias_horas);
+  const WeekSlots week = findings != nullptr ? WeekSlots::Read(dias_horas) : WeekSlots();
   dias_horas.Close();
 
   grupos.Open();
@@ -57,11 +60,14 @@ void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStor
   WriteActivityList(out, nom_asg, soluc, index);
   nom_asg.Close();
 
-  WriteInputList(out, index, {soluc, profesor, aulas, nom_asg, grupos},
-                 store.regional().decimal_separator);
+  const InputTables input_tables{soluc, profesor, aulas, nom_asg, grupos};
+  std::vector<LessonSlot> lessons;
+  WriteInputList(out, index, input_tables, store.regional().decimal_separator,
+                 findings != nullptr ? &lessons : nullptr);
   out.EndElement();
   out.EndElement();
   out.Finish();
+  if (findings != nullptr) CheckTimetable(week, lessons, input_tables, *findings);
 
   soluc.Close();
   grupos.Close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/section_writer.h"
+#include "platform/findings.h"
 #include "tables/table_store.h"
 
 namespace pontexa::to_gedu {
@@ -15,6 +16,10 @@ namespace pontexa::to_gedu {
 // GRUPOST and SOLUC from the groups to the end; PROFT for the members; ASIGNOMT
 // for the activities; then PROFT, AULAT and ASIGNOMT for the inputs. They are
 // closed in the order SOLUC, GRUPOST, PROFT, AULAT, ASIGNOMT.
-void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store);
+//
+// Given Findings, it also checks the timetable it wrote (see CheckTimetable)
+// and counts the rows it read, before it closes the tables.
+void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStore& store,
+                           Findings* findings = nullptr);
 
 }  // namespace pontexa::to_gedu

@@ -1,5 +1,6 @@
 #include "to_horaplan/table_builds.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -8,6 +9,7 @@
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "tables/catalogue.h"
+#include "to_horaplan/build_notes.h"
 #include "to_horaplan/group_name.h"
 #include "to_horaplan/hours.h"
 #include "to_horaplan/short_codes.h"
@@ -35,16 +37,17 @@ std::size_t AttributeCount(const Element& element) {
   return element.IsNull() ? 0 : element.Attributes().Length();
 }
 
-std::string FirstChildText(const Element& element) {
-  if (element.IsNull()) return "";
-  return element.FirstChild().Value();
-}
-
 std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
   for (const tables::FieldSpec& spec : layout) {
     if (spec.name == field) return static_cast<std::size_t>(spec.width);
   }
   throw Error("El campo '" + std::string(field) + "' no figura en la estructura de la tabla");
+}
+
+// Digits only, and few enough for the field: the hours as they usually come.
+bool IsWholeNumber(std::string_view text) {
+  return !text.empty() && text.size() <= 8 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // What the error names when an element cannot get a code.
@@ -54,8 +57,12 @@ struct ElementLabel {
   std::string name;  // 8-bit text
 };
 
-std::string UniqueCodeFor(std::string_view base, UsedCodes& used, const ElementLabel& label) {
-  if (std::optional<std::string> code = MakeUniqueCode(base, used)) return *code;
+std::string UniqueCodeFor(std::string_view base, UsedCodes& used, const ElementLabel& label,
+                          BuildNotes& notes, const char* field) {
+  if (std::optional<std::string> code = MakeUniqueCode(base, used)) {
+    notes.CheckCode(field, used.StoredForm(base), *code, label.id);
+    return *code;
+  }
   throw Error("No queda ningún código libre para " + std::string(label.kind) + " '" +
               Utf8FromSystem(label.name) + "' (id '" + Utf8FromSystem(label.id) +
               "'): todos los códigos de " + std::to_string(used.field_width()) +
@@ -72,18 +79,22 @@ void RecreateTable(const tables::TableStore& store, const char* table_name,
 // Teachers and rooms differ only in their table, path and the word for them.
 void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
                         const char* table_name, const tables::Layout& layout, const char* path,
-                        const char* kind) {
+                        const char* kind, BuildNotes& notes) {
   RecreateTable(store, table_name, layout);
   UsedCodes used(FieldWidth(layout, "ABREV"));
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(path);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = AttributeText(element, vocab::kId);
-    const std::string nombre = FirstChildText(element);
-    const std::string abrev =
-        UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used, {kind, idgedu, nombre});
+    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
+    const std::string nombre = notes.Read(element, "", "NOMBRE", idgedu);
+    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
+    notes.CheckFits("NOMBRE", nombre, idgedu);
+    notes.CheckFits("IDGEDU", idgedu, idgedu);
+    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
+                                            {kind, idgedu, nombre}, notes, "ABREV");
     table.StartNewRow();
     table.PutText("ABREV", abrev);
     table.PutText("NOMBRE", nombre);
@@ -91,6 +102,7 @@ void BuildInitialsTable(const exchange::Document& document, const tables::TableS
     table.SaveNewRow();
   }
   table.CloseTable();
+  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
 }
 
 // The first row for each IDGEDU of a binding, read in one scan, so that a
@@ -114,60 +126,87 @@ struct SubjectRow {
 
 }  // namespace
 
-void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store) {
+void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store,
+                       Findings* findings) {
   const tables::Layout& layout = tables::AsignomtLayout();
+  BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
   RecreateTable(store, tables::kAsignomt, layout);
   UsedCodes used(FieldWidth(layout, "CODLARGO"));
   Table table(store, tables::kAsignomt);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kSubjectPath);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = AttributeText(element, vocab::kId);
+    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
     const std::string cod = LastChars(idgedu, 4);
-    const std::string nombre = AttributeText(element, vocab::kName);
+    const std::string nombre = notes.Read(element, vocab::kName, "NOMBRE", idgedu);
     // The hours are looked for only when there are more than the two
     // attributes every subject carries; an absent value counts as empty.
     std::string horas;
-    if (AttributeCount(element) > 2) horas = AttributeText(element, vocab::kHours);
-    const std::string codlargo =
-        UniqueCodeFor(nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre});
+    if (AttributeCount(element) > 2) horas = notes.Read(element, vocab::kHours, "HORAS", idgedu);
+    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
+    notes.CheckFits("NOMBRE", nombre, idgedu);
+    notes.CheckFits("IDGEDU", idgedu, idgedu);
+    const std::string codlargo = UniqueCodeFor(
+        nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, "CODLARGO");
     table.StartNewRow();
     table.PutText("COD", cod);
     table.PutText("CODLARGO", codlargo);
     table.PutText("NOMBRE", nombre);
     table.PutText("IDGEDU", idgedu);
     if (horas.empty()) horas = "4";
+    notes.CheckFits("HORAS", horas, idgedu);
+    // The assignments read the hours back as stored; what is not a number
+    // counts as 1 hour there.
+    if (findings != nullptr && !IsWholeNumber(horas) &&
+        !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
+      notes.Add("hours-not-number", "HORAS", idgedu,
+                std::string("Las horas '")
+                    .append(Utf8FromSystem(horas))
+                    .append("' no son un número: en ASIGT se toma 1 hora para esta asignatura."));
+    }
     table.PutText("HORAS", horas);
     table.SaveNewRow();
   }
   table.CloseTable();
+  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
 }
 
-void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store) {
+void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store,
+                       Findings* findings) {
+  BuildNotes notes(findings, tables::kProft, "teacher", tables::ProftLayout());
   BuildInitialsTable(document, store, tables::kProft, tables::ProftLayout(), vocab::kTeacherPath,
-                     "el profesor");
+                     "el profesor", notes);
 }
 
-void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store) {
+void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store,
+                    Findings* findings) {
+  BuildNotes notes(findings, tables::kAulat, "location", tables::AulatLayout());
   BuildInitialsTable(document, store, tables::kAulat, tables::AulatLayout(), vocab::kLocationPath,
-                     "el aula");
+                     "el aula", notes);
 }
 
-void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store) {
+void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store,
+                     Findings* findings) {
   const tables::Layout& layout = tables::GrupostLayout();
+  BuildNotes notes(findings, tables::kGrupost, "group", layout);
   RecreateTable(store, tables::kGrupost, layout);
   UsedCodes used(FieldWidth(layout, "ABREV"));
   Table table(store, tables::kGrupost);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kGroupPath);
+  notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = AttributeText(element, vocab::kId);
-    const std::string name = AttributeText(element, vocab::kName);
+    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
+    const std::string name = notes.Read(element, vocab::kName, "NIVEL", idgedu);
     const GroupNameParts parts = CutGroupName(name);
-    const std::string abrev =
-        UniqueCodeFor(FirstChars(InitialsOf(name), 3), used, {"el grupo", idgedu, name});
+    notes.CheckIdentity(idgedu, name, "NIVEL");
+    notes.CheckFits("IDGEDU", idgedu, idgedu);
+    notes.CheckFits("NIVEL", parts.nivel, idgedu);
+    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
+                                            {"el grupo", idgedu, name}, notes, "ABREV");
     table.StartNewRow();
     table.PutText("ABREV", abrev);
     table.PutText("TURNO", "");
@@ -178,9 +217,13 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
     table.SaveNewRow();
   }
   table.CloseTable();
+  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
 }
 
-void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store) {
+void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
+                          Findings* findings) {
+  BuildNotes notes(findings, tables::kAsigt, "assigned-subject", tables::AsigtLayout());
+  std::int64_t rows = 0;
   RecreateTable(store, tables::kAsigt, tables::AsigtLayout());
   Table asigt(store, tables::kAsigt);
   asigt.OpenTable(OpenMode::kShared);
@@ -208,8 +251,14 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
   for (std::size_t g = 0; g < groups.Length(); ++g) {
     const Element group = groups.Item(static_cast<std::ptrdiff_t>(g)).AsElement();
     GroupRow group_row;  // empty codes when the group is not in GRUPOST
-    if (auto found = group_rows.find(AttributeText(group, vocab::kId)); found != group_rows.end()) {
+    const std::string group_id = AttributeText(group, vocab::kId);
+    if (auto found = group_rows.find(group_id); found != group_rows.end()) {
       group_row = found->second;
+    } else if (findings != nullptr) {
+      notes.Add("unknown-group", "CGRUP", group_id,
+                "El grupo '" + Utf8FromSystem(group_id) +
+                    "' no está en GRUPOST: sus asignaturas se escriben sin grupo.",
+                "group");
     }
     if (group.IsNull()) continue;
     const NodeList subjects = group.SelectNodes(vocab::kAssignedSubjectPath);
@@ -219,22 +268,41 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       // teacher code included: a subject without assigned teachers gets none,
       // not the teacher of the subject before it.
       SubjectRow subject_row;
-      if (auto found = subject_rows.find(AttributeText(subject, vocab::kId));
-          found != subject_rows.end()) {
+      const std::string subject_id = AttributeText(subject, vocab::kId);
+      if (auto found = subject_rows.find(subject_id); found != subject_rows.end()) {
         subject_row = found->second;
+      } else if (findings != nullptr) {
+        notes.Add("unknown-subject", "CASIG", subject_id,
+                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
+                      Utf8FromSystem(group_id) +
+                      "' no está en ASIGNOMT: se escribe sin asignatura ni horas.");
       }
       std::string teacher_code;
+      std::string teacher_id;
+      std::size_t teacher_count = 0;
       if (!subject.IsNull()) {
         const NodeList teachers = subject.SelectNodes(vocab::kAssignedTeacherPath);
+        teacher_count = teachers.Length();
         // The last assigned teacher decides, also when it is not found.
         for (std::size_t t = 0; t < teachers.Length(); ++t) {
           const Element teacher = teachers.Item(static_cast<std::ptrdiff_t>(t)).AsElement();
           teacher_code.clear();
-          if (auto found = teacher_codes.find(AttributeText(teacher, vocab::kId));
-              found != teacher_codes.end()) {
+          teacher_id = AttributeText(teacher, vocab::kId);
+          if (auto found = teacher_codes.find(teacher_id); found != teacher_codes.end()) {
             teacher_code = found->second;
           }
         }
+      }
+      if (findings != nullptr && teacher_count == 0) {
+        notes.Add("no-teacher", "CPROF", subject_id,
+                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
+                      Utf8FromSystem(group_id) + "' no tiene profesor: se escribe sin profesor.");
+      } else if (findings != nullptr && teacher_code.empty()) {
+        notes.Add("unknown-teacher", "CPROF", teacher_id,
+                  "El profesor '" + Utf8FromSystem(teacher_id) + "' de la asignatura '" +
+                      Utf8FromSystem(subject_id) + "' del grupo '" + Utf8FromSystem(group_id) +
+                      "' no está en PROFT: se escribe sin profesor.",
+                  "assigned-teacher");
       }
 
       asigt.StartNewRow();
@@ -252,10 +320,12 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       // The sessions follow the hours as the field holds them.
       asigt.PutText("SESIONES", SesionesText(asigt.FloatOf("HORAS")));
       asigt.SaveNewRow();
+      ++rows;
     }
   }
 
   asigt.CloseTable();
+  notes.CountRows(rows);
   grupos.CloseTable();
   profesor.CloseTable();
   aulas.CloseTable();
@@ -269,8 +339,9 @@ void CheckTablesNotHeld(const tables::TableStore& store) {
   }
 }
 
-void CreateDayHourTable(const tables::TableStore& store) {
+void CreateDayHourTable(const tables::TableStore& store, Findings* findings) {
   RecreateTable(store, tables::kDiashorast, tables::DiashorastLayout());
+  if (findings != nullptr) findings->CountRows(tables::kDiashorast, 0);
 }
 
 }  // namespace pontexa::to_horaplan

@@ -8,7 +8,8 @@ source "$1"
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 cd "$folder"
-mkdir -p carpeta/sub otra
+mkdir -p carpeta/sub otra otra/copias-pontexa/20261209-101500 otra/copias-pontexa/sin-manifiesto
+touch otra/copias-pontexa/20261209-101500/manifiesto.txt
 touch escuela.xml VIEJO.XML notas.txt carpeta/dentro.xml carpeta/dentro.dbf
 
 passed=0
@@ -31,10 +32,11 @@ expect() {
   fi
 }
 
-expect '--help --version to-gedu to-horaplan' pontexa-cli ''
+expect '--help --version restore snapshots to-gedu to-horaplan' pontexa-cli ''
 expect 'to-gedu to-horaplan' pontexa-cli to-
 expect '--help' pontexa-cli --h
-expect '-- --dir' pontexa-cli to-gedu -
+expect '-- --check --dir --report' pontexa-cli to-gedu -
+expect '--dir' pontexa-cli snapshots -
 expect '--dir' pontexa-cli to-horaplan escuela.xml --d
 # The argument: exchange files, whatever the case of .xml, and folders.
 expect 'VIEJO.XML carpeta escuela.xml otra' pontexa-cli to-gedu ''
@@ -47,6 +49,9 @@ expect 'carpeta' pontexa-cli to-gedu --dir = ca
 expect '' pontexa-cli to-gedu -- --d
 # Nothing to offer after an unknown command.
 expect '' pontexa-cli desconocida ''
+# A saved copy is named by its folder, only where it has a manifest.
+expect '20261209-101500' pontexa-cli restore --dir otra ''
+expect '20261209-101500' pontexa-cli restore --dir = otra 2026
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

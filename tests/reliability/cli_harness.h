@@ -37,6 +37,7 @@ struct Outcome {
 
 struct RunOptions {
   std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
+  bool killed_at_limit = false;           // SIGXFSZ left to end the program there
   std::vector<std::string> wrapper;       // programs put in front, such as setpriv ...
 };
 
@@ -76,7 +77,7 @@ inline Running StartProgram(const std::vector<std::string>& argv, const RunOptio
     if (in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) _exit(127);
     if (options.file_size_limit) {
       // Past the limit a write fails with EFBIG instead of killing the program.
-      signal(SIGXFSZ, SIG_IGN);
+      signal(SIGXFSZ, options.killed_at_limit ? SIG_DFL : SIG_IGN);
       const rlimit limit{*options.file_size_limit, *options.file_size_limit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
@@ -129,17 +130,31 @@ inline Outcome RunCli(const std::string& command, const fs::path& file, const fs
   return RunProgram({CliPath(), command, file.string(), "--dir", dir.string()}, options);
 }
 
-// Every file below a folder with its bytes, by path relative to the folder.
+// Every file below a folder with its bytes, by path relative to the folder;
+// the run report, which every run rewrites, left out.
 using Snapshot = std::map<std::string, std::string>;
+
+inline constexpr char kReportFile[] = "pontexa-informe.txt";
+
+// The copies Pontexa keeps inside the table folder.
+inline constexpr char kCopiesFolder[] = "copias-pontexa";
 
 inline Snapshot TakeSnapshot(const fs::path& folder) {
   Snapshot files;
   if (!fs::is_directory(folder)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-    }
+    const std::string name = fs::relative(entry.path(), folder).string();
+    if (entry.is_regular_file() && name != kReportFile) files[name] = ReadFile(entry.path());
   }
+  return files;
+}
+
+// The same, leaving out the copies folder.
+inline Snapshot TakeSnapshotOutsideCopies(const fs::path& folder) {
+  Snapshot files = TakeSnapshot(folder);
+  std::erase_if(files, [](const auto& file) {
+    return file.first.starts_with(std::string(kCopiesFolder) + "/");
+  });
   return files;
 }
 

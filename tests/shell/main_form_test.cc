@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "support/held_file.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -47,6 +48,8 @@ struct BoxSeen {
   QMessageBox::Icon icon;
   Qt::TextFormat format;
   std::vector<std::string> buttons;
+  std::string informative;  // the line under the text
+  std::string details;      // what the details button shows
 };
 
 std::vector<std::string> Strings(const QStringList& texts) {
@@ -98,9 +101,18 @@ class MainFormTest : public ::testing::Test {
                  box->text().toStdString(),
                  box->icon(),
                  box->textFormat(),
+                 {},
+                 {},
                  {}};
     for (QAbstractButton* button : box->buttons())
       seen.buttons.push_back(button->text().toStdString());
+    seen.informative = box->informativeText().toStdString();
+    seen.details = box->detailedText().toStdString();
+    for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+      // The details button, which Qt adds and names itself.
+      if (box->buttonRole(button) == QMessageBox::ActionRole || button->text().contains("..."))
+        details_button_ = button->text().toStdString();
+    }
     boxes_.push_back(seen);
     return QDialog::Accepted;
   }
@@ -121,6 +133,7 @@ class MainFormTest : public ::testing::Test {
   std::deque<std::optional<QString>> typed_;
   std::vector<DialogSeen> dialogs_;
   std::vector<BoxSeen> boxes_;
+  std::string details_button_;
 };
 
 TEST_F(MainFormTest, LaysOutPanelsLabelsAndButtonsAt96Dpi) {
@@ -304,6 +317,67 @@ TEST_F(MainFormTest, FailedRunShowsPlainTextErrorBoxAndRestoresTheCursor) {
   EXPECT_NE(box.text.find("roto.xml"), std::string::npos) << box.text;
   EXPECT_EQ(box.text.back(), '.') << box.text;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ASIGNOMT.DBF"));
+}
+
+// A run that fails part-way puts every table back, and its error box says so
+// after the error itself.
+TEST_F(MainFormTest, FailedConversionSaysInItsErrorBoxThatTheTablesWereLeftAsTheyWere) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
+  WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  ASSERT_EQ(Texts(), std::vector<std::string>({"Proceso finalizado"}));
+  // Another school's subjects, so that the first step changes the table.
+  WriteFile(exchange,
+            "<document><subjects><subject id='X' name='Otra' hours='2'/></subjects>"
+            "</document>");
+  const std::string subjects = ReadFile(dir_ / "ASIGNOMT.DBF");
+  {
+    testing::HeldFile held(dir_ / "ASIGT.DBF");
+    WillType(std::nullopt);
+    QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  }
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].icon, QMessageBox::Critical);
+  EXPECT_NE(boxes_[1].text.find("ASIGT.DBF' est\xC3\xA1 en uso"), std::string::npos)
+      << boxes_[1].text;
+  EXPECT_TRUE(boxes_[1].text.ends_with(". Las tablas de Horaplan se han dejado como estaban."))
+      << boxes_[1].text;
+  EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), subjects);
+}
+
+// A clean run closes with the plain box; a run with findings shows the same
+// text with the count and the report's place under it, and the findings as
+// details behind a Spanish button.
+TEST_F(MainFormTest, ClosingBoxOffersTheFindingsOnlyWhenThereAreAny) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
+  WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Proceso finalizado");
+  EXPECT_EQ(boxes_[0].buttons, std::vector<std::string>({"Aceptar"}));
+  EXPECT_EQ(boxes_[0].informative, "");
+  EXPECT_EQ(boxes_[0].details, "");
+
+  // Two teachers with the same initials: the second one's code is renamed.
+  WriteFile(exchange,
+            "<document><teachers><teacher id='T1'>Ana Gil</teacher>"
+            "<teacher id='T2'>Alba Gómez</teacher></teachers></document>");
+  WillType(std::nullopt);
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  ASSERT_EQ(boxes_.size(), 2u);
+  const BoxSeen& box = boxes_[1];
+  EXPECT_EQ(box.text, "Proceso finalizado");
+  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(box.informative, "Hay 1 aviso. El informe est\xC3\xA1 en '" +
+                                 (dir_ / "pontexa-informe.txt").string() + "'.");
+  EXPECT_EQ(box.details,
+            "renamed-code (1)\n  T2: El c\xC3\xB3"
+            "digo 'AG' ya estaba en uso: se le da el "
+            "c\xC3\xB3"
+            "digo 'AG1'.\n");
+  EXPECT_EQ(details_button_, "Mostrar los detalles...");
 }
 
 }  // namespace

@@ -12,6 +12,13 @@ std::optional<std::string> FakeRunUi::ChooseExchangeFile(const std::string& offe
 
 void FakeRunUi::ShowMessage(const std::string& text) { Record("message " + text); }
 
+void FakeRunUi::ShowMessageWithDetails(const std::string& text, const std::string& summary,
+                                       const std::string& details) {
+  details_ = details;
+  Record("message " + text);
+  Record("findings " + summary);
+}
+
 void FakeRunUi::ShowError(const std::string& text) { Record("error " + text); }
 
 void FakeRunUi::SetWaitCursor(bool on) {

@@ -12,7 +12,8 @@ namespace pontexa::testing {
 
 // A RunUi that answers the file dialog from a script and records every call,
 // in order, as one line each:
-//   "choose <offered>", "message <text>", "error <text>", "cursor on", "cursor off".
+//   "choose <offered>", "message <text>", "error <text>", "cursor on", "cursor off";
+// a closing message with findings gives "message <text>" then "findings <summary>".
 class FakeRunUi : public run::RunUi {
  public:
   // Queues the dialog's next answer: a path, or nothing for a cancelled dialog.
@@ -25,6 +26,8 @@ class FakeRunUi : public run::RunUi {
 
   std::optional<std::string> ChooseExchangeFile(const std::string& offered) override;
   void ShowMessage(const std::string& text) override;
+  void ShowMessageWithDetails(const std::string& text, const std::string& summary,
+                              const std::string& details) override;
   void ShowError(const std::string& text) override;
   void SetWaitCursor(bool on) override;
 
@@ -33,6 +36,8 @@ class FakeRunUi : public run::RunUi {
   // Only the calls that start with `kind` ("message", "error", ...), with that word cut.
   std::vector<std::string> CallsOf(const std::string& kind) const;
   bool wait_cursor() const { return wait_cursor_; }
+  // The details of the last closing message with findings.
+  const std::string& details() const { return details_; }
 
  private:
   void Record(std::string call);
@@ -40,6 +45,7 @@ class FakeRunUi : public run::RunUi {
   std::deque<std::optional<std::string>> answers_;
   std::vector<std::string> calls_;
   bool wait_cursor_ = false;
+  std::string details_;
 };
 
 }  // namespace pontexa::testing

@@ -1,0 +1,75 @@
+#include "cli/copy_commands.h"
+
+#include <ctime>
+#include <exception>
+#include <new>
+
+#include "platform/error.h"
+#include "run/restore.h"
+#include "run/run_control.h"
+#include "run/saved_copies.h"
+
+namespace pontexa::cli {
+namespace {
+
+std::string MadeByText(const run::CopyManifest& manifest) {
+  if (manifest.made_by == run::kMadeByToHoraplan) return "antes de GEDU -> Horaplan";
+  if (manifest.made_by == run::kMadeByToGedu) return "antes de Horaplan -> GEDU";
+  return "antes de reponer " + manifest.restored;
+}
+
+std::string FilesText(const run::SavedCopy& copy) {
+  if (!copy.manifest.holds_tables) return copy.manifest.exchange_file;
+  std::string text;
+  for (const std::string& table : copy.manifest.tables) {
+    const std::vector<run::CopiedFile> files = copy.manifest.FilesOf(table);
+    if (!text.empty()) text += ", ";
+    if (files.empty()) {
+      text += table + " (no existía)";
+      continue;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) text += (i > 0 ? " " : "") + files[i].name;
+  }
+  return text;
+}
+
+}  // namespace
+
+int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& out, std::ostream&) {
+  const std::vector<run::SavedCopy> copies = run::ListCopies(table_folder);
+  if (copies.empty()) {
+    out << "No hay copias en '" << run::CopiesFolder(table_folder).string() << "'.\n";
+    return 0;
+  }
+  for (const run::SavedCopy& copy : copies) {
+    out << copy.name << "  " << copy.manifest.time << "  " << MadeByText(copy.manifest) << "  "
+        << FilesText(copy) << "\n";
+  }
+  return 0;
+}
+
+int RestoreCommand(const std::filesystem::path& table_folder, const std::string& name,
+                   std::ostream& out, std::ostream& err) {
+  std::string message;
+  try {
+    const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, std::time(nullptr));
+    out << (outcome.tables ? "Tablas repuestas desde la copia '"
+                           : "Archivo XML repuesto desde la copia '")
+        << outcome.restored << "'.";
+    if (!outcome.undo_copy.empty()) {
+      out << " Lo que había antes está en la copia '" << outcome.undo_copy << "'.";
+    }
+    out << "\n";
+    return 0;
+  } catch (const std::bad_alloc&) {
+    message = "No hay memoria suficiente";
+  } catch (const Error& error) {
+    message = error.what();
+  } catch (const std::exception& error) {
+    message = std::string("Error interno: ") + error.what();
+  }
+  err << run::ErrorBoxText(message) << "\n";
+  return 1;
+}
+
+}  // namespace pontexa::cli

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+namespace pontexa::cli {
+
+// `snapshots`: the copies in the table folder, newest first, one per line:
+// folder name, what made it, its time and its files. Returns the exit status.
+int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& out,
+                      std::ostream& err);
+
+// `restore NAME`: puts the copy back and says what it did. Returns the exit
+// status: 0 when it was put back, 1 with the error on `err`.
+int RestoreCommand(const std::filesystem::path& table_folder, const std::string& name,
+                   std::ostream& out, std::ostream& err);
+
+}  // namespace pontexa::cli

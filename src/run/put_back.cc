@@ -1,0 +1,153 @@
+#include "run/put_back.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+#include <vector>
+
+#include "exchange/file_io.h"
+#include "platform/error.h"
+#include "platform/file_copy.h"
+#include "platform/open_files.h"
+#include "platform/system_error_text.h"
+#include "tables/table_file.h"
+
+namespace pontexa::run {
+namespace {
+
+bool Matches(const std::filesystem::path& path, const CopiedFile& file) {
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) != file.size || error) return false;
+  try {
+    return DigestOfFile(path).sha256 == file.sha256;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// Copies beside the tables, removed unless they were moved into place.
+class PreparedFiles {
+ public:
+  ~PreparedFiles() {
+    for (const auto& [temporary, target] : files_) ::unlink(temporary.c_str());
+  }
+
+  // Writes the copied file beside its place and checks it against the manifest.
+  void Prepare(const SavedCopy& copy, const std::filesystem::path& table_folder,
+               const CopiedFile& file) {
+    const std::filesystem::path temporary =
+        table_folder / ("~pontexa-" + std::to_string(::getpid()) + "-" + file.name);
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    const FileDigest digest = CopyFileWithDigest(copy.folder / file.name, temporary);
+    files_.emplace_back(temporary, table_folder / file.name);
+    if (digest.size != file.size || digest.sha256 != file.sha256) {
+      throw Error("La copia '" + copy.folder.string() + "' está dañada: el archivo '" + file.name +
+                  "' no es el que se copió");
+    }
+  }
+
+  // Moves every prepared file onto its place.
+  void Switch() {
+    while (!files_.empty()) {
+      const auto [temporary, target] = files_.back();
+      if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        throw Error("No se puede reponer '" + target.string() + "': " + SystemErrorText(errno));
+      }
+      files_.pop_back();
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files_;
+};
+
+}  // namespace
+
+bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,
+                   std::string_view table) {
+  const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
+  const std::vector<std::filesystem::path> present = TableFilesOf(table_folder, table);
+  if (present.size() != copied.size()) return false;
+  for (const CopiedFile& file : copied) {
+    const auto found = std::find_if(present.begin(), present.end(), [&](const auto& path) {
+      return path.filename().string() == file.name;
+    });
+    if (found == present.end() || !Matches(*found, file)) return false;
+  }
+  return true;
+}
+
+void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
+                   bool only_changed) {
+  std::vector<std::string> tables;
+  for (const std::string& table : copy.manifest.tables) {
+    if (!only_changed || !TableAsInCopy(copy, table_folder, table)) tables.push_back(table);
+  }
+  // Nothing is changed while another program holds one of the files.
+  const OpenFileScan others;
+  for (const std::string& table : tables) {
+    for (const auto& file : TableFilesOf(table_folder, table)) tables::CheckNotHeld(file, others);
+  }
+  PreparedFiles prepared;
+  for (const std::string& table : tables) {
+    for (const CopiedFile& file : copy.manifest.FilesOf(table)) {
+      prepared.Prepare(copy, table_folder, file);
+    }
+  }
+  // The files the copy does not hold go (a copied name is replaced by the
+  // switch, so it stays until then).
+  for (const std::string& table : tables) {
+    const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
+    for (const auto& file : TableFilesOf(table_folder, table)) {
+      const bool kept = std::any_of(copied.begin(), copied.end(), [&](const CopiedFile& c) {
+        return c.name == file.filename().string();
+      });
+      if (kept) continue;
+      tables::DeleteUnlessHeld(file, others);
+      std::error_code error;
+      if (std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+        throw Error("No se puede borrar '" + file.string() + "'");
+      }
+    }
+  }
+  prepared.Switch();
+  SyncFolder(table_folder);
+}
+
+bool ExchangeFileAsInCopy(const SavedCopy& copy) {
+  return !copy.manifest.files.empty() &&
+         Matches(copy.manifest.exchange_file, copy.manifest.files.front());
+}
+
+void PutBackExchangeFile(const SavedCopy& copy) {
+  const CopiedFile& file = copy.manifest.files.front();
+  const std::filesystem::path source = copy.folder / file.name;
+  exchange::WriteFileAtomically(
+      copy.manifest.exchange_file,
+      [&source](int fd) -> std::string {
+        std::string error;
+        const std::string unreadable =
+            exchange::ReadFileInBlocks(source.string(), [fd, &error](std::string_view block) {
+              std::size_t done = 0;
+              while (done < block.size()) {
+                const ssize_t put = ::write(fd, block.data() + done, block.size() - done);
+                if (put < 0) {
+                  if (errno == EINTR) continue;
+                  error = SystemErrorText(errno);
+                  return false;
+                }
+                done += static_cast<std::size_t>(put);
+              }
+              return true;
+            });
+        return !error.empty() ? error : unreadable;
+      },
+      [&file, &copy](const std::string& written) -> std::string {
+        if (Matches(written, file)) return "";
+        return "la copia '" + copy.folder.string() + "' está dañada";
+      });
+}
+
+}  // namespace pontexa::run

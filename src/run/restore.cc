@@ -1,0 +1,69 @@
+#include "run/restore.h"
+
+#include <system_error>
+
+#include "platform/error.h"
+#include "platform/open_files.h"
+#include "run/put_back.h"
+#include "run/saved_copies.h"
+#include "tables/table_file.h"
+
+namespace pontexa::run {
+namespace {
+
+template <typename MakeCopy>
+SavedCopy CopyBeforeRestore(const std::string& name, MakeCopy make_copy) {
+  try {
+    return make_copy();
+  } catch (const Error& error) {
+    throw Error("No se puede hacer la copia de lo que hay ahora antes de reponer la copia '" +
+                name + "': " + AsReason(error.what()) + ". No se ha cambiado nada.");
+  }
+}
+
+}  // namespace
+
+RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::string_view name,
+                           std::time_t now) {
+  const std::optional<SavedCopy> copy = FindCopy(table_folder, name);
+  if (!copy) {
+    throw Error("No existe la copia '" + std::string(name) + "' en '" +
+                CopiesFolder(table_folder).string() + "'");
+  }
+  CopyRequest request;
+  request.made_by = kMadeByRestore;
+  request.restored = copy->name;
+  request.table_folder = table_folder;
+  request.exchange_file = copy->manifest.exchange_file;
+  request.now = now;
+
+  RestoreOutcome outcome;
+  outcome.restored = copy->name;
+  outcome.tables = copy->manifest.holds_tables;
+  if (copy->manifest.holds_tables) {
+    // Refused before anything, the copy of what it replaces included.
+    const OpenFileScan others;
+    for (const std::string& table : copy->manifest.tables) {
+      for (const auto& file : TableFilesOf(table_folder, table)) {
+        tables::CheckNotHeld(file, others);
+      }
+    }
+    // Always written, also with no table there, so that the restore itself
+    // can be undone.
+    outcome.undo_copy = CopyBeforeRestore(copy->name, [&] {
+                          return CopyTables(request, copy->manifest.tables, /*even_if_empty=*/true);
+                        }).name;
+    PutBackTables(*copy, table_folder, /*only_changed=*/false);
+  } else {
+    std::error_code error;
+    if (std::filesystem::exists(copy->manifest.exchange_file, error)) {
+      outcome.undo_copy =
+          CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); }).name;
+    }
+    PutBackExchangeFile(*copy);
+  }
+  PruneCopies(table_folder);
+  return outcome;
+}
+
+}  // namespace pontexa::run

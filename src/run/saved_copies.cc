@@ -1,0 +1,226 @@
+#include "run/saved_copies.h"
+
+#include <errno.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "platform/error.h"
+#include "platform/file_copy.h"
+#include "platform/system_error_text.h"
+#include "tables/table_file.h"
+
+namespace pontexa::run {
+namespace {
+
+std::string TimeText(std::time_t now, const char* format) {
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, format, &local);
+  return std::string(text, length);
+}
+
+// Creates the copies folder when needed and a new, empty folder for one copy.
+SavedCopy NewCopyFolder(const CopyRequest& request) {
+  const std::filesystem::path copies = CopiesFolder(request.table_folder);
+  if (::mkdir(copies.c_str(), 0777) != 0 && errno != EEXIST) {
+    throw Error("no se puede crear la carpeta '" + copies.string() +
+                "': " + SystemErrorText(errno));
+  }
+  const std::string base = TimeText(request.now, "%Y%m%d-%H%M%S");
+  for (int number = 1; number < 1000; ++number) {
+    const std::string name = number == 1 ? base : base + "-" + std::to_string(number);
+    const std::filesystem::path folder = copies / name;
+    if (::mkdir(folder.c_str(), 0777) == 0) {
+      SavedCopy copy;
+      copy.name = name;
+      copy.folder = folder;
+      copy.manifest.made_by = request.made_by;
+      copy.manifest.restored = request.restored;
+      copy.manifest.time = TimeText(request.now, "%Y-%m-%d %H:%M:%S");
+      copy.manifest.exchange_file = request.exchange_file;
+      copy.manifest.table_folder = request.table_folder.string();
+      return copy;
+    }
+    if (errno != EEXIST) {
+      throw Error("no se puede crear la carpeta '" + folder.string() +
+                  "': " + SystemErrorText(errno));
+    }
+  }
+  throw Error("hay demasiadas copias de este segundo en '" + copies.string() + "'");
+}
+
+// Removes a copy folder that is being written unless it was completed.
+class CopyInProgress {
+ public:
+  explicit CopyInProgress(const SavedCopy& copy) : copy_(copy) {}
+  ~CopyInProgress() {
+    if (!done_) RemoveCopy(copy_);
+  }
+  CopyInProgress(const CopyInProgress&) = delete;
+  CopyInProgress& operator=(const CopyInProgress&) = delete;
+
+  void Add(const std::filesystem::path& from, std::string table) {
+    const std::string name = from.filename().string();
+    if (name == kManifestName) {
+      throw Error("un archivo llamado '" + name + "' no se puede copiar");
+    }
+    const FileDigest digest = CopyFileWithDigest(from, copy_.folder / name);
+    copy_.manifest.files.push_back({std::move(table), name, digest.size, digest.sha256});
+  }
+
+  // Writes the manifest last, under a temporary name first, so that a copy
+  // with a manifest is always whole.
+  SavedCopy Finish() {
+    const std::filesystem::path manifest = copy_.folder / kManifestName;
+    const std::filesystem::path temporary = copy_.folder / (std::string(kManifestName) + ".tmp");
+    WriteNewFile(temporary, ManifestText(copy_.manifest));
+    std::error_code error;
+    std::filesystem::rename(temporary, manifest, error);
+    if (error) {
+      throw Error("no se puede escribir '" + manifest.string() +
+                  "': " + SystemErrorText(error.value()));
+    }
+    SyncFolder(copy_.folder);
+    SyncFolder(copy_.folder.parent_path());
+    done_ = true;
+    return copy_;
+  }
+
+  SavedCopy& copy() { return copy_; }
+
+ private:
+  SavedCopy copy_;
+  bool done_ = false;
+};
+
+// The running number of a folder name (1 without a "-N" suffix).
+int SuffixOf(const std::string& name) {
+  const std::size_t dash = name.rfind('-');
+  if (dash == std::string::npos || dash < 9) return 1;
+  int number = 1;
+  const auto [end, error] =
+      std::from_chars(name.data() + dash + 1, name.data() + name.size(), number);
+  return error == std::errc() && end == name.data() + name.size() ? number : 1;
+}
+
+std::optional<SavedCopy> ReadCopy(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error) || std::filesystem::is_symlink(folder, error)) {
+    return std::nullopt;
+  }
+  const std::filesystem::path manifest_path = folder / kManifestName;
+  // Manifests are small; anything large is not one of them.
+  const std::uintmax_t size = std::filesystem::file_size(manifest_path, error);
+  if (error || size > (1 << 20)) return std::nullopt;
+  std::ifstream file(manifest_path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) return std::nullopt;
+  std::optional<CopyManifest> manifest = ParseManifest(text);
+  if (!manifest) return std::nullopt;
+  SavedCopy copy;
+  copy.name = folder.filename().string();
+  copy.folder = folder;
+  copy.manifest = std::move(*manifest);
+  return copy;
+}
+
+}  // namespace
+
+std::filesystem::path CopiesFolder(const std::filesystem::path& table_folder) {
+  return table_folder / kCopiesFolderName;
+}
+
+std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
+                                                std::string_view table) {
+  std::vector<std::filesystem::path> files;
+  for (const char* extension : {".DBF", ".MDX", ".CPG"}) {
+    for (auto& file : tables::CaseVariants(table_folder, std::string(table) + extension)) {
+      files.push_back(std::move(file));
+    }
+  }
+  return files;
+}
+
+SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>& tables,
+                     bool even_if_empty) {
+  bool any_file = false;
+  for (const std::string& table : tables) {
+    if (!TableFilesOf(request.table_folder, table).empty()) any_file = true;
+  }
+  if (!any_file && !even_if_empty) {
+    SavedCopy nothing;
+    nothing.manifest.made_by = request.made_by;
+    nothing.manifest.table_folder = request.table_folder.string();
+    nothing.manifest.exchange_file = request.exchange_file;
+    nothing.manifest.tables = tables;
+    return nothing;
+  }
+  CopyInProgress copy(NewCopyFolder(request));
+  copy.copy().manifest.tables = tables;
+  for (const std::string& table : tables) {
+    for (const auto& file : TableFilesOf(request.table_folder, table)) copy.Add(file, table);
+  }
+  return copy.Finish();
+}
+
+SavedCopy CopyExchangeFile(const CopyRequest& request) {
+  CopyInProgress copy(NewCopyFolder(request));
+  copy.copy().manifest.holds_tables = false;
+  copy.Add(request.exchange_file, "");
+  return copy.Finish();
+}
+
+std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder) {
+  std::vector<SavedCopy> copies;
+  std::error_code error;
+  std::filesystem::directory_iterator it(CopiesFolder(table_folder), error);
+  if (error) return copies;
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    if (std::optional<SavedCopy> copy = ReadCopy(it->path())) copies.push_back(std::move(*copy));
+  }
+  std::sort(copies.begin(), copies.end(), [](const SavedCopy& a, const SavedCopy& b) {
+    if (a.manifest.time != b.manifest.time) return a.manifest.time > b.manifest.time;
+    if (SuffixOf(a.name) != SuffixOf(b.name)) return SuffixOf(a.name) > SuffixOf(b.name);
+    return a.name > b.name;
+  });
+  return copies;
+}
+
+std::optional<SavedCopy> FindCopy(const std::filesystem::path& table_folder,
+                                  std::string_view name) {
+  const bool plain =
+      !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+  if (!plain) return std::nullopt;
+  return ReadCopy(CopiesFolder(table_folder) / std::string(name));
+}
+
+void PruneCopies(const std::filesystem::path& table_folder, std::size_t keep) {
+  const std::vector<SavedCopy> copies = ListCopies(table_folder);
+  for (std::size_t i = keep; i < copies.size(); ++i) {
+    std::error_code ignored;
+    std::filesystem::remove_all(copies[i].folder, ignored);
+  }
+}
+
+std::string AsReason(std::string message) {
+  for (const char* word : {"No ", "La ", "El ", "Un ", "Una "}) {
+    if (message.starts_with(word)) message[0] = static_cast<char>(message[0] - 'A' + 'a');
+  }
+  return message;
+}
+
+void RemoveCopy(const SavedCopy& copy) {
+  if (!copy.written()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(copy.folder, ignored);
+  std::filesystem::remove(copy.folder.parent_path(), ignored);  // only when empty
+}
+
+}  // namespace pontexa::run

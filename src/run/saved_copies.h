@@ -1,0 +1,76 @@
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run/copy_manifest.h"
+
+namespace pontexa::run {
+
+// The copies live in this folder inside the table folder, one folder each,
+// named after the local time of the copy (AAAAMMDD-HHMMSS, then -2, -3... for
+// more copies in the same second), holding the copied files and the manifest.
+inline constexpr char kCopiesFolderName[] = "copias-pontexa";
+// How many copies a successful run keeps.
+inline constexpr std::size_t kCopiesKept = 20;
+
+std::filesystem::path CopiesFolder(const std::filesystem::path& table_folder);
+
+// One copy: its folder's name and path and its manifest. A copy with an empty
+// folder path was never written (there was nothing to copy); its manifest
+// still says which tables did not exist.
+struct SavedCopy {
+  std::string name;
+  std::filesystem::path folder;
+  CopyManifest manifest;
+  bool written() const { return !folder.empty(); }
+};
+
+// What a new copy records about the run that makes it.
+struct CopyRequest {
+  std::string made_by;   // kMadeBy...
+  std::string restored;  // for a restore, the copy it puts back
+  std::filesystem::path table_folder;
+  std::string exchange_file;
+  std::time_t now = 0;
+};
+
+// The files that make up a table in the folder: every letter-case variant of
+// NAME.DBF, NAME.MDX and NAME.CPG, in that order.
+std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
+                                                std::string_view table);
+
+// Copies every file of the tables into a new copy folder, with its manifest
+// written last (a folder without one is a copy cut short). When none of the
+// tables has a file and `even_if_empty` is false, nothing is written. Raises
+// Error with the reason, having removed what it wrote, when the copy cannot be
+// made (folder read-only, disk full, a file that cannot be read).
+SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>& tables,
+                     bool even_if_empty);
+
+// Copies the exchange file into a new copy folder; Error as CopyTables.
+SavedCopy CopyExchangeFile(const CopyRequest& request);
+
+// The copies with a valid manifest, newest first; other folders are left out.
+std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder);
+
+// The copy of that folder name, when it has a valid manifest.
+std::optional<SavedCopy> FindCopy(const std::filesystem::path& table_folder, std::string_view name);
+
+// Removes the copies beyond the `keep` newest; a folder without a valid
+// manifest is never touched. Never raises: a copy that cannot be removed stays.
+void PruneCopies(const std::filesystem::path& table_folder, std::size_t keep = kCopiesKept);
+
+// A message used as the reason in another sentence, its first word in lower
+// case ("No se puede leer..." becomes "no se puede leer...").
+std::string AsReason(std::string message);
+
+// Removes one copy's folder, and the copies folder too when it is left empty.
+// Never raises.
+void RemoveCopy(const SavedCopy& copy);
+
+}  // namespace pontexa::run

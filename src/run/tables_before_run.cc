@@ -1,0 +1,69 @@
+#include "run/tables_before_run.h"
+
+#include <exception>
+#include <new>
+
+#include "platform/error.h"
+#include "run/put_back.h"
+
+namespace pontexa::run {
+namespace {
+
+// "A, B y C".
+std::string Enumeration(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " y " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::string> tables)
+    : table_folder_(request.table_folder) {
+  try {
+    copy_ = CopyTables(request, tables, /*even_if_empty=*/false);
+  } catch (const Error& error) {
+    throw Error("No se puede hacer la copia de las tablas " + Enumeration(tables) +
+                " antes de escribirlas: " + AsReason(error.what()) +
+                ". No se ha cambiado ninguna tabla.");
+  }
+}
+
+void TablesBeforeRun::Keep() const { PruneCopies(table_folder_); }
+
+std::string TablesBeforeRun::PutBack() const noexcept {
+  std::string reason;
+  try {
+    PutBackTables(copy_, table_folder_, /*only_changed=*/true);
+    bool all_back = true;
+    for (const std::string& table : copy_.manifest.tables) {
+      if (!TableAsInCopy(copy_, table_folder_, table)) all_back = false;
+    }
+    if (all_back) {
+      RemoveCopy(copy_);
+      return kTablesLeftAsTheyWere;
+    }
+    reason = "alguna tabla no ha quedado como estaba";
+  } catch (const std::bad_alloc&) {
+    reason = "no hay memoria suficiente";
+  } catch (const std::exception& error) {
+    reason = AsReason(error.what());
+  }
+  try {
+    std::string sentence = "No se han podido dejar las tablas de Horaplan como estaban: " + reason;
+    if (copy_.written()) {
+      sentence += ". La copia de las tablas anteriores está en '" + copy_.folder.string() +
+                  "'; «pontexa-cli restore " + copy_.name + "» las repone.";
+    } else {
+      sentence += ". Antes de la conversión no había ninguna de estas tablas en la carpeta.";
+    }
+    return sentence;
+  } catch (...) {
+    return "";
+  }
+}
+
+}  // namespace pontexa::run

@@ -1,0 +1,280 @@
+#include "to_gedu/timetable_check.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/numbers.h"
+#include "tables/catalogue.h"
+
+namespace pontexa::to_gedu {
+
+namespace field = tables::field;
+
+namespace {
+
+// A whole number from a table's text ("3", "  3", "3.0"); nothing otherwise.
+std::optional<std::int64_t> WholeNumber(std::string text) {
+  for (char& c : text) {
+    if (c == ',') c = '.';
+  }
+  const std::size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string::npos) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data() + begin, text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value != std::floor(value)) {
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(value);
+}
+
+std::string IntervalText(double interval) {
+  std::string text(1, 'i');
+  // Whole intervals are the rule; the general number format is slow.
+  if (interval == std::floor(interval) && std::abs(interval) < 1e15) {
+    text += std::to_string(static_cast<std::int64_t>(interval));
+  } else {
+    text += FormatGeneral(interval, '.');
+  }
+  return text;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '\'');
+  quoted += FindingText(text);
+  quoted += '\'';
+  return quoted;
+}
+
+// One catalogue whose codes SOLUC uses.
+struct Catalogue {
+  TableColumns& columns;
+  const char* code_field;   // in the catalogue
+  const char* soluc_field;  // in SOLUC
+  const char* element;      // what the code becomes in the section
+  const char* what;         // Spanish, for the sentence
+  const char* table;
+};
+
+// The codes of one SOLUC column as small numbers in the order first met, each
+// looked up in its catalogue once.
+class CodeNumbers {
+ public:
+  explicit CodeNumbers(const Catalogue& catalogue) : catalogue_(catalogue) {}
+
+  std::uint32_t NumberOf(const std::string& code) {
+    auto [entry, fresh] = numbers_.try_emplace(code, static_cast<std::uint32_t>(codes_.size()));
+    if (fresh) {
+      codes_.push_back(code);
+      known_.push_back(code.empty() ||
+                       catalogue_.columns.FirstRow(catalogue_.code_field, code).has_value());
+      lessons_.push_back(0);
+    }
+    return entry->second;
+  }
+  std::size_t size() const { return codes_.size(); }
+  const std::string& code(std::uint32_t n) const { return codes_[n]; }
+  bool known(std::uint32_t n) const { return known_[n]; }
+  std::size_t& lessons(std::uint32_t n) { return lessons_[n]; }
+
+ private:
+  const Catalogue& catalogue_;
+  std::unordered_map<std::string, std::uint32_t> numbers_;
+  std::vector<std::string> codes_;
+  std::vector<bool> known_;
+  std::vector<std::size_t> lessons_;
+};
+
+// A day and interval as a hash key (the interval by its bits: never NaN here).
+struct SlotHash {
+  std::size_t operator()(const std::pair<std::int32_t, double>& slot) const {
+    std::uint64_t bits;
+    std::memcpy(&bits, &slot.second, sizeof bits);
+    return static_cast<std::size_t>((bits ^ static_cast<std::uint32_t>(slot.first)) *
+                                    0x9E3779B97F4A7C15ull);
+  }
+};
+
+// For each teacher (or room), the room (or teacher) it had first in the slot
+// being checked: arrays by code number, valid where their stamp is the slot's,
+// so that moving to the next slot costs nothing.
+class FirstInSlot {
+ public:
+  explicit FirstInSlot(std::size_t codes) : stamp_(codes, -1), other_(codes), noted_(codes) {}
+
+  // True the first time `who` has an `other` differing from its first one in `slot`.
+  bool IsSecond(std::int64_t slot, std::uint32_t who, std::uint32_t other) {
+    if (stamp_[who] != slot) {
+      stamp_[who] = slot;
+      other_[who] = other;
+      noted_[who] = false;
+      return false;
+    }
+    if (other_[who] == other || noted_[who]) return false;
+    noted_[who] = true;
+    return true;
+  }
+  std::uint32_t first(std::uint32_t who) const { return other_[who]; }
+
+ private:
+  std::vector<std::int64_t> stamp_;
+  std::vector<std::uint32_t> other_;
+  std::vector<bool> noted_;
+};
+
+}  // namespace
+
+WeekSlots WeekSlots::Read(TableColumns& dias_horas) {
+  WeekSlots week;
+  const std::vector<std::string>& days = dias_horas.Texts(field::kDia);
+  const std::vector<std::string>& hours = dias_horas.Texts(field::kHora);
+  week.rows_ = days.size();
+  for (std::size_t row = 0; row < days.size(); ++row) {
+    const auto day = WholeNumber(days[row]);
+    const auto hour = WholeNumber(hours[row]);
+    if (day && hour) week.slots_.emplace(static_cast<std::int32_t>(*day), *hour);
+  }
+  return week;
+}
+
+bool WeekSlots::Has(std::int32_t day, double interval) const {
+  if (interval != std::floor(interval) || std::abs(interval) > 1e15) return false;
+  return slots_.count({day, static_cast<std::int64_t>(interval)}) != 0;
+}
+
+void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
+                    const InputTables& tables, Findings& findings) {
+  const Catalogue catalogues[] = {
+      {tables.nom_asg, field::kCod, field::kAsig, "activity", "la asignatura", tables::kAsignomt},
+      {tables.grupos, field::kAbrev, field::kCodGrupo, "group", "el grupo", tables::kGrupost},
+      {tables.profesor, field::kAbrev, field::kProf, "member", "el profesor", tables::kProft},
+      {tables.aulas, field::kAbrev, field::kAula, "location", "el aula", tables::kAulat},
+  };
+  constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
+  // The code columns of SOLUC, most of them read already by the lists.
+  std::vector<const std::vector<std::string>*> columns;
+  std::vector<CodeNumbers> numbers;
+  for (const Catalogue& catalogue : catalogues) {
+    columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
+    numbers.emplace_back(catalogue);
+  }
+  const std::size_t rows = std::min(lessons.size(), columns[kSubject]->size());
+
+  // First pass, in stored order: every placed lesson gets its slot number and
+  // the numbers of its teacher and room; unknown codes and slots are counted.
+  std::unordered_map<std::pair<std::int32_t, double>, std::int64_t, SlotHash> slot_numbers;
+  std::vector<std::pair<std::int32_t, double>> slots;  // by number, in the order first met
+  std::vector<std::size_t> lessons_in_slot;
+  std::vector<std::int64_t> slot_of_row(rows, -1);
+  std::vector<std::uint32_t> teacher_of_row(rows), room_of_row(rows);
+  std::size_t row = 0;
+  for (; row < rows; ++row) {
+    const std::int32_t day = lessons[row].day;
+    if (day == 0) {
+      const std::string number = std::to_string(row + 1);
+      findings.Add(
+          {"skipped-lesson", tables::kSoluc, field::kDia, "", "fila " + number,
+           Joined({"La clase de la fila ", number, " de SOLUC (asignatura ",
+                   Quoted((*columns[kSubject])[row]), ", grupo ", Quoted((*columns[kGroup])[row]),
+                   ", profesor ", Quoted((*columns[kTeacher])[row]),
+                   ") no tiene día (DIA 0): no se escribe en GEDU."})});
+      continue;
+    }
+    double interval = lessons[row].interval;
+    if (!std::isfinite(interval)) interval = -1;  // no week has it, and it hashes as itself
+    if (interval == 0) interval = 0;              // -0 and 0 are one slot
+    const auto [slot, fresh] =
+        slot_numbers.try_emplace({day, interval}, static_cast<std::int64_t>(slots.size()));
+    if (fresh) {
+      slots.emplace_back(day, interval);
+      lessons_in_slot.push_back(0);
+    }
+    slot_of_row[row] = slot->second;
+    ++lessons_in_slot[static_cast<std::size_t>(slot->second)];
+
+    for (std::size_t c = 0; c < std::size(catalogues); ++c) {
+      const std::uint32_t n = numbers[c].NumberOf((*columns[c])[row]);
+      if (!numbers[c].known(n)) ++numbers[c].lessons(n);
+      if (c == kTeacher) teacher_of_row[row] = n;
+      if (c == kRoom) room_of_row[row] = n;
+    }
+  }
+
+  // Second pass, slot by slot (the rows of each slot gathered by counting):
+  // each teacher in one room, each room with one teacher.
+  std::vector<std::size_t> start(slots.size() + 1, 0);
+  for (std::size_t s = 0; s < slots.size(); ++s) start[s + 1] = start[s] + lessons_in_slot[s];
+  std::vector<std::size_t> by_slot(start.back());
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (std::size_t r = 0; r < row; ++r) {
+    if (slot_of_row[r] >= 0) by_slot[next[static_cast<std::size_t>(slot_of_row[r])]++] = r;
+  }
+  FirstInSlot room_of_teacher(numbers[kTeacher].size());
+  FirstInSlot teacher_of_room(numbers[kRoom].size());
+  // "El profesor 'X' está a la vez en las aulas 'A' y 'B' el día 1, intervalo i2."
+  const auto clash = [&](const char* kind, const char* field_name, const char* subject,
+                         const std::string& who, const char* verb, const std::string& first,
+                         const std::string& second, std::size_t slot) {
+    findings.Add({kind, tables::kSoluc, field_name, "", FindingText(who),
+                  Joined({subject, " ", Quoted(who), " ", verb, " ", Quoted(first), " y ",
+                          Quoted(second), " el día ", std::to_string(slots[slot].first),
+                          ", intervalo ", IntervalText(slots[slot].second), "."})});
+  };
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    for (std::size_t i = start[s]; i < start[s + 1]; ++i) {
+      const std::uint32_t teacher = teacher_of_row[by_slot[i]];
+      const std::uint32_t room = room_of_row[by_slot[i]];
+      const std::string& teacher_code = numbers[kTeacher].code(teacher);
+      const std::string& room_code = numbers[kRoom].code(room);
+      if (teacher_code.empty() || room_code.empty()) continue;
+      const auto slot = static_cast<std::int64_t>(s);
+      if (room_of_teacher.IsSecond(slot, teacher, room)) {
+        clash("teacher-in-two-rooms", field::kAula, "El profesor", teacher_code,
+              "está a la vez en las aulas", numbers[kRoom].code(room_of_teacher.first(teacher)),
+              room_code, s);
+      }
+      if (teacher_of_room.IsSecond(slot, room, teacher)) {
+        clash("room-with-two-teachers", field::kProf, "El aula", room_code,
+              "tiene a la vez a los profesores",
+              numbers[kTeacher].code(teacher_of_room.first(room)), teacher_code, s);
+      }
+    }
+  }
+
+  for (std::size_t c = 0; c < std::size(catalogues); ++c) {
+    for (std::uint32_t n = 0; n < numbers[c].size(); ++n) {
+      if (numbers[c].known(n) || numbers[c].lessons(n) == 0) continue;
+      const std::string& code = numbers[c].code(n);
+      const std::size_t lessons = numbers[c].lessons(n);
+      findings.Add({"code-not-in-catalogue", tables::kSoluc, catalogues[c].soluc_field,
+                    catalogues[c].element, FindingText(code),
+                    "El código " + Quoted(code) + " de " + catalogues[c].what + " (" +
+                        std::to_string(lessons) + (lessons == 1 ? " clase" : " clases") +
+                        ") no está en " + catalogues[c].table +
+                        ": se escribe el código como identificador."});
+    }
+  }
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    if (week.Has(slots[s].first, slots[s].second)) continue;
+    const std::size_t lessons = lessons_in_slot[s];
+    const std::string where =
+        "día " + std::to_string(slots[s].first) + ", intervalo " + IntervalText(slots[s].second);
+    findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "", where,
+                  std::to_string(lessons) + (lessons == 1 ? " clase cae" : " clases caen") +
+                      " en un día e intervalo que DIASHORAST no tiene: GEDU no los conoce."});
+  }
+
+  findings.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week.rows()));
+  findings.CountRows(tables::kSoluc, static_cast<std::int64_t>(row));
+  for (const Catalogue& catalogue : catalogues) {
+    findings.CountRows(catalogue.table, static_cast<std::int64_t>(
+                                            catalogue.columns.Texts(catalogue.code_field).size()));
+  }
+}
+
+}  // namespace pontexa::to_gedu

@@ -1,0 +1,123 @@
+#include "to_horaplan/build_notes.h"
+
+#include <algorithm>
+
+#include "platform/code_page.h"
+
+namespace pontexa::to_horaplan {
+namespace {
+
+// True when every character is one Windows-1252 holds as itself without
+// asking the code page: ASCII, or U+00A0 to U+00FF (Spanish letters, º, ª...),
+// which it holds at the same numbers. Other text needs the round trip.
+bool SurelyFits(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) continue;
+    if (i + 1 >= utf8.size()) return false;
+    const auto next = static_cast<unsigned char>(utf8[i + 1]);
+    if (!(byte == 0xC3 || (byte == 0xC2 && next >= 0xA0))) return false;
+    ++i;
+  }
+  return true;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '\'');
+  quoted += FindingText(text);
+  quoted += '\'';
+  return quoted;
+}
+
+}  // namespace
+
+BuildNotes::BuildNotes(Findings* findings, const char* table, const char* element,
+                       const tables::Layout& layout)
+    : findings_(findings), table_(table), element_(element), layout_(layout) {}
+
+std::string BuildNotes::Read(const exchange::Element& element, std::string_view attribute,
+                             const char* field, const std::string& id) {
+  if (element.IsNull()) return "";
+  const exchange::Node node =
+      attribute.empty() ? element.FirstChild() : element.Attributes().NamedItem(attribute);
+  const std::string utf8 = node.Utf8Value();
+  std::string value = SystemFromUtf8(utf8);
+  // Anything that does not surely fit fits when it comes back unchanged.
+  if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
+    Add("replaced-characters", field, attribute == "id" ? value : id,
+        "El texto '" + utf8 + "' tiene caracteres que Horaplan no admite; se guarda como " +
+            Quoted(value) + ".");
+  }
+  return value;
+}
+
+void BuildNotes::CheckIdentity(const std::string& id, const std::string& name,
+                               const char* name_field) {
+  if (findings_ == nullptr) return;
+  if (id.empty()) {
+    Add("missing-id", "IDGEDU", id,
+        "Un elemento '" + std::string(element_) + "' sin id" +
+            (name.empty() ? "" : " (" + Quoted(name) + ")") + " se escribe con IDGEDU vacío.");
+  } else if (!ids_.insert(id).second) {
+    Add("duplicate-id", "IDGEDU", id,
+        "El id " + Quoted(id) + " ya lo usa otro elemento '" + element_ +
+            "': las búsquedas por id toman el primero.");
+  }
+  if (name.empty()) {
+    Add("missing-name", name_field, id,
+        "El elemento '" + std::string(element_) + "' no tiene nombre: se escribe vacío.");
+  }
+}
+
+void BuildNotes::CheckFits(const char* field, const std::string& value, const std::string& id) {
+  if (findings_ == nullptr) return;
+  // The width by the field name's address, as the build passes the same
+  // constant each time; by name the first time.
+  std::size_t width = 0;
+  auto known = std::find_if(widths_.begin(), widths_.end(),
+                            [field](const auto& entry) { return entry.first == field; });
+  if (known != widths_.end()) {
+    width = known->second;
+  } else {
+    const auto spec = std::find_if(layout_.begin(), layout_.end(),
+                                   [field](const tables::FieldSpec& f) { return f.name == field; });
+    if (spec != layout_.end() && spec->type == tables::FieldType::kText) {
+      width = static_cast<std::size_t>(spec->width);
+    }
+    widths_.emplace_back(field, width);
+  }
+  if (width == 0) return;  // not a text field of this table
+  // Bytes are never fewer than characters: most values need no count.
+  if (value.size() <= width) return;
+  const std::string kept = FirstChars(value, width);
+  if (kept.size() == value.size()) return;
+  const std::string utf8 = Utf8FromSystem(value);
+  const auto length = std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character's first byte
+  });
+  Add("cut", field, id,
+      Joined({"El valor ", Quoted(value), " tiene ", std::to_string(length),
+              " caracteres y el campo ", field, " admite ", std::to_string(width), ": se guarda ",
+              Quoted(kept), "."}));
+}
+
+void BuildNotes::CheckCode(const char* field, const std::string& base, const std::string& code,
+                           const std::string& id) {
+  if (findings_ == nullptr || code == base) return;
+  Add("renamed-code", field, id,
+      Joined({"El código ", Quoted(base), " ya estaba en uso: se le da el código ", Quoted(code),
+              "."}));
+}
+
+void BuildNotes::Add(const char* kind, const char* field, const std::string& id, std::string detail,
+                     const char* element) {
+  if (findings_ == nullptr) return;
+  findings_->Add({kind, table_, field, element != nullptr ? element : element_, FindingText(id),
+                  std::move(detail)});
+}
+
+void BuildNotes::CountRows(std::int64_t rows) {
+  if (findings_ != nullptr) findings_->CountRows(table_, rows);
+}
+
+}  // namespace pontexa::to_horaplan

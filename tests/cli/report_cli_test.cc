@@ -1,0 +1,308 @@
+// The run report through pontexa-cli: the findings of a school made to hold
+// one case of every kind, none on the sample school, the report file, the
+// one-line summary, the JSON report and the dry run.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/regional_settings.h"
+#include "support/temp_dir.h"
+#include "tables/catalogue.h"
+#include "tables/table_store.h"
+
+namespace pontexa {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::ReadFile;
+using ::testing::StartsWith;
+using testing::TempDir;
+using testing::WriteFile;
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// One case of every GEDU-to-Horaplan kind, each in its own element:
+//   S2 hours "dos" (hours-not-number) and no teacher in G1 (no-teacher);
+//   T1 twice (duplicate-id); T2 shares Ana Gil's initials (renamed-code);
+//   T3 "Łukasz" (replaced-characters); a room without id (missing-id) and
+//   L3 without a name (missing-name); a group id of 61 characters, which its
+//   field cuts (cut) and the assignments then do not find (unknown-group);
+//   NOPE (unknown-subject) and TX (unknown-teacher) in G1.
+const std::string kLongGroupId = std::string(61, 'G');
+const std::string kEveryKindSchool = R"(<?xml version="1.0" encoding="UTF-8"?>
+<document>
+  <subjects>
+    <subject id="S1" name="Lengua" hours="4"/>
+    <subject id="S2" name="Matemáticas" hours="dos"/>
+  </subjects>
+  <teachers>
+    <teacher id="T1">Ana Gil</teacher>
+    <teacher id="T2">Alberto García</teacher>
+    <teacher id="T3">Łukasz Nowak</teacher>
+    <teacher id="T1">Berta Ruiz</teacher>
+  </teachers>
+  <locations>
+    <location id="L1">Aula</location>
+    <location>Gimnasio</location>
+    <location id="L3"/>
+  </locations>
+  <groups>
+    <group id="G1" name="1 ESO A">
+      <assigned-subjects>
+        <assigned-subject id="S1"><assigned-teachers><assigned-teacher id="T1"/></assigned-teachers></assigned-subject>
+        <assigned-subject id="S2"/>
+        <assigned-subject id="NOPE"><assigned-teachers><assigned-teacher id="T1"/></assigned-teachers></assigned-subject>
+        <assigned-subject id="S1"><assigned-teachers><assigned-teacher id="TX"/></assigned-teachers></assigned-subject>
+      </assigned-subjects>
+    </group>
+    <group id=")" + kLongGroupId + R"(" name="2 ESO B">
+      <assigned-subjects>
+        <assigned-subject id="S1"><assigned-teachers><assigned-teacher id="T2"/></assigned-teachers></assigned-subject>
+      </assigned-subjects>
+    </group>
+  </groups>
+</document>
+)";
+
+class ReportCliTest : public ::testing::Test {
+ protected:
+  ReportCliTest() { fs::create_directory(tables_); }
+
+  Outcome Run(const std::vector<std::string>& args) {
+    std::string line = std::string("'") + PONTEXA_CLI + "'";
+    for (const std::string& arg : args) line += " '" + arg + "'";
+    line += " >'" + (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "'";
+    const int status = std::system(line.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "out"),
+            ReadFile(dir_ / "err")};
+  }
+
+  Outcome Convert(const char* command, const fs::path& file, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {command, file.string(), "--dir", tables_.string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return Run(args);
+  }
+
+  // "kind id" of each finding of a JSON report, as Python's json module reads
+  // it, counted.
+  std::map<std::string, int> FindingsIn(const fs::path& json) {
+    const std::string line =
+        "/usr/bin/python3 -c \"import json,sys\nfor f in json.load(open(sys.argv[1]))['findings']: "
+        "print(f['kind'], f['id'])\" '" +
+        json.string() + "' >'" + (dir_ / "kinds").string() + "'";
+    EXPECT_EQ(std::system(line.c_str()), 0);
+    std::map<std::string, int> counted;
+    const std::string text = ReadFile(dir_ / "kinds");
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      ++counted[text.substr(start, end - start)];
+    }
+    return counted;
+  }
+
+  // Horaplan's week (days 1 and 2, intervals 1 and 2) and a timetable built
+  // on the codes the every-kind school gets: S1, S2; AG, AG1, BR; A, G; 1EA,
+  // 2EB.
+  void WriteHoraplanTables() {
+    const tables::TableStore store(tables_, RegionalSettings{'.'});
+    store.MakeEmptyTable(tables::kDiashorast, tables::DiashorastLayout());
+    {
+      tables::Table week(store, tables::kDiashorast);
+      week.OpenTable(tables::OpenMode::kExclusive);
+      for (const char* day : {"1", "2"}) {
+        for (const char* hour : {"1", "2"}) {
+          week.StartNewRow();
+          week.PutText("DIA", day);
+          week.PutText("TEXTODIA", day[0] == '1' ? "Lunes" : "Martes");
+          week.PutText("HORA", hour);
+          week.SaveNewRow();
+        }
+      }
+      week.CloseTable();
+    }
+    store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kFloat, 0},
+                                          {"HORA", tables::FieldType::kFloat, 0},
+                                          {"SESIONES", tables::FieldType::kFloat, 0},
+                                          {"ASIG", tables::FieldType::kText, 4},
+                                          {"CODGRUPO", tables::FieldType::kText, 4},
+                                          {"PROF", tables::FieldType::kText, 4},
+                                          {"AULA", tables::FieldType::kText, 4}});
+    tables::Table soluc(store, tables::kSoluc);
+    soluc.OpenTable(tables::OpenMode::kExclusive);
+    struct Lesson {
+      double day, hour;
+      const char *subject, *group, *teacher, *room;
+    };
+    const Lesson lessons[] = {
+        {1, 1, "S1", "1EA", "AG", "A"},   // AG in two rooms at 1/1 ...
+        {1, 1, "S1", "2EB", "AG", "G"},   // ... (teacher-in-two-rooms)
+        {1, 2, "S2", "1EA", "AG1", "A"},  // room A with AG1 and LN at 1/2
+        {1, 2, "S2", "2EB", "BR", "A"},   // (room-with-two-teachers)
+        {0, 1, "S1", "1EA", "BR", "A"},   // row 5: no day (skipped-lesson)
+        {2, 3, "S1", "1EA", "BR", "G"},   // day 2, interval 3 (slot-not-in-week)
+        {2, 1, "S1", "1EA", "ZZ", "G"},   // ZZ (code-not-in-catalogue)
+        // Normal lessons: one teacher with two groups in one room, one group
+        // split between two teachers in two rooms.
+        {2, 2, "S1", "1EA", "BR", "A"},
+        {2, 2, "S1", "2EB", "BR", "A"},
+        {2, 1, "S2", "2EB", "AG", "A"},
+        {2, 1, "S2", "2EB", "AG1", ""},
+    };
+    for (const Lesson& lesson : lessons) {
+      soluc.StartNewRow();
+      soluc.PutFloat("DIA", lesson.day);
+      soluc.PutFloat("HORA", lesson.hour);
+      soluc.PutFloat("SESIONES", 1);
+      soluc.PutText("ASIG", lesson.subject);
+      soluc.PutText("CODGRUPO", lesson.group);
+      soluc.PutText("PROF", lesson.teacher);
+      soluc.PutText("AULA", lesson.room);
+      soluc.SaveNewRow();
+    }
+    soluc.CloseTable();
+  }
+
+  // Every file of the table folder and the exchange file, with their bytes.
+  std::map<std::string, std::string> Everything(const fs::path& exchange_file) {
+    std::map<std::string, std::string> files = {{"xml", ReadFile(exchange_file)}};
+    for (const auto& entry : fs::recursive_directory_iterator(tables_)) {
+      if (entry.is_regular_file()) files[entry.path().string()] = ReadFile(entry.path());
+    }
+    return files;
+  }
+
+  TempDir dir_;
+  fs::path tables_ = dir_ / "htemp";
+  fs::path school_ = dir_ / "escuela.xml";
+  fs::path json_ = dir_ / "informe.json";
+};
+
+TEST_F(ReportCliTest, SchoolWithOneCaseOfEachKindGivesExactlyThoseFindings) {
+  WriteFile(school_, kEveryKindSchool);
+  const Outcome horaplan = Convert("to-horaplan", school_, {"--report", json_.string()});
+  ASSERT_EQ(horaplan.status, 0) << horaplan.err;  // findings are no failure
+  EXPECT_EQ(horaplan.out, "Proceso finalizado\n");
+  EXPECT_EQ(FindingsIn(json_), (std::map<std::string, int>{
+                                   {"hours-not-number S2", 1},
+                                   {"duplicate-id T1", 1},
+                                   {"renamed-code T2", 1},
+                                   {"replaced-characters T3", 1},
+                                   {"missing-id ", 1},
+                                   {"missing-name L3", 1},
+                                   {"cut " + kLongGroupId, 1},
+                                   {"unknown-group " + kLongGroupId, 1},
+                                   {"no-teacher S2", 1},
+                                   {"unknown-subject NOPE", 1},
+                                   {"unknown-teacher TX", 1},
+                               }));
+  // Kinds in the order first found.
+  EXPECT_EQ(horaplan.err,
+            "pontexa-cli: 11 avisos: 1 hours-not-number, 1 renamed-code, "
+            "1 replaced-characters, 1 duplicate-id, 1 missing-id, 1 missing-name, "
+            "1 cut, 1 no-teacher, 1 unknown-subject, 1 unknown-teacher, "
+            "1 unknown-group; informe en '" +
+                (tables_ / "pontexa-informe.txt").string() + "'\n");
+  const std::string json = ReadFile(json_);
+  EXPECT_THAT(json, HasSubstr("\"conversion\": \"to-horaplan\""));
+  EXPECT_THAT(json, HasSubstr("\"ok\": true"));
+  EXPECT_THAT(json, HasSubstr("\"error\": null"));
+  EXPECT_THAT(json, HasSubstr("\"tables\": {\"ASIGNOMT\": 2, \"PROFT\": 4, \"AULAT\": 3, "
+                              "\"GRUPOST\": 2, \"ASIGT\": 5, \"DIASHORAST\": 0}"));
+  EXPECT_THAT(json, HasSubstr("\"kind\": \"replaced-characters\", \"table\": \"PROFT\", "
+                              "\"field\": \"NOMBRE\", \"element\": \"teacher\", \"id\": \"T3\""));
+
+  WriteHoraplanTables();
+  const Outcome gedu = Convert("to-gedu", school_, {"--report", json_.string()});
+  ASSERT_EQ(gedu.status, 0) << gedu.err;
+  EXPECT_EQ(FindingsIn(json_), (std::map<std::string, int>{
+                                   {"teacher-in-two-rooms AG", 1},
+                                   {"room-with-two-teachers A", 1},
+                                   {"skipped-lesson fila 5", 1},
+                                   {"slot-not-in-week día 2, intervalo i3", 1},
+                                   {"code-not-in-catalogue ZZ", 1},
+                               }));
+  EXPECT_THAT(ReadFile(json_), HasSubstr("\"SOLUC\": 11"));
+}
+
+TEST_F(ReportCliTest, SampleSchoolGivesNoFindingsInEitherConversion) {
+  const fs::path sample = dir_ / "instituto.xml";
+  fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "instituto.xml", sample);
+  const Outcome horaplan = Convert("to-horaplan", sample, {"--report", json_.string()});
+  ASSERT_EQ(horaplan.status, 0) << horaplan.err;
+  EXPECT_EQ(horaplan.err, "");
+  EXPECT_TRUE(FindingsIn(json_).empty()) << ReadFile(json_);
+  for (const char* name : {"DIASHORAST.DBF", "SOLUC.DBF"}) {
+    fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name,
+                  fs::copy_options::overwrite_existing);
+  }
+  const Outcome gedu = Convert("to-gedu", sample, {"--report", json_.string()});
+  ASSERT_EQ(gedu.status, 0) << gedu.err;
+  EXPECT_EQ(gedu.err, "");
+  EXPECT_TRUE(FindingsIn(json_).empty()) << ReadFile(json_);
+}
+
+// The report for people: byte-order mark, CRLF, rows, findings by kind; also
+// after a run that fails.
+TEST_F(ReportCliTest, ReportFileIsWrittenAfterEveryRun) {
+  WriteFile(school_, kEveryKindSchool);
+  ASSERT_EQ(Convert("to-horaplan", school_).status, 0);
+  const std::string report = ReadFile(tables_ / "pontexa-informe.txt");
+  EXPECT_THAT(report, StartsWith("\xEF\xBB\xBFInforme de Pontexa\r\n"));
+  EXPECT_EQ(report.find("\n"), report.find("\r\n") + 1);
+  EXPECT_THAT(report, HasSubstr("Resultado: terminado\r\n"));
+  EXPECT_THAT(report, HasSubstr("  ASIGT       5\r\n"));
+  EXPECT_THAT(report, HasSubstr("Avisos: 11\r\n"));
+  EXPECT_THAT(report, HasSubstr("unknown-teacher (1)\r\n  TX: El profesor 'TX'"));
+
+  // Horaplan has no timetable here: the run fails, and its report says why.
+  const Outcome failed = Convert("to-gedu", school_, {"--report", json_.string()});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_THAT(ReadFile(tables_ / "pontexa-informe.txt"), HasSubstr("Resultado: error: "));
+  EXPECT_THAT(ReadFile(json_), HasSubstr("\"ok\": false"));
+  EXPECT_THAT(ReadFile(json_), HasSubstr("\"error\": \"No existe la tabla"));
+}
+
+// --check runs on scratch copies: the folder and the file stay byte for byte
+// as they were, whether the conversion would succeed or fail.
+TEST_F(ReportCliTest, CheckChangesNothingWhetherTheRunWouldSucceedOrFail) {
+  WriteFile(school_, kEveryKindSchool);
+  ASSERT_EQ(Convert("to-horaplan", school_).status, 0);
+  WriteHoraplanTables();
+  const auto before = Everything(school_);
+
+  const Outcome would_succeed = Convert("to-gedu", school_, {"--check"});
+  EXPECT_EQ(would_succeed.status, 0) << would_succeed.err;
+  EXPECT_THAT(would_succeed.out, StartsWith("Informe de Pontexa\n"));
+  EXPECT_THAT(would_succeed.out, HasSubstr("Archivo XML: " + school_.string() + "\n"));
+  EXPECT_THAT(would_succeed.out, HasSubstr("teacher-in-two-rooms (1)"));
+  EXPECT_TRUE(Everything(school_) == before);
+
+  const Outcome rebuild = Convert("to-horaplan", school_, {"--check", "--report", json_.string()});
+  EXPECT_EQ(rebuild.status, 0) << rebuild.err;
+  EXPECT_THAT(ReadFile(json_), HasSubstr("\"table_folder\": \"" + tables_.string() + "\""));
+  EXPECT_TRUE(Everything(school_) == before);
+
+  fs::remove(tables_ / "SOLUC.DBF");
+  const auto without_timetable = Everything(school_);
+  const Outcome would_fail = Convert("to-gedu", school_, {"--check"});
+  EXPECT_EQ(would_fail.status, 1);
+  EXPECT_THAT(would_fail.err, HasSubstr("'" + (tables_ / "SOLUC.DBF").string() + "'"));
+  EXPECT_THAT(would_fail.out, HasSubstr("Resultado: error: "));
+  EXPECT_TRUE(Everything(school_) == without_timetable);
+}
+
+}  // namespace
+}  // namespace pontexa

@@ -1,0 +1,253 @@
+// A GEDU-to-Horaplan run is all or nothing, and every run can be undone: the
+// faults that stop a run part-way, a run killed outright, and the batch tool's
+// `snapshots` and `restore` on the sample school.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "reliability/cli_harness.h"
+#include "run/saved_copies.h"
+#include "support/held_file.h"
+
+namespace pontexa::reliability {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr const char* kBuiltTables[] = {"ASIGNOMT", "PROFT", "AULAT",
+                                        "GRUPOST",  "ASIGT", "DIASHORAST"};
+constexpr char kLeftAsTheyWere[] = "Las tablas de Horaplan se han dejado como estaban.";
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+  return text;
+}
+
+Outcome RunRestore(const std::string& name, const fs::path& dir) {
+  return RunProgram({CliPath(), "restore", name, "--dir", dir.string()});
+}
+
+class UndoTest : public ::testing::Test {
+ protected:
+  // The sample's tables as Horaplan left them, with an index file and a
+  // code-page file that a rebuild removes, and a changed school to convert,
+  // so that every table a run rebuilds comes out different.
+  void SetUp() override {
+    ASSERT_TRUE(school_.PrepareHoraplanTables());
+    WriteFile(school_.tables / "asignomt.cpg", "1252");
+    WriteFile(school_.tables / "PROFT.MDX", std::string(512, '\x01'));
+    std::string xml = ReadFile(school_.exchange_file);
+    for (const auto& [from, to] : {std::pair{"Aula", "Sala"},
+                                   {"Lengua", "Idioma"},
+                                   {"Pérez", "Peres"},
+                                   {"1 ESO A", "1 ESO Z"}}) {
+      xml = Replaced(xml, from, to);
+    }
+    WriteFile(changed_, xml);
+  }
+
+  fs::path Copies() const { return school_.tables / kCopiesFolder; }
+
+  // A failed run: status 1, the error followed by the sentence, every file as
+  // it was and no copy left behind.
+  void ExpectNothingChanged(const Outcome& run, const Snapshot& before, const std::string& label) {
+    EXPECT_EQ(run.status, 1) << label;
+    EXPECT_EQ(run.out, "") << label;
+    EXPECT_THAT(run.err, HasSubstr(std::string(". ") + kLeftAsTheyWere + "\n")) << label;
+    ExpectSameFiles(TakeSnapshot(school_.tables), before);
+    EXPECT_FALSE(fs::exists(Copies())) << label;
+  }
+
+  SampleSchool school_;
+  fs::path changed_ = school_.dir / "cambiado.xml";
+};
+
+TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  for (const char* table : kBuiltTables) {
+    Outcome run;
+    {
+      testing::HeldFile held(school_.tables / (std::string(table) + ".DBF"));
+      run = RunCli("to-horaplan", changed_, school_.tables);
+    }
+    EXPECT_THAT(run.err, HasSubstr(std::string(table) + ".DBF' está en uso")) << table;
+    ExpectNothingChanged(run, before, table);
+  }
+}
+
+// Hours too large for ASIGT's number field end the fifth step.
+TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  WriteFile(changed_, Replaced(ReadFile(changed_), "hours=\"4\"", "hours=\"1e30\""));
+  const Outcome run = RunCli("to-horaplan", changed_, school_.tables);
+  EXPECT_THAT(run.err, HasSubstr("ASIGT"));
+  ExpectNothingChanged(run, before, "hours");
+}
+
+// The size of each table the changed school gives, from a run elsewhere.
+std::map<std::string, std::uintmax_t> BuiltSizes(const fs::path& exchange_file,
+                                                 const TempDir& dir) {
+  const fs::path folder = dir / "medida";
+  fs::create_directory(folder);
+  EXPECT_EQ(RunCli("to-horaplan", exchange_file, folder).status, 0);
+  std::map<std::string, std::uintmax_t> sizes;
+  for (const char* table : kBuiltTables) {
+    sizes[table] = fs::file_size(folder / (std::string(table) + ".DBF"));
+  }
+  return sizes;
+}
+
+// A file-size limit that the copy and the first four tables stay within but the
+// assignments table does not: the disk fills up in the fifth step.
+rlim_t LimitThatStopsTheFifthStep(const std::map<std::string, std::uintmax_t>& sizes,
+                                  const fs::path& old_tables) {
+  std::uintmax_t limit = 0;
+  for (const char* table : {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST"}) {
+    limit = std::max(limit, sizes.at(table));
+  }
+  for (const auto& entry : fs::directory_iterator(old_tables)) {
+    if (entry.is_regular_file()) limit = std::max(limit, entry.file_size());
+  }
+  EXPECT_LT(limit, sizes.at("ASIGT")) << "the sample no longer fits this test";
+  return static_cast<rlim_t>(limit + 1);
+}
+
+TEST_F(UndoTest, DiskFullPartWayLeavesTheFolderAsItWas) {
+  // Small tables of a one-group school first, so that the copy fits the limit.
+  fs::remove(school_.tables / "ASIGT.DBF");
+  fs::remove(school_.tables / "SOLUC.DBF");
+  const rlim_t limit =
+      LimitThatStopsTheFifthStep(BuiltSizes(changed_, school_.dir), school_.tables);
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const Outcome run = RunCli("to-horaplan", changed_, school_.tables, FileSizeLimit(limit));
+  EXPECT_THAT(run.err, HasSubstr("ASIGT"));
+  EXPECT_THAT(run.err, HasSubstr("demasiado grande"));
+  ExpectNothingChanged(run, before, "disk full");
+}
+
+TEST_F(UndoTest, RestoreAfterASuccessfulRunGivesBackThePreviousTables) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  ASSERT_EQ(RunCli("to-horaplan", changed_, school_.tables).status, 0);
+  const Snapshot after = TakeSnapshotOutsideCopies(school_.tables);
+  ASSERT_NE(after, before);
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+
+  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_THAT(listed.out, StartsWith(copies[0].name + "  "));
+  EXPECT_THAT(listed.out, HasSubstr("GEDU -> Horaplan"));
+  EXPECT_THAT(listed.out, HasSubstr("asignomt.cpg"));
+
+  const Outcome restored = RunRestore(copies[0].name, school_.tables);
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+
+  // The restore kept what it replaced, newest first: restoring that undoes it.
+  const std::vector<run::SavedCopy> now = run::ListCopies(school_.tables);
+  ASSERT_EQ(now.size(), 2u);
+  EXPECT_EQ(now[0].manifest.restored, copies[0].name);
+  EXPECT_EQ(RunRestore(now[0].name, school_.tables).status, 0);
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), after);
+}
+
+TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
+  const std::string before = ReadFile(school_.exchange_file);
+  ASSERT_EQ(RunCli("to-gedu", school_.exchange_file, school_.tables).status, 0);
+  const std::string after = ReadFile(school_.exchange_file);
+  ASSERT_NE(after, before);
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_FALSE(copies[0].manifest.holds_tables);
+  EXPECT_EQ(copies[0].manifest.exchange_file, school_.exchange_file.string());
+
+  const Outcome restored = RunRestore(copies[0].name, school_.tables);
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_TRUE(ReadFile(school_.exchange_file) == before);
+  // Put back in place, as a save: nothing else beside the file.
+  std::set<std::string> beside;
+  for (const auto& entry : fs::directory_iterator(school_.dir.path())) {
+    beside.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(beside, (std::set<std::string>{"cambiado.xml", "htemp", "instituto.xml"}));
+  EXPECT_EQ(RunRestore(run::ListCopies(school_.tables)[0].name, school_.tables).status, 0);
+  EXPECT_TRUE(ReadFile(school_.exchange_file) == after);
+}
+
+TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
+  ASSERT_EQ(RunCli("to-horaplan", changed_, school_.tables).status, 0);
+  const std::string name = run::ListCopies(school_.tables).at(0).name;
+  const Snapshot before = TakeSnapshot(school_.tables);
+  Outcome restored;
+  {
+    testing::HeldFile held(school_.tables / "DIASHORAST.DBF");
+    restored = RunRestore(name, school_.tables);
+  }
+  EXPECT_EQ(restored.status, 1);
+  EXPECT_EQ(restored.out, "");
+  EXPECT_THAT(restored.err, HasSubstr("DIASHORAST.DBF' está en uso por otro programa"));
+  ExpectSameFiles(TakeSnapshot(school_.tables), before);
+}
+
+TEST_F(UndoTest, UnknownCopyIsRefused) {
+  const Outcome restored = RunRestore("20200101-000000", school_.tables);
+  EXPECT_EQ(restored.status, 1);
+  EXPECT_THAT(restored.err, HasSubstr("No existe la copia '20200101-000000'"));
+}
+
+// The program dies at a file-size limit in the fifth step (SIGXFSZ, which it
+// cannot catch), then is killed outright at random moments: each time the
+// newest copy, if the run made one, brings the folder back; otherwise the
+// folder was never touched.
+TEST_F(UndoTest, KilledRunLeavesACopyThatBringsTheFolderBack) {
+  fs::remove(school_.tables / "ASIGT.DBF");
+  fs::remove(school_.tables / "SOLUC.DBF");
+  const rlim_t limit =
+      LimitThatStopsTheFifthStep(BuiltSizes(changed_, school_.dir), school_.tables);
+  const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
+  const auto restore_newest = [&](std::size_t copies_before, const std::string& label) {
+    const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+    if (copies.size() > copies_before) {
+      const Outcome restored = RunRestore(copies[0].name, school_.tables);
+      ASSERT_EQ(restored.status, 0) << label << ": " << restored.err;
+    }
+    ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  };
+
+  RunOptions die_at_limit = FileSizeLimit(limit);
+  die_at_limit.killed_at_limit = true;
+  const Outcome died = RunCli("to-horaplan", changed_, school_.tables, die_at_limit);
+  ASSERT_EQ(died.signal, SIGXFSZ) << died.err;
+  ASSERT_NE(TakeSnapshotOutsideCopies(school_.tables), before);  // died part-way
+  restore_newest(0, "SIGXFSZ");
+
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunCli("to-horaplan", changed_, school_.dir / "medida").status, 0);
+  const auto run_time = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<std::int64_t> delay(0, run_time.count());
+  int killed = 0;
+  for (int round = 0; round < 15; ++round) {
+    const std::size_t copies_before = run::ListCopies(school_.tables).size();
+    const Running child = StartProgram(
+        {CliPath(), "to-horaplan", changed_.string(), "--dir", school_.tables.string()});
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    kill(child.pid, SIGKILL);
+    if (WaitForProgram(child).signal == SIGKILL) ++killed;
+    restore_newest(copies_before, "round " + std::to_string(round));
+  }
+  EXPECT_GT(killed, 0);
+}
+
+}  // namespace
+}  // namespace pontexa::reliability
