@@ -151,7 +151,7 @@ class Scanner {
           SkipPast("?>");
         } else if (At("</")) {
           const std::size_t begin = i_;
-          SkipPast(">");
+          SkipPastUnit('>');
           --depth;
           if (depth == 0) {
             if (root != nullptr) {
@@ -166,7 +166,13 @@ class Scanner {
         } else {
           const std::size_t begin = i_;
           ++i_;
-          std::string name = ReadName();
+          // Only the names of the root's children are kept.
+          std::string name;
+          if (depth == 1) {
+            name = ReadName();
+          } else {
+            SkipName();
+          }
           std::size_t slash = 0;
           const bool empty = FinishStartTag(slash);
           if (depth == 1 && empty) {
@@ -210,16 +216,31 @@ class Scanner {
     i_ = i_ + text.size() > n_ ? n_ : i_ + text.size();
   }
 
+  static bool EndsName(char32_t c) {
+    return IsSpace(c) || c == '/' || c == '>' || c == '=' || c == ';';
+  }
+
   // A name, up to the white space, '/', '>', '=' or ';' after it, in UTF-8.
   std::string ReadName() {
     std::string name;
     while (i_ < n_) {
       const char32_t c = u_.at(i_);
-      if (IsSpace(c) || c == '/' || c == '>' || c == '=' || c == ';') break;
+      if (EndsName(c)) break;
       AppendUtf8(name, c);
       ++i_;
     }
     return name;
+  }
+
+  // Goes past a name without keeping it.
+  void SkipName() {
+    while (i_ < n_ && !EndsName(u_.at(i_))) ++i_;
+  }
+
+  // Goes just past the next c, or to the end.
+  void SkipPastUnit(char c) {
+    i_ = FindUnit(u_, c, i_);
+    if (i_ < n_) ++i_;
   }
 
   void SkipQuoted() {
