@@ -3,6 +3,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "platform/code_page.h"
@@ -192,13 +193,16 @@ class Table::Impl {
   }
 
   // Field names as callers asked for them, with their field, in the order
-  // first asked; a scan that reads the same fields row after row finds each
-  // name right after the previous one.
+  // first asked. A column read asks for the same name row after row; a scan
+  // that reads several fields row after row finds each name right after the
+  // previous one. Both are tried first.
   int FindField(std::string_view name) const {
     const std::size_t known = asked_.size();
-    for (std::size_t step = 1; step <= known; ++step) {
-      const std::size_t k = (last_asked_ + step) % known;
-      if (asked_[k].first == name) {
+    std::size_t k = last_asked_;
+    for (std::size_t step = 0; step < known; ++step) {
+      if (step > 0 && ++k == known) k = 0;
+      const std::string& asked = asked_[k].first;
+      if (asked.size() == name.size() && std::memcmp(asked.data(), name.data(), name.size()) == 0) {
         last_asked_ = k;
         return asked_[k].second;
       }

@@ -384,6 +384,22 @@ TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
   EXPECT_EQ(ReadFile(dir_ / "T.DBF").back(), 0x1A);
 }
 
+TEST_F(TableStoreTest, StoredRowsReadBeforeAndAfterAppendingInOneOpen) {
+  MakeRows({{"A", "uno", 1}, {"B", "dos", 2}});
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kShared);
+  table.ToNextRow();
+  EXPECT_EQ(table.TextOf("NAME"), "dos");
+  table.StartNewRow();
+  table.PutText("CODE", "C");
+  table.SaveNewRow();
+  std::vector<std::string> codes;
+  for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
+    codes.push_back(table.TextOf("CODE") + "=" + table.TextOf("HOURS"));
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"A=1", "B=2", "C="}));
+}
+
 TEST_F(TableStoreTest, ReadOnlyFileOpensForReadingOnly) {
   MakeRows({{"A", "", 1}});
   std::filesystem::permissions(dir_ / "T.DBF", std::filesystem::perms::owner_read);
