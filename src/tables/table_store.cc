@@ -442,6 +442,22 @@ void Table::SaveNewRow() {
   impl.past_last_ = false;
 }
 
+std::vector<std::string> Table::TextsOf(std::string_view field) {
+  std::vector<std::string> texts;
+  ToFirstRow();
+  Impl& impl = *impl_;
+  if (impl.past_last_) return texts;
+  const StoredField& stored = Field(field);
+  for (; !impl.past_last_; ToNextRow()) {
+    if (stored.kind == StoredKind::kText) {
+      texts.push_back(impl.StoredText(stored));
+    } else {
+      texts.push_back(TextOfStored(stored.kind, impl.Raw(stored), impl.decimal_separator_));
+    }
+  }
+  return texts;
+}
+
 bool Table::FindFirstRow(std::string_view field, std::string_view key) {
   ToFirstRow();
   Impl& impl = *impl_;

@@ -25,11 +25,7 @@ const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
     last_column_ = &found->second;
     return found->second;
   }
-  std::vector<std::string> column;
-  for (table_.ToFirstRow(); !table_.PastLastRow(); table_.ToNextRow()) {
-    column.push_back(table_.TextOf(field));
-  }
-  return texts_.emplace(std::string(field), std::move(column)).first->second;
+  return texts_.emplace(std::string(field), table_.TextsOf(field)).first->second;
 }
 
 std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const std::string& key) {
