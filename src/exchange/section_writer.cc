@@ -106,15 +106,36 @@ inline void SectionWriter::Append(std::string_view bytes) {
   std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
 }
 
+bool SectionWriter::AppendPlainName(std::string_view name) {
+  if (name.empty()) return false;
+  char* out = Extend(name.size());
+  unsigned char all = kNameKinds[static_cast<unsigned char>(name[0])] & kNameStart ? kNameRest : 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    all &= kNameKinds[static_cast<unsigned char>(name[i])];
+    out[i] = name[i];
+  }
+  if (all != 0) return true;
+  used_ -= name.size();
+  return false;
+}
+
 void SectionWriter::StartElement(std::string_view name) {
-  std::string converted;
-  const std::string_view checked = CheckedName(name, "elemento", converted);
+  const std::size_t mark = used_;
+  const bool tag_was_open = start_tag_open_;
   CloseStartTag();
-  char* at = Extend(checked.size() + 1);
-  *at = '<';
-  std::memcpy(at + 1, checked.data(), checked.size());
+  *Extend(1) = '<';
+  std::string converted;
+  std::string_view written = name;
+  if (!AppendPlainName(name)) {
+    used_ = mark;
+    start_tag_open_ = tag_was_open;
+    written = CheckedName(name, "elemento", converted);
+    CloseStartTag();
+    *Extend(1) = '<';
+    Append(written);
+  }
   open_starts_.push_back(open_names_.size());
-  open_names_.append(checked);
+  open_names_.append(written);
   start_tag_open_ = true;
   attribute_names_.clear();
 }
@@ -123,13 +144,33 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   if (!start_tag_open_) {
     throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
   }
+  // ' name="value"': written at once, then taken back or redone when the name
+  // or the value asks for more than a copy.
+  const std::size_t mark = used_;
+  *Extend(1) = ' ';
   std::string converted_name;
-  const std::string_view utf8_name = CheckedName(name, "atributo", converted_name);
-  // One pass tells whether the value is plain ASCII, needs escapes, or holds a
-  // control character XML cannot hold (the same bytes in 8-bit text and UTF-8).
+  std::string_view utf8_name = name;
+  if (!AppendPlainName(name)) {
+    used_ = mark;
+    utf8_name = CheckedName(name, "atributo", converted_name);
+    *Extend(1) = ' ';
+    Append(utf8_name);
+  }
+  // The copy of the value tells whether it is plain ASCII, needs escapes, or
+  // holds a control character XML cannot hold (the same bytes in 8-bit text
+  // and UTF-8).
+  const std::size_t value_start = used_ + 2;
+  char* out = Extend(text.size() + 3);
+  out[0] = '=';
+  out[1] = '"';
   unsigned kinds = 0;
-  for (unsigned char c : text) kinds |= kByteKinds[c];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    kinds |= kByteKinds[static_cast<unsigned char>(text[i])];
+    out[2 + i] = text[i];
+  }
+  out[2 + text.size()] = '"';
   if (kinds & kForbidden) {
+    used_ = mark;
     for (unsigned char c : text) {
       if (kByteKinds[c] & kForbidden) {
         throw Error("El valor del atributo '" + std::string(utf8_name) +
@@ -140,21 +181,18 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   }
   for (const auto& [begin, size] : attribute_names_) {
     if (std::string_view(buffer_.data() + begin, size) == utf8_name) {
+      used_ = mark;
       throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
     }
   }
+  attribute_names_.emplace_back(mark + 1, utf8_name.size());
+  if (kinds == 0) return;
+
+  // The value again, in UTF-8 and escaped where it needs it.
+  used_ = value_start;
   std::string converted_value;
   const std::string_view value =
       (kinds & kNonAscii) == 0 ? text : (converted_value = Utf8FromSystem(text));
-
-  // ' name="value"', the value escaped where it needs it.
-  attribute_names_.emplace_back(used_ + 1, utf8_name.size());
-  char* at = Extend(utf8_name.size() + 3);
-  *at++ = ' ';
-  std::memcpy(at, utf8_name.data(), utf8_name.size());
-  at += utf8_name.size();
-  *at++ = '=';
-  *at = '"';
   if ((kinds & kEscaped) == 0) {
     Append(value);
   } else {

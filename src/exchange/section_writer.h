@@ -43,6 +43,10 @@ class SectionWriter {
   char* Extend(std::size_t count);
   void Grow(std::size_t count);
   void Append(std::string_view bytes);
+  // Appends `name` when it is a name made only of ASCII letters, digits, '_',
+  // '-' and '.', led by a letter or '_', checking it as it copies; false, with
+  // nothing appended, when it is not.
+  bool AppendPlainName(std::string_view name);
 
   Sink sink_;
   // The text not yet handed to the sink is buffer_[0, used_): the buffer keeps

@@ -448,13 +448,25 @@ std::vector<std::string> Table::TextsOf(std::string_view field) {
   Impl& impl = *impl_;
   if (impl.past_last_) return texts;
   const StoredField& stored = Field(field);
-  for (; !impl.past_last_; ToNextRow()) {
-    if (stored.kind == StoredKind::kText) {
-      texts.push_back(impl.StoredText(stored));
+  const auto at = static_cast<std::size_t>(stored.offset);
+  const auto width = static_cast<std::size_t>(stored.width);
+  const bool text = stored.kind == StoredKind::kText;
+  // Row by row as ToNextRow goes, without making each row current on the way.
+  texts.reserve(static_cast<std::size_t>(impl.image_.record_count()));
+  std::int64_t last = impl.current_;
+  for (std::int64_t row = last; row < impl.image_.record_count(); ++row) {
+    const char* record = impl.image_.Record(row);
+    if (record[0] == kDeletedFlag) continue;
+    const std::string_view raw(record + at, width);
+    if (text) {
+      texts.push_back(SystemFromCodePage(CutTrailingBlanks(raw), impl.header_.code_page));
     } else {
-      texts.push_back(TextOfStored(stored.kind, impl.Raw(stored), impl.decimal_separator_));
+      texts.push_back(TextOfStored(stored.kind, raw, impl.decimal_separator_));
     }
+    last = row;
   }
+  impl.MakeCurrent(last);  // the last row stays current
+  impl.past_last_ = true;
   return texts;
 }
 
