@@ -15,13 +15,27 @@ std::uint64_t Round(std::uint64_t lane, std::uint64_t word, std::uint64_t multip
   return lane ^ (lane >> 29);
 }
 
+// Mixes `blocks` whole blocks of 32 bytes into the lanes, held in registers
+// meanwhile.
+void MixBlocks(std::uint64_t (&lanes)[4], const char* bytes, std::size_t blocks) {
+  std::uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
+  for (std::size_t k = 0; k < blocks; ++k, bytes += 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, bytes, sizeof words);
+    a = Round(a, words[0], kMultipliers[0]);
+    b = Round(b, words[1], kMultipliers[1]);
+    c = Round(c, words[2], kMultipliers[2]);
+    d = Round(d, words[3], kMultipliers[3]);
+  }
+  lanes[0] = a;
+  lanes[1] = b;
+  lanes[2] = c;
+  lanes[3] = d;
+}
+
 }  // namespace
 
-void Checksum::Block(const char* bytes) {
-  std::uint64_t words[4];
-  std::memcpy(words, bytes, sizeof words);
-  for (int i = 0; i < 4; ++i) lanes_[i] = Round(lanes_[i], words[i], kMultipliers[i]);
-}
+void Checksum::Block(const char* bytes) { MixBlocks(lanes_, bytes, 1); }
 
 void Checksum::Add(std::string_view bytes) {
   total_ += bytes.size();
@@ -34,10 +48,9 @@ void Checksum::Add(std::string_view bytes) {
     Block(pending_);
     pending_count_ = 0;
   }
-  while (bytes.size() >= kBlock) {
-    Block(bytes.data());
-    bytes.remove_prefix(kBlock);
-  }
+  const std::size_t blocks = bytes.size() / kBlock;
+  MixBlocks(lanes_, bytes.data(), blocks);
+  bytes.remove_prefix(blocks * kBlock);
   std::memcpy(pending_, bytes.data(), bytes.size());
   pending_count_ = bytes.size();
 }
