@@ -107,16 +107,21 @@ inline void SectionWriter::Append(std::string_view bytes) {
 }
 
 bool SectionWriter::AppendPlainName(std::string_view name) {
-  if (name.empty()) return false;
-  char* out = Extend(name.size());
-  unsigned char all = kNameKinds[static_cast<unsigned char>(name[0])] & kNameStart ? kNameRest : 0;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    all &= kNameKinds[static_cast<unsigned char>(name[i])];
-    out[i] = name[i];
+  if (name.empty() || !(kNameKinds[static_cast<unsigned char>(name[0])] & kNameStart)) {
+    return false;
   }
-  if (all != 0) return true;
-  used_ -= name.size();
-  return false;
+  char* out = Extend(name.size());
+  // Names are short: a loop that stops at the first byte that does not fit
+  // is cheaper than any vectorised one.
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (!(kNameKinds[c] & kNameRest)) {
+      used_ -= name.size();
+      return false;
+    }
+    out[i] = static_cast<char>(c);
+  }
+  return true;
 }
 
 void SectionWriter::StartElement(std::string_view name) {
@@ -156,19 +161,22 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
     *Extend(1) = ' ';
     Append(utf8_name);
   }
-  // The copy of the value tells whether it is plain ASCII, needs escapes, or
-  // holds a control character XML cannot hold (the same bytes in 8-bit text
-  // and UTF-8).
+  // The value is copied up to its first byte that asks for more than a copy:
+  // one outside ASCII, one written as a reference, or a control character XML
+  // cannot hold (the same bytes in 8-bit text and UTF-8).
   const std::size_t value_start = used_ + 2;
   char* out = Extend(text.size() + 3);
   out[0] = '=';
   out[1] = '"';
-  unsigned kinds = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    kinds |= kByteKinds[static_cast<unsigned char>(text[i])];
-    out[2 + i] = text[i];
+  std::size_t copied = 0;
+  for (; copied < text.size(); ++copied) {
+    const unsigned char c = static_cast<unsigned char>(text[copied]);
+    if (kByteKinds[c] != 0) break;
+    out[2 + copied] = static_cast<char>(c);
   }
   out[2 + text.size()] = '"';
+  unsigned kinds = 0;
+  for (unsigned char c : text.substr(copied)) kinds |= kByteKinds[c];
   if (kinds & kForbidden) {
     used_ = mark;
     for (unsigned char c : text) {
