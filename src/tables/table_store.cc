@@ -452,9 +452,10 @@ std::vector<std::string> Table::TextsOf(std::string_view field) {
   const auto width = static_cast<std::size_t>(stored.width);
   const bool text = stored.kind == StoredKind::kText;
   // Row by row as ToNextRow goes, without making each row current on the way.
-  texts.reserve(static_cast<std::size_t>(impl.image_.record_count()));
+  const std::int64_t rows = impl.image_.record_count();
+  texts.reserve(static_cast<std::size_t>(rows));
   std::int64_t last = impl.current_;
-  for (std::int64_t row = last; row < impl.image_.record_count(); ++row) {
+  for (std::int64_t row = last; row < rows; ++row) {
     const char* record = impl.image_.Record(row);
     if (record[0] == kDeletedFlag) continue;
     const std::string_view raw(record + at, width);
