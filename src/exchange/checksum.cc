@@ -5,22 +5,37 @@
 
 namespace pontexa::exchange {
 
-void Checksum::Mix(std::uint64_t word) {
-  state_ = (state_ ^ word) * 0x9E3779B97F4A7C15u;
-  state_ ^= state_ >> 29;
+namespace {
+
+constexpr std::uint64_t kMultipliers[4] = {0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu,
+                                           0x165667B19E3779F9u, 0x94D049BB133111EBu};
+
+std::uint64_t Round(std::uint64_t lane, std::uint64_t word, std::uint64_t multiplier) {
+  lane = (lane ^ word) * multiplier;
+  return lane ^ (lane >> 29);
 }
 
-// Four words mixed into the state as one: a shorter chain of dependent
-// multiplications than word by word.
-void Checksum::Block(const char* bytes) {
-  std::uint64_t words[4];
-  std::memcpy(words, bytes, sizeof words);
-  const std::uint64_t a = (words[0] ^ 0x452821E638D01377u) * 0xC2B2AE3D27D4EB4Fu;
-  const std::uint64_t b = (words[1] ^ 0xBE5466CF34E90C6Cu) * 0x165667B19E3779F9u;
-  const std::uint64_t c = (words[2] ^ 0xC0AC29B7C97C50DDu) * 0x27D4EB2F165667C5u;
-  const std::uint64_t d = (words[3] ^ 0x3F84D5B5B5470917u) * 0x94D049BB133111EBu;
-  Mix(a ^ (b >> 7) ^ (c << 11) ^ (d >> 17) ^ (b << 57) ^ (c >> 53) ^ (d << 47));
+// Mixes `blocks` whole blocks of 32 bytes into the lanes, held in registers
+// meanwhile.
+void MixBlocks(std::uint64_t (&lanes)[4], const char* bytes, std::size_t blocks) {
+  std::uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
+  for (std::size_t k = 0; k < blocks; ++k, bytes += 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, bytes, sizeof words);
+    a = Round(a, words[0], kMultipliers[0]);
+    b = Round(b, words[1], kMultipliers[1]);
+    c = Round(c, words[2], kMultipliers[2]);
+    d = Round(d, words[3], kMultipliers[3]);
+  }
+  lanes[0] = a;
+  lanes[1] = b;
+  lanes[2] = c;
+  lanes[3] = d;
 }
+
+}  // namespace
+
+void Checksum::Block(const char* bytes) { MixBlocks(lanes_, bytes, 1); }
 
 void Checksum::Add(std::string_view bytes) {
   total_ += bytes.size();
@@ -33,10 +48,9 @@ void Checksum::Add(std::string_view bytes) {
     Block(pending_);
     pending_count_ = 0;
   }
-  while (bytes.size() >= kBlock) {
-    Block(bytes.data());
-    bytes.remove_prefix(kBlock);
-  }
+  const std::size_t blocks = bytes.size() / kBlock;
+  MixBlocks(lanes_, bytes.data(), blocks);
+  bytes.remove_prefix(blocks * kBlock);
   std::memcpy(pending_, bytes.data(), bytes.size());
   pending_count_ = bytes.size();
 }
@@ -46,8 +60,9 @@ std::uint64_t Checksum::Value() const {
   char tail[kBlock] = {};
   std::memcpy(tail, pending_, pending_count_);
   last.Block(tail);
-  last.Mix(total_);
-  return last.state_;
+  std::uint64_t value = total_;
+  for (int i = 0; i < 4; ++i) value = Round(value, last.lanes_[i], kMultipliers[(i + 1) % 4]);
+  return value;
 }
 
 }  // namespace pontexa::exchange

@@ -1,5 +1,6 @@
 #include "exchange/markup_scan.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -43,6 +44,40 @@ std::size_t FindTagMark(const Units& units, std::size_t i) {
     if (c == '"' || c == '\'' || c == '>' || c == '/') break;
     ++i;
   }
+  return i;
+}
+
+// The same for plain bytes, one table look-up a byte.
+std::size_t FindTagMark(const ByteUnits& units, std::size_t i) {
+  static constexpr auto kMarks = [] {
+    std::array<bool, 256> marks{};
+    for (unsigned char c : {'"', '\'', '>', '/'}) marks[c] = true;
+    return marks;
+  }();
+  while (i < units.size() && !kMarks[units.at(i)]) ++i;
+  return i;
+}
+
+// The first position from i on that ends a name (white space, '/', '>', '='
+// or ';'), or units.size().
+bool EndsName(char32_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '/' || c == '>' || c == '=' ||
+         c == ';';
+}
+
+template <typename Units>
+std::size_t FindNameEnd(const Units& units, std::size_t i) {
+  while (i < units.size() && !EndsName(units.at(i))) ++i;
+  return i;
+}
+
+std::size_t FindNameEnd(const ByteUnits& units, std::size_t i) {
+  static constexpr auto kEnds = [] {
+    std::array<bool, 256> ends{};
+    for (unsigned char c : {' ', '\t', '\n', '\r', '/', '>', '=', ';'}) ends[c] = true;
+    return ends;
+  }();
+  while (i < units.size() && !kEnds[units.at(i)]) ++i;
   return i;
 }
 
@@ -94,8 +129,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Walks well-formed XML. Positions are character indexes; the units turn them
 // into byte offsets.
@@ -151,7 +184,7 @@ class Scanner {
           SkipPast("?>");
         } else if (At("</")) {
           const std::size_t begin = i_;
-          SkipPast(">");
+          SkipPastUnit('>');
           --depth;
           if (depth == 0) {
             if (root != nullptr) {
@@ -166,7 +199,13 @@ class Scanner {
         } else {
           const std::size_t begin = i_;
           ++i_;
-          std::string name = ReadName();
+          // Only the names of the root's children are kept.
+          std::string name;
+          if (depth == 1) {
+            name = ReadName();
+          } else {
+            SkipName();
+          }
           std::size_t slash = 0;
           const bool empty = FinishStartTag(slash);
           if (depth == 1 && empty) {
@@ -215,11 +254,20 @@ class Scanner {
     std::string name;
     while (i_ < n_) {
       const char32_t c = u_.at(i_);
-      if (IsSpace(c) || c == '/' || c == '>' || c == '=' || c == ';') break;
+      if (EndsName(c)) break;
       AppendUtf8(name, c);
       ++i_;
     }
     return name;
+  }
+
+  // Goes past a name without keeping it.
+  void SkipName() { i_ = FindNameEnd(u_, i_); }
+
+  // Goes just past the next c, or to the end.
+  void SkipPastUnit(char c) {
+    i_ = FindUnit(u_, c, i_);
+    if (i_ < n_) ++i_;
   }
 
   void SkipQuoted() {

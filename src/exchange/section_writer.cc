@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -30,13 +31,27 @@ constexpr std::array<unsigned char, 256> kByteKinds = [] {
 
 // A name made only of ASCII letters, digits, '_', '-' and '.', led by a letter
 // or '_', as every name of the section is: always an XML name without a prefix.
+constexpr unsigned char kNameStart = 1;
+constexpr unsigned char kNameRest = 2;
+
+constexpr std::array<unsigned char, 256> kNameKinds = [] {
+  std::array<unsigned char, 256> kinds{};
+  for (int c = 'a'; c <= 'z'; ++c) kinds[c] = kNameStart | kNameRest;
+  for (int c = 'A'; c <= 'Z'; ++c) kinds[c] = kNameStart | kNameRest;
+  kinds['_'] = kNameStart | kNameRest;
+  for (int c = '0'; c <= '9'; ++c) kinds[c] = kNameRest;
+  kinds['-'] = kNameRest;
+  kinds['.'] = kNameRest;
+  return kinds;
+}();
+
 bool IsPlainAsciiName(std::string_view name) {
-  if (name.empty()) return false;
-  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
-  if (!letter(name.front())) return false;
-  return std::all_of(name.begin() + 1, name.end(), [&](char c) {
-    return letter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-  });
+  if (name.empty() || !(kNameKinds[static_cast<unsigned char>(name.front())] & kNameStart)) {
+    return false;
+  }
+  unsigned char all = kNameRest;
+  for (unsigned char c : name.substr(1)) all &= kNameKinds[c];
+  return all != 0;
 }
 
 // The name in UTF-8; `converted` holds it when it is not plain ASCII.
@@ -50,62 +65,120 @@ std::string_view CheckedName(std::string_view name, const char* what, std::strin
   return converted;
 }
 
-void AppendEscapedValue(std::string& out, std::string_view value) {
-  for (char c : value) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        out += "&#10;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      case '\t':
-        out += "&#9;";
-        break;
-      default:
-        out += c;
-    }
+// The reference a byte is written as in an attribute value, or "" for itself.
+std::string_view Escape(char c) {
+  switch (c) {
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '&':
+      return "&amp;";
+    case '"':
+      return "&quot;";
+    case '\n':
+      return "&#10;";
+    case '\r':
+      return "&#13;";
+    case '\t':
+      return "&#9;";
+    default:
+      return "";
   }
 }
 
 }  // namespace
 
-SectionWriter::SectionWriter(Sink sink) : sink_(std::move(sink)) { buffer_.reserve(kPieceSize); }
+SectionWriter::SectionWriter(Sink sink) : sink_(std::move(sink)) { buffer_.resize(2 * kPieceSize); }
+
+void SectionWriter::Grow(std::size_t count) {
+  buffer_.resize(std::max(2 * buffer_.size(), used_ + count));
+}
+
+inline char* SectionWriter::Extend(std::size_t count) {
+  if (buffer_.size() - used_ < count) Grow(count);
+  char* at = buffer_.data() + used_;
+  used_ += count;
+  return at;
+}
+
+inline void SectionWriter::Append(std::string_view bytes) {
+  std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
+}
+
+bool SectionWriter::AppendPlainName(std::string_view name) {
+  if (name.empty() || !(kNameKinds[static_cast<unsigned char>(name[0])] & kNameStart)) {
+    return false;
+  }
+  char* out = Extend(name.size());
+  // Names are short: a loop that stops at the first byte that does not fit
+  // is cheaper than any vectorised one.
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (!(kNameKinds[c] & kNameRest)) {
+      used_ -= name.size();
+      return false;
+    }
+    out[i] = static_cast<char>(c);
+  }
+  return true;
+}
 
 void SectionWriter::StartElement(std::string_view name) {
-  std::string converted;
-  const std::string_view checked = CheckedName(name, "elemento", converted);
+  const std::size_t mark = used_;
+  const bool tag_was_open = start_tag_open_;
   CloseStartTag();
-  buffer_ += '<';
-  buffer_ += checked;
-  open_.emplace_back(checked);
+  *Extend(1) = '<';
+  std::string converted;
+  std::string_view written = name;
+  if (!AppendPlainName(name)) {
+    used_ = mark;
+    start_tag_open_ = tag_was_open;
+    written = CheckedName(name, "elemento", converted);
+    CloseStartTag();
+    *Extend(1) = '<';
+    Append(written);
+  }
+  open_starts_.push_back(open_names_.size());
+  open_names_.append(written);
   start_tag_open_ = true;
-  attribute_count_ = 0;
+  attribute_names_.clear();
 }
 
 void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   if (!start_tag_open_) {
     throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
   }
+  // ' name="value"': written at once, then taken back or redone when the name
+  // or the value asks for more than a copy.
+  const std::size_t mark = used_;
+  *Extend(1) = ' ';
   std::string converted_name;
-  const std::string_view utf8_name = CheckedName(name, "atributo", converted_name);
-  // One pass tells whether the value is plain ASCII, needs escapes, or holds a
-  // control character XML cannot hold (the same bytes in 8-bit text and UTF-8).
+  std::string_view utf8_name = name;
+  if (!AppendPlainName(name)) {
+    used_ = mark;
+    utf8_name = CheckedName(name, "atributo", converted_name);
+    *Extend(1) = ' ';
+    Append(utf8_name);
+  }
+  // The value is copied up to its first byte that asks for more than a copy:
+  // one outside ASCII, one written as a reference, or a control character XML
+  // cannot hold (the same bytes in 8-bit text and UTF-8).
+  const std::size_t value_start = used_ + 2;
+  char* out = Extend(text.size() + 3);
+  out[0] = '=';
+  out[1] = '"';
+  std::size_t copied = 0;
+  for (; copied < text.size(); ++copied) {
+    const unsigned char c = static_cast<unsigned char>(text[copied]);
+    if (kByteKinds[c] != 0) break;
+    out[2 + copied] = static_cast<char>(c);
+  }
+  out[2 + text.size()] = '"';
   unsigned kinds = 0;
-  for (unsigned char c : text) kinds |= kByteKinds[c];
+  for (unsigned char c : text.substr(copied)) kinds |= kByteKinds[c];
   if (kinds & kForbidden) {
+    used_ = mark;
     for (unsigned char c : text) {
       if (kByteKinds[c] & kForbidden) {
         throw Error("El valor del atributo '" + std::string(utf8_name) +
@@ -114,61 +187,72 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
       }
     }
   }
-  const bool plain = (kinds & kEscaped) == 0;
+  for (const auto& [begin, size] : attribute_names_) {
+    if (std::string_view(buffer_.data() + begin, size) == utf8_name) {
+      used_ = mark;
+      throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
+    }
+  }
+  attribute_names_.emplace_back(mark + 1, utf8_name.size());
+  if (kinds == 0) return;
+
+  // The value again, in UTF-8 and escaped where it needs it.
+  used_ = value_start;
   std::string converted_value;
   const std::string_view value =
       (kinds & kNonAscii) == 0 ? text : (converted_value = Utf8FromSystem(text));
-  const auto given = attribute_names_.begin() + static_cast<std::ptrdiff_t>(attribute_count_);
-  if (std::find(attribute_names_.begin(), given, utf8_name) != given) {
-    throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
-  }
-  // The names' storage is reused from element to element.
-  if (attribute_count_ < attribute_names_.size()) {
-    attribute_names_[attribute_count_].assign(utf8_name);
+  if ((kinds & kEscaped) == 0) {
+    Append(value);
   } else {
-    attribute_names_.emplace_back(utf8_name);
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      const std::string_view reference = Escape(value[i]);
+      if (reference.empty()) continue;
+      Append(value.substr(plain_from, i - plain_from));
+      Append(reference);
+      plain_from = i + 1;
+    }
+    Append(value.substr(plain_from));
   }
-  ++attribute_count_;
-  buffer_ += ' ';
-  buffer_ += utf8_name;
-  buffer_ += "=\"";
-  if (plain) {
-    buffer_ += value;
-  } else {
-    AppendEscapedValue(buffer_, value);
-  }
-  buffer_ += '"';
+  *Extend(1) = '"';
 }
 
 void SectionWriter::EndElement() {
-  if (open_.empty()) throw Error("No hay ningún elemento abierto que cerrar");
+  if (open_starts_.empty()) throw Error("No hay ningún elemento abierto que cerrar");
+  const std::size_t name_start = open_starts_.back();
   if (start_tag_open_) {
-    buffer_ += "/>";
+    std::memcpy(Extend(2), "/>", 2);
     start_tag_open_ = false;
   } else {
-    buffer_ += "</";
-    buffer_ += open_.back();
-    buffer_ += '>';
+    const std::size_t name_size = open_names_.size() - name_start;
+    char* at = Extend(name_size + 3);
+    at[0] = '<';
+    at[1] = '/';
+    std::memcpy(at + 2, open_names_.data() + name_start, name_size);
+    at[name_size + 2] = '>';
   }
-  open_.pop_back();
-  if (buffer_.size() >= kPieceSize) Emit();
+  open_names_.resize(name_start);
+  open_starts_.pop_back();
+  if (used_ >= kPieceSize) Emit();
 }
 
 void SectionWriter::Finish() {
-  if (!open_.empty()) throw Error("El elemento '" + open_.back() + "' está sin cerrar");
+  if (!open_starts_.empty()) {
+    throw Error("El elemento '" + open_names_.substr(open_starts_.back()) + "' está sin cerrar");
+  }
   Emit();
 }
 
 void SectionWriter::CloseStartTag() {
   if (!start_tag_open_) return;
-  buffer_ += '>';
+  *Extend(1) = '>';
   start_tag_open_ = false;
 }
 
 void SectionWriter::Emit() {
-  if (buffer_.empty()) return;
-  sink_(buffer_);
-  buffer_.clear();
+  if (used_ == 0) return;
+  sink_(std::string_view(buffer_.data(), used_));
+  used_ = 0;
 }
 
 }  // namespace pontexa::exchange

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pontexa::exchange {
@@ -38,16 +39,28 @@ class SectionWriter {
  private:
   void CloseStartTag();
   void Emit();
+  // Room for `count` more bytes at the end of the text; returns where they go.
+  char* Extend(std::size_t count);
+  void Grow(std::size_t count);
+  void Append(std::string_view bytes);
+  // Appends `name` when it is a name made only of ASCII letters, digits, '_',
+  // '-' and '.', led by a letter or '_', checking it as it copies; false, with
+  // nothing appended, when it is not.
+  bool AppendPlainName(std::string_view name);
 
   Sink sink_;
+  // The text not yet handed to the sink is buffer_[0, used_): the buffer keeps
+  // its size, so that appending is a copy and nothing else.
   std::string buffer_;
-  std::vector<std::string> open_;
+  std::size_t used_ = 0;
+  // The names of the open elements, one after the other, and where each starts.
+  std::string open_names_;
+  std::vector<std::size_t> open_starts_;
   // The element just started still takes attributes: its start tag is open.
   bool start_tag_open_ = false;
-  // The names of the attributes the element just started has, the first
-  // attribute_count_ of them.
-  std::vector<std::string> attribute_names_;
-  std::size_t attribute_count_ = 0;
+  // Where the names of the attributes of the open start tag lie in buffer_
+  // (the buffer is handed on only once a start tag is closed).
+  std::vector<std::pair<std::size_t, std::size_t>> attribute_names_;
 };
 
 }  // namespace pontexa::exchange

@@ -126,10 +126,18 @@ std::string FormatGeneral(double value, char decimal_separator) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
 
+  // A whole number of up to 15 digits is its digits: the common case (hours,
+  // intervals, counts), written without the general formatter.
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value)).ptr;
+    return std::string(digits, end);
+  }
+
   // Fifteen significant digits, rounded once: d.dddddddddddddde±x.
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                              std::chars_format::scientific, 14);
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
   std::string_view scientific(buffer, static_cast<std::size_t>(result.ptr - buffer));
 
   std::string out;

@@ -78,6 +78,24 @@ struct BackedFile {
     return done;
   }
 
+  // The `count` bytes at `at` of the disk part, read through the window, or
+  // null when the disk cannot give them all.
+  const char* Stored(std::uint64_t at, std::size_t count) {
+    if (at < window_start || at + count > window_start + window.size()) {
+      if (disk == nullptr || at < head.size() || at + count > tail_start) return nullptr;
+      window.resize(static_cast<std::size_t>(
+          std::min<std::uint64_t>(std::max(kReadBlock, count), tail_start - at)));
+      const long got = disk->ReadAt(at, window.data(), window.size());
+      if (got < 0 || static_cast<std::size_t>(got) < count) {
+        window.clear();
+        return nullptr;
+      }
+      window.resize(static_cast<std::size_t>(got));
+      window_start = at;
+    }
+    return window.data() + (at - window_start);
+  }
+
   bool Write(const char* bytes, std::size_t count) {
     if (position >= tail_start) {
       const std::size_t offset = static_cast<std::size_t>(position - tail_start);
@@ -254,8 +272,9 @@ struct DbfImage::Engine {
   std::filesystem::path path;
   std::uint64_t header_length = 0;
   std::uint64_t record_length = 0;
-  HeaderDate date;          // of the last change
-  int write_error = 0;      // the failure that ended writing, 0 while none
+  HeaderDate date;        // of the last change
+  int write_error = 0;    // the failure that ended writing, 0 while none
+  bool appended = false;  // a row has been handed to the engine
 
   [[noreturn]] void Failure(const std::string& what) const {
     std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";
@@ -341,6 +360,17 @@ DbfImage::~DbfImage() = default;
 std::int64_t DbfImage::record_count() const { return engine_->handle->nRecords; }
 
 const char* DbfImage::Record(std::int64_t index) {
+  Engine& engine = *engine_;
+  // Until a row is appended the engine holds nothing of its own: stored rows
+  // are read straight from the file, without its two copies of each.
+  if (!engine.appended && index >= 0 && index < record_count()) {
+    const std::uint64_t at =
+        engine.header_length + static_cast<std::uint64_t>(index) * engine.record_length;
+    if (const char* record =
+            engine.file.Stored(at, static_cast<std::size_t>(engine.record_length))) {
+      return record;
+    }
+  }
   const char* record = DBFReadTuple(engine_->handle.get(), static_cast<int>(index));
   if (record == nullptr) engine_->Failure("leer la tabla");
   return record;
@@ -355,6 +385,7 @@ void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   }
   SetDate(handle, date);
   engine.date = date;
+  engine.appended = true;
   if (!DBFWriteTuple(handle, handle->nRecords, const_cast<char*>(record.data()))) {
     engine.Failure("añadir una fila a la tabla");
   }

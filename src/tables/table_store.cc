@@ -3,6 +3,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "platform/code_page.h"
@@ -192,13 +193,16 @@ class Table::Impl {
   }
 
   // Field names as callers asked for them, with their field, in the order
-  // first asked; a scan that reads the same fields row after row finds each
-  // name right after the previous one.
+  // first asked. A column read asks for the same name row after row; a scan
+  // that reads several fields row after row finds each name right after the
+  // previous one. Both are tried first.
   int FindField(std::string_view name) const {
     const std::size_t known = asked_.size();
-    for (std::size_t step = 1; step <= known; ++step) {
-      const std::size_t k = (last_asked_ + step) % known;
-      if (asked_[k].first == name) {
+    std::size_t k = last_asked_;
+    for (std::size_t step = 0; step < known; ++step) {
+      if (step > 0 && ++k == known) k = 0;
+      const std::string& asked = asked_[k].first;
+      if (asked.size() == name.size() && std::memcmp(asked.data(), name.data(), name.size()) == 0) {
         last_asked_ = k;
         return asked_[k].second;
       }
@@ -436,6 +440,35 @@ void Table::SaveNewRow() {
   impl.changed_ = true;
   impl.MakeCurrent(impl.image_.record_count() - 1);
   impl.past_last_ = false;
+}
+
+std::vector<std::string> Table::TextsOf(std::string_view field) {
+  std::vector<std::string> texts;
+  ToFirstRow();
+  Impl& impl = *impl_;
+  if (impl.past_last_) return texts;
+  const StoredField& stored = Field(field);
+  const auto at = static_cast<std::size_t>(stored.offset);
+  const auto width = static_cast<std::size_t>(stored.width);
+  const bool text = stored.kind == StoredKind::kText;
+  // Row by row as ToNextRow goes, without making each row current on the way.
+  const std::int64_t rows = impl.image_.record_count();
+  texts.reserve(static_cast<std::size_t>(rows));
+  std::int64_t last = impl.current_;
+  for (std::int64_t row = last; row < rows; ++row) {
+    const char* record = impl.image_.Record(row);
+    if (record[0] == kDeletedFlag) continue;
+    const std::string_view raw(record + at, width);
+    if (text) {
+      texts.push_back(SystemFromCodePage(CutTrailingBlanks(raw), impl.header_.code_page));
+    } else {
+      texts.push_back(TextOfStored(stored.kind, raw, impl.decimal_separator_));
+    }
+    last = row;
+  }
+  impl.MakeCurrent(last);  // the last row stays current
+  impl.past_last_ = true;
+  return texts;
 }
 
 bool Table::FindFirstRow(std::string_view field, std::string_view key) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/open_files.h"
 #include "platform/regional_settings.h"
@@ -129,6 +130,11 @@ class Table {
   void PutText(std::string_view field, std::string_view text);
   void PutFloat(std::string_view field, double value);
   void SaveNewRow();
+
+  // The field's text (as TextOf gives it) in every row, in stored order, read
+  // in one scan from the first row that leaves the last row current. The field
+  // is looked up once, at the first row: an empty table reads no field at all.
+  std::vector<std::string> TextsOf(std::string_view field);
 
   // Scans from the first row to the first row whose field text (TextOf) equals
   // key exactly; true with that row current, else false with the last row current.

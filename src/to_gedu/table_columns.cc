@@ -25,11 +25,7 @@ const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
     last_column_ = &found->second;
     return found->second;
   }
-  std::vector<std::string> column;
-  for (table_.ToFirstRow(); !table_.PastLastRow(); table_.ToNextRow()) {
-    column.push_back(table_.TextOf(field));
-  }
-  return texts_.emplace(std::string(field), std::move(column)).first->second;
+  return texts_.emplace(std::string(field), table_.TextsOf(field)).first->second;
 }
 
 std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const std::string& key) {
@@ -40,8 +36,12 @@ std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const 
     if (index == first_rows_.end()) {
       const std::vector<std::string>& column = Texts(field);
       std::unordered_map<std::string, std::size_t> rows;
-      // try_emplace builds no node for a code already seen: most rows repeat one.
-      for (std::size_t row = 0; row < column.size(); ++row) rows.try_emplace(column[row], row);
+      // try_emplace builds no node for a code already seen: most rows repeat one,
+      // often the one of the row before, which is then not looked up at all.
+      for (std::size_t row = 0; row < column.size(); ++row) {
+        if (row > 0 && column[row] == column[row - 1]) continue;
+        rows.try_emplace(column[row], row);
+      }
       index = first_rows_.emplace(std::string(field), std::move(rows)).first;
     }
     last_field_ = index->first;

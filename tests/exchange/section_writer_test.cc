@@ -32,6 +32,38 @@ TEST(SectionWriter, WritesElementsInOrderWithEscapedValues) {
             "<b/><c><d id=\"\"/></c></a>");
 }
 
+// Values longer than the pieces handed to the sink, and names of open
+// elements of every depth, come out whole and in order.
+TEST(SectionWriter, KeepsLongValuesAndDeepNestingWhole) {
+  std::string text;
+  std::size_t pieces = 0;
+  SectionWriter out([&](std::string_view piece) {
+    text += piece;
+    ++pieces;
+  });
+  const std::string long_value = std::string(300000, 'x') + "<" + std::string(1000, '\xE9');
+  std::string utf8_value = std::string(300000, 'x') + "&lt;";
+  for (int i = 0; i < 1000; ++i) utf8_value += "\xC3\xA9";
+  constexpr int kDepth = 50;
+  std::string expected;
+  for (int depth = 0; depth < kDepth; ++depth) {
+    const std::string name = "e" + std::to_string(depth);
+    out.StartElement(name);
+    out.SetAttribute("v", long_value);
+    out.SetAttribute("w", name);
+    expected += "<" + name + " v=\"" + utf8_value + "\" w=\"" + name + "\"";
+    expected += depth + 1 < kDepth ? ">" : "/>";
+  }
+  for (int depth = kDepth - 1; depth >= 0; --depth) {
+    out.EndElement();
+    if (depth + 1 < kDepth) expected += "</e" + std::to_string(depth) + ">";
+  }
+  out.Finish();
+  EXPECT_EQ(text.size(), expected.size());
+  EXPECT_TRUE(text == expected);
+  EXPECT_GT(pieces, 1u);
+}
+
 TEST(SectionWriter, RefusesWhatXmlCannotHold) {
   SectionWriter out([](std::string_view) {});
   EXPECT_EQ(MessageOf([&] { out.StartElement("1a"); }), "Nombre de elemento no válido: '1a'");

@@ -35,8 +35,8 @@ TEST(ParseDecimal, ReadsWithTheSeparatorGiven) {
       {"1E", ',', std::nullopt},
       {"1.000,5", ',', std::nullopt},  // no thousands separators
       {"x", ',', std::nullopt},
-      {"\t1", ',', std::nullopt},      // only the space is a blank
-      {"1e999", ',', std::nullopt},    // beyond the range of a double
+      {"\t1", ',', std::nullopt},    // only the space is a blank
+      {"1e999", ',', std::nullopt},  // beyond the range of a double
       {"1e-999", ',', 0.0},
   };
   for (const auto& c : cases) {
@@ -57,12 +57,22 @@ TEST(ParseInteger, ReadsDecimalAndHexadecimalWholeNumbers) {
     const char* text;
     std::optional<std::int32_t> expected;
   } cases[] = {
-      {"12", 12},           {"  -7", -7},        {"+3", 3},
-      {"$1F", 31},          {"0x10", 16},        {"-$10", -16},
-      {"2147483647", 2147483647},                {"-2147483648", INT32_MIN},
-      {"2147483648", std::nullopt},              {"$FFFFFFFF", -1},
-      {"", std::nullopt},   {"12 ", std::nullopt}, {"1,5", std::nullopt},
-      {"$", std::nullopt},  {"0x", std::nullopt}, {"x", std::nullopt},
+      {"12", 12},
+      {"  -7", -7},
+      {"+3", 3},
+      {"$1F", 31},
+      {"0x10", 16},
+      {"-$10", -16},
+      {"2147483647", 2147483647},
+      {"-2147483648", INT32_MIN},
+      {"2147483648", std::nullopt},
+      {"$FFFFFFFF", -1},
+      {"", std::nullopt},
+      {"12 ", std::nullopt},
+      {"1,5", std::nullopt},
+      {"$", std::nullopt},
+      {"0x", std::nullopt},
+      {"x", std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseInteger(c.text), c.expected) << '"' << c.text << '"';
@@ -86,6 +96,11 @@ TEST(FormatGeneral, WritesFifteenSignificantDigitsAtMost) {
       {0.0001, '.', "0.0001"},
       {0.00009, '.', "9E-5"},
       {123456789012345.0, '.', "123456789012345"},
+      {-999999999999999.0, ',', "-999999999999999"},
+      {1e15, '.', "1E15"},
+      {-1e15, '.', "-1E15"},
+      {40, ',', "40"},
+      {-0.5, ',', "-0,5"},
       {1234567890123456.0, '.', "1.23456789012346E15"},
       {1e20, '.', "1E20"},
       {-1.5e-7, ',', "-1,5E-7"},
@@ -103,7 +118,10 @@ TEST(RegionalSettings, TakesTheSeparatorFromTheEnvironmentLocale) {
   const char es = RegionalSettingsFromEnvironment().decimal_separator;
   setenv("LC_ALL", "C", 1);
   const char c = RegionalSettingsFromEnvironment().decimal_separator;
-  if (saved) setenv("LC_ALL", saved_value.c_str(), 1); else unsetenv("LC_ALL");
+  if (saved)
+    setenv("LC_ALL", saved_value.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
   EXPECT_EQ(es, ',');
   EXPECT_EQ(c, '.');
 }

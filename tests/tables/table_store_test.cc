@@ -384,6 +384,49 @@ TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
   EXPECT_EQ(ReadFile(dir_ / "T.DBF").back(), 0x1A);
 }
 
+TEST_F(TableStoreTest, StoredRowsReadBeforeAndAfterAppendingInOneOpen) {
+  MakeRows({{"A", "uno", 1}, {"B", "dos", 2}});
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kShared);
+  table.ToNextRow();
+  EXPECT_EQ(table.TextOf("NAME"), "dos");
+  table.StartNewRow();
+  table.PutText("CODE", "C");
+  table.SaveNewRow();
+  std::vector<std::string> codes;
+  for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
+    codes.push_back(table.TextOf("CODE") + "=" + table.TextOf("HOURS"));
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"A=1", "B=2", "C="}));
+}
+
+TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
+  MakeRows({{"A", "uno", 1}, {"B", "dos", 2.5}, {"C", "tres", 3}});
+  // The second row marked deleted: a column read skips it, as a scan does.
+  std::string bytes = ReadFile(dir_ / "T.DBF");
+  const std::size_t first_record = 32 + 4 * 32 + 1;
+  const std::size_t record_length = 1 + 4 + 60 + 11 + 20;
+  bytes[first_record + record_length] = '*';
+  WriteFile(dir_ / "T.DBF", bytes);
+
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kShared);
+  EXPECT_EQ(table.TextsOf("code"), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(table.TextsOf("HOURS"), (std::vector<std::string>{"1", "3"}));
+  EXPECT_EQ(table.TextsOf("COUNT"), (std::vector<std::string>{"", ""}));
+  // Left as a scan to the end leaves it: past the last row, the last row current.
+  EXPECT_TRUE(table.PastLastRow());
+  EXPECT_EQ(table.TextOf("NAME"), "tres");
+  EXPECT_EQ(MessageOf([&] { table.TextsOf("NADA"); }), "No se encuentra el campo 'NADA'");
+}
+
+TEST_F(TableStoreTest, WholeColumnOfAnEmptyTableReadsNoField) {
+  MakeRows({});
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kShared);
+  EXPECT_TRUE(table.TextsOf("NADA").empty());
+}
+
 TEST_F(TableStoreTest, ReadOnlyFileOpensForReadingOnly) {
   MakeRows({{"A", "", 1}});
   std::filesystem::permissions(dir_ / "T.DBF", std::filesystem::perms::owner_read);
