@@ -442,8 +442,23 @@ void Table::SaveNewRow() {
   impl.past_last_ = false;
 }
 
-std::vector<std::string> Table::TextsOf(std::string_view field) {
-  std::vector<std::string> texts;
+void TextColumn::push_back(std::string text) {
+  // Rows often repeat the text of the row before: no lookup for them.
+  if (!rows_.empty() && distinct_[rows_.back()] == text) {
+    rows_.push_back(rows_.back());
+    return;
+  }
+  auto found = numbers_.find(text);
+  if (found == numbers_.end()) {
+    const auto number = static_cast<std::uint32_t>(distinct_.size());
+    distinct_.push_back(std::move(text));
+    found = numbers_.emplace(distinct_.back(), number).first;
+  }
+  rows_.push_back(found->second);
+}
+
+TextColumn Table::TextsOf(std::string_view field) {
+  TextColumn texts;
   ToFirstRow();
   Impl& impl = *impl_;
   if (impl.past_last_) return texts;

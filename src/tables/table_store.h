@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/open_files.h"
@@ -83,6 +85,24 @@ class TableStore {
 // write (full, or a file-size limit), SaveNewRow or CloseTable raises Error
 // naming the file and the table is left whole, holding the rows that reached
 // the disk and counting them; further rows are refused.
+// One field's text in every row of a table, in stored order. Each distinct
+// text is kept once and the rows hold its number: a column of codes repeats a
+// few hundred texts over hundreds of thousands of rows.
+class TextColumn {
+ public:
+  std::size_t size() const { return rows_.size(); }
+  bool empty() const { return rows_.empty(); }
+  const std::string& operator[](std::size_t row) const { return distinct_[rows_[row]]; }
+  // Adds the text of the next row.
+  void push_back(std::string text);
+  void reserve(std::size_t rows) { rows_.reserve(rows); }
+
+ private:
+  std::vector<std::uint32_t> rows_;
+  std::deque<std::string> distinct_;  // a deque: the views in numbers_ stay valid
+  std::unordered_map<std::string_view, std::uint32_t> numbers_;
+};
+
 class Table {
  public:
   Table(const TableStore& store, std::string table_name, std::string binding_name = "");
@@ -134,7 +154,7 @@ class Table {
   // The field's text (as TextOf gives it) in every row, in stored order, read
   // in one scan from the first row that leaves the last row current. The field
   // is looked up once, at the first row: an empty table reads no field at all.
-  std::vector<std::string> TextsOf(std::string_view field);
+  TextColumn TextsOf(std::string_view field);
 
   // Scans from the first row to the first row whose field text (TextOf) equals
   // key exactly; true with that row current, else false with the last row current.

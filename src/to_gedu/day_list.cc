@@ -40,7 +40,7 @@ std::string EndTimeText(std::string_view end_time) {
 
 void WriteDayList(exchange::SectionWriter& out, TableColumns& dias_horas) {
   out.StartElement(vocabulary::kDays);
-  const std::vector<std::string>& day_numbers = dias_horas.Texts(field::kDia);
+  const tables::TextColumn& day_numbers = dias_horas.Texts(field::kDia);
 
   for (int d = 1; d <= kLastDay; ++d) {
     const std::string day_text = std::to_string(d);
@@ -52,7 +52,7 @@ void WriteDayList(exchange::SectionWriter& out, TableColumns& dias_horas) {
     out.SetAttribute(vocabulary::kName, dias_horas.Texts(field::kTextoDia)[*first_row]);
 
     // The rows of this day, bucketed by hour number in stored order.
-    const std::vector<std::string>& hours = dias_horas.Texts(field::kHora);
+    const tables::TextColumn& hours = dias_horas.Texts(field::kHora);
     std::array<std::vector<std::size_t>, kLastHour + 1> rows_by_hour;
     for (std::size_t row = 0; row < day_numbers.size(); ++row) {
       if (day_numbers[row] != day_text) continue;

@@ -49,11 +49,10 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   tables::Table& soluc = tables.soluc.table();
   // The codes the used lists have read as whole columns are taken from there:
   // the same texts, without reading the row again.
-  const std::vector<std::string>* asig = tables.soluc.ReadColumn(field::kAsig);
-  const std::vector<std::string>* cod_grupo = tables.soluc.ReadColumn(field::kCodGrupo);
-  const std::vector<std::string>* prof = tables.soluc.ReadColumn(field::kProf);
-  auto text_of = [&soluc](const std::vector<std::string>* column, std::size_t row,
-                          const char* name) {
+  const tables::TextColumn* asig = tables.soluc.ReadColumn(field::kAsig);
+  const tables::TextColumn* cod_grupo = tables.soluc.ReadColumn(field::kCodGrupo);
+  const tables::TextColumn* prof = tables.soluc.ReadColumn(field::kProf);
+  auto text_of = [&soluc](const tables::TextColumn* column, std::size_t row, const char* name) {
     return column != nullptr ? (*column)[row] : soluc.TextOf(name);
   };
   int n = 1;

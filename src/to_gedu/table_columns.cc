@@ -13,12 +13,12 @@ void TableColumns::Close() {
   table_.CloseTable();
 }
 
-const std::vector<std::string>* TableColumns::ReadColumn(std::string_view field) const {
+const tables::TextColumn* TableColumns::ReadColumn(std::string_view field) const {
   auto found = texts_.find(field);
   return found == texts_.end() ? nullptr : &found->second;
 }
 
-const std::vector<std::string>& TableColumns::Texts(std::string_view field) {
+const tables::TextColumn& TableColumns::Texts(std::string_view field) {
   if (last_column_ != nullptr && field == last_column_field_) return *last_column_;
   if (auto found = texts_.find(field); found != texts_.end()) {
     last_column_field_ = found->first;
@@ -34,7 +34,7 @@ std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const 
   if (last_index_ == nullptr || field != last_field_) {
     auto index = first_rows_.find(field);
     if (index == first_rows_.end()) {
-      const std::vector<std::string>& column = Texts(field);
+      const tables::TextColumn& column = Texts(field);
       std::unordered_map<std::string, std::size_t> rows;
       // try_emplace builds no node for a code already seen: most rows repeat one,
       // often the one of the row before, which is then not looked up at all.

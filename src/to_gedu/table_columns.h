@@ -31,15 +31,15 @@ class TableColumns {
   void Close();
 
   // The field's text (TextOf) in every row, in stored order.
-  const std::vector<std::string>& Texts(std::string_view field);
+  const tables::TextColumn& Texts(std::string_view field);
   // The field's column when it has already been read, else null; reads nothing.
-  const std::vector<std::string>* ReadColumn(std::string_view field) const;
+  const tables::TextColumn* ReadColumn(std::string_view field) const;
   // The first row, in stored order, whose field text equals key exactly.
   std::optional<std::size_t> FirstRow(std::string_view field, const std::string& key);
 
  private:
   tables::Table& table_;
-  std::map<std::string, std::vector<std::string>, std::less<>> texts_;
+  std::map<std::string, tables::TextColumn, std::less<>> texts_;
   std::map<std::string, std::unordered_map<std::string, std::size_t>, std::less<>> first_rows_;
   std::string_view last_field_;  // the key in first_rows_ of last_index_
   const std::unordered_map<std::string, std::size_t>* last_index_ = nullptr;
@@ -47,7 +47,7 @@ class TableColumns {
   std::optional<std::size_t> last_row_;  // and what it gave
   bool last_row_known_ = false;
   std::string_view last_column_field_;  // the key in texts_ of last_column_
-  const std::vector<std::string>* last_column_ = nullptr;
+  const tables::TextColumn* last_column_ = nullptr;
 };
 
 }  // namespace pontexa::to_gedu

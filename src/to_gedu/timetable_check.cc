@@ -131,8 +131,8 @@ class FirstInSlot {
 
 WeekSlots WeekSlots::Read(TableColumns& dias_horas) {
   WeekSlots week;
-  const std::vector<std::string>& days = dias_horas.Texts(field::kDia);
-  const std::vector<std::string>& hours = dias_horas.Texts(field::kHora);
+  const tables::TextColumn& days = dias_horas.Texts(field::kDia);
+  const tables::TextColumn& hours = dias_horas.Texts(field::kHora);
   week.rows_ = days.size();
   for (std::size_t row = 0; row < days.size(); ++row) {
     const auto day = WholeNumber(days[row]);
@@ -157,7 +157,7 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
   };
   constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
   // The code columns of SOLUC, most of them read already by the lists.
-  std::vector<const std::vector<std::string>*> columns;
+  std::vector<const tables::TextColumn*> columns;
   std::vector<CodeNumbers> numbers;
   for (const Catalogue& catalogue : catalogues) {
     columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));

@@ -18,7 +18,7 @@ namespace {
 void WriteUsedList(exchange::SectionWriter& out, const char* list, const char* item,
                    TableColumns& catalogue, TableColumns& soluc, const char* soluc_field) {
   out.StartElement(list);
-  const std::vector<std::string>& codes = catalogue.Texts(field::kAbrev);
+  const tables::TextColumn& codes = catalogue.Texts(field::kAbrev);
   for (std::size_t row = 0; row < codes.size(); ++row) {
     if (!soluc.FirstRow(soluc_field, codes[row])) continue;
     out.StartElement(item);
@@ -42,7 +42,7 @@ void WriteUsedMemberList(exchange::SectionWriter& out, TableColumns& profesor,
 void WriteActivityList(exchange::SectionWriter& out, TableColumns& nom_asg, TableColumns& soluc,
                        ActivityIndex& index) {
   out.StartElement(vocabulary::kActivities);
-  const std::vector<std::string>& codes = nom_asg.Texts(field::kCod);
+  const tables::TextColumn& codes = nom_asg.Texts(field::kCod);
   int n = 1;
   for (std::size_t row = 0; row < codes.size(); ++row) {
     if (!soluc.FirstRow(field::kAsig, codes[row])) continue;

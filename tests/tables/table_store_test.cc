@@ -400,6 +400,13 @@ TEST_F(TableStoreTest, StoredRowsReadBeforeAndAfterAppendingInOneOpen) {
   EXPECT_EQ(codes, (std::vector<std::string>{"A=1", "B=2", "C="}));
 }
 
+// A column read whole, as a list to compare.
+std::vector<std::string> Listed(const TextColumn& column) {
+  std::vector<std::string> texts;
+  for (std::size_t row = 0; row < column.size(); ++row) texts.push_back(column[row]);
+  return texts;
+}
+
 TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
   MakeRows({{"A", "uno", 1}, {"B", "dos", 2.5}, {"C", "tres", 3}});
   // The second row marked deleted: a column read skips it, as a scan does.
@@ -411,13 +418,21 @@ TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
 
   Table table(store_, "T");
   table.OpenTable(OpenMode::kShared);
-  EXPECT_EQ(table.TextsOf("code"), (std::vector<std::string>{"A", "C"}));
-  EXPECT_EQ(table.TextsOf("HOURS"), (std::vector<std::string>{"1", "3"}));
-  EXPECT_EQ(table.TextsOf("COUNT"), (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(Listed(table.TextsOf("code")), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(Listed(table.TextsOf("HOURS")), (std::vector<std::string>{"1", "3"}));
+  EXPECT_EQ(Listed(table.TextsOf("COUNT")), (std::vector<std::string>{"", ""}));
   // Left as a scan to the end leaves it: past the last row, the last row current.
   EXPECT_TRUE(table.PastLastRow());
   EXPECT_EQ(table.TextOf("NAME"), "tres");
   EXPECT_EQ(MessageOf([&] { table.TextsOf("NADA"); }), "No se encuentra el campo 'NADA'");
+}
+
+// Texts kept once give every row back its own, repeated or not, near or far.
+TEST_F(TableStoreTest, WholeColumnGivesRepeatedTextsBackInTheirRows) {
+  MakeRows({{"A", "", 1}, {"A", "", 1}, {"B", "", 1}, {"a", "", 1}, {"A", "", 1}, {"", "", 1}});
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kShared);
+  EXPECT_EQ(Listed(table.TextsOf("CODE")), (std::vector<std::string>{"A", "A", "B", "a", "A", ""}));
 }
 
 TEST_F(TableStoreTest, WholeColumnOfAnEmptyTableReadsNoField) {
