@@ -29,10 +29,9 @@
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/timetable_directory.h"
+#include "version.h"
 
 namespace {
-
-constexpr char kVersion[] = "pontexa-cli 1.02";
 
 constexpr char kUsage[] =
     "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
@@ -147,7 +146,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (args.size() == 1 && args[0] == "--version") {
-    std::cout << kVersion << "\n";
+    std::cout << "pontexa-cli " << pontexa::kShownVersion << "\n";
     return 0;
   }
 
@@ -230,7 +229,7 @@ int main(int argc, char** argv) {
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);
-    const bool done = to_horaplan ? control.BExportarClick() : control.BImportarClick();
+    const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();
     if (done && report && !report->findings.empty()) {

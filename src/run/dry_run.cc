@@ -7,8 +7,8 @@
 
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/open_files.h"
 #include "platform/file_system.h"
+#include "platform/open_files.h"
 #include "platform/system_error_text.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
@@ -118,7 +118,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   RunControl control(ui, files,
                      std::filesystem::is_directory(scratch_tables) ? scratch_tables : table_folder,
                      regional);
-  outcome.would_succeed = to_horaplan ? control.BExportarClick() : control.BImportarClick();
+  outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
   if (control.LastReport()) outcome.report = *control.LastReport();
   // The user knows the real places, not the scratch ones.

@@ -135,9 +135,8 @@ CopyRequest RunControl::Request(const char* made_by) const {
   return request;
 }
 
-void RunControl::SaveWithCopy(
-    const exchange::ExchangeFile& file,
-    const std::function<void(exchange::SectionWriter&)>& write_section) {
+void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
+                              const std::function<void(exchange::SectionWriter&)>& write_section) {
   SavedCopy copy;
   try {
     copy = CopyExchangeFile(Request(kMadeByToGedu));
@@ -197,7 +196,7 @@ void RunControl::FinishRun(const char* closing_message) {
   ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));
 }
 
-bool RunControl::BExportarClick() {
+bool RunControl::RunToHoraplan() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
@@ -230,7 +229,7 @@ bool RunControl::BExportarClick() {
   });
 }
 
-bool RunControl::BImportarClick() {
+bool RunControl::RunToGedu() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;

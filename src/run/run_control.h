@@ -40,11 +40,11 @@ class RunControl {
   // before any table is touched; a build that fails puts every table back from
   // the copy, and its error says so. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
-  bool BExportarClick();
+  bool RunToHoraplan();
   // Horaplan to GEDU: choose, test, load, copy the exchange file, write the
   // time-tables section into it, "Proceso Terminado". The file is written only
   // at the end, whole, and keeps every byte outside the section it replaces.
-  bool BImportarClick();
+  bool RunToGedu();
 
   // The path confirmed last in either run ("" before the first); a cancelled
   // choice keeps it.

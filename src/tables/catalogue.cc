@@ -3,9 +3,9 @@
 namespace pontexa::tables {
 namespace {
 
-FieldSpec Text(const char* name, int width) { return {name, FieldType::kText, width}; }
-FieldSpec Integer(const char* name) { return {name, FieldType::kInteger, 0}; }
-FieldSpec Float(const char* name) { return {name, FieldType::kFloat, 0}; }
+FieldLayout Text(const char* name, int width) { return {name, FieldType::kText, width}; }
+FieldLayout Integer(const char* name) { return {name, FieldType::kInteger, 0}; }
+FieldLayout Float(const char* name) { return {name, FieldType::kFloat, 0}; }
 
 }  // namespace
 

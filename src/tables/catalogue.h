@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tables/field_spec.h"
+#include "tables/field_layout.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {

@@ -227,7 +227,7 @@ std::string NewTableImage(const Layout& layout, HeaderDate date) {
     handle.reset(DBFCreateLL("table.dbf", "LDID/87", &hooks));
   }
   if (!handle) throw Error("Error del motor de tablas al crear una tabla");
-  for (const FieldSpec& field : layout) {
+  for (const FieldLayout& field : layout) {
     int added = -1;
     switch (field.type) {
       case FieldType::kText:
@@ -254,8 +254,8 @@ struct DbfImage::Engine {
   std::filesystem::path path;
   std::uint64_t header_length = 0;
   std::uint64_t record_length = 0;
-  HeaderDate date;          // of the last change
-  int write_error = 0;      // the failure that ended writing, 0 while none
+  HeaderDate date;      // of the last change
+  int write_error = 0;  // the failure that ended writing, 0 while none
 
   [[noreturn]] void Failure(const std::string& what) const {
     std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";

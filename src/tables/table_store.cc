@@ -51,7 +51,7 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
   if (layout.empty()) throw Error(intro + "no tiene campos");
   if (layout.size() > kMaxFields) throw Error(intro + "tiene demasiados campos");
   for (std::size_t i = 0; i < layout.size(); ++i) {
-    const FieldSpec& field = layout[i];
+    const FieldLayout& field = layout[i];
     const std::string& name = field.name;
     const bool name_ok = !name.empty() && name.size() <= 10 && name[0] >= 'A' && name[0] <= 'Z' &&
                          std::all_of(name.begin(), name.end(), [](char c) {

@@ -79,8 +79,9 @@ void BuildNotes::CheckFits(const char* field, const std::string& value, const st
   if (known != widths_.end()) {
     width = known->second;
   } else {
-    const auto spec = std::find_if(layout_.begin(), layout_.end(),
-                                   [field](const tables::FieldSpec& f) { return f.name == field; });
+    const auto spec =
+        std::find_if(layout_.begin(), layout_.end(),
+                     [field](const tables::FieldLayout& f) { return f.name == field; });
     if (spec != layout_.end() && spec->type == tables::FieldType::kText) {
       width = static_cast<std::size_t>(spec->width);
     }

@@ -38,7 +38,7 @@ std::size_t AttributeCount(const Element& element) {
 }
 
 std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
-  for (const tables::FieldSpec& spec : layout) {
+  for (const tables::FieldLayout& spec : layout) {
     if (spec.name == field) return static_cast<std::size_t>(spec.width);
   }
   throw Error("El campo '" + std::string(field) + "' no figura en la estructura de la tabla");

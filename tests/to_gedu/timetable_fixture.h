@@ -26,7 +26,7 @@ using Row = std::vector<std::string>;
 using pontexa::testing::ReadFile;
 using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
-using tables::FieldSpec;
+using tables::FieldLayout;
 using tables::FieldType;
 using tables::Layout;
 
