@@ -10,6 +10,7 @@
 
 #include "exchange/file_io.h"
 #include "exchange/xml_parse.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 
@@ -215,14 +216,6 @@ std::vector<Node> Select(const xmlNode* context, std::string_view path, std::siz
 }
 
 bool IsElement(const xmlNode* node) { return node != nullptr && node->type == XML_ELEMENT_NODE; }
-
-// Text of ASCII bytes only, which reads the same in 8-bit text and in UTF-8.
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 // 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
 std::string Utf8Of(std::string_view text) {
@@ -516,15 +509,7 @@ Element Document::CreateElement(std::string_view name) {
 }
 
 NodeList Document::SelectNodes(std::string_view path) const {
-  if (!doc_) {
-    ParsePath(path);
-    return NodeList();
-  }
-  const xmlNode* context = reinterpret_cast<const xmlNode*>(doc_.get());
-  std::vector<Step> steps = ParsePath(path);
-  std::vector<Node> out;
-  CollectMatches(context, steps, 0, out, 0);
-  return NodeList(std::move(out));
+  return NodeList(Select(reinterpret_cast<const xmlNode*>(doc_.get()), path, 0));
 }
 
 }  // namespace pontexa::exchange

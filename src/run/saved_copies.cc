@@ -9,6 +9,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/case_variants.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/system_error_text.h"
@@ -140,7 +141,7 @@ std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& tab
                                                 std::string_view table) {
   std::vector<std::filesystem::path> files;
   for (const char* extension : {".DBF", ".MDX", ".CPG"}) {
-    for (auto& file : tables::CaseVariants(table_folder, std::string(table) + extension)) {
+    for (auto& file : CaseVariants(table_folder, std::string(table) + extension)) {
       files.push_back(std::move(file));
     }
   }

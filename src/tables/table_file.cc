@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/file_locks.h"
 #include "platform/system_error_text.h"
@@ -16,17 +17,8 @@
 namespace pontexa::tables {
 namespace {
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiUpper(x) == AsciiUpper(y);
-         });
-}
-
 std::string Shown(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), AsciiUpper);
+  const std::string ext = AsciiUpper(path.extension().string());
   return (ext == ".DBF" ? "La tabla '" : "El archivo '") + path.string() + "'";
 }
 
@@ -94,26 +86,6 @@ bool IsPermissionProblem(int error_number) {
 }
 
 }  // namespace
-
-std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
-                                                std::string_view name) {
-  std::vector<std::filesystem::path> found;
-  std::error_code error;
-  std::filesystem::directory_iterator it(directory, error);
-  if (error) return found;
-  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    std::string file_name = it->path().filename().string();
-    if (SameNameIgnoringCase(file_name, name)) found.push_back(it->path());
-  }
-  std::sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
-    const bool a_exact = a.filename().string() == name;
-    const bool b_exact = b.filename().string() == name;
-    if (a_exact != b_exact) return a_exact;
-    return a.filename().string() < b.filename().string();
-  });
-  return found;
-}
 
 LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock lock,
                                     const OpenFileScan& others) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
@@ -21,19 +22,6 @@ namespace {
 constexpr char kDeletedFlag = '*';
 constexpr int kMaxTextWidth = 254;
 constexpr std::size_t kMaxFields = 255;
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string AsciiUpper(std::string_view text) {
-  std::string upper(text);
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return AsciiUpper(c); });
-  return upper;
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // Table names are plain file names without extension.
 std::string CheckedTableName(std::string_view table_name) {
