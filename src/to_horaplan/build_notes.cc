@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/code_page.h"
+#include "tables/catalogue.h"
 
 namespace pontexa::to_horaplan {
 namespace {
@@ -55,11 +56,11 @@ void BuildNotes::CheckIdentity(const std::string& id, const std::string& name,
                                const char* name_field) {
   if (findings_ == nullptr) return;
   if (id.empty()) {
-    Add("missing-id", "IDGEDU", id,
+    Add("missing-id", tables::field::kIdGedu, id,
         "Un elemento '" + std::string(element_) + "' sin id" +
             (name.empty() ? "" : " (" + Quoted(name) + ")") + " se escribe con IDGEDU vacío.");
   } else if (!ids_.insert(id).second) {
-    Add("duplicate-id", "IDGEDU", id,
+    Add("duplicate-id", tables::field::kIdGedu, id,
         "El id " + Quoted(id) + " ya lo usa otro elemento '" + element_ +
             "': las búsquedas por id toman el primero.");
   }

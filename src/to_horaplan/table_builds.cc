@@ -17,6 +17,7 @@
 namespace pontexa::to_horaplan {
 
 namespace vocab = exchange::vocabulary;
+namespace field = tables::field;
 using exchange::Element;
 using exchange::NodeList;
 using tables::Binding;
@@ -81,24 +82,24 @@ void BuildInitialsTable(const exchange::Document& document, const tables::TableS
                         const char* table_name, const tables::Layout& layout, const char* path,
                         const char* kind, BuildNotes& notes) {
   RecreateTable(store, table_name, layout);
-  UsedCodes used(FieldWidth(layout, "ABREV"));
+  UsedCodes used(FieldWidth(layout, field::kAbrev));
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(path);
   notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
-    const std::string nombre = notes.Read(element, "", "NOMBRE", idgedu);
-    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
-    notes.CheckFits("NOMBRE", nombre, idgedu);
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
+    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+    const std::string nombre = notes.Read(element, "", field::kNombre, idgedu);
+    notes.CheckIdentity(idgedu, nombre, field::kNombre);
+    notes.CheckFits(field::kNombre, nombre, idgedu);
+    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
     const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
-                                            {kind, idgedu, nombre}, notes, "ABREV");
+                                            {kind, idgedu, nombre}, notes, field::kAbrev);
     table.StartNewRow();
-    table.PutText("ABREV", abrev);
-    table.PutText("NOMBRE", nombre);
-    table.PutText("IDGEDU", idgedu);
+    table.PutText(field::kAbrev, abrev);
+    table.PutText(field::kNombre, nombre);
+    table.PutText(field::kIdGedu, idgedu);
     table.SaveNewRow();
   }
   table.CloseTable();
@@ -111,7 +112,7 @@ template <typename Row, typename ReadRow>
 std::unordered_map<std::string, Row> IndexByIdgedu(TableBinding& binding, ReadRow read_row) {
   std::unordered_map<std::string, Row> index;
   for (binding.ToFirstRow(); !binding.PastLastRow(); binding.ToNextRow()) {
-    index.try_emplace(binding.TextOf("IDGEDU"), read_row(binding));
+    index.try_emplace(binding.TextOf(field::kIdGedu), read_row(binding));
   }
   return index;
 }
@@ -131,42 +132,43 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
   const tables::Layout& layout = tables::AsignomtLayout();
   BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
   RecreateTable(store, tables::kAsignomt, layout);
-  UsedCodes used(FieldWidth(layout, "CODLARGO"));
+  UsedCodes used(FieldWidth(layout, field::kCodLargo));
   Table table(store, tables::kAsignomt);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kSubjectPath);
   notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
+    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
     const std::string cod = LastChars(idgedu, 4);
-    const std::string nombre = notes.Read(element, vocab::kName, "NOMBRE", idgedu);
+    const std::string nombre = notes.Read(element, vocab::kName, field::kNombre, idgedu);
     // The hours are looked for only when there are more than the two
     // attributes every subject carries; an absent value counts as empty.
     std::string horas;
-    if (AttributeCount(element) > 2) horas = notes.Read(element, vocab::kHours, "HORAS", idgedu);
-    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
-    notes.CheckFits("NOMBRE", nombre, idgedu);
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
+    if (AttributeCount(element) > 2)
+      horas = notes.Read(element, vocab::kHours, field::kHoras, idgedu);
+    notes.CheckIdentity(idgedu, nombre, field::kNombre);
+    notes.CheckFits(field::kNombre, nombre, idgedu);
+    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
     const std::string codlargo = UniqueCodeFor(
-        nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, "CODLARGO");
+        nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, field::kCodLargo);
     table.StartNewRow();
-    table.PutText("COD", cod);
-    table.PutText("CODLARGO", codlargo);
-    table.PutText("NOMBRE", nombre);
-    table.PutText("IDGEDU", idgedu);
+    table.PutText(field::kCod, cod);
+    table.PutText(field::kCodLargo, codlargo);
+    table.PutText(field::kNombre, nombre);
+    table.PutText(field::kIdGedu, idgedu);
     if (horas.empty()) horas = "4";
-    notes.CheckFits("HORAS", horas, idgedu);
+    notes.CheckFits(field::kHoras, horas, idgedu);
     // The assignments read the hours back as stored; what is not a number
     // counts as 1 hour there.
     if (findings != nullptr && !IsWholeNumber(horas) &&
-        !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
-      notes.Add("hours-not-number", "HORAS", idgedu,
+        !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
+      notes.Add("hours-not-number", field::kHoras, idgedu,
                 std::string("Las horas '")
                     .append(Utf8FromSystem(horas))
                     .append("' no son un número: en ASIGT se toma 1 hora para esta asignatura."));
     }
-    table.PutText("HORAS", horas);
+    table.PutText(field::kHoras, horas);
     table.SaveNewRow();
   }
   table.CloseTable();
@@ -192,28 +194,28 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
   const tables::Layout& layout = tables::GrupostLayout();
   BuildNotes notes(findings, tables::kGrupost, "group", layout);
   RecreateTable(store, tables::kGrupost, layout);
-  UsedCodes used(FieldWidth(layout, "ABREV"));
+  UsedCodes used(FieldWidth(layout, field::kAbrev));
   Table table(store, tables::kGrupost);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(vocab::kGroupPath);
   notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
     const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
-    const std::string name = notes.Read(element, vocab::kName, "NIVEL", idgedu);
+    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+    const std::string name = notes.Read(element, vocab::kName, field::kNivel, idgedu);
     const GroupNameParts parts = CutGroupName(name);
-    notes.CheckIdentity(idgedu, name, "NIVEL");
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
-    notes.CheckFits("NIVEL", parts.nivel, idgedu);
+    notes.CheckIdentity(idgedu, name, field::kNivel);
+    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+    notes.CheckFits(field::kNivel, parts.nivel, idgedu);
     const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
-                                            {"el grupo", idgedu, name}, notes, "ABREV");
+                                            {"el grupo", idgedu, name}, notes, field::kAbrev);
     table.StartNewRow();
-    table.PutText("ABREV", abrev);
-    table.PutText("TURNO", "");
-    table.PutText("NIVEL", parts.nivel);
-    table.PutText("CURSO", parts.curso);
-    table.PutText("GRUPO", parts.grupo);
-    table.PutText("IDGEDU", idgedu);
+    table.PutText(field::kAbrev, abrev);
+    table.PutText(field::kTurno, "");
+    table.PutText(field::kNivel, parts.nivel);
+    table.PutText(field::kCurso, parts.curso);
+    table.PutText(field::kGrupo, parts.grupo);
+    table.PutText(field::kIdGedu, idgedu);
     table.SaveNewRow();
   }
   table.CloseTable();
@@ -238,13 +240,13 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
   nom_asg.OpenTable();
 
   const auto group_rows = IndexByIdgedu<GroupRow>(grupos, [](const TableBinding& t) {
-    return GroupRow{t.TextOf("ABREV"), t.TextOf("TURNO"), t.TextOf("NIVEL"), t.TextOf("CURSO"),
-                    t.TextOf("GRUPO")};
+    return GroupRow{t.TextOf(field::kAbrev), t.TextOf(field::kTurno), t.TextOf(field::kNivel),
+                    t.TextOf(field::kCurso), t.TextOf(field::kGrupo)};
   });
-  const auto teacher_codes =
-      IndexByIdgedu<std::string>(profesor, [](const TableBinding& t) { return t.TextOf("ABREV"); });
+  const auto teacher_codes = IndexByIdgedu<std::string>(
+      profesor, [](const TableBinding& t) { return t.TextOf(field::kAbrev); });
   const auto subject_rows = IndexByIdgedu<SubjectRow>(nom_asg, [](const TableBinding& t) {
-    return SubjectRow{t.TextOf("COD"), t.TextOf("HORAS")};
+    return SubjectRow{t.TextOf(field::kCod), t.TextOf(field::kHoras)};
   });
 
   const NodeList groups = document.SelectNodes(vocab::kGroupPath);
@@ -255,7 +257,7 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
     if (auto found = group_rows.find(group_id); found != group_rows.end()) {
       group_row = found->second;
     } else if (findings != nullptr) {
-      notes.Add("unknown-group", "CGRUP", group_id,
+      notes.Add("unknown-group", field::kCGrup, group_id,
                 "El grupo '" + Utf8FromSystem(group_id) +
                     "' no está en GRUPOST: sus asignaturas se escriben sin grupo.",
                 "group");
@@ -272,7 +274,7 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       if (auto found = subject_rows.find(subject_id); found != subject_rows.end()) {
         subject_row = found->second;
       } else if (findings != nullptr) {
-        notes.Add("unknown-subject", "CASIG", subject_id,
+        notes.Add("unknown-subject", field::kCAsig, subject_id,
                   "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
                       Utf8FromSystem(group_id) +
                       "' no está en ASIGNOMT: se escribe sin asignatura ni horas.");
@@ -294,11 +296,11 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
         }
       }
       if (findings != nullptr && teacher_count == 0) {
-        notes.Add("no-teacher", "CPROF", subject_id,
+        notes.Add("no-teacher", field::kCProf, subject_id,
                   "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
                       Utf8FromSystem(group_id) + "' no tiene profesor: se escribe sin profesor.");
       } else if (findings != nullptr && teacher_code.empty()) {
-        notes.Add("unknown-teacher", "CPROF", teacher_id,
+        notes.Add("unknown-teacher", field::kCProf, teacher_id,
                   "El profesor '" + Utf8FromSystem(teacher_id) + "' de la asignatura '" +
                       Utf8FromSystem(subject_id) + "' del grupo '" + Utf8FromSystem(group_id) +
                       "' no está en PROFT: se escribe sin profesor.",
@@ -306,19 +308,19 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       }
 
       asigt.StartNewRow();
-      asigt.PutText("CASIG", subject_row.cod);
-      asigt.PutText("CPROF", teacher_code);
-      asigt.PutText("CGRUP", group_row.abrev);
-      asigt.PutText("CAULA", "");
-      asigt.PutText("TURNO", group_row.turno);
-      asigt.PutText("NIVEL", group_row.nivel);
-      asigt.PutText("CURSO", group_row.curso);
-      asigt.PutText("GRUPO", group_row.grupo);
+      asigt.PutText(field::kCAsig, subject_row.cod);
+      asigt.PutText(field::kCProf, teacher_code);
+      asigt.PutText(field::kCGrup, group_row.abrev);
+      asigt.PutText(field::kCAula, "");
+      asigt.PutText(field::kTurno, group_row.turno);
+      asigt.PutText(field::kNivel, group_row.nivel);
+      asigt.PutText(field::kCurso, group_row.curso);
+      asigt.PutText(field::kGrupo, group_row.grupo);
       if (!subject_row.horas.empty()) {
-        asigt.PutFloat("HORAS", ReadHours(subject_row.horas).value_or(1.0));
+        asigt.PutFloat(field::kHoras, ReadHours(subject_row.horas).value_or(1.0));
       }
       // The sessions follow the hours as the field holds them.
-      asigt.PutText("SESIONES", SesionesText(asigt.FloatOf("HORAS")));
+      asigt.PutText(field::kSesiones, SesionesText(asigt.FloatOf(field::kHoras)));
       asigt.SaveNewRow();
       ++rows;
     }
