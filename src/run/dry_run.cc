@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/open_files.h"
 #include "platform/system_error_text.h"
+#include "run/messages.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
 #include "tables/catalogue.h"
@@ -27,8 +28,7 @@ class ScratchFolder {
     std::string pattern =
         (std::filesystem::temp_directory_path(error) / "pontexa-prueba-XXXXXX").string();
     if (error || ::mkdtemp(pattern.data()) == nullptr) {
-      throw Error("No se puede crear una carpeta temporal para la prueba: " +
-                  SystemErrorText(error ? error.value() : errno));
+      throw Error(messages::CannotMakeTrialFolder(SystemErrorText(error ? error.value() : errno)));
     }
     path_ = pattern;
   }

@@ -77,11 +77,11 @@ std::string MessageOfCurrentError() {
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    return "No hay memoria suficiente";
+    return messages::OutOfMemory();
   } catch (const Error& error) {
     return error.what();
   } catch (const std::exception& error) {
-    return std::string("Error interno: ") + error.what();
+    return messages::InternalError(error.what());
   }
 }
 
@@ -119,9 +119,8 @@ void RunControl::LoadExchangeDocument() {
 }
 
 void RunControl::FailLoad(std::string reason) const {
-  if (reason.empty()) reason = "el archivo no es un documento XML válido";
-  throw Error("No se puede leer el archivo XML '" + PathForMessage(exchange_file_name_) +
-              "': " + reason);
+  if (reason.empty()) reason = messages::NotAnXmlDocument();
+  throw Error(messages::CannotReadExchangeFile(PathForMessage(exchange_file_name_), reason));
 }
 
 CopyRequest RunControl::Request(const char* made_by) const {
@@ -141,8 +140,8 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   try {
     copy = CopyExchangeFile(Request(kMadeByToGedu));
   } catch (const Error& error) {
-    throw Error("No se puede guardar el archivo '" + PathForMessage(exchange_file_name_) +
-                "': no se puede hacer antes su copia: " + AsReason(error.what()));
+    throw Error(messages::CannotCopyBeforeSaving(PathForMessage(exchange_file_name_),
+                                                 AsReason(error.what())));
   }
   try {
     file.SaveWithSection(exchange_file_name_, write_section);
@@ -190,7 +189,7 @@ void RunControl::FinishRun(const char* closing_message) {
     return;
   }
   std::string summary = FindingsCount(report);
-  if (written) summary += " El informe está en '" + ReportPath(report).string() + "'.";
+  if (written) summary += messages::ReportIsAt(ReportPath(report).string());
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
   ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));

@@ -10,15 +10,12 @@
 #include "exchange/exchange_file.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/messages.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/saved_copies.h"
 
 namespace pontexa::run {
-
-inline constexpr char kNoFileMessage[] = "No existe archivo";
-inline constexpr char kToHoraplanDone[] = "Proceso finalizado";
-inline constexpr char kToGeduDone[] = "Proceso Terminado";
 
 // The text of the error box: the message with one "." added when it is not
 // empty and its last byte is above "." (so a UTF-8 letter such as "á" gets one).

@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/system_error_text.h"
+#include "run/messages.h"
 #include "tables/table_file.h"
 
 namespace pontexa::run {
@@ -30,8 +31,7 @@ std::string TimeText(std::time_t now, const char* format) {
 SavedCopy NewCopyFolder(const CopyRequest& request) {
   const std::filesystem::path copies = CopiesFolder(request.table_folder);
   if (::mkdir(copies.c_str(), 0777) != 0 && errno != EEXIST) {
-    throw Error("no se puede crear la carpeta '" + copies.string() +
-                "': " + SystemErrorText(errno));
+    throw Error(messages::CannotMakeFolder(copies.string(), SystemErrorText(errno)));
   }
   const std::string base = TimeText(request.now, "%Y%m%d-%H%M%S");
   for (int number = 1; number < 1000; ++number) {
@@ -49,11 +49,10 @@ SavedCopy NewCopyFolder(const CopyRequest& request) {
       return copy;
     }
     if (errno != EEXIST) {
-      throw Error("no se puede crear la carpeta '" + folder.string() +
-                  "': " + SystemErrorText(errno));
+      throw Error(messages::CannotMakeFolder(folder.string(), SystemErrorText(errno)));
     }
   }
-  throw Error("hay demasiadas copias de este segundo en '" + copies.string() + "'");
+  throw Error(messages::TooManyCopiesThisSecond(copies.string()));
 }
 
 // Removes a copy folder that is being written unless it was completed.
@@ -69,7 +68,7 @@ class CopyInProgress {
   void Add(const std::filesystem::path& from, std::string table) {
     const std::string name = from.filename().string();
     if (name == kManifestName) {
-      throw Error("un archivo llamado '" + name + "' no se puede copiar");
+      throw Error(messages::CannotCopyFileNamed(name));
     }
     const FileDigest digest = CopyFileWithDigest(from, copy_.folder / name);
     copy_.manifest.files.push_back({std::move(table), name, digest.size, digest.sha256});
@@ -84,8 +83,7 @@ class CopyInProgress {
     std::error_code error;
     std::filesystem::rename(temporary, manifest, error);
     if (error) {
-      throw Error("no se puede escribir '" + manifest.string() +
-                  "': " + SystemErrorText(error.value()));
+      throw Error(messages::CannotWrite(manifest.string(), SystemErrorText(error.value())));
     }
     SyncFolder(copy_.folder);
     SyncFolder(copy_.folder.parent_path());
