@@ -12,6 +12,7 @@
 #include "to_horaplan/build_notes.h"
 #include "to_horaplan/group_name.h"
 #include "to_horaplan/hours.h"
+#include "to_horaplan/messages.h"
 #include "to_horaplan/short_codes.h"
 
 namespace pontexa::to_horaplan {
@@ -42,7 +43,7 @@ std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
   for (const tables::FieldLayout& spec : layout) {
     if (spec.name == field) return static_cast<std::size_t>(spec.width);
   }
-  throw Error("El campo '" + std::string(field) + "' no figura en la estructura de la tabla");
+  throw Error(messages::FieldNotInLayout(field));
 }
 
 // Digits only, and few enough for the field: the hours as they usually come.
@@ -64,10 +65,8 @@ std::string UniqueCodeFor(std::string_view base, UsedCodes& used, const ElementL
     notes.CheckCode(field, used.StoredForm(base), *code, label.id);
     return *code;
   }
-  throw Error("No queda ningún código libre para " + std::string(label.kind) + " '" +
-              Utf8FromSystem(label.name) + "' (id '" + Utf8FromSystem(label.id) +
-              "'): todos los códigos de " + std::to_string(used.field_width()) +
-              " caracteres que empiezan por '" + Utf8FromSystem(base) + "' están ya en uso");
+  throw Error(messages::NoFreeCode(label.kind, Utf8FromSystem(label.name), Utf8FromSystem(label.id),
+                                   used.field_width(), Utf8FromSystem(base)));
 }
 
 // Drops the table's files and creates it empty with its layout.
@@ -164,9 +163,7 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
     if (findings != nullptr && !IsWholeNumber(horas) &&
         !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
       notes.Add("hours-not-number", field::kHoras, idgedu,
-                std::string("Las horas '")
-                    .append(Utf8FromSystem(horas))
-                    .append("' no son un número: en ASIGT se toma 1 hora para esta asignatura."));
+                messages::HoursNotANumber(Utf8FromSystem(horas)));
     }
     table.PutText(field::kHoras, horas);
     table.SaveNewRow();
@@ -258,9 +255,7 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       group_row = found->second;
     } else if (findings != nullptr) {
       notes.Add("unknown-group", field::kCGrup, group_id,
-                "El grupo '" + Utf8FromSystem(group_id) +
-                    "' no está en GRUPOST: sus asignaturas se escriben sin grupo.",
-                "group");
+                messages::UnknownGroup(Utf8FromSystem(group_id)), "group");
     }
     if (group.IsNull()) continue;
     const NodeList subjects = group.SelectNodes(vocab::kAssignedSubjectPath);
@@ -275,9 +270,7 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
         subject_row = found->second;
       } else if (findings != nullptr) {
         notes.Add("unknown-subject", field::kCAsig, subject_id,
-                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
-                      Utf8FromSystem(group_id) +
-                      "' no está en ASIGNOMT: se escribe sin asignatura ni horas.");
+                  messages::UnknownSubject(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       }
       std::string teacher_code;
       std::string teacher_id;
@@ -297,13 +290,11 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       }
       if (findings != nullptr && teacher_count == 0) {
         notes.Add("no-teacher", field::kCProf, subject_id,
-                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
-                      Utf8FromSystem(group_id) + "' no tiene profesor: se escribe sin profesor.");
+                  messages::NoTeacher(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       } else if (findings != nullptr && teacher_code.empty()) {
         notes.Add("unknown-teacher", field::kCProf, teacher_id,
-                  "El profesor '" + Utf8FromSystem(teacher_id) + "' de la asignatura '" +
-                      Utf8FromSystem(subject_id) + "' del grupo '" + Utf8FromSystem(group_id) +
-                      "' no está en PROFT: se escribe sin profesor.",
+                  messages::UnknownTeacher(Utf8FromSystem(teacher_id), Utf8FromSystem(subject_id),
+                                           Utf8FromSystem(group_id)),
                   "assigned-teacher");
       }
 
