@@ -61,12 +61,8 @@ int RestoreCommand(const std::filesystem::path& table_folder, const std::string&
     }
     out << "\n";
     return 0;
-  } catch (const std::bad_alloc&) {
-    message = "No hay memoria suficiente";
-  } catch (const Error& error) {
-    message = error.what();
-  } catch (const std::exception& error) {
-    message = std::string("Error interno: ") + error.what();
+  } catch (const std::exception&) {
+    message = run::messages::MessageOfCurrentError();
   }
   err << run::ErrorBoxText(message) << "\n";
   return 1;

@@ -239,7 +239,8 @@ int main(int argc, char** argv) {
     if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
     return done ? 0 : 1;
   } catch (const std::exception& error) {
-    std::cerr << pontexa::run::ErrorBoxText(std::string("Error interno: ") + error.what()) << "\n";
+    std::cerr << pontexa::run::ErrorBoxText(pontexa::run::messages::InternalError(error.what()))
+              << "\n";
     return 1;
   }
 }

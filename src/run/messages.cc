@@ -1,5 +1,9 @@
 #include "run/messages.h"
 
+#include <new>
+
+#include "platform/error.h"
+
 namespace pontexa::run::messages {
 namespace {
 
@@ -20,6 +24,18 @@ std::string Enumeration(const std::vector<std::string>& names) {
 std::string OutOfMemory() { return "No hay memoria suficiente"; }
 
 std::string InternalError(std::string_view what) { return "Error interno: " + std::string(what); }
+
+std::string MessageOfCurrentError() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  } catch (const Error& error) {
+    return error.what();
+  } catch (const std::exception& error) {
+    return InternalError(error.what());
+  }
+}
 
 std::string NotAnXmlDocument() { return "el archivo no es un documento XML válido"; }
 

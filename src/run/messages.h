@@ -17,6 +17,10 @@ namespace messages {
 
 std::string OutOfMemory();
 std::string InternalError(std::string_view what);
+// The message of the error being handled, as the user reads it: Error's own
+// message, or one of the two above. Call only inside a catch block of a
+// std::exception.
+std::string MessageOfCurrentError();
 
 // The exchange file.
 std::string NotAnXmlDocument();

@@ -72,19 +72,6 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
-// The message of the error being handled, as the user reads it.
-std::string MessageOfCurrentError() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return messages::OutOfMemory();
-  } catch (const Error& error) {
-    return error.what();
-  } catch (const std::exception& error) {
-    return messages::InternalError(error.what());
-  }
-}
-
 const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
                                                tables::kAulat,    tables::kGrupost,
                                                tables::kAsigt,    tables::kDiashorast};
@@ -160,7 +147,7 @@ bool RunControl::ShowingErrors(Run run) {
   try {
     return run();
   } catch (...) {
-    message = ErrorBoxText(MessageOfCurrentError());
+    message = ErrorBoxText(messages::MessageOfCurrentError());
   }
   if (last_report_) {
     last_report_->ok = false;
@@ -217,7 +204,7 @@ bool RunControl::RunToHoraplan() {
         to_horaplan::CreateDayHourTable(store, &findings);
       } catch (...) {
         // The error ends with a point before the sentence that follows it.
-        std::string message = ErrorBoxText(MessageOfCurrentError());
+        std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
         throw Error(message + " " + before.PutBack());
       }
