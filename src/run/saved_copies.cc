@@ -12,6 +12,7 @@
 #include "platform/case_variants.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
+#include "platform/local_time.h"
 #include "platform/system_error_text.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
@@ -19,21 +20,13 @@
 namespace pontexa::run {
 namespace {
 
-std::string TimeText(std::time_t now, const char* format) {
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, format, &local);
-  return std::string(text, length);
-}
-
 // Creates the copies folder when needed and a new, empty folder for one copy.
 SavedCopy NewCopyFolder(const CopyRequest& request) {
   const std::filesystem::path copies = CopiesFolder(request.table_folder);
   if (::mkdir(copies.c_str(), 0777) != 0 && errno != EEXIST) {
     throw Error(messages::CannotMakeFolder(copies.string(), SystemErrorText(errno)));
   }
-  const std::string base = TimeText(request.now, "%Y%m%d-%H%M%S");
+  const std::string base = LocalTime(request.now, "%Y%m%d-%H%M%S");
   for (int number = 1; number < 1000; ++number) {
     const std::string name = number == 1 ? base : base + "-" + std::to_string(number);
     const std::filesystem::path folder = copies / name;
@@ -43,7 +36,7 @@ SavedCopy NewCopyFolder(const CopyRequest& request) {
       copy.folder = folder;
       copy.manifest.made_by = request.made_by;
       copy.manifest.restored = request.restored;
-      copy.manifest.time = TimeText(request.now, "%Y-%m-%d %H:%M:%S");
+      copy.manifest.time = LocalTime(request.now, "%Y-%m-%d %H:%M:%S");
       copy.manifest.exchange_file = request.exchange_file;
       copy.manifest.table_folder = request.table_folder.string();
       return copy;
