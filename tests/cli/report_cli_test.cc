@@ -13,6 +13,7 @@
 
 #include "platform/regional_settings.h"
 #include "support/program.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -127,13 +128,7 @@ class ReportCliTest : public ::testing::Test {
       }
       week.CloseTable();
     }
-    store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kFloat, 0},
-                                          {"HORA", tables::FieldType::kFloat, 0},
-                                          {"SESIONES", tables::FieldType::kFloat, 0},
-                                          {"ASIG", tables::FieldType::kText, 4},
-                                          {"CODGRUPO", tables::FieldType::kText, 4},
-                                          {"PROF", tables::FieldType::kText, 4},
-                                          {"AULA", tables::FieldType::kText, 4}});
+    store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kFloat, 0));
     tables::Table soluc(store, tables::kSoluc);
     soluc.OpenTable(tables::OpenMode::kExclusive);
     struct Lesson {

@@ -12,6 +12,7 @@
 #include "support/fake_file_system.h"
 #include "support/fake_run_ui.h"
 #include "support/held_file.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -148,13 +149,7 @@ TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
   ASSERT_TRUE(control_.RunToHoraplan());
   // Horaplan's timetable, still empty.
   tables::TableStore store(tables_dir_, RegionalSettings{','});
-  store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kText, 2},
-                                        {"HORA", tables::FieldType::kFloat, 0},
-                                        {"SESIONES", tables::FieldType::kFloat, 0},
-                                        {"ASIG", tables::FieldType::kText, 4},
-                                        {"CODGRUPO", tables::FieldType::kText, 4},
-                                        {"PROF", tables::FieldType::kText, 4},
-                                        {"AULA", tables::FieldType::kText, 4}});
+  store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kText, 2));
   ui_.ClearCalls();
 
   EXPECT_TRUE(control_.RunToGedu());  // dialog cancelled: the same file again
