@@ -76,33 +76,46 @@ void RecreateTable(const tables::TableStore& store, const char* table_name,
   store.MakeEmptyTable(table_name, layout);
 }
 
-// Teachers and rooms differ only in their table, path and the word for them.
-void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
-                        const char* table_name, const tables::Layout& layout, const char* path,
-                        const char* kind, BuildNotes& notes) {
+// What the four catalogue builds share: the table made afresh and open, then
+// `add_row(element, used, table)` for each element at `path`, in document
+// order, with the codes of `code_field` handed out so far; then the rows counted.
+template <typename AddRow>
+void BuildCatalogue(const exchange::Document& document, const tables::TableStore& store,
+                    const char* table_name, const tables::Layout& layout, const char* path,
+                    const char* code_field, BuildNotes& notes, AddRow add_row) {
   RecreateTable(store, table_name, layout);
-  UsedCodes used(FieldWidth(layout, field::kAbrev));
+  UsedCodes used(FieldWidth(layout, code_field));
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(path);
   notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
-    const std::string nombre = notes.Read(element, "", field::kNombre, idgedu);
-    notes.CheckIdentity(idgedu, nombre, field::kNombre);
-    notes.CheckFits(field::kNombre, nombre, idgedu);
-    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
-                                            {kind, idgedu, nombre}, notes, field::kAbrev);
-    table.StartNewRow();
-    table.PutText(field::kAbrev, abrev);
-    table.PutText(field::kNombre, nombre);
-    table.PutText(field::kIdGedu, idgedu);
-    table.SaveNewRow();
+    add_row(nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement(), used, table);
   }
   table.CloseTable();
   notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+}
+
+// Teachers and rooms differ only in their table, path and the word for them.
+void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
+                        const char* table_name, const tables::Layout& layout, const char* path,
+                        const char* kind, BuildNotes& notes) {
+  BuildCatalogue(document, store, table_name, layout, path, field::kAbrev, notes,
+                 [&](const Element& element, UsedCodes& used, Table& table) {
+                   const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+                   const std::string nombre = notes.Read(element, "", field::kNombre, idgedu);
+                   notes.CheckIdentity(idgedu, nombre, field::kNombre);
+                   notes.CheckFits(field::kNombre, nombre, idgedu);
+                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+                   const std::string abrev =
+                       UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
+                                     {kind, idgedu, nombre}, notes, field::kAbrev);
+                   table.StartNewRow();
+                   table.PutText(field::kAbrev, abrev);
+                   table.PutText(field::kNombre, nombre);
+                   table.PutText(field::kIdGedu, idgedu);
+                   table.SaveNewRow();
+                 });
 }
 
 // The first row for each IDGEDU of a binding, read in one scan, so that a
@@ -130,46 +143,39 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
                        Findings* findings) {
   const tables::Layout& layout = tables::AsignomtLayout();
   BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
-  RecreateTable(store, tables::kAsignomt, layout);
-  UsedCodes used(FieldWidth(layout, field::kCodLargo));
-  Table table(store, tables::kAsignomt);
-  table.OpenTable(OpenMode::kShared);
-  const NodeList nodes = document.SelectNodes(vocab::kSubjectPath);
-  notes.Expect(nodes.Length());
-  for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
-    const std::string cod = LastChars(idgedu, 4);
-    const std::string nombre = notes.Read(element, vocab::kName, field::kNombre, idgedu);
-    // The hours are looked for only when there are more than the two
-    // attributes every subject carries; an absent value counts as empty.
-    std::string horas;
-    if (AttributeCount(element) > 2)
-      horas = notes.Read(element, vocab::kHours, field::kHoras, idgedu);
-    notes.CheckIdentity(idgedu, nombre, field::kNombre);
-    notes.CheckFits(field::kNombre, nombre, idgedu);
-    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-    const std::string codlargo = UniqueCodeFor(
-        nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, field::kCodLargo);
-    table.StartNewRow();
-    table.PutText(field::kCod, cod);
-    table.PutText(field::kCodLargo, codlargo);
-    table.PutText(field::kNombre, nombre);
-    table.PutText(field::kIdGedu, idgedu);
-    if (horas.empty()) horas = "4";
-    notes.CheckFits(field::kHoras, horas, idgedu);
-    // The assignments read the hours back as stored; what is not a number
-    // counts as 1 hour there.
-    if (findings != nullptr && !IsWholeNumber(horas) &&
-        !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
-      notes.Add("hours-not-number", field::kHoras, idgedu,
-                messages::HoursNotANumber(Utf8FromSystem(horas)));
-    }
-    table.PutText(field::kHoras, horas);
-    table.SaveNewRow();
-  }
-  table.CloseTable();
-  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+  BuildCatalogue(
+      document, store, tables::kAsignomt, layout, vocab::kSubjectPath, field::kCodLargo, notes,
+      [&](const Element& element, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+        const std::string cod = LastChars(idgedu, 4);
+        const std::string nombre = notes.Read(element, vocab::kName, field::kNombre, idgedu);
+        // The hours are looked for only when there are more than the two
+        // attributes every subject carries; an absent value counts as empty.
+        std::string horas;
+        if (AttributeCount(element) > 2)
+          horas = notes.Read(element, vocab::kHours, field::kHoras, idgedu);
+        notes.CheckIdentity(idgedu, nombre, field::kNombre);
+        notes.CheckFits(field::kNombre, nombre, idgedu);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        const std::string codlargo = UniqueCodeFor(
+            nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, field::kCodLargo);
+        table.StartNewRow();
+        table.PutText(field::kCod, cod);
+        table.PutText(field::kCodLargo, codlargo);
+        table.PutText(field::kNombre, nombre);
+        table.PutText(field::kIdGedu, idgedu);
+        if (horas.empty()) horas = "4";
+        notes.CheckFits(field::kHoras, horas, idgedu);
+        // The assignments read the hours back as stored; what is not a number
+        // counts as 1 hour there.
+        if (findings != nullptr && !IsWholeNumber(horas) &&
+            !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
+          notes.Add("hours-not-number", field::kHoras, idgedu,
+                    messages::HoursNotANumber(Utf8FromSystem(horas)));
+        }
+        table.PutText(field::kHoras, horas);
+        table.SaveNewRow();
+      });
 }
 
 void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store,
@@ -190,33 +196,26 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
                      Findings* findings) {
   const tables::Layout& layout = tables::GrupostLayout();
   BuildNotes notes(findings, tables::kGrupost, "group", layout);
-  RecreateTable(store, tables::kGrupost, layout);
-  UsedCodes used(FieldWidth(layout, field::kAbrev));
-  Table table(store, tables::kGrupost);
-  table.OpenTable(OpenMode::kShared);
-  const NodeList nodes = document.SelectNodes(vocab::kGroupPath);
-  notes.Expect(nodes.Length());
-  for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
-    const std::string name = notes.Read(element, vocab::kName, field::kNivel, idgedu);
-    const GroupNameParts parts = CutGroupName(name);
-    notes.CheckIdentity(idgedu, name, field::kNivel);
-    notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-    notes.CheckFits(field::kNivel, parts.nivel, idgedu);
-    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
-                                            {"el grupo", idgedu, name}, notes, field::kAbrev);
-    table.StartNewRow();
-    table.PutText(field::kAbrev, abrev);
-    table.PutText(field::kTurno, "");
-    table.PutText(field::kNivel, parts.nivel);
-    table.PutText(field::kCurso, parts.curso);
-    table.PutText(field::kGrupo, parts.grupo);
-    table.PutText(field::kIdGedu, idgedu);
-    table.SaveNewRow();
-  }
-  table.CloseTable();
-  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+  BuildCatalogue(
+      document, store, tables::kGrupost, layout, vocab::kGroupPath, field::kAbrev, notes,
+      [&](const Element& element, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+        const std::string name = notes.Read(element, vocab::kName, field::kNivel, idgedu);
+        const GroupNameParts parts = CutGroupName(name);
+        notes.CheckIdentity(idgedu, name, field::kNivel);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        notes.CheckFits(field::kNivel, parts.nivel, idgedu);
+        const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
+                                                {"el grupo", idgedu, name}, notes, field::kAbrev);
+        table.StartNewRow();
+        table.PutText(field::kAbrev, abrev);
+        table.PutText(field::kTurno, "");
+        table.PutText(field::kNivel, parts.nivel);
+        table.PutText(field::kCurso, parts.curso);
+        table.PutText(field::kGrupo, parts.grupo);
+        table.PutText(field::kIdGedu, idgedu);
+        table.SaveNewRow();
+      });
 }
 
 void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
