@@ -106,7 +106,7 @@ const Folders& Setup() {
     QuietUi ui(made.exchange_file.string());
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, made.horaplan_tables, {','});
-    if (!control.BExportarClick()) std::abort();
+    if (!control.RunToHoraplan()) std::abort();
     const TableStore store(made.horaplan_tables, {','});
     FillTable(store, pontexa::tables::kDiashorast, pontexa::tables::DiashorastLayout(),
               {{"11", "11", "1", "Lunes", "1", "8:00", "8:55", "55"},
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     QuietUi ui(folders.exchange_file.string());
     pontexa::run::RunControl control(ui, files, folders.built_tables, {','});
-    const bool done = control.BExportarClick();
+    const bool done = control.RunToHoraplan();
     // A run ends either with its closing message or with one error that says why.
     if (done != ui.errors.empty() || (!done && (ui.errors.size() != 1 || ui.errors[0].empty()))) {
       std::abort();
@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     QuietUi ui(folders.exchange_file.string());
     pontexa::run::RunControl control(ui, files, folders.horaplan_tables, {','});
-    const bool done = control.BImportarClick();
+    const bool done = control.RunToGedu();
     if (done != ui.errors.empty() || (!done && (ui.errors.size() != 1 || ui.errors[0].empty()))) {
       std::abort();
     }
@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const std::string saved = ReadBytes(folders.exchange_file);
       QuietUi again(folders.exchange_file.string());
       pontexa::run::RunControl second(again, files, folders.horaplan_tables, {','});
-      if (!second.BImportarClick()) std::abort();
+      if (!second.RunToGedu()) std::abort();
       if (ReadBytes(folders.exchange_file) != saved) std::abort();
     }
   }

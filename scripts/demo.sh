@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 
 cli=${PONTEXA_CLI:-build/app/src/pontexa-cli}
 if [ ! -x "$cli" ]; then
-  cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF \
-    >/dev/null
+  cmake --preset app >/dev/null
   cmake --build build/app --target pontexa-cli
 fi
 

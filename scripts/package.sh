@@ -27,9 +27,7 @@ if [ -f "$build/CMakeCache.txt" ] &&
   ! grep -qxF "CMAKE_CXX_FLAGS:STRING=$CXXFLAGS" "$build/CMakeCache.txt"; then
   rm -rf "$build"
 fi
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DPONTEXA_BUILD_TESTS=OFF -DPONTEXA_BUILD_SHELL=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-  "${launcher[@]}" >&2
+cmake --preset package "${launcher[@]}" >&2
 cmake --build "$build" --target pontexa pontexa-cli pontexa_package_files -j"$(nproc)" >&2
 
 rm -f "$build"/pontexa_*.deb

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 program="${1:-build/app/src/shell/pontexa}"
 if [ ! -x "$program" ]; then
-  cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF >/dev/null
+  cmake --preset app >/dev/null
   cmake --build build/app --target pontexa
   program=build/app/src/shell/pontexa
 fi

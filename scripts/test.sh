@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset release >/dev/null
 cmake --build build/release -j"$(nproc)"
 # The offscreen platform lets the window's tests run without a display.
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/release --output-on-failure -j"$(nproc)"
@@ -19,17 +19,14 @@ bash scripts/check-package.sh "$package"
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 # The window is left out here: its Qt build would double the time, and it adds
 # no parsing or file handling of its own.
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPONTEXA_SANITIZE=ON \
-  -DPONTEXA_BUILD_SHELL=OFF >/dev/null
+cmake --preset sanitize >/dev/null
 cmake --build build/sanitize -j"$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$(nproc)"
 
 # Each fuzz target for 60 seconds from its seed corpus (libFuzzer, clang 14).
 # New inputs go to a scratch folder; a crash leaves its input in build/fuzz/.
-CC=clang-14 CXX=clang++-14 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPONTEXA_FUZZ=ON -DPONTEXA_SANITIZE=ON -DPONTEXA_BUILD_TESTS=OFF -DPONTEXA_BUILD_SHELL=OFF \
-  >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build/fuzz --target fuzz_table_reader fuzz_exchange -j"$(nproc)"
 for target in table_reader exchange; do
   scratch=build/fuzz/scratch-$target

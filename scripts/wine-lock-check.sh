@@ -26,8 +26,7 @@ fi
 
 cli=${1:-${PONTEXA_CLI:-build/app/src/pontexa-cli}}
 if [ ! -x "$cli" ]; then
-  cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=Release -DPONTEXA_BUILD_TESTS=OFF \
-    >/dev/null
+  cmake --preset app >/dev/null
   cmake --build build/app --target pontexa-cli >/dev/null
 fi
 cli=$(realpath "$cli")

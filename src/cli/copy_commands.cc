@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 
+#include "cli/messages.h"
 #include "platform/error.h"
 #include "run/restore.h"
 #include "run/run_control.h"
@@ -13,9 +14,9 @@ namespace pontexa::cli {
 namespace {
 
 std::string MadeByText(const run::CopyManifest& manifest) {
-  if (manifest.made_by == run::kMadeByToHoraplan) return "antes de GEDU -> Horaplan";
-  if (manifest.made_by == run::kMadeByToGedu) return "antes de Horaplan -> GEDU";
-  return "antes de reponer " + manifest.restored;
+  if (manifest.made_by == run::kMadeByToHoraplan) return messages::MadeBeforeToHoraplan();
+  if (manifest.made_by == run::kMadeByToGedu) return messages::MadeBeforeToGedu();
+  return messages::MadeBeforeRestoring(manifest.restored);
 }
 
 std::string FilesText(const run::SavedCopy& copy) {
@@ -25,7 +26,7 @@ std::string FilesText(const run::SavedCopy& copy) {
     const std::vector<run::CopiedFile> files = copy.manifest.FilesOf(table);
     if (!text.empty()) text += ", ";
     if (files.empty()) {
-      text += table + " (no existía)";
+      text += messages::DidNotExist(table);
       continue;
     }
     for (std::size_t i = 0; i < files.size(); ++i) text += (i > 0 ? " " : "") + files[i].name;
@@ -38,7 +39,7 @@ std::string FilesText(const run::SavedCopy& copy) {
 int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& out, std::ostream&) {
   const std::vector<run::SavedCopy> copies = run::ListCopies(table_folder);
   if (copies.empty()) {
-    out << "No hay copias en '" << run::CopiesFolder(table_folder).string() << "'.\n";
+    out << messages::NoCopies(run::CopiesFolder(table_folder).string()) << "\n";
     return 0;
   }
   for (const run::SavedCopy& copy : copies) {
@@ -53,20 +54,14 @@ int RestoreCommand(const std::filesystem::path& table_folder, const std::string&
   std::string message;
   try {
     const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, std::time(nullptr));
-    out << (outcome.tables ? "Tablas repuestas desde la copia '"
-                           : "Archivo XML repuesto desde la copia '")
-        << outcome.restored << "'.";
+    out << messages::Restored(outcome.tables, outcome.restored);
     if (!outcome.undo_copy.empty()) {
-      out << " Lo que había antes está en la copia '" << outcome.undo_copy << "'.";
+      out << messages::WhatWasThereIsIn(outcome.undo_copy);
     }
     out << "\n";
     return 0;
-  } catch (const std::bad_alloc&) {
-    message = "No hay memoria suficiente";
-  } catch (const Error& error) {
-    message = error.what();
-  } catch (const std::exception& error) {
-    message = std::string("Error interno: ") + error.what();
+  } catch (const std::exception&) {
+    message = run::messages::MessageOfCurrentError();
   }
   err << run::ErrorBoxText(message) << "\n";
   return 1;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "cli/copy_commands.h"
+#include "cli/messages.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/dry_run.h"
@@ -29,61 +30,13 @@
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/timetable_directory.h"
+#include "version.h"
 
 namespace {
 
-constexpr char kVersion[] = "pontexa-cli 1.02";
-
-constexpr char kUsage[] =
-    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
-    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
-    "     pontexa-cli snapshots [--dir CARPETA]\n"
-    "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
-    "     pontexa-cli --help | --version\n";
-
-constexpr char kHelp[] =
-    "\n"
-    "Convierte datos entre el archivo de intercambio XML de GEDU y las tablas dBase\n"
-    "de Horaplan.\n"
-    "\n"
-    "  to-horaplan  Transforma datos desde GEDU hacia Horaplan: vuelve a crear las\n"
-    "               tablas ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT y DIASHORAST a\n"
-    "               partir del archivo XML.\n"
-    "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
-    "               XML la sección de horarios leída de las tablas de Horaplan, en\n"
-    "               lugar de la anterior; el resto del archivo queda igual, byte a byte.\n"
-    "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
-    "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
-    "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
-    "               archivo XML en la ruta de la que se copió. Antes copia lo que va a\n"
-    "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
-    "               mientras otro programa tenga abierta una de las tablas.\n"
-    "\n"
-    "Cada conversión deja en CARPETA/pontexa-informe.txt un informe: filas escritas o\n"
-    "leídas por tabla y avisos (valores recortados, identificadores desconocidos,\n"
-    "códigos renombrados, clases fuera de la semana...). Si hay avisos, se resumen en\n"
-    "una línea en la salida de errores; no cambian el estado de salida.\n"
-    "\n"
-    "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
-    "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
-    "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
-    "como estaban. Se guardan las 20 copias más recientes.\n"
-    "\n"
-    "Las dos conversiones rechazan, antes de tocar nada, un archivo XML cuyas\n"
-    "entidades se expanden a más de diez veces su tamaño.\n"
-    "\n"
-    "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
-    "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
-    "  --report INFORME.json\n"
-    "                 Escribe además el informe de la conversión en JSON.\n"
-    "  --check        Prueba la conversión sobre copias temporales de las tablas y del\n"
-    "                 archivo XML y muestra el informe, sin cambiar nada: estado 0 si\n"
-    "                 la conversión terminaría bien, 1 (con el error) si fallaría.\n"
-    "  --help         Muestra esta ayuda.\n"
-    "  --version      Muestra la versión.\n"
-    "\n"
-    "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
-    "incorrecto.\n";
+namespace messages = pontexa::cli::messages;
+using messages::kHelp;
+using messages::kUsage;
 
 enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
 
@@ -131,7 +84,7 @@ bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& rep
   out << pontexa::run::ReportJson(report);
   out.close();
   if (!out) {
-    std::cerr << "No se puede escribir el informe '" << path << "'\n";
+    std::cerr << messages::CannotWriteReport(path) << "\n";
     return false;
   }
   return true;
@@ -141,13 +94,13 @@ bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& rep
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty()) return UsageError("falta la orden");
+  if (args.empty()) return UsageError(messages::MissingCommand());
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::cout << kUsage << kHelp;
     return 0;
   }
   if (args.size() == 1 && args[0] == "--version") {
-    std::cout << kVersion << "\n";
+    std::cout << "pontexa-cli " << pontexa::kShownVersion << "\n";
     return 0;
   }
 
@@ -161,7 +114,7 @@ int main(int argc, char** argv) {
   } else if (args[0] == "restore") {
     parsed.command = Command::kRestore;
   } else {
-    return UsageError("orden desconocida '" + std::string(args[0]) + "'");
+    return UsageError(messages::UnknownCommand(args[0]));
   }
   bool options_done = false;
   std::optional<std::string> file;
@@ -170,39 +123,39 @@ int main(int argc, char** argv) {
     if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg == "--dir") {
-      if (i + 1 >= args.size()) return UsageError("falta la carpeta tras --dir");
-      if (parsed.directory) return UsageError("--dir aparece más de una vez");
+      if (i + 1 >= args.size()) return UsageError(messages::MissingAfter("la carpeta", "--dir"));
+      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
       parsed.directory = std::string(args[++i]);
     } else if (!options_done && arg.starts_with("--dir=")) {
-      if (parsed.directory) return UsageError("--dir aparece más de una vez");
+      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
       parsed.directory = std::string(arg.substr(6));
     } else if (!options_done && arg == "--report") {
-      if (i + 1 >= args.size()) return UsageError("falta el archivo tras --report");
-      if (parsed.json_report) return UsageError("--report aparece más de una vez");
+      if (i + 1 >= args.size()) return UsageError(messages::MissingAfter("el archivo", "--report"));
+      if (parsed.json_report) return UsageError(messages::Repeated("--report"));
       parsed.json_report = std::string(args[++i]);
     } else if (!options_done && arg == "--check") {
       parsed.check = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("opción desconocida '" + std::string(arg) + "'");
+      return UsageError(messages::UnknownOption(arg));
     } else if (file) {
-      return UsageError("sobra el argumento '" + std::string(arg) + "'");
+      return UsageError(messages::ExtraArgument(arg));
     } else {
       file = std::string(arg);
     }
   }
   if (parsed.command == Command::kSnapshots && file) {
-    return UsageError("sobra el argumento '" + *file + "'");
+    return UsageError(messages::ExtraArgument(*file));
   }
-  if (parsed.command == Command::kRestore && !file)
-    return UsageError("falta el nombre de la copia");
-  if (!file && parsed.command != Command::kSnapshots) return UsageError("falta el archivo XML");
-  if (parsed.directory && parsed.directory->empty()) return UsageError("la carpeta está vacía");
+  if (parsed.command == Command::kRestore && !file) return UsageError(messages::MissingCopyName());
+  if (!file && parsed.command != Command::kSnapshots) return UsageError(messages::MissingXmlFile());
+  if (parsed.directory && parsed.directory->empty()) return UsageError(messages::EmptyFolder());
   const bool conversion =
       parsed.command == Command::kToHoraplan || parsed.command == Command::kToGedu;
   if (!conversion && (parsed.check || parsed.json_report)) {
-    return UsageError("--check y --report solo valen para to-horaplan y to-gedu");
+    return UsageError(messages::CheckAndReportOnlyForConversions());
   }
-  if (parsed.json_report && parsed.json_report->empty()) return UsageError("el informe está vacío");
+  if (parsed.json_report && parsed.json_report->empty())
+    return UsageError(messages::EmptyReportName());
   parsed.exchange_file = file.value_or("");
 
   try {
@@ -230,7 +183,7 @@ int main(int argc, char** argv) {
     CliUi ui(parsed.exchange_file);
     const pontexa::RealFileSystem files;
     pontexa::run::RunControl control(ui, files, directory, regional);
-    const bool done = to_horaplan ? control.BExportarClick() : control.BImportarClick();
+    const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();
     if (done && report && !report->findings.empty()) {
@@ -240,7 +193,8 @@ int main(int argc, char** argv) {
     if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
     return done ? 0 : 1;
   } catch (const std::exception& error) {
-    std::cerr << pontexa::run::ErrorBoxText(std::string("Error interno: ") + error.what()) << "\n";
+    std::cerr << pontexa::run::ErrorBoxText(pontexa::run::messages::InternalError(error.what()))
+              << "\n";
     return 1;
   }
 }

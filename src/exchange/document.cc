@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "exchange/file_io.h"
+#include "exchange/messages.h"
 #include "exchange/xml_parse.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 
@@ -182,7 +184,7 @@ std::vector<Step> ParsePath(std::string_view path) {
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
   }
-  if (!valid) throw Error("Ruta de selección no válida: '" + Utf8FromSystem(path) + "'");
+  if (!valid) throw Error(messages::InvalidSelectionPath(Utf8FromSystem(path)));
   return steps;
 }
 
@@ -216,14 +218,6 @@ std::vector<Node> Select(const xmlNode* context, std::string_view path, std::siz
 
 bool IsElement(const xmlNode* node) { return node != nullptr && node->type == XML_ELEMENT_NODE; }
 
-// Text of ASCII bytes only, which reads the same in 8-bit text and in UTF-8.
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
 std::string Utf8Of(std::string_view text) {
   return IsAscii(text) ? std::string(text) : Utf8FromSystem(text);
@@ -245,14 +239,14 @@ void CheckName(std::string_view name, const char* what) {
   if (IsPlainAsciiName(name)) return;
   std::string utf8 = Utf8FromSystem(name);
   if (name.empty() || xmlValidateNCName(Chars(utf8), 0) != 0) {
-    throw Error(std::string("Nombre de ") + what + " no válido: '" + utf8 + "'");
+    throw Error(messages::InvalidName(what, utf8));
   }
 }
 
 xmlDoc* NewEmptyDoc() {
   InitXmlLibrary();
   xmlDoc* doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
-  if (doc == nullptr) throw Error("No hay memoria suficiente para crear el documento");
+  if (doc == nullptr) throw Error(messages::NoMemoryToCreateDocument());
   return doc;
 }
 
@@ -361,16 +355,14 @@ Node Element::FirstChild() const {
 
 void Element::SetAttribute(std::string_view name, std::string_view text) {
   if (!IsElement(node_)) {
-    throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
+    throw Error(messages::CannotSetAttributeWithoutElement(Utf8FromSystem(name)));
   }
   CheckName(name, "atributo");
   std::string utf8_name = Utf8Of(name);
   std::string value = Utf8Of(text);
   for (unsigned char c : value) {
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      throw Error("El valor del atributo '" + utf8_name +
-                  "' tiene un carácter de control que XML no admite (código " +
-                  std::to_string(static_cast<int>(c)) + ")");
+      throw Error(messages::ControlCharacterInAttribute(utf8_name, static_cast<int>(c)));
     }
   }
   // An element without attributes, as every new one is, has none to replace:
@@ -378,17 +370,17 @@ void Element::SetAttribute(std::string_view name, std::string_view text) {
   xmlAttr* attribute = node_->properties == nullptr
                            ? xmlNewProp(node_, Chars(utf8_name), Chars(value))
                            : xmlSetProp(node_, Chars(utf8_name), Chars(value));
-  if (attribute == nullptr) throw Error("No se puede poner el atributo '" + utf8_name + "'");
+  if (attribute == nullptr) throw Error(messages::CannotSetAttribute(utf8_name));
 }
 
 Element Element::AppendChild(Element child) {
-  if (!IsElement(node_)) throw Error("No se puede añadir un hijo: no hay elemento");
+  if (!IsElement(node_)) throw Error(messages::CannotAppendWithoutElement());
   xmlNode* node = child.raw();
-  if (!IsElement(node)) throw Error("No se puede añadir un elemento vacío");
-  if (node->doc != node_->doc) throw Error("El elemento que se quiere añadir es de otro documento");
+  if (!IsElement(node)) throw Error(messages::CannotAppendNothing());
+  if (node->doc != node_->doc) throw Error(messages::ElementOfAnotherDocument());
   for (const xmlNode* above = node_; above != nullptr; above = above->parent) {
     if (above == node) {
-      throw Error("Un elemento no puede ser hijo de sí mismo ni de un elemento que contiene");
+      throw Error(messages::ElementInsideItself());
     }
   }
   xmlUnlinkNode(node);
@@ -397,11 +389,11 @@ Element Element::AppendChild(Element child) {
 }
 
 void Element::RemoveChild(Node child) {
-  if (!IsElement(node_)) throw Error("No se puede quitar un hijo: no hay elemento");
+  if (!IsElement(node_)) throw Error(messages::CannotRemoveWithoutElement());
   xmlNode* node = child.raw();
   // An attribute names its element as parent too, but it is not a child.
   if (node == nullptr || node->parent != node_ || node->type == XML_ATTRIBUTE_NODE) {
-    throw Error("El nodo que se quiere quitar no es hijo de este elemento");
+    throw Error(messages::NotAChildOfThisElement());
   }
   xmlUnlinkNode(node);
   LinkLast(Holder(node_->doc), node);
@@ -425,7 +417,7 @@ void Document::Reset(_xmlDoc* doc) {
   doc->_private = nullptr;
   std::unique_ptr<_xmlDoc, XmlDocFree> guard(doc);
   xmlNode* holder = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("held"), nullptr);
-  if (holder == nullptr) throw Error("No hay memoria suficiente para crear el documento");
+  if (holder == nullptr) throw Error(messages::NoMemoryToCreateDocument());
   doc->_private = holder;
   doc_.reset(guard.release());
   encoding_ = "UTF-8";
@@ -481,7 +473,7 @@ void Document::KeepFormOf(std::string_view bytes) {
 
 void Document::Save(const std::string& path) const {
   if (!doc_ || xmlDocGetRootElement(doc_.get()) == nullptr) {
-    throw Error("No se puede guardar el archivo '" + path + "': El documento está vacío");
+    throw Error(messages::CannotSave(path, messages::DocumentEmpty()));
   }
   // The text goes straight to the temporary file, never held whole in memory,
   // and is checked by reading that file back.
@@ -494,8 +486,8 @@ void Document::Save(const std::string& path) const {
       [&path, &size](const std::string& written) -> std::string {
         std::size_t read = 0;
         std::string why = CheckWellFormedFile(written, path, read);
-        if (!why.empty()) return "El documento escrito no se puede volver a leer (" + why + ")";
-        if (read != size) return "Lo escrito en el disco no coincide con el documento";
+        if (!why.empty()) return messages::WrittenUnreadable(why);
+        if (read != size) return messages::WrittenDiffers();
         return "";
       });
 }
@@ -510,21 +502,13 @@ Element Document::CreateElement(std::string_view name) {
   if (!doc_) Reset(NewEmptyDoc());
   std::string utf8 = Utf8Of(name);
   xmlNode* node = xmlNewDocNode(doc_.get(), nullptr, Chars(utf8), nullptr);
-  if (node == nullptr) throw Error("No hay memoria suficiente para crear el elemento");
+  if (node == nullptr) throw Error(messages::NoMemoryToCreateElement());
   LinkLast(Holder(doc_.get()), node);
   return Element(node);
 }
 
 NodeList Document::SelectNodes(std::string_view path) const {
-  if (!doc_) {
-    ParsePath(path);
-    return NodeList();
-  }
-  const xmlNode* context = reinterpret_cast<const xmlNode*>(doc_.get());
-  std::vector<Step> steps = ParsePath(path);
-  std::vector<Node> out;
-  CollectMatches(context, steps, 0, out, 0);
-  return NodeList(std::move(out));
+  return NodeList(Select(reinterpret_cast<const xmlNode*>(doc_.get()), path, 0));
 }
 
 }  // namespace pontexa::exchange

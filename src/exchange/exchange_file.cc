@@ -10,6 +10,7 @@
 
 #include "exchange/checksum.h"
 #include "exchange/file_io.h"
+#include "exchange/messages.h"
 #include "exchange/vocabulary.h"
 #include "platform/error.h"
 
@@ -18,10 +19,6 @@ namespace {
 
 // Entities nested deeper than this are left as they are.
 constexpr int kMaxEntityDepth = 40;
-
-constexpr char kNoRootMessage[] =
-    "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
-    "de horarios";
 
 bool IsSection(const TopItem& item) {
   return item.kind == TopItem::Kind::kElement && item.name == vocabulary::kTimeTables;
@@ -61,7 +58,7 @@ bool ExchangeFile::Load(const std::string& path) {
                           layout_.after_root > layout_.root_end &&
                           layout_.after_root <= bytes_.size();
   if (!root_found || scanned.elements != count.elements || scanned.named != count.named) {
-    load_failure_ = "no se ha podido situar el final del elemento raíz en el archivo";
+    load_failure_ = messages::NoEndOfRootElement();
     bytes_.clear();
     return false;
   }
@@ -119,7 +116,7 @@ std::vector<ExchangeFile::Edit> ExchangeFile::EarlierSections() const {
 
 void ExchangeFile::SaveWithSection(const std::string& path,
                                    const std::function<void(SectionWriter&)>& write_section) const {
-  if (!loaded_) throw Error(kNoRootMessage);
+  if (!loaded_) throw Error(messages::NoRootToWriteInto());
   const std::vector<Edit> edits = EarlierSections();
   const std::string_view bytes(bytes_);
   // Only an entity's text put in place of its reference is markup this save
@@ -182,11 +179,11 @@ void ExchangeFile::SaveWithSection(const std::string& path,
         });
         if (!unreadable.empty()) return unreadable;
         if (read != size || read_back.Value() != checksum) {
-          return "Lo escrito en el disco no coincide con el documento";
+          return messages::WrittenDiffers();
         }
         if (!rewrites_entities) return "";
         std::string why = CheckWellFormedFile(written, path, read);
-        if (!why.empty()) return "El documento escrito no se puede volver a leer (" + why + ")";
+        if (!why.empty()) return messages::WrittenUnreadable(why);
         return "";
       });
 }

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "exchange/messages.h"
 #include "platform/error.h"
 #include "platform/system_error_text.h"
 
@@ -61,7 +62,7 @@ class TempFile {
 };
 
 [[noreturn]] void FailSave(const std::string& path, const std::string& why) {
-  throw Error("No se puede guardar el archivo '" + path + "': " + why);
+  throw Error(messages::CannotSave(path, why));
 }
 
 std::string ParentFolder(const std::string& path) {
@@ -187,12 +188,12 @@ std::string BlockWriter::Finish() {
 
 // Opens an existing regular file for reading; "" on success, else why not.
 std::string OpenForReading(const std::string& path, Fd& fd, struct stat& info) {
-  if (path.empty()) return "No se ha indicado ningún archivo";
+  if (path.empty()) return messages::NoFileGiven();
   fd.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return SystemErrorText(errno);
   if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
   if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
-  if (!S_ISREG(info.st_mode)) return "No es un archivo normal";
+  if (!S_ISREG(info.st_mode)) return messages::NotARegularFile();
   return "";
 }
 
@@ -246,7 +247,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
         std::string written;
         std::string unreadable = ReadWholeFile(temporary, written);
         if (!unreadable.empty()) return unreadable;
-        if (written != bytes) return "Lo escrito en el disco no coincide con el documento";
+        if (written != bytes) return messages::WrittenDiffers();
         return check(written);
       });
 }
@@ -268,9 +269,9 @@ void WriteFileAtomically(const std::string& path, const std::function<std::strin
   // written all the same (to nowhere), so that an error the content itself
   // raises comes first, as it would if the file could be saved.
   const std::string unprepared = [&]() -> std::string {
-    if (path.empty()) return "No se ha indicado ningún archivo";
+    if (path.empty()) return messages::NoFileGiven();
     if (exists && S_ISDIR(original.st_mode)) return SystemErrorText(EISDIR);
-    if (exists && !S_ISREG(original.st_mode)) return "No es un archivo normal";
+    if (exists && !S_ISREG(original.st_mode)) return messages::NotARegularFile();
     // A file the user made read-only is not replaced, even though its folder would allow it.
     if (exists && access(target.c_str(), W_OK) != 0) return SystemErrorText(errno);
     std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "exchange/file_io.h"
+#include "exchange/messages.h"
 #include "exchange/xml_parse.h"
 #include "platform/error.h"
 
@@ -132,12 +133,12 @@ TextEncoder::TextEncoder(const FileEncoding& encoding, BlockWriter& out)
   InitXmlLibrary();
   xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding_.name.c_str());
   if (handler == nullptr) {
-    throw Error("La codificación de caracteres '" + encoding_.name + "' no se puede escribir");
+    throw Error(messages::EncodingNotWritable(encoding_.name));
   }
   converter_ = std::make_unique<Converter>();
   converter_->buffer = xmlOutputBufferCreateIO(WriteToBlocks, nullptr, &out_, handler);
   if (converter_->buffer == nullptr) {
-    throw Error("La codificación de caracteres '" + encoding_.name + "' no se puede escribir");
+    throw Error(messages::EncodingNotWritable(encoding_.name));
   }
 }
 
@@ -173,7 +174,7 @@ void TextEncoder::Write(std::string_view utf8) {
 
 std::string TextEncoder::Flush() {
   if (converter_ && xmlOutputBufferFlush(converter_->buffer) < 0) {
-    return "No se ha podido escribir el texto en la codificación '" + encoding_.name + "'";
+    return messages::CannotWriteInEncoding(encoding_.name);
   }
   return "";
 }

@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "exchange/file_io.h"
+#include "exchange/messages.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -253,9 +254,7 @@ class EntityBudget {
   bool Exceeded() const { return exceeded_; }
 
   std::string Describe() const {
-    return "línea " + std::to_string(line_) + ", columna " + std::to_string(column_) +
-           ": las entidades del archivo se expanden a demasiado texto (más de " +
-           std::to_string(kEntityTextPerFileByte) + " veces el tamaño del archivo)";
+    return messages::EntitiesTooLarge(line_, column_, kEntityTextPerFileByte);
   }
 
  private:
@@ -485,17 +484,17 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
   InitXmlLibrary();
   failure.clear();
   if (bytes.empty()) {
-    failure = "El archivo está vacío";
+    failure = messages::FileEmpty();
     return nullptr;
   }
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    failure = "El archivo es demasiado grande";
+    failure = messages::FileTooLarge();
     return nullptr;
   }
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
   if (!context) {
-    failure = "No hay memoria suficiente para leer el documento";
+    failure = messages::NoMemoryToRead();
     return nullptr;
   }
   EntityBudget budget(context.get(), bytes.size());
@@ -510,7 +509,7 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string&
   if (doc && context->wellFormed) return doc;
   doc.reset();
   failure = errors.Describe();
-  if (failure.empty()) failure = "El documento no es XML bien formado";
+  if (failure.empty()) failure = messages::NotWellFormed();
   return nullptr;
 }
 
@@ -525,12 +524,12 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name, Xml
   dtd.reset();
   count = RootChildCount();
   InitXmlLibrary();
-  if (bytes.empty()) return "El archivo está vacío";
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return "El archivo es demasiado grande";
+  if (bytes.empty()) return messages::FileEmpty();
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return messages::FileTooLarge();
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
       xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
-  if (!context) return "No hay memoria suficiente para leer el documento";
+  if (!context) return messages::NoMemoryToRead();
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
@@ -545,7 +544,7 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name, Xml
     return "";
   }
   std::string failure = errors.Describe();
-  return failure.empty() ? "El documento no es XML bien formado" : failure;
+  return failure.empty() ? messages::NotWellFormed() : failure;
 }
 
 std::string CheckWellFormedFile(const std::string& path, const std::string& name,
@@ -555,7 +554,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
       xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
-  if (!context) return "No hay memoria suficiente para leer el documento";
+  if (!context) return messages::NoMemoryToRead();
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
@@ -576,8 +575,8 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   });
   XmlDocPtr partial;
   if (!unreadable.empty()) return unreadable;
-  if (total == 0) return "El archivo está vacío";
-  if (too_large) return "El archivo es demasiado grande";
+  if (total == 0) return messages::FileEmpty();
+  if (too_large) return messages::FileTooLarge();
   if (context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
   partial.reset(context->myDoc);
   context->myDoc = nullptr;
@@ -587,7 +586,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
     return "";
   }
   std::string failure = errors.Describe();
-  return failure.empty() ? "El documento no es XML bien formado" : failure;
+  return failure.empty() ? messages::NotWellFormed() : failure;
 }
 
 std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
@@ -600,7 +599,7 @@ std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
   xmlSaveCtxtPtr save = xmlSaveToIO(WriteToFile, nullptr, &writer, encoding.c_str(),
                                     declaration ? 0 : XML_SAVE_NO_DECL);
   if (save == nullptr) {
-    return "La codificación de caracteres '" + encoding + "' no se puede escribir";
+    return messages::EncodingNotWritable(encoding);
   }
   long started = xmlSaveDoc(save, doc);
   int closed = xmlSaveClose(save);
@@ -610,7 +609,7 @@ std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
   size = writer.Written();
   if (started < 0 || closed < 0 || errors.HasError()) {
     std::string why = errors.Describe();
-    return "No se ha podido escribir el documento como XML" + (why.empty() ? "" : " (" + why + ")");
+    return messages::CannotWriteAsXml(why);
   }
   return "";
 }

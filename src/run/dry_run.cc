@@ -7,9 +7,10 @@
 
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/open_files.h"
 #include "platform/file_system.h"
+#include "platform/open_files.h"
 #include "platform/system_error_text.h"
+#include "run/messages.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
 #include "tables/catalogue.h"
@@ -27,8 +28,7 @@ class ScratchFolder {
     std::string pattern =
         (std::filesystem::temp_directory_path(error) / "pontexa-prueba-XXXXXX").string();
     if (error || ::mkdtemp(pattern.data()) == nullptr) {
-      throw Error("No se puede crear una carpeta temporal para la prueba: " +
-                  SystemErrorText(error ? error.value() : errno));
+      throw Error(messages::CannotMakeTrialFolder(SystemErrorText(error ? error.value() : errno)));
     }
     path_ = pattern;
   }
@@ -118,7 +118,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   RunControl control(ui, files,
                      std::filesystem::is_directory(scratch_tables) ? scratch_tables : table_folder,
                      regional);
-  outcome.would_succeed = to_horaplan ? control.BExportarClick() : control.BImportarClick();
+  outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
   if (control.LastReport()) outcome.report = *control.LastReport();
   // The user knows the real places, not the scratch ones.

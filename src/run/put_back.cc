@@ -11,6 +11,7 @@
 #include "platform/file_copy.h"
 #include "platform/open_files.h"
 #include "platform/system_error_text.h"
+#include "run/messages.h"
 #include "tables/table_file.h"
 
 namespace pontexa::run {
@@ -43,8 +44,7 @@ class PreparedFiles {
     const FileDigest digest = CopyFileWithDigest(copy.folder / file.name, temporary);
     files_.emplace_back(temporary, table_folder / file.name);
     if (digest.size != file.size || digest.sha256 != file.sha256) {
-      throw Error("La copia '" + copy.folder.string() + "' está dañada: el archivo '" + file.name +
-                  "' no es el que se copió");
+      throw Error(messages::DamagedCopyFile(copy.folder.string(), file.name));
     }
   }
 
@@ -53,7 +53,7 @@ class PreparedFiles {
     while (!files_.empty()) {
       const auto [temporary, target] = files_.back();
       if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        throw Error("No se puede reponer '" + target.string() + "': " + SystemErrorText(errno));
+        throw Error(messages::CannotPutBack(target.string(), SystemErrorText(errno)));
       }
       files_.pop_back();
     }
@@ -108,7 +108,7 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
       tables::DeleteUnlessHeld(file, others);
       std::error_code error;
       if (std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
-        throw Error("No se puede borrar '" + file.string() + "'");
+        throw Error(messages::CannotRemove(file.string()));
       }
     }
   }
@@ -146,7 +146,7 @@ void PutBackExchangeFile(const SavedCopy& copy) {
       },
       [&file, &copy](const std::string& written) -> std::string {
         if (Matches(written, file)) return "";
-        return "la copia '" + copy.folder.string() + "' está dañada";
+        return messages::DamagedCopy(copy.folder.string());
       });
 }
 

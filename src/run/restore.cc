@@ -4,6 +4,7 @@
 
 #include "platform/error.h"
 #include "platform/open_files.h"
+#include "run/messages.h"
 #include "run/put_back.h"
 #include "run/saved_copies.h"
 #include "tables/table_file.h"
@@ -16,8 +17,7 @@ SavedCopy CopyBeforeRestore(const std::string& name, MakeCopy make_copy) {
   try {
     return make_copy();
   } catch (const Error& error) {
-    throw Error("No se puede hacer la copia de lo que hay ahora antes de reponer la copia '" +
-                name + "': " + AsReason(error.what()) + ". No se ha cambiado nada.");
+    throw Error(messages::CannotCopyBeforeRestoring(name, AsReason(error.what())));
   }
 }
 
@@ -27,8 +27,7 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
                            std::time_t now) {
   const std::optional<SavedCopy> copy = FindCopy(table_folder, name);
   if (!copy) {
-    throw Error("No existe la copia '" + std::string(name) + "' en '" +
-                CopiesFolder(table_folder).string() + "'");
+    throw Error(messages::NoSuchCopy(name, CopiesFolder(table_folder).string()));
   }
   CopyRequest request;
   request.made_by = kMadeByRestore;

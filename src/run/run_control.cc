@@ -72,19 +72,6 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
-// The message of the error being handled, as the user reads it.
-std::string MessageOfCurrentError() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return "No hay memoria suficiente";
-  } catch (const Error& error) {
-    return error.what();
-  } catch (const std::exception& error) {
-    return std::string("Error interno: ") + error.what();
-  }
-}
-
 const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
                                                tables::kAulat,    tables::kGrupost,
                                                tables::kAsigt,    tables::kDiashorast};
@@ -119,9 +106,8 @@ void RunControl::LoadExchangeDocument() {
 }
 
 void RunControl::FailLoad(std::string reason) const {
-  if (reason.empty()) reason = "el archivo no es un documento XML válido";
-  throw Error("No se puede leer el archivo XML '" + PathForMessage(exchange_file_name_) +
-              "': " + reason);
+  if (reason.empty()) reason = messages::NotAnXmlDocument();
+  throw Error(messages::CannotReadExchangeFile(PathForMessage(exchange_file_name_), reason));
 }
 
 CopyRequest RunControl::Request(const char* made_by) const {
@@ -135,15 +121,14 @@ CopyRequest RunControl::Request(const char* made_by) const {
   return request;
 }
 
-void RunControl::SaveWithCopy(
-    const exchange::ExchangeFile& file,
-    const std::function<void(exchange::SectionWriter&)>& write_section) {
+void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
+                              const std::function<void(exchange::SectionWriter&)>& write_section) {
   SavedCopy copy;
   try {
     copy = CopyExchangeFile(Request(kMadeByToGedu));
   } catch (const Error& error) {
-    throw Error("No se puede guardar el archivo '" + PathForMessage(exchange_file_name_) +
-                "': no se puede hacer antes su copia: " + AsReason(error.what()));
+    throw Error(messages::CannotCopyBeforeSaving(PathForMessage(exchange_file_name_),
+                                                 AsReason(error.what())));
   }
   try {
     file.SaveWithSection(exchange_file_name_, write_section);
@@ -162,7 +147,7 @@ bool RunControl::ShowingErrors(Run run) {
   try {
     return run();
   } catch (...) {
-    message = ErrorBoxText(MessageOfCurrentError());
+    message = ErrorBoxText(messages::MessageOfCurrentError());
   }
   if (last_report_) {
     last_report_->ok = false;
@@ -191,13 +176,13 @@ void RunControl::FinishRun(const char* closing_message) {
     return;
   }
   std::string summary = FindingsCount(report);
-  if (written) summary += " El informe está en '" + ReportPath(report).string() + "'.";
+  if (written) summary += messages::ReportIsAt(ReportPath(report).string());
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
   ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));
 }
 
-bool RunControl::BExportarClick() {
+bool RunControl::RunToHoraplan() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
@@ -219,7 +204,7 @@ bool RunControl::BExportarClick() {
         to_horaplan::CreateDayHourTable(store, &findings);
       } catch (...) {
         // The error ends with a point before the sentence that follows it.
-        std::string message = ErrorBoxText(MessageOfCurrentError());
+        std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
         throw Error(message + " " + before.PutBack());
       }
@@ -230,7 +215,7 @@ bool RunControl::BExportarClick() {
   });
 }
 
-bool RunControl::BImportarClick() {
+bool RunControl::RunToGedu() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;

@@ -10,15 +10,12 @@
 #include "exchange/exchange_file.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "run/messages.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/saved_copies.h"
 
 namespace pontexa::run {
-
-inline constexpr char kNoFileMessage[] = "No existe archivo";
-inline constexpr char kToHoraplanDone[] = "Proceso finalizado";
-inline constexpr char kToGeduDone[] = "Proceso Terminado";
 
 // The text of the error box: the message with one "." added when it is not
 // empty and its last byte is above "." (so a UTF-8 letter such as "á" gets one).
@@ -40,11 +37,11 @@ class RunControl {
   // before any table is touched; a build that fails puts every table back from
   // the copy, and its error says so. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
-  bool BExportarClick();
+  bool RunToHoraplan();
   // Horaplan to GEDU: choose, test, load, copy the exchange file, write the
   // time-tables section into it, "Proceso Terminado". The file is written only
   // at the end, whole, and keeps every byte outside the section it replaces.
-  bool BImportarClick();
+  bool RunToGedu();
 
   // The path confirmed last in either run ("" before the first); a cancelled
   // choice keeps it.

@@ -10,16 +10,10 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/local_time.h"
+
 namespace pontexa::run {
 namespace {
-
-std::string LocalTime(std::time_t when, const char* format) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  char text[40];
-  const std::size_t length = std::strftime(text, sizeof text, format, &local);
-  return std::string(text, length);
-}
 
 // "2026-06-09T10:15:00+02:00".
 std::string IsoTime(std::time_t when) {

@@ -9,30 +9,24 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/case_variants.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
+#include "platform/local_time.h"
 #include "platform/system_error_text.h"
+#include "run/messages.h"
 #include "tables/table_file.h"
 
 namespace pontexa::run {
 namespace {
 
-std::string TimeText(std::time_t now, const char* format) {
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, format, &local);
-  return std::string(text, length);
-}
-
 // Creates the copies folder when needed and a new, empty folder for one copy.
 SavedCopy NewCopyFolder(const CopyRequest& request) {
   const std::filesystem::path copies = CopiesFolder(request.table_folder);
   if (::mkdir(copies.c_str(), 0777) != 0 && errno != EEXIST) {
-    throw Error("no se puede crear la carpeta '" + copies.string() +
-                "': " + SystemErrorText(errno));
+    throw Error(messages::CannotMakeFolder(copies.string(), SystemErrorText(errno)));
   }
-  const std::string base = TimeText(request.now, "%Y%m%d-%H%M%S");
+  const std::string base = LocalTime(request.now, "%Y%m%d-%H%M%S");
   for (int number = 1; number < 1000; ++number) {
     const std::string name = number == 1 ? base : base + "-" + std::to_string(number);
     const std::filesystem::path folder = copies / name;
@@ -42,17 +36,16 @@ SavedCopy NewCopyFolder(const CopyRequest& request) {
       copy.folder = folder;
       copy.manifest.made_by = request.made_by;
       copy.manifest.restored = request.restored;
-      copy.manifest.time = TimeText(request.now, "%Y-%m-%d %H:%M:%S");
+      copy.manifest.time = LocalTime(request.now, "%Y-%m-%d %H:%M:%S");
       copy.manifest.exchange_file = request.exchange_file;
       copy.manifest.table_folder = request.table_folder.string();
       return copy;
     }
     if (errno != EEXIST) {
-      throw Error("no se puede crear la carpeta '" + folder.string() +
-                  "': " + SystemErrorText(errno));
+      throw Error(messages::CannotMakeFolder(folder.string(), SystemErrorText(errno)));
     }
   }
-  throw Error("hay demasiadas copias de este segundo en '" + copies.string() + "'");
+  throw Error(messages::TooManyCopiesThisSecond(copies.string()));
 }
 
 // Removes a copy folder that is being written unless it was completed.
@@ -68,7 +61,7 @@ class CopyInProgress {
   void Add(const std::filesystem::path& from, std::string table) {
     const std::string name = from.filename().string();
     if (name == kManifestName) {
-      throw Error("un archivo llamado '" + name + "' no se puede copiar");
+      throw Error(messages::CannotCopyFileNamed(name));
     }
     const FileDigest digest = CopyFileWithDigest(from, copy_.folder / name);
     copy_.manifest.files.push_back({std::move(table), name, digest.size, digest.sha256});
@@ -83,8 +76,7 @@ class CopyInProgress {
     std::error_code error;
     std::filesystem::rename(temporary, manifest, error);
     if (error) {
-      throw Error("no se puede escribir '" + manifest.string() +
-                  "': " + SystemErrorText(error.value()));
+      throw Error(messages::CannotWrite(manifest.string(), SystemErrorText(error.value())));
     }
     SyncFolder(copy_.folder);
     SyncFolder(copy_.folder.parent_path());
@@ -140,7 +132,7 @@ std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& tab
                                                 std::string_view table) {
   std::vector<std::filesystem::path> files;
   for (const char* extension : {".DBF", ".MDX", ".CPG"}) {
-    for (auto& file : tables::CaseVariants(table_folder, std::string(table) + extension)) {
+    for (auto& file : CaseVariants(table_folder, std::string(table) + extension)) {
       files.push_back(std::move(file));
     }
   }

@@ -4,31 +4,16 @@
 #include <new>
 
 #include "platform/error.h"
+#include "run/messages.h"
 #include "run/put_back.h"
 
 namespace pontexa::run {
-namespace {
-
-// "A, B y C".
-std::string Enumeration(const std::vector<std::string>& names) {
-  std::string text;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) text += i + 1 == names.size() ? " y " : ", ";
-    text += names[i];
-  }
-  return text;
-}
-
-}  // namespace
-
 TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::string> tables)
     : table_folder_(request.table_folder) {
   try {
     copy_ = CopyTables(request, tables, /*even_if_empty=*/false);
   } catch (const Error& error) {
-    throw Error("No se puede hacer la copia de las tablas " + Enumeration(tables) +
-                " antes de escribirlas: " + AsReason(error.what()) +
-                ". No se ha cambiado ninguna tabla.");
+    throw Error(messages::CannotCopyTablesBeforeWriting(tables, AsReason(error.what())));
   }
 }
 

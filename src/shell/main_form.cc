@@ -25,6 +25,7 @@
 #include "shell/application_title.h"
 #include "shell/gradient_panel.h"
 #include "shell/spanish_dates_proxy.h"
+#include "version.h"
 
 namespace pontexa::shell {
 namespace {
@@ -171,7 +172,7 @@ TMForm::TMForm(const FileSystem& files, std::filesystem::path timetable_director
       make_heading("Label3", "Transformar datos desde GEDU hacia Horaplan ", draw3d2_, 24, 265);
   label4_ = make_heading("Label4", "Transformar datos desde Horaplan hacia GEDU", draw3d3_, 8, 305);
 
-  label1_ = new QLabel("Pontexa V-1.02", draw3d1_);
+  label1_ = new QLabel(QStringLiteral("Pontexa V-") + QLatin1String(kShownVersion), draw3d1_);
   label1_->setObjectName("Label1");
   label1_->setTextFormat(Qt::PlainText);
   label1_->setFont(FontFrom(SansSerifFamilies(), Px(11), true));
@@ -225,9 +226,9 @@ void TMForm::showEvent(QShowEvent* event) {
   }
 }
 
-void TMForm::BExportarClick() { control_.BExportarClick(); }
+void TMForm::BExportarClick() { control_.RunToHoraplan(); }
 
-void TMForm::BImportarClick() { control_.BImportarClick(); }
+void TMForm::BImportarClick() { control_.RunToGedu(); }
 
 std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered) {
   // A fresh dialog each time: what it offers follows from the path confirmed

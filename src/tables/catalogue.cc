@@ -3,47 +3,54 @@
 namespace pontexa::tables {
 namespace {
 
-FieldSpec Text(const char* name, int width) { return {name, FieldType::kText, width}; }
-FieldSpec Integer(const char* name) { return {name, FieldType::kInteger, 0}; }
-FieldSpec Float(const char* name) { return {name, FieldType::kFloat, 0}; }
+FieldLayout Text(const char* name, int width) { return {name, FieldType::kText, width}; }
+FieldLayout Integer(const char* name) { return {name, FieldType::kInteger, 0}; }
+FieldLayout Float(const char* name) { return {name, FieldType::kFloat, 0}; }
 
 }  // namespace
 
 const Layout& AsignomtLayout() {
-  static const Layout layout = {Text("COD", 4), Text("CODLARGO", 8), Text("NOMBRE", 40),
-                                Text("IDGEDU", 60), Text("HORAS", 8)};
+  static const Layout layout = {Text(field::kCod, 4), Text(field::kCodLargo, 8),
+                                Text(field::kNombre, 40), Text(field::kIdGedu, 60),
+                                Text(field::kHoras, 8)};
   return layout;
 }
 
 const Layout& ProftLayout() {
-  static const Layout layout = {Text("ABREV", 4), Text("NOMBRE", 40), Text("DEPART", 40),
-                                Integer("DNI"), Text("IDGEDU", 60)};
+  static const Layout layout = {Text(field::kAbrev, 4), Text(field::kNombre, 40),
+                                Text(field::kDepart, 40), Integer(field::kDni),
+                                Text(field::kIdGedu, 60)};
   return layout;
 }
 
 const Layout& AulatLayout() {
-  static const Layout layout = {Text("ABREV", 4), Text("NOMBRE", 40), Text("EDIFICIO", 1),
-                                Integer("MAXALUM"), Text("IDGEDU", 60)};
+  static const Layout layout = {Text(field::kAbrev, 4), Text(field::kNombre, 40),
+                                Text(field::kEdificio, 1), Integer(field::kMaxAlum),
+                                Text(field::kIdGedu, 60)};
   return layout;
 }
 
 const Layout& GrupostLayout() {
-  static const Layout layout = {Text("ABREV", 4), Text("TURNO", 1), Text("NIVEL", 5),
-                                Text("CURSO", 3), Text("GRUPO", 2), Text("IDGEDU", 60)};
+  static const Layout layout = {Text(field::kAbrev, 4), Text(field::kTurno, 1),
+                                Text(field::kNivel, 5), Text(field::kCurso, 3),
+                                Text(field::kGrupo, 2), Text(field::kIdGedu, 60)};
   return layout;
 }
 
 const Layout& AsigtLayout() {
-  static const Layout layout = {
-      Text("CASIG", 4), Text("CPROF", 4), Text("CGRUP", 4), Text("CAULA", 4), Text("TURNO", 1),
-      Text("NIVEL", 5), Text("CURSO", 3), Text("GRUPO", 2), Float("HORAS"),   Text("SESIONES", 20)};
+  static const Layout layout = {Text(field::kCAsig, 4), Text(field::kCProf, 4),
+                                Text(field::kCGrup, 4), Text(field::kCAula, 4),
+                                Text(field::kTurno, 1), Text(field::kNivel, 5),
+                                Text(field::kCurso, 3), Text(field::kGrupo, 2),
+                                Float(field::kHoras),   Text(field::kSesiones, 20)};
   return layout;
 }
 
 const Layout& DiashorastLayout() {
-  static const Layout layout = {Text("DIHO", 10),     Text("CODDIHO", 10), Text("DIA", 20),
-                                Text("TEXTODIA", 20), Text("HORA", 8),     Text("HORADESDE", 8),
-                                Text("HORAHASTA", 8), Text("MINUTOS", 8)};
+  static const Layout layout = {Text(field::kDiho, 10),     Text(field::kCodDiho, 10),
+                                Text(field::kDia, 20),      Text(field::kTextoDia, 20),
+                                Text(field::kHora, 8),      Text(field::kHoraDesde, 8),
+                                Text(field::kHoraHasta, 8), Text(field::kMinutos, 8)};
   return layout;
 }
 

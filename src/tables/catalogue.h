@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tables/field_spec.h"
+#include "tables/field_layout.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {
@@ -14,18 +14,41 @@ inline constexpr char kAsigt[] = "ASIGT";
 inline constexpr char kDiashorast[] = "DIASHORAST";
 inline constexpr char kSoluc[] = "SOLUC";
 
-// The field names that the conversions read back.
+// The field names of the tables: the layouts, the builds and the readers all
+// use these. Names shared by several tables are listed once, where they first appear.
 namespace field {
-inline constexpr char kIdGedu[] = "IDGEDU";
+// ASIGNOMT (subjects)
 inline constexpr char kCod[] = "COD";
-inline constexpr char kAbrev[] = "ABREV";
+inline constexpr char kCodLargo[] = "CODLARGO";
 inline constexpr char kNombre[] = "NOMBRE";
+inline constexpr char kIdGedu[] = "IDGEDU";
+inline constexpr char kHoras[] = "HORAS";
+// PROFT, AULAT and GRUPOST (teachers, rooms, groups)
+inline constexpr char kAbrev[] = "ABREV";
+inline constexpr char kDepart[] = "DEPART";
+inline constexpr char kDni[] = "DNI";
+inline constexpr char kEdificio[] = "EDIFICIO";
+inline constexpr char kMaxAlum[] = "MAXALUM";
+inline constexpr char kTurno[] = "TURNO";
+inline constexpr char kNivel[] = "NIVEL";
+inline constexpr char kCurso[] = "CURSO";
+inline constexpr char kGrupo[] = "GRUPO";
+// ASIGT (the lessons to place)
+inline constexpr char kCAsig[] = "CASIG";
+inline constexpr char kCProf[] = "CPROF";
+inline constexpr char kCGrup[] = "CGRUP";
+inline constexpr char kCAula[] = "CAULA";
+inline constexpr char kSesiones[] = "SESIONES";
+// DIASHORAST (the week, filled in by Horaplan)
+inline constexpr char kDiho[] = "DIHO";
+inline constexpr char kCodDiho[] = "CODDIHO";
 inline constexpr char kDia[] = "DIA";
 inline constexpr char kTextoDia[] = "TEXTODIA";
 inline constexpr char kHora[] = "HORA";
 inline constexpr char kHoraDesde[] = "HORADESDE";
 inline constexpr char kHoraHasta[] = "HORAHASTA";
-inline constexpr char kSesiones[] = "SESIONES";
+inline constexpr char kMinutos[] = "MINUTOS";
+// SOLUC (Horaplan's timetable, read only)
 inline constexpr char kAsig[] = "ASIG";
 inline constexpr char kCodGrupo[] = "CODGRUPO";
 inline constexpr char kProf[] = "PROF";

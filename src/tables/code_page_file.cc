@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "platform/system_error_text.h"
+#include "tables/messages.h"
 #include "tables/table_file.h"
 
 namespace pontexa::tables {
@@ -64,8 +65,7 @@ void WriteCodePageFile(const std::filesystem::path& directory, std::string_view 
   if (const int error_number = WriteWhole(path, kCodePage); error_number != 0) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // a cut-short file would name no code page
-    throw Error("No se puede escribir el archivo '" + path.string() +
-                "': " + SystemErrorText(error_number));
+    throw Error(messages::CannotWriteFile(path, SystemErrorText(error_number)));
   }
 }
 

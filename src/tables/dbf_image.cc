@@ -245,7 +245,7 @@ std::string NewTableImage(const Layout& layout, HeaderDate date) {
     handle.reset(DBFCreateLL("table.dbf", "LDID/87", &hooks));
   }
   if (!handle) throw Error("Error del motor de tablas al crear una tabla");
-  for (const FieldSpec& field : layout) {
+  for (const FieldLayout& field : layout) {
     int added = -1;
     switch (field.type) {
       case FieldType::kText:

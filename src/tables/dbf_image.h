@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "tables/field_spec.h"
+#include "tables/field_layout.h"
 #include "tables/table_file.h"
 #include "tables/table_header.h"
 

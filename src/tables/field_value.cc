@@ -6,6 +6,7 @@
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
+#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -18,11 +19,11 @@ std::string_view CutBlanks(std::string_view raw) {
 }
 
 [[noreturn]] void NotFloat(std::string_view text) {
-  throw Error("'" + Utf8FromSystem(text) + "' no es un valor punto flotante válido");
+  throw Error(messages::NotAFloat(Utf8FromSystem(text)));
 }
 
 [[noreturn]] void NotInteger(std::string_view text) {
-  throw Error("'" + Utf8FromSystem(text) + "' no es un valor entero válido");
+  throw Error(messages::NotAnInteger(Utf8FromSystem(text)));
 }
 
 // A double that is a whole number in the range of 64-bit integers, as digits.

@@ -12,28 +12,13 @@
 #include "platform/error.h"
 #include "platform/file_locks.h"
 #include "platform/system_error_text.h"
+#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiUpper(x) == AsciiUpper(y);
-         });
-}
-
-std::string Shown(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), AsciiUpper);
-  return (ext == ".DBF" ? "La tabla '" : "El archivo '") + path.string() + "'";
-}
-
 [[noreturn]] void InUse(const std::filesystem::path& path, const FileHolder& holder = {}) {
-  std::string message = Shown(path) + " está en uso por otro programa";
-  if (!holder.program.empty()) message += " (" + holder.program + ")";
-  throw Error(message);
+  throw Error(messages::InUse(path, holder.program));
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -95,26 +80,6 @@ bool IsPermissionProblem(int error_number) {
 
 }  // namespace
 
-std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
-                                                std::string_view name) {
-  std::vector<std::filesystem::path> found;
-  std::error_code error;
-  std::filesystem::directory_iterator it(directory, error);
-  if (error) return found;
-  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    std::string file_name = it->path().filename().string();
-    if (SameNameIgnoringCase(file_name, name)) found.push_back(it->path());
-  }
-  std::sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
-    const bool a_exact = a.filename().string() == name;
-    const bool b_exact = b.filename().string() == name;
-    if (a_exact != b_exact) return a_exact;
-    return a.filename().string() < b.filename().string();
-  });
-  return found;
-}
-
 LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock lock,
                                     const OpenFileScan& others) {
   bool read_only = false;
@@ -125,14 +90,13 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock 
   }
   if (fd < 0) {
     const int error_number = errno;
-    if (error_number == ENOENT) throw Error("No existe la tabla '" + path.string() + "'");
-    throw Error("No se puede abrir la tabla '" + path.string() +
-                "': " + SystemErrorText(error_number));
+    if (error_number == ENOENT) throw Error(messages::NoSuchTable(path));
+    throw Error(messages::CannotOpenTable(path, SystemErrorText(error_number)));
   }
   LockedFile file(path, fd, read_only);
   struct stat status;
   if (fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
-    throw Error("No se puede abrir la tabla '" + path.string() + "': no es un archivo");
+    throw Error(messages::CannotOpenTable(path, messages::NotAFile()));
   }
   const bool exclusive = lock == FileLock::kExclusive;
   if (!TryHoldFile(fd, exclusive ? HoldKind::kExclusive : HoldKind::kShared)) {
@@ -145,12 +109,12 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, FileLock 
 LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path) {
   int fd = OpenFile(path, O_RDWR | O_CREAT);
   if (fd < 0) {
-    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
+    throw Error(messages::CannotCreateTable(path, SystemErrorText(errno)));
   }
   LockedFile file(path, fd, false);
   if (!TryHoldFile(fd, HoldKind::kExclusive)) InUse(path);
   if (ftruncate(fd, 0) != 0) {
-    throw Error("No se puede crear la tabla '" + path.string() + "': " + SystemErrorText(errno));
+    throw Error(messages::CannotCreateTable(path, SystemErrorText(errno)));
   }
   return file;
 }
@@ -178,7 +142,7 @@ LockedFile::~LockedFile() {
 std::uint64_t LockedFile::Size() const {
   struct stat status;
   if (fstat(fd_, &status) != 0) {
-    throw Error("No se puede leer la tabla '" + path_.string() + "': " + SystemErrorText(errno));
+    throw Error(messages::CannotReadTable(path_, SystemErrorText(errno)));
   }
   return static_cast<std::uint64_t>(status.st_size);
 }
@@ -224,8 +188,7 @@ int LockedFile::TryTruncate(std::uint64_t size) const noexcept {
 
 void LockedFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
   if (int error_number = TryWriteAt(offset, bytes); error_number != 0) {
-    throw Error("No se puede escribir en la tabla '" + path_.string() +
-                "': " + SystemErrorText(error_number));
+    throw Error(messages::CannotWriteTable(path_, SystemErrorText(error_number)));
   }
 }
 
@@ -234,8 +197,7 @@ void LockedFile::Close() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && errno != EINTR) {
-    throw Error("No se puede escribir en la tabla '" + path_.string() +
-                "': " + SystemErrorText(errno));
+    throw Error(messages::CannotWriteTable(path_, SystemErrorText(errno)));
   }
 }
 

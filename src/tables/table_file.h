@@ -7,14 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/case_variants.h"
 #include "platform/open_files.h"
 
 namespace pontexa::tables {
-
-// Every file in `directory` whose name equals `name` without regard to ASCII
-// letter case, the exact spelling first; none when the directory is missing.
-std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
-                                                std::string_view name);
 
 enum class FileLock { kShared, kExclusive };
 

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "platform/error.h"
+#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -24,7 +25,7 @@ std::uint32_t DoubleWord(std::string_view image, std::size_t at) {
 }
 
 [[noreturn]] void Damaged(const std::filesystem::path& path, const std::string& reason) {
-  throw Error("La tabla '" + path.string() + "' está dañada: " + reason);
+  throw Error(messages::Damaged(path, reason));
 }
 
 // Version bytes of dBase III, IV and V and of the FoxPro tables that share their
@@ -143,18 +144,16 @@ int CodePageOfLanguageDriver(unsigned char driver) {
 
 TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
                             const std::filesystem::path& path) {
-  const std::string shown = "'" + path.string() + "'";
   if (image.size() < kFileHeaderSize) {
-    throw Error("La tabla " + shown + " no es una tabla dBase: el archivo es demasiado corto");
+    throw Error(messages::TooShortForDbase(path));
   }
   TableHeader header;
   header.version = static_cast<unsigned char>(image[0]);
   if (header.version == 0x04 || header.version == 0x8C) {
-    throw Error("La tabla " + shown +
-                " está en formato dBase 7, que este programa no lee; guárdela como dBase IV");
+    throw Error(messages::Dbase7(path));
   }
   if (!IsReadableVersion(header.version)) {
-    throw Error("La tabla " + shown + " no es una tabla dBase que este programa pueda leer");
+    throw Error(messages::UnreadableVersion(path));
   }
   const std::uint32_t stored_rows = DoubleWord(image, 4);
   header.header_length = static_cast<int>(Word(image, 8));
@@ -163,11 +162,11 @@ TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
   header.code_page = CodePageOfLanguageDriver(header.language_driver);
 
   if (header.header_length < kFileHeaderSize + kFieldDescriptorSize) {
-    Damaged(path, "la cabecera no describe ningún campo");
+    Damaged(path, messages::NoFieldsDescribed());
   }
   if (static_cast<std::size_t>(header.header_length) > image.size() ||
       static_cast<std::uint64_t>(header.header_length) > file_size) {
-    Damaged(path, "el archivo es más corto que su cabecera");
+    Damaged(path, messages::ShorterThanHeader());
   }
 
   // Field descriptors run up to the terminator byte or to the end of the header.
@@ -185,16 +184,14 @@ TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
     field.decimals = static_cast<int>(Byte(image, at + 17));
     field.offset = offset;
     if (!IsPrintableName(field.name)) {
-      Damaged(path, "el campo " + std::to_string(header.fields.size() + 1) +
-                        " no tiene un nombre válido");
+      Damaged(path, messages::FieldWithoutValidName(header.fields.size() + 1));
     }
     if (field.width == 0) {
-      Damaged(path, "el campo " + std::to_string(header.fields.size() + 1) + " tiene anchura cero");
+      Damaged(path, messages::FieldOfZeroWidth(header.fields.size() + 1));
     }
     if (field.type == 'N' || field.type == 'F') {
       if (field.decimals >= field.width && field.decimals != 0) {
-        Damaged(path, "el campo " + std::to_string(header.fields.size() + 1) +
-                          " tiene más decimales que anchura");
+        Damaged(path, messages::MoreDecimalsThanWidth(header.fields.size() + 1));
       }
       field.kind = field.decimals == 0 ? StoredKind::kWhole : StoredKind::kFraction;
     } else {
@@ -204,9 +201,9 @@ TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
     offset += field.width;
     header.fields.push_back(std::move(field));
   }
-  if (header.fields.empty()) Damaged(path, "la cabecera no describe ningún campo");
+  if (header.fields.empty()) Damaged(path, messages::NoFieldsDescribed());
   if (offset != header.record_length) {
-    Damaged(path, "la longitud de registro no coincide con los campos");
+    Damaged(path, messages::RecordLengthMismatch());
   }
 
   // The rows the header claims must all be in the file; a missing end-of-file
@@ -215,8 +212,7 @@ TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
       static_cast<std::uint64_t>(header.header_length) +
       static_cast<std::uint64_t>(stored_rows) * static_cast<std::uint64_t>(header.record_length);
   if (stored_rows > static_cast<std::uint32_t>(INT_MAX - 1) || needed > file_size) {
-    Damaged(path, "la cabecera indica " + std::to_string(stored_rows) +
-                      " filas, pero el archivo no las contiene todas");
+    Damaged(path, messages::RowsMissing(stored_rows));
   }
   header.row_count = stored_rows;
   return header;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
@@ -23,19 +24,6 @@ constexpr char kDeletedFlag = '*';
 constexpr int kMaxTextWidth = 254;
 constexpr std::size_t kMaxFields = 255;
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string AsciiUpper(std::string_view text) {
-  std::string upper(text);
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return AsciiUpper(c); });
-  return upper;
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Table names are plain file names without extension.
 std::string CheckedTableName(std::string_view table_name) {
   const bool valid =
@@ -52,7 +40,7 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
   if (layout.empty()) throw Error(intro + "no tiene campos");
   if (layout.size() > kMaxFields) throw Error(intro + "tiene demasiados campos");
   for (std::size_t i = 0; i < layout.size(); ++i) {
-    const FieldSpec& field = layout[i];
+    const FieldLayout& field = layout[i];
     const std::string& name = field.name;
     const bool name_ok = !name.empty() && name.size() <= 10 && name[0] >= 'A' && name[0] <= 'Z' &&
                          std::all_of(name.begin(), name.end(), [](char c) {

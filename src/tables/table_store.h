@@ -11,7 +11,7 @@
 
 #include "platform/open_files.h"
 #include "platform/regional_settings.h"
-#include "tables/field_spec.h"
+#include "tables/field_layout.h"
 
 namespace pontexa::tables {
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/code_page.h"
+#include "tables/catalogue.h"
+#include "to_horaplan/messages.h"
 
 namespace pontexa::to_horaplan {
 namespace {
@@ -22,13 +24,6 @@ bool SurelyFits(std::string_view utf8) {
   return true;
 }
 
-std::string Quoted(const std::string& text) {
-  std::string quoted(1, '\'');
-  quoted += FindingText(text);
-  quoted += '\'';
-  return quoted;
-}
-
 }  // namespace
 
 BuildNotes::BuildNotes(Findings* findings, const char* table, const char* element,
@@ -45,8 +40,7 @@ std::string BuildNotes::Read(const exchange::Element& element, std::string_view 
   // Anything that does not surely fit fits when it comes back unchanged.
   if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
     Add("replaced-characters", field, attribute == "id" ? value : id,
-        "El texto '" + utf8 + "' tiene caracteres que Horaplan no admite; se guarda como " +
-            Quoted(value) + ".");
+        messages::ReplacedCharacters(utf8, FindingText(value)));
   }
   return value;
 }
@@ -55,17 +49,14 @@ void BuildNotes::CheckIdentity(const std::string& id, const std::string& name,
                                const char* name_field) {
   if (findings_ == nullptr) return;
   if (id.empty()) {
-    Add("missing-id", "IDGEDU", id,
-        "Un elemento '" + std::string(element_) + "' sin id" +
-            (name.empty() ? "" : " (" + Quoted(name) + ")") + " se escribe con IDGEDU vacío.");
+    Add("missing-id", tables::field::kIdGedu, id,
+        messages::MissingId(element_, name.empty() ? std::string() : FindingText(name)));
   } else if (!ids_.insert(id).second) {
-    Add("duplicate-id", "IDGEDU", id,
-        "El id " + Quoted(id) + " ya lo usa otro elemento '" + element_ +
-            "': las búsquedas por id toman el primero.");
+    Add("duplicate-id", tables::field::kIdGedu, id,
+        messages::DuplicateId(FindingText(id), element_));
   }
   if (name.empty()) {
-    Add("missing-name", name_field, id,
-        "El elemento '" + std::string(element_) + "' no tiene nombre: se escribe vacío.");
+    Add("missing-name", name_field, id, messages::MissingName(element_));
   }
 }
 
@@ -79,8 +70,9 @@ void BuildNotes::CheckFits(const char* field, const std::string& value, const st
   if (known != widths_.end()) {
     width = known->second;
   } else {
-    const auto spec = std::find_if(layout_.begin(), layout_.end(),
-                                   [field](const tables::FieldSpec& f) { return f.name == field; });
+    const auto spec =
+        std::find_if(layout_.begin(), layout_.end(),
+                     [field](const tables::FieldLayout& f) { return f.name == field; });
     if (spec != layout_.end() && spec->type == tables::FieldType::kText) {
       width = static_cast<std::size_t>(spec->width);
     }
@@ -96,17 +88,14 @@ void BuildNotes::CheckFits(const char* field, const std::string& value, const st
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character's first byte
   });
   Add("cut", field, id,
-      Joined({"El valor ", Quoted(value), " tiene ", std::to_string(length),
-              " caracteres y el campo ", field, " admite ", std::to_string(width), ": se guarda ",
-              Quoted(kept), "."}));
+      messages::Cut(FindingText(value), static_cast<std::size_t>(length), field, width,
+                    FindingText(kept)));
 }
 
 void BuildNotes::CheckCode(const char* field, const std::string& base, const std::string& code,
                            const std::string& id) {
   if (findings_ == nullptr || code == base) return;
-  Add("renamed-code", field, id,
-      Joined({"El código ", Quoted(base), " ya estaba en uso: se le da el código ", Quoted(code),
-              "."}));
+  Add("renamed-code", field, id, messages::RenamedCode(FindingText(base), FindingText(code)));
 }
 
 void BuildNotes::Add(const char* kind, const char* field, const std::string& id, std::string detail,

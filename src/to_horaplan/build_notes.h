@@ -8,7 +8,7 @@
 
 #include "exchange/document.h"
 #include "platform/findings.h"
-#include "tables/field_spec.h"
+#include "tables/field_layout.h"
 
 namespace pontexa::to_horaplan {
 

@@ -12,11 +12,13 @@
 #include "to_horaplan/build_notes.h"
 #include "to_horaplan/group_name.h"
 #include "to_horaplan/hours.h"
+#include "to_horaplan/messages.h"
 #include "to_horaplan/short_codes.h"
 
 namespace pontexa::to_horaplan {
 
 namespace vocab = exchange::vocabulary;
+namespace field = tables::field;
 using exchange::Element;
 using exchange::NodeList;
 using tables::Binding;
@@ -38,10 +40,10 @@ std::size_t AttributeCount(const Element& element) {
 }
 
 std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
-  for (const tables::FieldSpec& spec : layout) {
+  for (const tables::FieldLayout& spec : layout) {
     if (spec.name == field) return static_cast<std::size_t>(spec.width);
   }
-  throw Error("El campo '" + std::string(field) + "' no figura en la estructura de la tabla");
+  throw Error(messages::FieldNotInLayout(field));
 }
 
 // Digits only, and few enough for the field: the hours as they usually come.
@@ -63,10 +65,8 @@ std::string UniqueCodeFor(std::string_view base, UsedCodes& used, const ElementL
     notes.CheckCode(field, used.StoredForm(base), *code, label.id);
     return *code;
   }
-  throw Error("No queda ningún código libre para " + std::string(label.kind) + " '" +
-              Utf8FromSystem(label.name) + "' (id '" + Utf8FromSystem(label.id) +
-              "'): todos los códigos de " + std::to_string(used.field_width()) +
-              " caracteres que empiezan por '" + Utf8FromSystem(base) + "' están ya en uso");
+  throw Error(messages::NoFreeCode(label.kind, Utf8FromSystem(label.name), Utf8FromSystem(label.id),
+                                   used.field_width(), Utf8FromSystem(base)));
 }
 
 // Drops the table's files and creates it empty with its layout.
@@ -76,33 +76,46 @@ void RecreateTable(const tables::TableStore& store, const char* table_name,
   store.MakeEmptyTable(table_name, layout);
 }
 
-// Teachers and rooms differ only in their table, path and the word for them.
-void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
-                        const char* table_name, const tables::Layout& layout, const char* path,
-                        const char* kind, BuildNotes& notes) {
+// What the four catalogue builds share: the table made afresh and open, then
+// `add_row(element, used, table)` for each element at `path`, in document
+// order, with the codes of `code_field` handed out so far; then the rows counted.
+template <typename AddRow>
+void BuildCatalogue(const exchange::Document& document, const tables::TableStore& store,
+                    const char* table_name, const tables::Layout& layout, const char* path,
+                    const char* code_field, BuildNotes& notes, AddRow add_row) {
   RecreateTable(store, table_name, layout);
-  UsedCodes used(FieldWidth(layout, "ABREV"));
+  UsedCodes used(FieldWidth(layout, code_field));
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
   const NodeList nodes = document.SelectNodes(path);
   notes.Expect(nodes.Length());
   for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
-    const std::string nombre = notes.Read(element, "", "NOMBRE", idgedu);
-    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
-    notes.CheckFits("NOMBRE", nombre, idgedu);
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
-    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
-                                            {kind, idgedu, nombre}, notes, "ABREV");
-    table.StartNewRow();
-    table.PutText("ABREV", abrev);
-    table.PutText("NOMBRE", nombre);
-    table.PutText("IDGEDU", idgedu);
-    table.SaveNewRow();
+    add_row(nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement(), used, table);
   }
   table.CloseTable();
   notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+}
+
+// Teachers and rooms differ only in their table, path and the word for them.
+void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
+                        const char* table_name, const tables::Layout& layout, const char* path,
+                        const char* kind, BuildNotes& notes) {
+  BuildCatalogue(document, store, table_name, layout, path, field::kAbrev, notes,
+                 [&](const Element& element, UsedCodes& used, Table& table) {
+                   const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+                   const std::string nombre = notes.Read(element, "", field::kNombre, idgedu);
+                   notes.CheckIdentity(idgedu, nombre, field::kNombre);
+                   notes.CheckFits(field::kNombre, nombre, idgedu);
+                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+                   const std::string abrev =
+                       UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
+                                     {kind, idgedu, nombre}, notes, field::kAbrev);
+                   table.StartNewRow();
+                   table.PutText(field::kAbrev, abrev);
+                   table.PutText(field::kNombre, nombre);
+                   table.PutText(field::kIdGedu, idgedu);
+                   table.SaveNewRow();
+                 });
 }
 
 // The first row for each IDGEDU of a binding, read in one scan, so that a
@@ -111,7 +124,7 @@ template <typename Row, typename ReadRow>
 std::unordered_map<std::string, Row> IndexByIdgedu(TableBinding& binding, ReadRow read_row) {
   std::unordered_map<std::string, Row> index;
   for (binding.ToFirstRow(); !binding.PastLastRow(); binding.ToNextRow()) {
-    index.try_emplace(binding.TextOf("IDGEDU"), read_row(binding));
+    index.try_emplace(binding.TextOf(field::kIdGedu), read_row(binding));
   }
   return index;
 }
@@ -130,47 +143,39 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
                        Findings* findings) {
   const tables::Layout& layout = tables::AsignomtLayout();
   BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
-  RecreateTable(store, tables::kAsignomt, layout);
-  UsedCodes used(FieldWidth(layout, "CODLARGO"));
-  Table table(store, tables::kAsignomt);
-  table.OpenTable(OpenMode::kShared);
-  const NodeList nodes = document.SelectNodes(vocab::kSubjectPath);
-  notes.Expect(nodes.Length());
-  for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
-    const std::string cod = LastChars(idgedu, 4);
-    const std::string nombre = notes.Read(element, vocab::kName, "NOMBRE", idgedu);
-    // The hours are looked for only when there are more than the two
-    // attributes every subject carries; an absent value counts as empty.
-    std::string horas;
-    if (AttributeCount(element) > 2) horas = notes.Read(element, vocab::kHours, "HORAS", idgedu);
-    notes.CheckIdentity(idgedu, nombre, "NOMBRE");
-    notes.CheckFits("NOMBRE", nombre, idgedu);
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
-    const std::string codlargo = UniqueCodeFor(
-        nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, "CODLARGO");
-    table.StartNewRow();
-    table.PutText("COD", cod);
-    table.PutText("CODLARGO", codlargo);
-    table.PutText("NOMBRE", nombre);
-    table.PutText("IDGEDU", idgedu);
-    if (horas.empty()) horas = "4";
-    notes.CheckFits("HORAS", horas, idgedu);
-    // The assignments read the hours back as stored; what is not a number
-    // counts as 1 hour there.
-    if (findings != nullptr && !IsWholeNumber(horas) &&
-        !ReadHours(FirstChars(horas, FieldWidth(layout, "HORAS")))) {
-      notes.Add("hours-not-number", "HORAS", idgedu,
-                std::string("Las horas '")
-                    .append(Utf8FromSystem(horas))
-                    .append("' no son un número: en ASIGT se toma 1 hora para esta asignatura."));
-    }
-    table.PutText("HORAS", horas);
-    table.SaveNewRow();
-  }
-  table.CloseTable();
-  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+  BuildCatalogue(
+      document, store, tables::kAsignomt, layout, vocab::kSubjectPath, field::kCodLargo, notes,
+      [&](const Element& element, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+        const std::string cod = LastChars(idgedu, 4);
+        const std::string nombre = notes.Read(element, vocab::kName, field::kNombre, idgedu);
+        // The hours are looked for only when there are more than the two
+        // attributes every subject carries; an absent value counts as empty.
+        std::string horas;
+        if (AttributeCount(element) > 2)
+          horas = notes.Read(element, vocab::kHours, field::kHoras, idgedu);
+        notes.CheckIdentity(idgedu, nombre, field::kNombre);
+        notes.CheckFits(field::kNombre, nombre, idgedu);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        const std::string codlargo = UniqueCodeFor(
+            nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, field::kCodLargo);
+        table.StartNewRow();
+        table.PutText(field::kCod, cod);
+        table.PutText(field::kCodLargo, codlargo);
+        table.PutText(field::kNombre, nombre);
+        table.PutText(field::kIdGedu, idgedu);
+        if (horas.empty()) horas = "4";
+        notes.CheckFits(field::kHoras, horas, idgedu);
+        // The assignments read the hours back as stored; what is not a number
+        // counts as 1 hour there.
+        if (findings != nullptr && !IsWholeNumber(horas) &&
+            !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
+          notes.Add("hours-not-number", field::kHoras, idgedu,
+                    messages::HoursNotANumber(Utf8FromSystem(horas)));
+        }
+        table.PutText(field::kHoras, horas);
+        table.SaveNewRow();
+      });
 }
 
 void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store,
@@ -191,33 +196,26 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
                      Findings* findings) {
   const tables::Layout& layout = tables::GrupostLayout();
   BuildNotes notes(findings, tables::kGrupost, "group", layout);
-  RecreateTable(store, tables::kGrupost, layout);
-  UsedCodes used(FieldWidth(layout, "ABREV"));
-  Table table(store, tables::kGrupost);
-  table.OpenTable(OpenMode::kShared);
-  const NodeList nodes = document.SelectNodes(vocab::kGroupPath);
-  notes.Expect(nodes.Length());
-  for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    const Element element = nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement();
-    const std::string idgedu = notes.Read(element, vocab::kId, "IDGEDU", "");
-    const std::string name = notes.Read(element, vocab::kName, "NIVEL", idgedu);
-    const GroupNameParts parts = CutGroupName(name);
-    notes.CheckIdentity(idgedu, name, "NIVEL");
-    notes.CheckFits("IDGEDU", idgedu, idgedu);
-    notes.CheckFits("NIVEL", parts.nivel, idgedu);
-    const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
-                                            {"el grupo", idgedu, name}, notes, "ABREV");
-    table.StartNewRow();
-    table.PutText("ABREV", abrev);
-    table.PutText("TURNO", "");
-    table.PutText("NIVEL", parts.nivel);
-    table.PutText("CURSO", parts.curso);
-    table.PutText("GRUPO", parts.grupo);
-    table.PutText("IDGEDU", idgedu);
-    table.SaveNewRow();
-  }
-  table.CloseTable();
-  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+  BuildCatalogue(
+      document, store, tables::kGrupost, layout, vocab::kGroupPath, field::kAbrev, notes,
+      [&](const Element& element, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+        const std::string name = notes.Read(element, vocab::kName, field::kNivel, idgedu);
+        const GroupNameParts parts = CutGroupName(name);
+        notes.CheckIdentity(idgedu, name, field::kNivel);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        notes.CheckFits(field::kNivel, parts.nivel, idgedu);
+        const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
+                                                {"el grupo", idgedu, name}, notes, field::kAbrev);
+        table.StartNewRow();
+        table.PutText(field::kAbrev, abrev);
+        table.PutText(field::kTurno, "");
+        table.PutText(field::kNivel, parts.nivel);
+        table.PutText(field::kCurso, parts.curso);
+        table.PutText(field::kGrupo, parts.grupo);
+        table.PutText(field::kIdGedu, idgedu);
+        table.SaveNewRow();
+      });
 }
 
 void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
@@ -238,13 +236,13 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
   nom_asg.OpenTable();
 
   const auto group_rows = IndexByIdgedu<GroupRow>(grupos, [](const TableBinding& t) {
-    return GroupRow{t.TextOf("ABREV"), t.TextOf("TURNO"), t.TextOf("NIVEL"), t.TextOf("CURSO"),
-                    t.TextOf("GRUPO")};
+    return GroupRow{t.TextOf(field::kAbrev), t.TextOf(field::kTurno), t.TextOf(field::kNivel),
+                    t.TextOf(field::kCurso), t.TextOf(field::kGrupo)};
   });
-  const auto teacher_codes =
-      IndexByIdgedu<std::string>(profesor, [](const TableBinding& t) { return t.TextOf("ABREV"); });
+  const auto teacher_codes = IndexByIdgedu<std::string>(
+      profesor, [](const TableBinding& t) { return t.TextOf(field::kAbrev); });
   const auto subject_rows = IndexByIdgedu<SubjectRow>(nom_asg, [](const TableBinding& t) {
-    return SubjectRow{t.TextOf("COD"), t.TextOf("HORAS")};
+    return SubjectRow{t.TextOf(field::kCod), t.TextOf(field::kHoras)};
   });
 
   const NodeList groups = document.SelectNodes(vocab::kGroupPath);
@@ -255,10 +253,8 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
     if (auto found = group_rows.find(group_id); found != group_rows.end()) {
       group_row = found->second;
     } else if (findings != nullptr) {
-      notes.Add("unknown-group", "CGRUP", group_id,
-                "El grupo '" + Utf8FromSystem(group_id) +
-                    "' no está en GRUPOST: sus asignaturas se escriben sin grupo.",
-                "group");
+      notes.Add("unknown-group", field::kCGrup, group_id,
+                messages::UnknownGroup(Utf8FromSystem(group_id)), "group");
     }
     if (group.IsNull()) continue;
     const NodeList subjects = group.SelectNodes(vocab::kAssignedSubjectPath);
@@ -272,10 +268,8 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       if (auto found = subject_rows.find(subject_id); found != subject_rows.end()) {
         subject_row = found->second;
       } else if (findings != nullptr) {
-        notes.Add("unknown-subject", "CASIG", subject_id,
-                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
-                      Utf8FromSystem(group_id) +
-                      "' no está en ASIGNOMT: se escribe sin asignatura ni horas.");
+        notes.Add("unknown-subject", field::kCAsig, subject_id,
+                  messages::UnknownSubject(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       }
       std::string teacher_code;
       std::string teacher_id;
@@ -294,31 +288,29 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
         }
       }
       if (findings != nullptr && teacher_count == 0) {
-        notes.Add("no-teacher", "CPROF", subject_id,
-                  "La asignatura '" + Utf8FromSystem(subject_id) + "' del grupo '" +
-                      Utf8FromSystem(group_id) + "' no tiene profesor: se escribe sin profesor.");
+        notes.Add("no-teacher", field::kCProf, subject_id,
+                  messages::NoTeacher(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       } else if (findings != nullptr && teacher_code.empty()) {
-        notes.Add("unknown-teacher", "CPROF", teacher_id,
-                  "El profesor '" + Utf8FromSystem(teacher_id) + "' de la asignatura '" +
-                      Utf8FromSystem(subject_id) + "' del grupo '" + Utf8FromSystem(group_id) +
-                      "' no está en PROFT: se escribe sin profesor.",
+        notes.Add("unknown-teacher", field::kCProf, teacher_id,
+                  messages::UnknownTeacher(Utf8FromSystem(teacher_id), Utf8FromSystem(subject_id),
+                                           Utf8FromSystem(group_id)),
                   "assigned-teacher");
       }
 
       asigt.StartNewRow();
-      asigt.PutText("CASIG", subject_row.cod);
-      asigt.PutText("CPROF", teacher_code);
-      asigt.PutText("CGRUP", group_row.abrev);
-      asigt.PutText("CAULA", "");
-      asigt.PutText("TURNO", group_row.turno);
-      asigt.PutText("NIVEL", group_row.nivel);
-      asigt.PutText("CURSO", group_row.curso);
-      asigt.PutText("GRUPO", group_row.grupo);
+      asigt.PutText(field::kCAsig, subject_row.cod);
+      asigt.PutText(field::kCProf, teacher_code);
+      asigt.PutText(field::kCGrup, group_row.abrev);
+      asigt.PutText(field::kCAula, "");
+      asigt.PutText(field::kTurno, group_row.turno);
+      asigt.PutText(field::kNivel, group_row.nivel);
+      asigt.PutText(field::kCurso, group_row.curso);
+      asigt.PutText(field::kGrupo, group_row.grupo);
       if (!subject_row.horas.empty()) {
-        asigt.PutFloat("HORAS", ReadHours(subject_row.horas).value_or(1.0));
+        asigt.PutFloat(field::kHoras, ReadHours(subject_row.horas).value_or(1.0));
       }
       // The sessions follow the hours as the field holds them.
-      asigt.PutText("SESIONES", SesionesText(asigt.FloatOf("HORAS")));
+      asigt.PutText(field::kSesiones, SesionesText(asigt.FloatOf(field::kHoras)));
       asigt.SaveNewRow();
       ++rows;
     }

@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "support/held_file.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -19,41 +18,16 @@ using pontexa::testing::ReadFile;
 using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using pontexa::testing::Outcome;
+using pontexa::testing::RunOptions;
+using pontexa::testing::RunProgram;
 
-// Runs a program with its output caught in files; `env` entries ("NAME=value")
-// are added to the test's own environment.
-Outcome RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-  TempDir capture;
-  const std::string out_path = (capture / "out").string();
-  const std::string err_path = (capture / "err").string();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  Outcome outcome;
-  int status = 0;
-  waitpid(child, &status, 0);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  outcome.out = ReadFile(out_path);
-  outcome.err = ReadFile(err_path);
-  return outcome;
-}
-
+// `env` entries ("NAME=value") are added to the test's own environment.
 Outcome Cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
   args.insert(args.begin(), PONTEXA_CLI);
-  return RunProgram(args, env);
+  RunOptions options;
+  options.env = env;
+  return RunProgram(args, options);
 }
 
 // The tables as an independent dBase reader sees them: every field as text

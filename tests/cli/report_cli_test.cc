@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,8 @@
 #include <vector>
 
 #include "platform/regional_settings.h"
+#include "support/program.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -28,11 +29,9 @@ using testing::WriteFile;
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using testing::Outcome;
+using testing::RunOptions;
+using testing::RunProgram;
 
 // One case of every GEDU-to-Horaplan kind, each in its own element:
 //   S2 hours "dos" (hours-not-number) and no teacher in G1 (no-teacher);
@@ -81,13 +80,9 @@ class ReportCliTest : public ::testing::Test {
  protected:
   ReportCliTest() { fs::create_directory(tables_); }
 
-  Outcome Run(const std::vector<std::string>& args) {
-    std::string line = std::string("'") + PONTEXA_CLI + "'";
-    for (const std::string& arg : args) line += " '" + arg + "'";
-    line += " >'" + (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "'";
-    const int status = std::system(line.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "out"),
-            ReadFile(dir_ / "err")};
+  Outcome Run(std::vector<std::string> args) {
+    args.insert(args.begin(), PONTEXA_CLI);
+    return RunProgram(args);
   }
 
   Outcome Convert(const char* command, const fs::path& file, std::vector<std::string> more = {}) {
@@ -133,13 +128,7 @@ class ReportCliTest : public ::testing::Test {
       }
       week.CloseTable();
     }
-    store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kFloat, 0},
-                                          {"HORA", tables::FieldType::kFloat, 0},
-                                          {"SESIONES", tables::FieldType::kFloat, 0},
-                                          {"ASIG", tables::FieldType::kText, 4},
-                                          {"CODGRUPO", tables::FieldType::kText, 4},
-                                          {"PROF", tables::FieldType::kText, 4},
-                                          {"AULA", tables::FieldType::kText, 4}});
+    store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kFloat, 0));
     tables::Table soluc(store, tables::kSoluc);
     soluc.OpenTable(tables::OpenMode::kExclusive);
     struct Lesson {

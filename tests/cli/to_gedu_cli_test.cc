@@ -4,7 +4,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "exchange/document.h"
+#include "support/program.h"
 #include "support/temp_dir.h"
 #include "tables/table_store.h"
 
@@ -26,11 +26,9 @@ using testing::WriteFile;
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using testing::Outcome;
+using testing::RunOptions;
+using testing::RunProgram;
 
 class ToGeduCliTest : public ::testing::Test {
  protected:
@@ -40,12 +38,9 @@ class ToGeduCliTest : public ::testing::Test {
   }
 
   Outcome Run(const std::string& command, const fs::path& file) {
-    const std::string line = std::string("LC_ALL=es_ES.UTF-8 '") + PONTEXA_CLI + "' " + command +
-                             " '" + file.string() + "' --dir '" + tables_.string() + "' >'" +
-                             (dir_ / "out").string() + "' 2>'" + (dir_ / "err").string() + "'";
-    const int status = std::system(line.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "out"),
-            ReadFile(dir_ / "err")};
+    RunOptions options;
+    options.env = {"LC_ALL=es_ES.UTF-8"};
+    return RunProgram({PONTEXA_CLI, command, file.string(), "--dir", tables_.string()}, options);
   }
 
   // The sample's catalogues, then Horaplan's tables in place of the empty DIASHORAST.

@@ -5,21 +5,18 @@
 // the sample school as a starting point and whole-folder snapshots, so a test
 // can say that a failed run changed nothing.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "support/program.h"
 #include "support/temp_dir.h"
 
 namespace pontexa::reliability {
@@ -29,17 +26,12 @@ using pontexa::testing::ReadFile;
 using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
 
-struct Outcome {
-  int status = -1;       // exit status; -1 when killed by a signal
-  int signal = 0;        // the signal that ended the program, if any
-  std::string out, err;  // standard output and standard error
-};
-
-struct RunOptions {
-  std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
-  bool killed_at_limit = false;           // SIGXFSZ left to end the program there
-  std::vector<std::string> wrapper;       // programs put in front, such as setpriv ...
-};
+using pontexa::testing::Outcome;
+using pontexa::testing::Running;
+using pontexa::testing::RunOptions;
+using pontexa::testing::RunProgram;
+using pontexa::testing::StartProgram;
+using pontexa::testing::WaitForProgram;
 
 inline RunOptions FileSizeLimit(rlim_t bytes) {
   RunOptions options;
@@ -54,75 +46,6 @@ inline RunOptions Wrapped(std::vector<std::string> wrapper) {
 }
 
 inline std::string CliPath() { return PONTEXA_CLI; }
-
-// A started program whose standard output and error come through pipes (which,
-// unlike files, no file-size limit cuts short).
-struct Running {
-  pid_t pid = -1;
-  int out = -1;
-  int err = -1;
-};
-
-inline Running StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {}) {
-  std::vector<std::string> full = options.wrapper;
-  full.insert(full.end(), argv.begin(), argv.end());
-  std::vector<char*> args;
-  for (const std::string& arg : full) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    const int in = open("/dev/null", O_RDONLY);
-    if (in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) _exit(127);
-    if (options.file_size_limit) {
-      // Past the limit a write fails with EFBIG instead of killing the program.
-      signal(SIGXFSZ, options.killed_at_limit ? SIG_DFL : SIG_IGN);
-      const rlimit limit{*options.file_size_limit, *options.file_size_limit};
-      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
-    }
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  return {child, out[0], err[0]};
-}
-
-inline Outcome WaitForProgram(const Running& running) {
-  Outcome outcome;
-  pollfd fds[2] = {{running.out, POLLIN, 0}, {running.err, POLLIN, 0}};
-  std::string* texts[2] = {&outcome.out, &outcome.err};
-  int open_pipes = 2;
-  while (open_pipes > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        texts[i]->append(buffer, static_cast<std::size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  int status = 0;
-  while (waitpid(running.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
-  return outcome;
-}
-
-inline Outcome RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {}) {
-  return WaitForProgram(StartProgram(argv, options));
-}
 
 // pontexa-cli COMMAND FILE --dir DIR.
 inline Outcome RunCli(const std::string& command, const fs::path& file, const fs::path& dir,

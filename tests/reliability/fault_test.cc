@@ -42,11 +42,11 @@ void ExpectWholeTables(const fs::path& folder) {
       std::int64_t rows = 0;
       for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) ++rows;
       if (!have_dbfread) continue;
-      const testing::ProgramResult other = testing::RunPython(
+      const testing::Outcome other = testing::RunPython(
           "import sys, dbfread\nprint(len(dbfread.DBF(sys.argv[1], load=True).records))",
           {entry.path().string()});
-      EXPECT_EQ(other.output, std::to_string(rows) + "\n")
-          << entry.path().filename() << ": " << other.errors;
+      EXPECT_EQ(other.out, std::to_string(rows) + "\n")
+          << entry.path().filename() << ": " << other.err;
     } catch (const std::exception& error) {
       ADD_FAILURE() << entry.path().filename() << ": " << error.what();
     }

@@ -12,6 +12,7 @@
 #include "support/fake_file_system.h"
 #include "support/fake_run_ui.h"
 #include "support/held_file.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -107,8 +108,8 @@ TEST(ErrorBoxText, AddsAPointAfterACharacterAboveThePoint) {
 }
 
 TEST_F(RunControlTest, FirstClickWithTheDialogCancelledSaysNoFile) {
-  EXPECT_FALSE(control_.BExportarClick());
-  EXPECT_FALSE(control_.BImportarClick());
+  EXPECT_FALSE(control_.RunToHoraplan());
+  EXPECT_FALSE(control_.RunToGedu());
   EXPECT_EQ(ui_.calls(), (Calls{"choose ", "message No existe archivo", "choose ",
                                 "message No existe archivo"}));
   EXPECT_TRUE(TableFiles().empty());
@@ -118,8 +119,8 @@ TEST_F(RunControlTest, FirstClickWithTheDialogCancelledSaysNoFile) {
 TEST_F(RunControlTest, MissingTypedNameIsRememberedForTheNextRun) {
   const std::string missing = (dir_ / "falta.xml").string();
   ui_.WillChoose(missing);
-  EXPECT_FALSE(control_.BExportarClick());
-  EXPECT_FALSE(control_.BExportarClick());  // dialog cancelled this time
+  EXPECT_FALSE(control_.RunToHoraplan());
+  EXPECT_FALSE(control_.RunToHoraplan());  // dialog cancelled this time
   EXPECT_EQ(ui_.calls(), (Calls{"choose ", "message No existe archivo", "choose " + missing,
                                 "message No existe archivo"}));
   EXPECT_EQ(control_.ExchangeFileName(), missing);
@@ -135,7 +136,7 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
   ui_.on_call = [&](const std::string& call) {
     if (call.starts_with("cursor")) files_seen.push_back(TableFiles().size());
   };
-  EXPECT_TRUE(control_.BExportarClick());
+  EXPECT_TRUE(control_.RunToHoraplan());
   EXPECT_EQ(ui_.calls(),
             (Calls{"choose ", "cursor on", "cursor off", "message Proceso finalizado"}));
   EXPECT_EQ(files_seen, (std::vector<std::size_t>{0, 12}));
@@ -145,19 +146,13 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
 TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
   const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
   ui_.WillChoose(path);
-  ASSERT_TRUE(control_.BExportarClick());
+  ASSERT_TRUE(control_.RunToHoraplan());
   // Horaplan's timetable, still empty.
   tables::TableStore store(tables_dir_, RegionalSettings{','});
-  store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kText, 2},
-                                        {"HORA", tables::FieldType::kFloat, 0},
-                                        {"SESIONES", tables::FieldType::kFloat, 0},
-                                        {"ASIG", tables::FieldType::kText, 4},
-                                        {"CODGRUPO", tables::FieldType::kText, 4},
-                                        {"PROF", tables::FieldType::kText, 4},
-                                        {"AULA", tables::FieldType::kText, 4}});
+  store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kText, 2));
   ui_.ClearCalls();
 
-  EXPECT_TRUE(control_.BImportarClick());  // dialog cancelled: the same file again
+  EXPECT_TRUE(control_.RunToGedu());  // dialog cancelled: the same file again
   EXPECT_EQ(ui_.calls(), (Calls{"choose " + path, "message Proceso Terminado"}));
   const std::string saved = ReadFile(path);
   EXPECT_NE(saved.find("<time-tables>"), std::string::npos) << saved;
@@ -172,7 +167,7 @@ TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
 // byte, the copy made before the run goes, and the error says so.
 TEST_F(RunControlTest, HeldFourthTableLeavesEveryTableAsItWas) {
   ui_.WillChoose(ExchangeFile("antes.xml", kSmallSchool));
-  ASSERT_TRUE(control_.BExportarClick());
+  ASSERT_TRUE(control_.RunToHoraplan());
   std::map<std::string, std::string> before;
   for (const std::string& name : TableFiles()) before[name] = ReadFile(tables_dir_ / name);
   ui_.ClearCalls();
@@ -181,7 +176,7 @@ TEST_F(RunControlTest, HeldFourthTableLeavesEveryTableAsItWas) {
   ui_.WillChoose(ExchangeFile("instituto.xml", sample));
   {
     testing::HeldFile held(tables_dir_ / "GRUPOST.DBF");  // Horaplan has the groups open
-    EXPECT_FALSE(control_.BExportarClick());
+    EXPECT_FALSE(control_.RunToHoraplan());
   }
   const Calls calls = ui_.calls();
   ASSERT_EQ(calls.size(), 4u);
@@ -197,7 +192,7 @@ TEST_F(RunControlTest, HeldFourthTableLeavesEveryTableAsItWas) {
 
   // Once Horaplan lets go, the next run gets through.
   ui_.ClearCalls();
-  EXPECT_TRUE(control_.BExportarClick());
+  EXPECT_TRUE(control_.RunToHoraplan());
   EXPECT_EQ(RowCount(tables::kGrupost), 12);
 }
 
@@ -212,7 +207,7 @@ TEST_F(RunControlTest, FileThatDoesNotLoadEndsTheRunBeforeAnyTable) {
     const std::string path = ExchangeFile(c.name, c.content);
     ui_.ClearCalls();
     ui_.WillChoose(path);
-    EXPECT_FALSE(control_.BExportarClick());
+    EXPECT_FALSE(control_.RunToHoraplan());
     const std::vector<std::string> errors = ui_.CallsOf("error");
     ASSERT_EQ(errors.size(), 1u) << c.name;
     // After the file's name comes the parser's reason.
@@ -224,7 +219,7 @@ TEST_F(RunControlTest, FileThatDoesNotLoadEndsTheRunBeforeAnyTable) {
     EXPECT_TRUE(TableFiles().empty());
 
     ui_.ClearCalls();
-    EXPECT_FALSE(control_.BImportarClick());
+    EXPECT_FALSE(control_.RunToGedu());
     EXPECT_EQ(ui_.CallsOf("error").size(), 1u);
     EXPECT_EQ(ReadFile(path), c.content);
   }
@@ -233,7 +228,7 @@ TEST_F(RunControlTest, FileThatDoesNotLoadEndsTheRunBeforeAnyTable) {
 TEST_F(RunControlTest, ImportFailureLeavesTheExchangeFileAsItWas) {
   const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
   ui_.WillChoose(path);
-  EXPECT_FALSE(control_.BImportarClick());  // no Horaplan tables at all
+  EXPECT_FALSE(control_.RunToGedu());  // no Horaplan tables at all
   ASSERT_EQ(ui_.CallsOf("error").size(), 1u);
   EXPECT_TRUE(ui_.CallsOf("message").empty());
   EXPECT_EQ(ReadFile(path), kSmallSchool);

@@ -19,6 +19,7 @@
 
 #include "platform/file_system.h"
 #include "support/held_file.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -286,13 +287,7 @@ TEST_F(MainFormTest, BothConversionsRunEndToEndOnTheSampleSchool) {
 
   // Horaplan would fill the week and the timetable; an empty timetable will do here.
   const tables::TableStore store(dir_.path(), RegionalSettings{','});
-  store.MakeEmptyTable(tables::kSoluc, {{"DIA", tables::FieldType::kFloat, 0},
-                                        {"HORA", tables::FieldType::kFloat, 0},
-                                        {"SESIONES", tables::FieldType::kFloat, 0},
-                                        {"ASIG", tables::FieldType::kText, 4},
-                                        {"CODGRUPO", tables::FieldType::kText, 4},
-                                        {"PROF", tables::FieldType::kText, 4},
-                                        {"AULA", tables::FieldType::kText, 4}});
+  store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kFloat, 0));
   ASSERT_EQ(ReadFile(exchange).find("<time-tables"), std::string::npos);
 
   WillType(std::nullopt);  // cancelled: the file chosen for the other conversion is used

@@ -17,7 +17,7 @@ namespace pontexa::tables {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::ProgramResult;
+using testing::Outcome;
 using testing::RunProgram;
 using testing::RunPython;
 using testing::TempDir;
@@ -112,11 +112,11 @@ class CreatedTables : public ::testing::Test {
 
 TEST_F(CreatedTables, DbfreadSeesTheLayoutsAndValues) {
   if (!HaveDbfread()) GTEST_SKIP() << "python3-dbfread is not installed";
-  ProgramResult result = RunPython(
+  Outcome result = RunPython(
       kDumpScript, {File(kAsignomt).string(), File(kProft).string(), File(kAulat).string(),
                     File(kGrupost).string(), File(kAsigt).string(), File(kDiashorast).string()});
-  ASSERT_EQ(result.exit_code, 0) << result.errors;
-  EXPECT_EQ(result.output,
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
             "T ASIGNOMT.DBF 0x3 0x57 cp1252 2\n"
             "F COD C 4 0\nF CODLARGO C 8 0\nF NOMBRE C 40 0\nF IDGEDU C 60 0\nF HORAS C 8 0\n"
             "R MAT|MATEMATI|Matemáticas|S-1|4\n"
@@ -147,17 +147,17 @@ TEST_F(CreatedTables, DbfreadSeesTheLayoutsAndValues) {
 TEST_F(CreatedTables, OgrinfoReadsTypesAndNumbers) {
   struct stat ignored;
   if (stat("/usr/bin/ogrinfo", &ignored) != 0) GTEST_SKIP() << "gdal-bin is not installed";
-  ProgramResult asigt = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kAsigt).string()});
-  ASSERT_EQ(asigt.exit_code, 0) << asigt.errors;
-  EXPECT_THAT(asigt.output, HasSubstr("Feature Count: 4"));
-  EXPECT_THAT(asigt.output, HasSubstr("CASIG: String (4.0)"));
-  EXPECT_THAT(asigt.output, HasSubstr("HORAS: Real (20.6)"));
-  EXPECT_THAT(asigt.output, HasSubstr("HORAS (Real) = 13.200000\n"));
-  EXPECT_THAT(asigt.output, HasSubstr("HORAS (Real) = -2.000000\n"));
-  ProgramResult proft = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kProft).string()});
-  ASSERT_EQ(proft.exit_code, 0) << proft.errors;
-  EXPECT_THAT(proft.output, HasSubstr("DNI: Integer"));
-  EXPECT_THAT(proft.output, HasSubstr("NOMBRE (String) = Juan Pérez Gómez"));
+  Outcome asigt = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kAsigt).string()});
+  ASSERT_EQ(asigt.status, 0) << asigt.err;
+  EXPECT_THAT(asigt.out, HasSubstr("Feature Count: 4"));
+  EXPECT_THAT(asigt.out, HasSubstr("CASIG: String (4.0)"));
+  EXPECT_THAT(asigt.out, HasSubstr("HORAS: Real (20.6)"));
+  EXPECT_THAT(asigt.out, HasSubstr("HORAS (Real) = 13.200000\n"));
+  EXPECT_THAT(asigt.out, HasSubstr("HORAS (Real) = -2.000000\n"));
+  Outcome proft = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kProft).string()});
+  ASSERT_EQ(proft.status, 0) << proft.err;
+  EXPECT_THAT(proft.out, HasSubstr("DNI: Integer"));
+  EXPECT_THAT(proft.out, HasSubstr("NOMBRE (String) = Juan Pérez Gómez"));
 }
 
 TEST_F(CreatedTables, OgrinfoReadsWindows1252PunctuationThroughTheCodePageFile) {
@@ -171,10 +171,10 @@ TEST_F(CreatedTables, OgrinfoReadsWindows1252PunctuationThroughTheCodePageFile) 
     AddRow(t, {{"ABREV", "SUM"}, {"NOMBRE", "\x80 \x96 \x93Sal\xF3n\x94 \x85"}, {"IDGEDU", "L-2"}});
   }
   EXPECT_EQ(testing::ReadFile(dir_ / "AULAT.cpg"), "1252");
-  ProgramResult aulat = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kAulat).string()});
-  ASSERT_EQ(aulat.exit_code, 0) << aulat.errors;
-  EXPECT_THAT(aulat.output, HasSubstr("NOMBRE (String) = € – “Salón” …\n"));
-  EXPECT_THAT(aulat.output, HasSubstr("NOMBRE (String) = Laboratorio\n"));
+  Outcome aulat = RunProgram({"/usr/bin/ogrinfo", "-ro", "-al", File(kAulat).string()});
+  ASSERT_EQ(aulat.status, 0) << aulat.err;
+  EXPECT_THAT(aulat.out, HasSubstr("NOMBRE (String) = € – “Salón” …\n"));
+  EXPECT_THAT(aulat.out, HasSubstr("NOMBRE (String) = Laboratorio\n"));
 }
 
 // A timetable as Horaplan might store it, written by python3-dbf as dBase III
@@ -220,8 +220,8 @@ class ForeignTables : public ::testing::Test {
 
 TEST_F(ForeignTables, DBase3TimetableFromAnotherWriter) {
   if (!testing::PythonHasModule("dbf")) GTEST_SKIP() << "python3-dbf is not installed";
-  ProgramResult written = RunPython(kWriteDbase3Script, {(dir_ / "soluc.dbf").string()});
-  ASSERT_EQ(written.exit_code, 0) << written.errors;
+  Outcome written = RunPython(kWriteDbase3Script, {(dir_ / "soluc.dbf").string()});
+  ASSERT_EQ(written.status, 0) << written.err;
 
   TableBinding soluc(store_, Binding::kSoluc);
   soluc.OpenTable();
@@ -256,8 +256,8 @@ TEST_F(ForeignTables, DBase3TimetableFromAnotherWriter) {
 }
 
 TEST_F(ForeignTables, DBase4TableWithFloatDateAndLogicalFields) {
-  ProgramResult written = RunPython(kWriteDbase4Script, {(dir_ / "SOLUC.DBF").string()});
-  ASSERT_EQ(written.exit_code, 0) << written.errors;
+  Outcome written = RunPython(kWriteDbase4Script, {(dir_ / "SOLUC.DBF").string()});
+  ASSERT_EQ(written.status, 0) << written.err;
 
   Table table(store_, "SOLUC");
   table.OpenTable(OpenMode::kExclusive);
@@ -280,15 +280,15 @@ TEST_F(ForeignTables, DBase4TableWithFloatDateAndLogicalFields) {
 
 TEST_F(ForeignTables, VisualFoxProTableWithRoomAfterTheFields) {
   if (!testing::PythonHasModule("dbf")) GTEST_SKIP() << "python3-dbf is not installed";
-  ProgramResult written = RunPython(R"(
+  Outcome written = RunPython(R"(
 import sys, dbf
 t = dbf.Table(sys.argv[1], 'DIA N(2,0); HORA N(6,2); ASIG C(4)', dbf_type='vfp')
 t.open(dbf.READ_WRITE)
 t.append((1, 2.5, 'MAT'))
 t.close()
 )",
-                                    {(dir_ / "SOLUC.DBF").string()});
-  ASSERT_EQ(written.exit_code, 0) << written.errors;
+                              {(dir_ / "SOLUC.DBF").string()});
+  ASSERT_EQ(written.status, 0) << written.err;
   TableBinding soluc(store_, Binding::kSoluc);
   soluc.OpenTable();
   EXPECT_EQ(soluc.FloatOf("HORA"), 2.5);
@@ -297,17 +297,17 @@ t.close()
 
 TEST_F(ForeignTables, RowsAppendedToAForeignTableAreReadByDbfread) {
   if (!HaveDbfread()) GTEST_SKIP() << "python3-dbfread is not installed";
-  ProgramResult written = RunPython(kWriteDbase4Script, {(dir_ / "SOLUC.DBF").string()});
-  ASSERT_EQ(written.exit_code, 0) << written.errors;
+  Outcome written = RunPython(kWriteDbase4Script, {(dir_ / "SOLUC.DBF").string()});
+  ASSERT_EQ(written.status, 0) << written.err;
   {
     Table table(store_, "SOLUC");
     table.OpenTable(OpenMode::kShared);
     AddRow(table, {{"ASIG", "NEW"}, {"FECHA", "20250101"}}, {{"DIA", 7}, {"HORA", 1.25}});
   }
-  ProgramResult dump = RunPython(kDumpScript, {(dir_ / "SOLUC.DBF").string()});
-  ASSERT_EQ(dump.exit_code, 0) << dump.errors;
-  EXPECT_THAT(dump.output, HasSubstr("T SOLUC.DBF 0x3 0x1 cp437 3\n"));
-  EXPECT_THAT(dump.output, HasSubstr("R 7|1.25|NEW|2025-01-01|\n"));
+  Outcome dump = RunPython(kDumpScript, {(dir_ / "SOLUC.DBF").string()});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_THAT(dump.out, HasSubstr("T SOLUC.DBF 0x3 0x1 cp437 3\n"));
+  EXPECT_THAT(dump.out, HasSubstr("R 7|1.25|NEW|2025-01-01|\n"));
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ constexpr std::uint64_t kHeader = 32 + 2 * 32 + 1;
 constexpr std::uint64_t kRecord = 1 + 8 + 100;
 
 struct ChildReport {
-  int saved = 0;                  // rows whose SaveNewRow returned
-  std::string error;              // the message raised, if any
-  bool refused_after = false;     // a further row was refused after the error
+  int saved = 0;               // rows whose SaveNewRow returned
+  std::string error;           // the message raised, if any
+  bool refused_after = false;  // a further row was refused after the error
 };
 
 // In a child process limited to `limit` bytes per file, appends `rows` rows to
@@ -50,8 +50,8 @@ ChildReport AppendInChild(const TableStore& store, int rows, rlim_t limit, bool 
     std::string error;
     bool refused_after = false;
     const auto report_and_exit = [&] {
-      const std::string report = std::to_string(saved) + "\n" + (refused_after ? "1" : "0") +
-                                 "\n" + error;
+      const std::string report =
+          std::to_string(saved) + "\n" + (refused_after ? "1" : "0") + "\n" + error;
       (void)!write(channel[1], report.data(), report.size());
       _exit(0);
     };
@@ -86,7 +86,8 @@ ChildReport AppendInChild(const TableStore& store, int rows, rlim_t limit, bool 
   close(channel[1]);
   std::string report;
   char buffer[4096];
-  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) report.append(buffer, got);
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    report.append(buffer, got);
   close(channel[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -114,15 +115,15 @@ std::vector<std::string> RowsByStore(const TableStore& store) {
 
 // The same as python3-dbfread reads them.
 std::vector<std::string> RowsByDbfread(const std::filesystem::path& file) {
-  const testing::ProgramResult run = testing::RunPython(R"(
+  const testing::Outcome run = testing::RunPython(R"(
 import sys, dbfread
 for r in dbfread.DBF(sys.argv[1], load=True, char_decode_errors='strict').records:
     print(r['N'])
 )",
-                                                        {file.string()});
-  EXPECT_EQ(run.exit_code, 0) << run.errors;
+                                                  {file.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::string> rows;
-  std::istringstream lines(run.output);
+  std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) rows.push_back(line);
   return rows;
 }
@@ -159,8 +160,8 @@ TEST_F(TableFullDiskTest, FailedCloseKeepsTheRowsWhollyWrittenAndCountsThem) {
   const rlim_t limit = 3000;
   const ChildReport child = AppendInChild(store_, 40, limit);
   EXPECT_EQ(child.saved, 40);
-  EXPECT_THAT(child.error, HasSubstr("No se puede escribir en la tabla '" +
-                                     (dir_ / "T.DBF").string() + "'"));
+  EXPECT_THAT(child.error,
+              HasSubstr("No se puede escribir en la tabla '" + (dir_ / "T.DBF").string() + "'"));
   EXPECT_THAT(child.error, HasSubstr("El archivo es demasiado grande"));
   ExpectTableOf((limit - kHeader) / kRecord);
 }

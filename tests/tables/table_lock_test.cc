@@ -76,8 +76,8 @@ bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
       "except OSError:\n"
       "    sys.exit(3)\n",
       {path.string(), exclusive ? "x" : "s"});
-  if (result.exit_code != 0 && result.exit_code != 3) throw std::runtime_error(result.errors);
-  return result.exit_code == 0;
+  if (result.status != 0 && result.status != 3) throw std::runtime_error(result.err);
+  return result.status == 0;
 }
 
 using pontexa::testing::MessageOf;

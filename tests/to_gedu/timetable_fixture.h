@@ -15,6 +15,7 @@
 #include "exchange/exchange_file.h"
 #include "exchange/section_writer.h"
 #include "platform/regional_settings.h"
+#include "support/soluc_layout.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -26,7 +27,7 @@ using Row = std::vector<std::string>;
 using pontexa::testing::ReadFile;
 using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
-using tables::FieldSpec;
+using tables::FieldLayout;
 using tables::FieldType;
 using tables::Layout;
 
@@ -52,16 +53,7 @@ inline void WriteTable(const tables::TableStore& store, const std::string& name,
   table.CloseTable();
 }
 
-// SOLUC with DIA, HORA and SESIONES as numbers and the codes as text.
-inline Layout SolucLayout(FieldType dia_type = FieldType::kFloat) {
-  return {{"DIA", dia_type, 4},
-          {"HORA", FieldType::kFloat, 0},
-          {"SESIONES", FieldType::kFloat, 0},
-          {"ASIG", FieldType::kText, 4},
-          {"CODGRUPO", FieldType::kText, 4},
-          {"PROF", FieldType::kText, 4},
-          {"AULA", FieldType::kText, 4}};
-}
+using pontexa::testing::SolucLayout;
 
 class TimetableTest : public ::testing::Test {
  protected:

@@ -293,12 +293,12 @@ TEST_P(SolucFailureTest, FirstFailingReadEndsTheRun) {
 }
 
 Layout Without(Layout layout, const std::string& field) {
-  std::erase_if(layout, [&](const FieldSpec& spec) { return spec.name == field; });
+  std::erase_if(layout, [&](const FieldLayout& spec) { return spec.name == field; });
   return layout;
 }
 
 Layout WithText(Layout layout, const std::string& field) {
-  for (FieldSpec& spec : layout) {
+  for (FieldLayout& spec : layout) {
     if (spec.name == field) spec = {field, FieldType::kText, 10};
   }
   return layout;

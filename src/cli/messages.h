@@ -1,0 +1,87 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What pontexa-cli itself says: its usage and help, the faults of a command
+// line, and the listing and restore of copies. The conversions' own messages
+// come from the run control.
+namespace pontexa::cli::messages {
+
+inline constexpr char kUsage[] =
+    "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
+    "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
+    "     pontexa-cli snapshots [--dir CARPETA]\n"
+    "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
+    "     pontexa-cli --help | --version\n";
+
+inline constexpr char kHelp[] =
+    "\n"
+    "Convierte datos entre el archivo de intercambio XML de GEDU y las tablas dBase\n"
+    "de Horaplan.\n"
+    "\n"
+    "  to-horaplan  Transforma datos desde GEDU hacia Horaplan: vuelve a crear las\n"
+    "               tablas ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT y DIASHORAST a\n"
+    "               partir del archivo XML.\n"
+    "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
+    "               XML la sección de horarios leída de las tablas de Horaplan, en\n"
+    "               lugar de la anterior; el resto del archivo queda igual, byte a byte.\n"
+    "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
+    "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
+    "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
+    "               archivo XML en la ruta de la que se copió. Antes copia lo que va a\n"
+    "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
+    "               mientras otro programa tenga abierta una de las tablas.\n"
+    "\n"
+    "Cada conversión deja en CARPETA/pontexa-informe.txt un informe: filas escritas o\n"
+    "leídas por tabla y avisos (valores recortados, identificadores desconocidos,\n"
+    "códigos renombrados, clases fuera de la semana...). Si hay avisos, se resumen en\n"
+    "una línea en la salida de errores; no cambian el estado de salida.\n"
+    "\n"
+    "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
+    "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
+    "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
+    "como estaban. Se guardan las 20 copias más recientes.\n"
+    "\n"
+    "Las dos conversiones rechazan, antes de tocar nada, un archivo XML cuyas\n"
+    "entidades se expanden a más de diez veces su tamaño.\n"
+    "\n"
+    "  --dir CARPETA  Carpeta de las tablas de Horaplan. Por omisión, C:\\HTEMP dentro\n"
+    "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
+    "  --report INFORME.json\n"
+    "                 Escribe además el informe de la conversión en JSON.\n"
+    "  --check        Prueba la conversión sobre copias temporales de las tablas y del\n"
+    "                 archivo XML y muestra el informe, sin cambiar nada: estado 0 si\n"
+    "                 la conversión terminaría bien, 1 (con el error) si fallaría.\n"
+    "  --help         Muestra esta ayuda.\n"
+    "  --version      Muestra la versión.\n"
+    "\n"
+    "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
+    "incorrecto.\n";
+
+// Faults of the command line, shown after "pontexa-cli: " and before the usage.
+std::string MissingCommand();
+std::string UnknownCommand(std::string_view command);
+// "falta <what> tras <option>".
+std::string MissingAfter(std::string_view what, std::string_view option);
+std::string Repeated(std::string_view option);
+std::string UnknownOption(std::string_view option);
+std::string ExtraArgument(std::string_view argument);
+std::string MissingCopyName();
+std::string MissingXmlFile();
+std::string EmptyFolder();
+std::string CheckAndReportOnlyForConversions();
+std::string EmptyReportName();
+
+std::string CannotWriteReport(std::string_view path);
+
+// The copies.
+std::string MadeBeforeToHoraplan();
+std::string MadeBeforeToGedu();
+std::string MadeBeforeRestoring(std::string_view copy);
+std::string DidNotExist(std::string_view table);
+std::string NoCopies(std::string_view copies_folder);
+std::string Restored(bool tables, std::string_view copy);
+std::string WhatWasThereIsIn(std::string_view undo_copy);
+
+}  // namespace pontexa::cli::messages

@@ -1,0 +1,97 @@
+#include "exchange/messages.h"
+
+namespace pontexa::exchange::messages {
+namespace {
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+}  // namespace
+
+std::string FileEmpty() { return "El archivo está vacío"; }
+std::string FileTooLarge() { return "El archivo es demasiado grande"; }
+std::string NoMemoryToRead() { return "No hay memoria suficiente para leer el documento"; }
+std::string NotWellFormed() { return "El documento no es XML bien formado"; }
+std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
+std::string NotARegularFile() { return "No es un archivo normal"; }
+
+std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size) {
+  return "línea " + std::to_string(line) + ", columna " + std::to_string(column) +
+         ": las entidades del archivo se expanden a demasiado texto (más de " +
+         std::to_string(times_file_size) + " veces el tamaño del archivo)";
+}
+
+std::string InvalidSelectionPath(std::string_view path) {
+  return "Ruta de selección no válida: " + Quoted(path);
+}
+
+std::string NoEndOfRootElement() {
+  return "no se ha podido situar el final del elemento raíz en el archivo";
+}
+
+std::string NoMemoryToCreateDocument() {
+  return "No hay memoria suficiente para crear el documento";
+}
+std::string NoMemoryToCreateElement() { return "No hay memoria suficiente para crear el elemento"; }
+
+std::string InvalidName(std::string_view what, std::string_view name) {
+  return "Nombre de " + std::string(what) + " no válido: " + Quoted(name);
+}
+
+std::string CannotSetAttribute(std::string_view name) {
+  return "No se puede poner el atributo " + Quoted(name);
+}
+
+std::string CannotSetAttributeWithoutElement(std::string_view name) {
+  return CannotSetAttribute(name) + ": no hay elemento";
+}
+
+std::string ControlCharacterInAttribute(std::string_view name, int code) {
+  return "El valor del atributo " + Quoted(name) +
+         " tiene un carácter de control que XML no admite (código " + std::to_string(code) + ")";
+}
+
+std::string CannotAppendWithoutElement() { return "No se puede añadir un hijo: no hay elemento"; }
+std::string CannotAppendNothing() { return "No se puede añadir un elemento vacío"; }
+std::string ElementOfAnotherDocument() {
+  return "El elemento que se quiere añadir es de otro documento";
+}
+std::string ElementInsideItself() {
+  return "Un elemento no puede ser hijo de sí mismo ni de un elemento que contiene";
+}
+std::string CannotRemoveWithoutElement() { return "No se puede quitar un hijo: no hay elemento"; }
+std::string NotAChildOfThisElement() {
+  return "El nodo que se quiere quitar no es hijo de este elemento";
+}
+
+std::string CannotSave(std::string_view path, std::string_view why) {
+  return "No se puede guardar el archivo " + Quoted(path) + ": " + std::string(why);
+}
+
+std::string DocumentEmpty() { return "El documento está vacío"; }
+
+std::string NoRootToWriteInto() {
+  return "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
+         "de horarios";
+}
+
+std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }
+
+std::string WrittenUnreadable(std::string_view why) {
+  return "El documento escrito no se puede volver a leer (" + std::string(why) + ")";
+}
+
+std::string EncodingNotWritable(std::string_view encoding) {
+  return "La codificación de caracteres " + Quoted(encoding) + " no se puede escribir";
+}
+
+std::string CannotWriteInEncoding(std::string_view encoding) {
+  return "No se ha podido escribir el texto en la codificación " + Quoted(encoding);
+}
+
+std::string CannotWriteAsXml(std::string_view why) {
+  std::string text = "No se ha podido escribir el documento como XML";
+  if (!why.empty()) text += " (" + std::string(why) + ")";
+  return text;
+}
+
+}  // namespace pontexa::exchange::messages

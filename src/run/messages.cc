@@ -1,0 +1,105 @@
+#include "run/messages.h"
+
+#include <new>
+
+#include "platform/error.h"
+
+namespace pontexa::run::messages {
+namespace {
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// "A, B y C".
+std::string Enumeration(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " y " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string OutOfMemory() { return "No hay memoria suficiente"; }
+
+std::string InternalError(std::string_view what) { return "Error interno: " + std::string(what); }
+
+std::string MessageOfCurrentError() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  } catch (const Error& error) {
+    return error.what();
+  } catch (const std::exception& error) {
+    return InternalError(error.what());
+  }
+}
+
+std::string NotAnXmlDocument() { return "el archivo no es un documento XML válido"; }
+
+std::string CannotReadExchangeFile(std::string_view path, std::string_view reason) {
+  return "No se puede leer el archivo XML " + Quoted(path) + ": " + std::string(reason);
+}
+
+std::string CannotCopyBeforeSaving(std::string_view path, std::string_view reason) {
+  return "No se puede guardar el archivo " + Quoted(path) +
+         ": no se puede hacer antes su copia: " + std::string(reason);
+}
+
+std::string ReportIsAt(std::string_view path) {
+  return " El informe está en " + Quoted(path) + ".";
+}
+
+std::string CannotCopyTablesBeforeWriting(const std::vector<std::string>& tables,
+                                          std::string_view reason) {
+  return "No se puede hacer la copia de las tablas " + Enumeration(tables) +
+         " antes de escribirlas: " + std::string(reason) + ". No se ha cambiado ninguna tabla.";
+}
+
+std::string CannotCopyBeforeRestoring(std::string_view copy, std::string_view reason) {
+  return "No se puede hacer la copia de lo que hay ahora antes de reponer la copia " +
+         Quoted(copy) + ": " + std::string(reason) + ". No se ha cambiado nada.";
+}
+
+std::string NoSuchCopy(std::string_view copy, std::string_view copies_folder) {
+  return "No existe la copia " + Quoted(copy) + " en " + Quoted(copies_folder);
+}
+
+std::string DamagedCopy(std::string_view copy_folder) {
+  return "la copia " + Quoted(copy_folder) + " está dañada";
+}
+
+std::string DamagedCopyFile(std::string_view copy_folder, std::string_view file) {
+  return "La copia " + Quoted(copy_folder) + " está dañada: el archivo " + Quoted(file) +
+         " no es el que se copió";
+}
+
+std::string CannotPutBack(std::string_view target, std::string_view reason) {
+  return "No se puede reponer " + Quoted(target) + ": " + std::string(reason);
+}
+
+std::string CannotRemove(std::string_view file) { return "No se puede borrar " + Quoted(file); }
+
+std::string CannotMakeFolder(std::string_view folder, std::string_view reason) {
+  return "no se puede crear la carpeta " + Quoted(folder) + ": " + std::string(reason);
+}
+
+std::string TooManyCopiesThisSecond(std::string_view copies_folder) {
+  return "hay demasiadas copias de este segundo en " + Quoted(copies_folder);
+}
+
+std::string CannotCopyFileNamed(std::string_view name) {
+  return "un archivo llamado " + Quoted(name) + " no se puede copiar";
+}
+
+std::string CannotWrite(std::string_view path, std::string_view reason) {
+  return "no se puede escribir " + Quoted(path) + ": " + std::string(reason);
+}
+
+std::string CannotMakeTrialFolder(std::string_view reason) {
+  return "No se puede crear una carpeta temporal para la prueba: " + std::string(reason);
+}
+
+}  // namespace pontexa::run::messages
