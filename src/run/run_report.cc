@@ -1,7 +1,5 @@
 #include "run/run_report.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -215,8 +213,9 @@ std::filesystem::path ReportPath(const RunReport& report) {
 
 bool WriteReportFile(const RunReport& report) {
   const std::filesystem::path path = ReportPath(report);
-  const std::filesystem::path temporary =
-      path.parent_path() / ("~" + std::string(kReportFileName) + "." + std::to_string(getpid()));
+  // One temporary name per folder: what a run killed while writing it left is
+  // taken over and renamed away by the next report.
+  const std::filesystem::path temporary = path.parent_path() / ("~" + std::string(kReportFileName));
   // A report is not worth a flush to disk: at worst a crash leaves the last one.
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

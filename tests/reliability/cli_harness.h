@@ -54,7 +54,8 @@ inline Outcome RunCli(const std::string& command, const fs::path& file, const fs
 }
 
 // Every file below a folder with its bytes, by path relative to the folder;
-// the run report, which every run rewrites, left out.
+// the run report, which every run rewrites, and its temporary file (which a run
+// killed while writing the report leaves until the next report) left out.
 using Snapshot = std::map<std::string, std::string>;
 
 inline constexpr char kReportFile[] = "pontexa-informe.txt";
@@ -67,7 +68,9 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
   if (!fs::is_directory(folder)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
     const std::string name = fs::relative(entry.path(), folder).string();
-    if (entry.is_regular_file() && name != kReportFile) files[name] = ReadFile(entry.path());
+    if (entry.is_regular_file() && name != kReportFile && name != std::string("~") + kReportFile) {
+      files[name] = ReadFile(entry.path());
+    }
   }
   return files;
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
 namespace pontexa::run {
 namespace {
 
@@ -52,6 +56,19 @@ TEST(RunReport, FindingsAreGroupedByKindInTheOrderFirstFound) {
   EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);  // every line ends in CRLF
   EXPECT_NE(text.find("Resultado: error: Falta la tabla\tSOLUC\r\n"), std::string::npos);
   EXPECT_NE(text.find("Avisos: 3\r\n\r\ncut (2)\r\n"), std::string::npos) << text;
+}
+
+// A run killed while writing its report leaves the temporary file; the next
+// report takes it over, so nothing of the killed one stays beside the tables.
+TEST(RunReport, NextReportTakesOverWhatAKilledWriteLeft) {
+  const testing::TempDir dir;
+  const std::filesystem::path left = dir.path() / "~pontexa-informe.txt";
+  testing::WriteFile(left, "a medio escribir");
+  RunReport report = Sample();
+  report.table_folder = dir.path().string();
+  ASSERT_TRUE(WriteReportFile(report));
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_EQ(testing::ReadFile(dir.path() / kReportFileName), ReportText(report));
 }
 
 }  // namespace
