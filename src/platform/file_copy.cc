@@ -134,6 +134,19 @@ FileDigest CopyFileWithDigest(const std::filesystem::path& from, const std::file
   return digest;
 }
 
+FileDigest LinkOrCopyFileWithDigest(const std::filesystem::path& from,
+                                    const std::filesystem::path& to) {
+  if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return CopyFileWithDigest(from, to);
+  }
+  try {
+    return DigestOfFile(to);
+  } catch (...) {
+    ::unlink(to.c_str());
+    throw;
+  }
+}
+
 FileDigest DigestOfFile(const std::filesystem::path& path) {
   return ReadWithDigest(path, [](std::string_view) {});
 }

@@ -19,6 +19,14 @@ struct FileDigest {
 // wrote of `to`.
 FileDigest CopyFileWithDigest(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// The same copy, made as a second name of the file (a hard link, following a
+// symbolic link) when both are on one file system, which writes no data; a copy
+// as above otherwise. Only for a file that is never written in place again,
+// such as the exchange file, which every save replaces by renaming a new file
+// over it: the old file, and so the copy, stays as it was.
+FileDigest LinkOrCopyFileWithDigest(const std::filesystem::path& from,
+                                    const std::filesystem::path& to);
+
 // The digest of a file; raises Error "No se puede leer '<path>': ...".
 FileDigest DigestOfFile(const std::filesystem::path& path);
 

@@ -58,12 +58,17 @@ class CopyInProgress {
   CopyInProgress(const CopyInProgress&) = delete;
   CopyInProgress& operator=(const CopyInProgress&) = delete;
 
+  // Copies a table's file (`table` names the table) or, with `table` empty,
+  // the exchange file: that one is only ever replaced whole, never written in
+  // place, so a second name of it serves as its copy where one can be made.
   void Add(const std::filesystem::path& from, std::string table) {
     const std::string name = from.filename().string();
     if (name == kManifestName) {
       throw Error(messages::CannotCopyFileNamed(name));
     }
-    const FileDigest digest = CopyFileWithDigest(from, copy_.folder / name);
+    const std::filesystem::path to = copy_.folder / name;
+    const FileDigest digest =
+        table.empty() ? LinkOrCopyFileWithDigest(from, to) : CopyFileWithDigest(from, to);
     copy_.manifest.files.push_back({std::move(table), name, digest.size, digest.sha256});
   }
 
