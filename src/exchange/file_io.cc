@@ -13,34 +13,11 @@
 
 #include "exchange/messages.h"
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 #include "platform/system_error_text.h"
 
 namespace pontexa::exchange {
 namespace {
-
-// Owns a file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  // Closes now; returns the errno of a failed close, 0 on success.
-  int Close() {
-    if (fd_ < 0) return 0;
-    int result = close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
 
 // The temporary file of a save: removed unless the save committed it. While it
 // lives it holds a lock on the file, so that no other save takes it for one
@@ -56,8 +33,8 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   std::string path;
-  Fd fd;
-  Fd lock;  // a second descriptor, so the lock outlasts the checked close of fd
+  FileDescriptor fd;
+  FileDescriptor lock;  // a second descriptor, so the lock outlasts the checked close of fd
   bool committed = false;
 };
 
@@ -105,7 +82,7 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& ba
     const std::string name = entry->d_name;
     if (!IsTemporaryNameOf(name, base)) continue;
     const std::string path = folder + "/" + name;
-    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info;
     if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
@@ -187,7 +164,7 @@ std::string BlockWriter::Finish() {
 }
 
 // Opens an existing regular file for reading; "" on success, else why not.
-std::string OpenForReading(const std::string& path, Fd& fd, struct stat& info) {
+std::string OpenForReading(const std::string& path, FileDescriptor& fd, struct stat& info) {
   if (path.empty()) return messages::NoFileGiven();
   fd.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return SystemErrorText(errno);
@@ -199,7 +176,7 @@ std::string OpenForReading(const std::string& path, Fd& fd, struct stat& info) {
 
 std::string ReadFileInBlocks(const std::string& path,
                              const std::function<bool(std::string_view block)>& consume) {
-  Fd fd(-1);
+  FileDescriptor fd(-1);
   struct stat info;
   if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
   std::string buffer(BlockWriter::kBlockSize, '\0');
@@ -216,7 +193,7 @@ std::string ReadFileInBlocks(const std::string& path,
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  Fd fd(-1);
+  FileDescriptor fd(-1);
   struct stat info;
   if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
   if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
@@ -306,7 +283,7 @@ void WriteFileAtomically(const std::string& path, const std::function<std::strin
 
   // Make the rename itself durable. The new file is already in place, so a
   // folder that cannot be flushed does not undo the save.
-  Fd folder(open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) fsync(folder.get());
 
   RemoveAbandonedTemporaries(ParentFolder(target), BaseName(target));

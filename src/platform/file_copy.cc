@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 #include "platform/sha256.h"
 #include "platform/system_error_text.h"
 
@@ -16,25 +17,6 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 
 // A file descriptor closed when the object goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now; the system error number, or 0.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
 
 int Open(const std::filesystem::path& path, int flags) {
   int fd;
@@ -69,7 +51,7 @@ int WriteAll(int fd, const char* bytes, std::size_t size) {
 // Reads the file in chunks, handing each to `consume`; returns its digest.
 template <typename Consume>
 FileDigest ReadWithDigest(const std::filesystem::path& path, Consume consume) {
-  Descriptor in(Open(path, O_RDONLY));
+  FileDescriptor in(Open(path, O_RDONLY));
   if (in.get() < 0) CannotRead(path, errno);
   Sha256 hash;
   FileDigest digest;
@@ -117,7 +99,7 @@ class NewFile {
 
  private:
   std::filesystem::path path_;
-  Descriptor out_;
+  FileDescriptor out_;
   bool done_ = false;
 };
 
@@ -125,7 +107,7 @@ class NewFile {
 
 FileDigest CopyFileWithDigest(const std::filesystem::path& from, const std::filesystem::path& to) {
   // The source is opened first, so a missing source leaves no empty copy.
-  Descriptor probe(Open(from, O_RDONLY));
+  FileDescriptor probe(Open(from, O_RDONLY));
   if (probe.get() < 0) CannotRead(from, errno);
   NewFile out(to);
   const FileDigest digest =
@@ -158,7 +140,7 @@ void WriteNewFile(const std::filesystem::path& path, const std::string& text) {
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-  Descriptor fd(Open(folder, O_RDONLY | O_DIRECTORY));
+  FileDescriptor fd(Open(folder, O_RDONLY | O_DIRECTORY));
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 #include "platform/system_error_text.h"
 #include "tables/messages.h"
 #include "tables/table_file.h"
@@ -18,27 +19,6 @@ namespace {
 constexpr std::string_view kCodePage = "1252";
 
 std::string FileName(std::string_view table_name) { return std::string(table_name) + ".cpg"; }
-
-// Closes the descriptor when the write is over, whatever happened.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // 0, or the system error number of a failed close.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
 
 // 0, or the system error number of the first failure.
 int WriteWhole(const std::filesystem::path& path, std::string_view text) {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 #include "platform/file_locks.h"
 #include "platform/system_error_text.h"
 #include "tables/messages.h"
@@ -20,20 +21,6 @@ namespace {
 [[noreturn]] void InUse(const std::filesystem::path& path, const FileHolder& holder = {}) {
   throw Error(messages::InUse(path, holder.program));
 }
-
-// Closes a descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 // Who holds the open file fd, for the message: the process of a record lock
 // when the system names it, else another process that has the file open.
@@ -213,14 +200,14 @@ void CheckNotHeld(const std::filesystem::path& path, const OpenFileScan& others)
     }
     return;
   }
-  FdCloser closer(fd);
+  const FileDescriptor closer(fd);
   CheckFree(path, fd, others);
 }
 
 void DeleteUnlessHeld(const std::filesystem::path& path, const OpenFileScan& others) {
   int fd = OpenFile(path, O_RDWR | O_NONBLOCK);
   if (fd < 0) fd = OpenFile(path, O_RDONLY | O_NONBLOCK);
-  FdCloser closer(fd);
+  const FileDescriptor closer(fd);
   if (fd >= 0) {
     if (!TryHoldFile(fd, HoldKind::kExclusive)) InUse(path, HolderOf(fd, others));
     // A handle opened for reading only holds a read lock, which lets shared
