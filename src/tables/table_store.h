@@ -93,6 +93,10 @@ class TextColumn {
   std::size_t size() const { return rows_.size(); }
   bool empty() const { return rows_.empty(); }
   const std::string& operator[](std::size_t row) const { return distinct_[rows_[row]]; }
+  // The number of the row's text among the distinct ones, counted from 0 in
+  // the order first met; below DistinctCount().
+  std::uint32_t NumberAt(std::size_t row) const { return rows_[row]; }
+  std::size_t DistinctCount() const { return distinct_.size(); }
   // Adds the text of the next row.
   void push_back(std::string text);
   void reserve(std::size_t rows) { rows_.reserve(rows); }

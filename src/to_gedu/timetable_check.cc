@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -62,20 +63,24 @@ struct Catalogue {
 };
 
 // The codes of one SOLUC column as small numbers in the order first met, each
-// looked up in its catalogue once.
+// looked up in its catalogue once. The column already numbers its distinct
+// codes: its number leads to ours without hashing the code again.
 class CodeNumbers {
  public:
-  explicit CodeNumbers(const Catalogue& catalogue) : catalogue_(catalogue) {}
+  CodeNumbers(const Catalogue& catalogue, const tables::TextColumn& column)
+      : catalogue_(catalogue), column_(column), ours_(column.DistinctCount(), kNone) {}
 
-  std::uint32_t NumberOf(const std::string& code) {
-    auto [entry, fresh] = numbers_.try_emplace(code, static_cast<std::uint32_t>(codes_.size()));
-    if (fresh) {
+  std::uint32_t NumberOfRow(std::size_t row) {
+    std::uint32_t& number = ours_[column_.NumberAt(row)];
+    if (number == kNone) {
+      const std::string& code = column_[row];
+      number = static_cast<std::uint32_t>(codes_.size());
       codes_.push_back(code);
       known_.push_back(code.empty() ||
                        catalogue_.columns.FirstRow(catalogue_.code_field, code).has_value());
       lessons_.push_back(0);
     }
-    return entry->second;
+    return number;
   }
   std::size_t size() const { return codes_.size(); }
   const std::string& code(std::uint32_t n) const { return codes_[n]; }
@@ -83,8 +88,10 @@ class CodeNumbers {
   std::size_t& lessons(std::uint32_t n) { return lessons_[n]; }
 
  private:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
   const Catalogue& catalogue_;
-  std::unordered_map<std::string, std::uint32_t> numbers_;
+  const tables::TextColumn& column_;
+  std::vector<std::uint32_t> ours_;  // by the column's number
   std::vector<std::string> codes_;
   std::vector<bool> known_;
   std::vector<std::size_t> lessons_;
@@ -161,7 +168,7 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
   std::vector<CodeNumbers> numbers;
   for (const Catalogue& catalogue : catalogues) {
     columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
-    numbers.emplace_back(catalogue);
+    numbers.emplace_back(catalogue, *columns.back());
   }
   const std::size_t rows = std::min(lessons.size(), columns[kSubject]->size());
 
@@ -198,7 +205,7 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
     ++lessons_in_slot[static_cast<std::size_t>(slot->second)];
 
     for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-      const std::uint32_t n = numbers[c].NumberOf((*columns[c])[row]);
+      const std::uint32_t n = numbers[c].NumberOfRow(row);
       if (!numbers[c].known(n)) ++numbers[c].lessons(n);
       if (c == kTeacher) teacher_of_row[row] = n;
       if (c == kRoom) room_of_row[row] = n;
