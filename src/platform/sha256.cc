@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -138,8 +139,17 @@ Sha256::Sha256(Engine engine)
 
 bool Sha256::HasShaExtensions() {
 #if defined(__x86_64__)
-  static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
-                          __builtin_cpu_supports("ssse3");
+  // Asked of the processor itself: not every compiler knows "sha" as a
+  // feature name for __builtin_cpu_supports.
+  static const bool has = [] {
+    unsigned int a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
+    const bool ssse3 = (c & bit_SSSE3) != 0;
+    const bool sse41 = (c & bit_SSE4_1) != 0;
+    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return false;
+    const bool sha = (b & bit_SHA) != 0;
+    return sha && ssse3 && sse41;
+  }();
   return has;
 #else
   return false;
