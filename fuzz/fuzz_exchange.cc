@@ -49,6 +49,8 @@ class QuietUi : public pontexa::run::RunUi {
   explicit QuietUi(std::string path) : path_(std::move(path)) {}
   std::optional<std::string> ChooseExchangeFile(const std::string&) override { return path_; }
   void ShowMessage(const std::string&) override {}
+  void ShowMessageWithDetails(const std::string&, const std::string&, const std::string&) override {
+  }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void SetWaitCursor(bool) override {}
   std::vector<std::string> errors;
