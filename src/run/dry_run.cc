@@ -8,13 +8,11 @@
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/file_system.h"
-#include "platform/open_files.h"
 #include "platform/system_error_text.h"
 #include "run/messages.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
 #include "tables/catalogue.h"
-#include "tables/table_file.h"
 
 namespace pontexa::run {
 namespace {
@@ -95,10 +93,9 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     std::error_code error;
     if (std::filesystem::is_directory(table_folder, error)) {
       std::filesystem::create_directory(scratch_tables);
-      const OpenFileScan others;
+      CheckTablesNotHeld(table_folder, tables, OpenFileScan());
       for (const std::string& table : tables) {
         for (const auto& file : TableFilesOf(table_folder, table)) {
-          tables::CheckNotHeld(file, others);
           CopyFileWithDigest(file, scratch_tables / file.filename());
         }
       }

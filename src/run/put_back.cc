@@ -87,9 +87,7 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
   }
   // Nothing is changed while another program holds one of the files.
   const OpenFileScan others;
-  for (const std::string& table : tables) {
-    for (const auto& file : TableFilesOf(table_folder, table)) tables::CheckNotHeld(file, others);
-  }
+  CheckTablesNotHeld(table_folder, tables, others);
   PreparedFiles prepared;
   for (const std::string& table : tables) {
     for (const CopiedFile& file : copy.manifest.FilesOf(table)) {

@@ -3,11 +3,9 @@
 #include <system_error>
 
 #include "platform/error.h"
-#include "platform/open_files.h"
 #include "run/messages.h"
 #include "run/put_back.h"
 #include "run/saved_copies.h"
-#include "tables/table_file.h"
 
 namespace pontexa::run {
 namespace {
@@ -41,12 +39,7 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
   outcome.tables = copy->manifest.holds_tables;
   if (copy->manifest.holds_tables) {
     // Refused before anything, the copy of what it replaces included.
-    const OpenFileScan others;
-    for (const std::string& table : copy->manifest.tables) {
-      for (const auto& file : TableFilesOf(table_folder, table)) {
-        tables::CheckNotHeld(file, others);
-      }
-    }
+    CheckTablesNotHeld(table_folder, copy->manifest.tables, OpenFileScan());
     // Always written, also with no table there, so that the restore itself
     // can be undone.
     outcome.undo_copy = CopyBeforeRestore(copy->name, [&] {

@@ -144,6 +144,13 @@ std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& tab
   return files;
 }
 
+void CheckTablesNotHeld(const std::filesystem::path& table_folder,
+                        const std::vector<std::string>& tables, const OpenFileScan& others) {
+  for (const std::string& table : tables) {
+    for (const auto& file : TableFilesOf(table_folder, table)) tables::CheckNotHeld(file, others);
+  }
+}
+
 SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>& tables,
                      bool even_if_empty) {
   bool any_file = false;

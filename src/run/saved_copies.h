@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/open_files.h"
 #include "run/copy_manifest.h"
 
 namespace pontexa::run {
@@ -43,6 +44,11 @@ struct CopyRequest {
 // NAME.DBF, NAME.MDX and NAME.CPG, in that order.
 std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
                                                 std::string_view table);
+
+// Raises the in-use error when another program holds any file of the tables
+// (see TableFilesOf); `others` is the run's one look at other processes.
+void CheckTablesNotHeld(const std::filesystem::path& table_folder,
+                        const std::vector<std::string>& tables, const OpenFileScan& others);
 
 // Copies every file of the tables into a new copy folder, with its manifest
 // written last (a folder without one is a copy cut short). When none of the

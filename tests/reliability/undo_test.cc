@@ -36,6 +36,34 @@ Outcome RunRestore(const std::string& name, const fs::path& dir) {
   return RunProgram({CliPath(), "restore", name, "--dir", dir.string()});
 }
 
+// The size of each table the changed school gives, from a run elsewhere.
+std::map<std::string, std::uintmax_t> BuiltSizes(const fs::path& exchange_file,
+                                                 const TempDir& dir) {
+  const fs::path folder = dir / "medida";
+  fs::create_directory(folder);
+  EXPECT_EQ(RunCli("to-horaplan", exchange_file, folder).status, 0);
+  std::map<std::string, std::uintmax_t> sizes;
+  for (const char* table : kBuiltTables) {
+    sizes[table] = fs::file_size(folder / (std::string(table) + ".DBF"));
+  }
+  return sizes;
+}
+
+// A file-size limit that the copy and the first four tables stay within but the
+// assignments table does not: the disk fills up in the fifth step.
+rlim_t LimitThatStopsTheFifthStep(const std::map<std::string, std::uintmax_t>& sizes,
+                                  const fs::path& old_tables) {
+  std::uintmax_t limit = 0;
+  for (const char* table : {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST"}) {
+    limit = std::max(limit, sizes.at(table));
+  }
+  for (const auto& entry : fs::directory_iterator(old_tables)) {
+    if (entry.is_regular_file()) limit = std::max(limit, entry.file_size());
+  }
+  EXPECT_LT(limit, sizes.at("ASIGT")) << "the sample no longer fits this test";
+  return static_cast<rlim_t>(limit + 1);
+}
+
 class UndoTest : public ::testing::Test {
  protected:
   // The sample's tables as Horaplan left them, with an index file and a
@@ -56,6 +84,14 @@ class UndoTest : public ::testing::Test {
   }
 
   fs::path Copies() const { return school_.tables / kCopiesFolder; }
+
+  // Leaves out the two largest tables, so that a copy of the rest fits under
+  // the limit, and gives the file-size limit that stops the fifth step.
+  rlim_t LimitWithSmallTables() {
+    fs::remove(school_.tables / "ASIGT.DBF");
+    fs::remove(school_.tables / "SOLUC.DBF");
+    return LimitThatStopsTheFifthStep(BuiltSizes(changed_, school_.dir), school_.tables);
+  }
 
   // A failed run: status 1, the error followed by the sentence, every file as
   // it was and no copy left behind.
@@ -93,40 +129,8 @@ TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
   ExpectNothingChanged(run, before, "hours");
 }
 
-// The size of each table the changed school gives, from a run elsewhere.
-std::map<std::string, std::uintmax_t> BuiltSizes(const fs::path& exchange_file,
-                                                 const TempDir& dir) {
-  const fs::path folder = dir / "medida";
-  fs::create_directory(folder);
-  EXPECT_EQ(RunCli("to-horaplan", exchange_file, folder).status, 0);
-  std::map<std::string, std::uintmax_t> sizes;
-  for (const char* table : kBuiltTables) {
-    sizes[table] = fs::file_size(folder / (std::string(table) + ".DBF"));
-  }
-  return sizes;
-}
-
-// A file-size limit that the copy and the first four tables stay within but the
-// assignments table does not: the disk fills up in the fifth step.
-rlim_t LimitThatStopsTheFifthStep(const std::map<std::string, std::uintmax_t>& sizes,
-                                  const fs::path& old_tables) {
-  std::uintmax_t limit = 0;
-  for (const char* table : {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST"}) {
-    limit = std::max(limit, sizes.at(table));
-  }
-  for (const auto& entry : fs::directory_iterator(old_tables)) {
-    if (entry.is_regular_file()) limit = std::max(limit, entry.file_size());
-  }
-  EXPECT_LT(limit, sizes.at("ASIGT")) << "the sample no longer fits this test";
-  return static_cast<rlim_t>(limit + 1);
-}
-
 TEST_F(UndoTest, DiskFullPartWayLeavesTheFolderAsItWas) {
-  // Small tables of a one-group school first, so that the copy fits the limit.
-  fs::remove(school_.tables / "ASIGT.DBF");
-  fs::remove(school_.tables / "SOLUC.DBF");
-  const rlim_t limit =
-      LimitThatStopsTheFifthStep(BuiltSizes(changed_, school_.dir), school_.tables);
+  const rlim_t limit = LimitWithSmallTables();
   const Snapshot before = TakeSnapshot(school_.tables);
   const Outcome run = RunCli("to-horaplan", changed_, school_.tables, FileSizeLimit(limit));
   EXPECT_THAT(run.err, HasSubstr("ASIGT"));
@@ -209,10 +213,7 @@ TEST_F(UndoTest, UnknownCopyIsRefused) {
 // newest copy, if the run made one, brings the folder back; otherwise the
 // folder was never touched.
 TEST_F(UndoTest, KilledRunLeavesACopyThatBringsTheFolderBack) {
-  fs::remove(school_.tables / "ASIGT.DBF");
-  fs::remove(school_.tables / "SOLUC.DBF");
-  const rlim_t limit =
-      LimitThatStopsTheFifthStep(BuiltSizes(changed_, school_.dir), school_.tables);
+  const rlim_t limit = LimitWithSmallTables();
   const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
   const auto restore_newest = [&](std::size_t copies_before, const std::string& label) {
     const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
