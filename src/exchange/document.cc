@@ -480,8 +480,8 @@ void Document::Save(const std::string& path) const {
   std::size_t size = 0;
   WriteFileAtomically(
       path,
-      [this, &size](int fd) {
-        return SerializeXmlTo(fd, prolog_, doc_.get(), encoding_, library_declaration_, size);
+      [this, &size](File* file) {
+        return SerializeXmlTo(file, prolog_, doc_.get(), encoding_, library_declaration_, size);
       },
       [&path, &size](const std::string& written) -> std::string {
         std::size_t read = 0;

@@ -127,8 +127,8 @@ void ExchangeFile::SaveWithSection(const std::string& path,
   std::uint64_t checksum = 0;
   WriteFileAtomically(
       path,
-      [&](int fd) -> std::string {
-        BlockWriter out(fd);
+      [&](File* file) -> std::string {
+        BlockWriter out(file);
         TextEncoder text(encoding_, out);
         std::string unconverted;
         auto flush = [&] {

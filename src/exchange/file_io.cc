@@ -1,20 +1,9 @@
 #include "exchange/file_io.h"
 
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <string>
 
 #include "exchange/messages.h"
 #include "platform/error.h"
-#include "platform/file_descriptor.h"
-#include "platform/system_error_text.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -26,15 +15,15 @@ class TempFile {
  public:
   TempFile() = default;
   ~TempFile() {
-    fd.Close();
-    if (!path.empty() && !committed) unlink(path.c_str());
+    file.reset();
+    if (!path.empty() && !committed) Env::Current().Remove(path);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  std::string path;
-  FileDescriptor fd;
-  FileDescriptor lock;  // a second descriptor, so the lock outlasts the checked close of fd
+  std::filesystem::path path;
+  std::unique_ptr<File> file;
+  std::unique_ptr<File> lock;  // a second handle, so the lock outlasts the checked close of file
   bool committed = false;
 };
 
@@ -76,52 +65,30 @@ bool IsTemporaryNameOf(const std::string& name, const std::string& base) {
 // those a killed process left behind. A save in progress holds its own.
 // Nothing here can fail the save that calls it.
 void RemoveAbandonedTemporaries(const std::string& folder, const std::string& base) {
-  DIR* directory = opendir(folder.c_str());
-  if (directory == nullptr) return;
-  while (const dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
+  Env& env = Env::Current();
+  std::vector<std::string> names;
+  if (!env.List(folder, &names).ok()) return;
+  for (const std::string& name : names) {
     if (!IsTemporaryNameOf(name, base)) continue;
     const std::string path = folder + "/" + name;
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat info;
-    if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+    FileInfo info;
+    if (!env.LinkInfo(path, &info).ok() || !info.IsRegular()) continue;
+    std::unique_ptr<File> file;
+    if (!env.Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok()) continue;
+    if (file->TryHold(HoldKind::kExclusive)) env.Remove(path);
   }
-  closedir(directory);
-}
-
-mode_t CurrentUmask() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
-
-// Writes all of bytes, going on after short writes; returns 0 or the errno.
-int WriteAll(int fd, std::string_view bytes) {
-  const char* data = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t written = write(fd, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return 0;
 }
 
 }  // namespace
 
-BlockWriter::BlockWriter(int fd) : fd_(fd) {
+BlockWriter::BlockWriter(File* file) : file_(file) {
   // Without a file nothing is written, and nothing is tried.
-  if (fd < 0) error_ = EBADF;
+  if (file == nullptr) error_ = Status::Of(Status::Code::kOther);
   buffer_.reserve(kBlockSize);
 }
 
 bool BlockWriter::Append(std::string_view bytes) {
-  if (error_ != 0) return false;
+  if (!error_.ok()) return false;
   handed_ += bytes.size();
   checksum_.Add(bytes);
   if (buffer_.size() + bytes.size() < kBlockSize) {
@@ -134,80 +101,77 @@ bool BlockWriter::Append(std::string_view bytes) {
   bytes.remove_prefix(fill);
   Write(buffer_);
   buffer_.clear();
-  if (error_ == 0 && bytes.size() >= kBlockSize) {
+  if (error_.ok() && bytes.size() >= kBlockSize) {
     std::size_t whole = bytes.size() - bytes.size() % kBlockSize;
     Write(bytes.substr(0, whole));
     bytes.remove_prefix(whole);
   }
-  if (error_ != 0) return false;
+  if (!error_.ok()) return false;
   buffer_.append(bytes);
   return true;
 }
 
 void BlockWriter::Write(std::string_view bytes) {
-  error_ = WriteAll(fd_, bytes);
-  if (error_ != 0) return;
+  error_ = file_->Append(bytes);
+  if (!error_.ok()) return;
   written_ += bytes.size();
   // Start writing back what has gathered, without waiting for it.
   constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
   if (written_ - sent_to_disk_ >= kWritebackStep) {
-    sync_file_range(fd_, static_cast<off_t>(sent_to_disk_),
-                    static_cast<off_t>(written_ - sent_to_disk_), SYNC_FILE_RANGE_WRITE);
+    file_->StartWriteBack(sent_to_disk_, written_ - sent_to_disk_);
     sent_to_disk_ = written_;
   }
 }
 
 std::string BlockWriter::Finish() {
-  if (error_ == 0 && !buffer_.empty()) Write(buffer_);
+  if (error_.ok() && !buffer_.empty()) Write(buffer_);
   buffer_.clear();
-  return error_ == 0 ? "" : SystemErrorText(error_);
+  return error_.text();
 }
 
 // Opens an existing regular file for reading; "" on success, else why not.
-std::string OpenForReading(const std::string& path, FileDescriptor& fd, struct stat& info) {
+std::string OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info) {
   if (path.empty()) return messages::NoFileGiven();
-  fd.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return SystemErrorText(errno);
-  if (fstat(fd.get(), &info) != 0) return SystemErrorText(errno);
-  if (S_ISDIR(info.st_mode)) return SystemErrorText(EISDIR);
-  if (!S_ISREG(info.st_mode)) return messages::NotARegularFile();
+  if (Status status = Env::Current().Open(path, {OpenMode::kRead}, &file); !status) {
+    return status.text();
+  }
+  if (Status status = file->Info(&info); !status) return status.text();
+  if (info.IsFolder()) return Status::Of(Status::Code::kIsFolder).text();
+  if (!info.IsRegular()) return messages::NotARegularFile();
   return "";
 }
 
 std::string ReadFileInBlocks(const std::string& path,
                              const std::function<bool(std::string_view block)>& consume) {
-  FileDescriptor fd(-1);
-  struct stat info;
-  if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
+  std::unique_ptr<File> file;
+  FileInfo info;
+  if (std::string why = OpenForReading(path, file, info); !why.empty()) return why;
   std::string buffer(BlockWriter::kBlockSize, '\0');
   for (;;) {
-    ssize_t got = read(fd.get(), buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return SystemErrorText(errno);
+    std::size_t got = 0;
+    if (Status status = file->Read(buffer.data(), buffer.size(), &got); !status) {
+      return status.text();
     }
     if (got == 0) return "";
-    if (!consume(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) return "";
+    if (!consume(std::string_view(buffer.data(), got))) return "";
   }
 }
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  FileDescriptor fd(-1);
-  struct stat info;
-  if (std::string why = OpenForReading(path, fd, info); !why.empty()) return why;
-  if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  std::unique_ptr<File> file;
+  FileInfo info;
+  if (std::string why = OpenForReading(path, file, info); !why.empty()) return why;
+  if (info.size > 0) bytes.reserve(static_cast<std::size_t>(info.size));
   char buffer[1 << 16];
   for (;;) {
-    ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      int error_number = errno;
+    std::size_t got = 0;
+    if (Status status = file->Read(buffer, sizeof buffer, &got); !status) {
       bytes.clear();
-      return SystemErrorText(error_number);
+      return status.text();
     }
     if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
+    bytes.append(buffer, got);
   }
   return "";
 }
@@ -216,9 +180,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const std::function<std::string(std::string_view written)>& check) {
   WriteFileAtomically(
       path,
-      [bytes](int fd) -> std::string {
-        int error = WriteAll(fd, bytes);
-        return error == 0 ? "" : SystemErrorText(error);
+      [bytes](File* file) -> std::string {
+        return file == nullptr ? "" : file->Append(bytes).text();
       },
       [bytes, &check](const std::string& temporary) -> std::string {
         std::string written;
@@ -229,64 +192,69 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
       });
 }
 
-void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
+void WriteFileAtomically(const std::string& path,
+                         const std::function<std::string(File* file)>& write,
                          const std::function<std::string(const std::string& written)>& check) {
+  Env& env = Env::Current();
   // Save through a symbolic link to the file it names, so the link stays a link.
-  std::string target = path;
-  struct stat link_info;
-  if (!path.empty() && lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
+  std::filesystem::path target = path;
+  FileInfo link_info;
+  if (!path.empty() && env.LinkInfo(path, &link_info).ok() &&
+      link_info.kind == FileInfo::Kind::kLink) {
+    std::filesystem::path resolved;
+    if (env.Resolve(path, &resolved).ok()) target = resolved;
   }
 
-  struct stat original;
-  bool exists = !path.empty() && stat(target.c_str(), &original) == 0;
+  FileInfo original;
+  const bool exists = !path.empty() && env.Info(target, &original).ok();
+  const std::string folder = ParentFolder(target.string());
+  const std::string base = BaseName(target.string());
   TempFile temp;
   // Why the temporary file cannot be made, if it cannot. The content is
   // written all the same (to nowhere), so that an error the content itself
   // raises comes first, as it would if the file could be saved.
   const std::string unprepared = [&]() -> std::string {
     if (path.empty()) return messages::NoFileGiven();
-    if (exists && S_ISDIR(original.st_mode)) return SystemErrorText(EISDIR);
-    if (exists && !S_ISREG(original.st_mode)) return messages::NotARegularFile();
+    if (exists && original.IsFolder()) return Status::Of(Status::Code::kIsFolder).text();
+    if (exists && !original.IsRegular()) return messages::NotARegularFile();
     // A file the user made read-only is not replaced, even though its folder would allow it.
-    if (exists && access(target.c_str(), W_OK) != 0) return SystemErrorText(errno);
-    std::string pattern = ParentFolder(target) + "/" + TemporaryPrefix(BaseName(target)) + "XXXXXX";
-    int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return SystemErrorText(errno);
-    temp.path = pattern;
-    temp.fd.Reset(fd);
-    temp.lock.Reset(dup(fd));
-    if (temp.lock.get() < 0 || flock(temp.lock.get(), LOCK_EX | LOCK_NB) != 0) {
-      return SystemErrorText(errno);
+    if (exists) {
+      if (Status status = env.CheckWritable(target); !status) return status.text();
     }
+    if (Status status = env.CreateTemporary(folder, TemporaryPrefix(base), &temp.file, &temp.path);
+        !status) {
+      return status.text();
+    }
+    // Held while the save lasts, so that no other save takes it for one a
+    // killed process left behind.
+    if (Status status = env.Open(temp.path, {OpenMode::kRead}, &temp.lock); !status) {
+      return status.text();
+    }
+    if (!temp.lock->TryHold(HoldKind::kShared)) return Status::Of(Status::Code::kLocked).text();
     return "";
   }();
 
-  std::string unwritten = write(unprepared.empty() ? temp.fd.get() : -1);
+  std::string unwritten = write(unprepared.empty() ? temp.file.get() : nullptr);
   if (!unprepared.empty()) FailSave(path, unprepared);
   if (!unwritten.empty()) FailSave(path, unwritten);
-  mode_t mode = exists ? (original.st_mode & 07777) : (0666 & ~CurrentUmask());
-  if (exists) {
-    // Only root may give the file away; anyone else keeps the file as their own.
-    (void)!fchown(temp.fd.get(), original.st_uid, original.st_gid);
+  File& file = *temp.file;
+  if (Status status = file.TakeAccessOf(exists ? &original : nullptr); !status) {
+    FailSave(path, status.text());
   }
-  if (fchmod(temp.fd.get(), mode) != 0) FailSave(path, SystemErrorText(errno));
-  if (fsync(temp.fd.get()) != 0) FailSave(path, SystemErrorText(errno));
-  if (int error = temp.fd.Close()) FailSave(path, SystemErrorText(error));
+  if (Status status = file.Sync(); !status) FailSave(path, status.text());
+  if (Status status = file.Close(); !status) FailSave(path, status.text());
 
-  std::string rejected = check(temp.path);
+  std::string rejected = check(temp.path.string());
   if (!rejected.empty()) FailSave(path, rejected);
 
-  if (rename(temp.path.c_str(), target.c_str()) != 0) FailSave(path, SystemErrorText(errno));
+  if (Status status = env.Rename(temp.path, target); !status) FailSave(path, status.text());
   temp.committed = true;
 
   // Make the rename itself durable. The new file is already in place, so a
   // folder that cannot be flushed does not undo the save.
-  FileDescriptor folder(open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) fsync(folder.get());
+  env.SyncFolder(folder);
 
-  RemoveAbandonedTemporaries(ParentFolder(target), BaseName(target));
+  RemoveAbandonedTemporaries(folder, base);
 }
 
 }  // namespace pontexa::exchange

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "exchange/checksum.h"
+#include "platform/env.h"
 
 namespace pontexa::exchange {
 
@@ -33,7 +34,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 // the temporary file's path once it has been flushed to disk and closed, and
 // returns "" when the content there is acceptable, else why not. Either reason
 // fails the save as above.
-void WriteFileAtomically(const std::string& path, const std::function<std::string(int fd)>& write,
+void WriteFileAtomically(const std::string& path, const std::function<std::string(File* file)>& write,
                          const std::function<std::string(const std::string& written)>& check);
 
 // Hands the file's bytes to consume in blocks of up to BlockWriter::kBlockSize, in
@@ -42,15 +43,15 @@ void WriteFileAtomically(const std::string& path, const std::function<std::strin
 std::string ReadFileInBlocks(const std::string& path,
                              const std::function<bool(std::string_view block)>& consume);
 
-// Gathers bytes handed over in small pieces and writes them to a file
-// descriptor in large blocks. After a failed write it takes nothing more.
+// Gathers bytes handed over in small pieces and writes them to a file in
+// large blocks. After a failed write it takes nothing more.
 // Every few megabytes it asks the system to start writing what it has to disk,
 // so that the flush at the end of a large save has little left to wait for.
 class BlockWriter {
  public:
   static constexpr std::size_t kBlockSize = 1 << 16;
 
-  explicit BlockWriter(int fd);
+  explicit BlockWriter(File* file);  // null: nothing is written
   BlockWriter(const BlockWriter&) = delete;
   BlockWriter& operator=(const BlockWriter&) = delete;
 
@@ -67,13 +68,13 @@ class BlockWriter {
  private:
   void Write(std::string_view bytes);
 
-  int fd_;
+  File* file_;
   std::string buffer_;
   std::size_t handed_ = 0;
   std::size_t written_ = 0;
   std::size_t sent_to_disk_ = 0;
   Checksum checksum_;
-  int error_ = 0;
+  Status error_;
 };
 
 }  // namespace pontexa::exchange

@@ -6,7 +6,6 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
-#include <sys/stat.h>
 
 #include <cctype>
 #include <climits>
@@ -558,9 +557,8 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
-  struct stat info;
-  EntityBudget budget(
-      context.get(), stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0);
+  FileInfo info;
+  EntityBudget budget(context.get(), Env::Current().Info(path, &info).ok() ? info.size : 0);
   std::size_t total = 0;
   bool too_large = false;
   std::string unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
@@ -589,12 +587,12 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   return failure.empty() ? messages::NotWellFormed() : failure;
 }
 
-std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
+std::string SerializeXmlTo(File* file, std::string_view prolog, _xmlDoc* doc,
                            const std::string& encoding, bool declaration, std::size_t& size) {
   InitXmlLibrary();
   size = 0;
   ErrorCapture errors("");
-  BlockWriter writer(fd);
+  BlockWriter writer(file);
   writer.Append(prolog);
   xmlSaveCtxtPtr save = xmlSaveToIO(WriteToFile, nullptr, &writer, encoding.c_str(),
                                     declaration ? 0 : XML_SAVE_NO_DECL);

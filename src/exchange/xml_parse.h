@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/env.h"
+
 struct _xmlDoc;
 
 namespace pontexa::exchange {
@@ -61,7 +63,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
 // declaration naming the encoding when `declaration` is set. A character that
 // the encoding lacks is written as a character reference. Returns "" on success,
 // else why not, in Spanish. `size` is set to the number of bytes written.
-std::string SerializeXmlTo(int fd, std::string_view prolog, _xmlDoc* doc,
+std::string SerializeXmlTo(File* file, std::string_view prolog, _xmlDoc* doc,
                            const std::string& encoding, bool declaration, std::size_t& size);
 
 }  // namespace pontexa::exchange

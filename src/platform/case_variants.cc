@@ -2,29 +2,26 @@
 
 #include <algorithm>
 #include <string>
-#include <system_error>
 
 #include "platform/ascii.h"
+#include "platform/env.h"
 
 namespace pontexa {
 
 std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
                                                 std::string_view name) {
+  std::vector<std::string> names;
   std::vector<std::filesystem::path> found;
-  std::error_code error;
-  std::filesystem::directory_iterator it(directory, error);
-  if (error) return found;
-  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    std::string file_name = it->path().filename().string();
-    if (SameIgnoringAsciiCase(file_name, name)) found.push_back(it->path());
-  }
-  std::sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
-    const bool a_exact = a.filename().string() == name;
-    const bool b_exact = b.filename().string() == name;
+  if (!Env::Current().List(directory, &names).ok()) return found;
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    const bool a_exact = a == name;
+    const bool b_exact = b == name;
     if (a_exact != b_exact) return a_exact;
-    return a.filename().string() < b.filename().string();
+    return a < b;
   });
+  for (const std::string& file_name : names) {
+    if (SameIgnoringAsciiCase(file_name, name)) found.push_back(directory / file_name);
+  }
   return found;
 }
 

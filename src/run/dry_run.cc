@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/file_system.h"
@@ -93,7 +94,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     std::error_code error;
     if (std::filesystem::is_directory(table_folder, error)) {
       std::filesystem::create_directory(scratch_tables);
-      CheckTablesNotHeld(table_folder, tables, OpenFileScan());
+      CheckTablesNotHeld(table_folder, tables, *Env::Current().NewOpenFileScan());
       for (const std::string& table : tables) {
         for (const auto& file : TableFilesOf(table_folder, table)) {
           CopyFileWithDigest(file, scratch_tables / file.filename());

@@ -1,7 +1,5 @@
 #include "run/put_back.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
 #include <vector>
@@ -9,8 +7,7 @@
 #include "exchange/file_io.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/open_files.h"
-#include "platform/system_error_text.h"
+#include "platform/env.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
 
@@ -18,8 +15,8 @@ namespace pontexa::run {
 namespace {
 
 bool Matches(const std::filesystem::path& path, const CopiedFile& file) {
-  std::error_code error;
-  if (std::filesystem::file_size(path, error) != file.size || error) return false;
+  FileInfo info;
+  if (!Env::Current().Info(path, &info).ok() || info.size != file.size) return false;
   try {
     return DigestOfFile(path).sha256 == file.sha256;
   } catch (const Error&) {
@@ -31,16 +28,16 @@ bool Matches(const std::filesystem::path& path, const CopiedFile& file) {
 class PreparedFiles {
  public:
   ~PreparedFiles() {
-    for (const auto& [temporary, target] : files_) ::unlink(temporary.c_str());
+    for (const auto& [temporary, target] : files_) Env::Current().Remove(temporary);
   }
 
   // Writes the copied file beside its place and checks it against the manifest.
   void Prepare(const SavedCopy& copy, const std::filesystem::path& table_folder,
                const CopiedFile& file) {
     const std::filesystem::path temporary =
-        table_folder / ("~pontexa-" + std::to_string(::getpid()) + "-" + file.name);
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+        table_folder /
+        ("~pontexa-" + std::to_string(Env::Current().ThisProcess()) + "-" + file.name);
+    Env::Current().Remove(temporary);
     const FileDigest digest = CopyFileWithDigest(copy.folder / file.name, temporary);
     files_.emplace_back(temporary, table_folder / file.name);
     if (digest.size != file.size || digest.sha256 != file.sha256) {
@@ -52,8 +49,8 @@ class PreparedFiles {
   void Switch() {
     while (!files_.empty()) {
       const auto [temporary, target] = files_.back();
-      if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        throw Error(messages::CannotPutBack(target.string(), SystemErrorText(errno)));
+      if (Status status = Env::Current().Rename(temporary, target); !status) {
+        throw Error(messages::CannotPutBack(target.string(), status.text()));
       }
       files_.pop_back();
     }
@@ -86,8 +83,8 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
     if (!only_changed || !TableAsInCopy(copy, table_folder, table)) tables.push_back(table);
   }
   // Nothing is changed while another program holds one of the files.
-  const OpenFileScan others;
-  CheckTablesNotHeld(table_folder, tables, others);
+  const std::unique_ptr<OpenFileScan> others = Env::Current().NewOpenFileScan();
+  CheckTablesNotHeld(table_folder, tables, *others);
   PreparedFiles prepared;
   for (const std::string& table : tables) {
     for (const CopiedFile& file : copy.manifest.FilesOf(table)) {
@@ -103,9 +100,8 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
         return c.name == file.filename().string();
       });
       if (kept) continue;
-      tables::DeleteUnlessHeld(file, others);
-      std::error_code error;
-      if (std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+      tables::DeleteUnlessHeld(file, *others);
+      if (NameExists(file)) {
         throw Error(messages::CannotRemove(file.string()));
       }
     }
@@ -124,19 +120,14 @@ void PutBackExchangeFile(const SavedCopy& copy) {
   const std::filesystem::path source = copy.folder / file.name;
   exchange::WriteFileAtomically(
       copy.manifest.exchange_file,
-      [&source](int fd) -> std::string {
+      [&source](File* out) -> std::string {
+        if (out == nullptr) return "";
         std::string error;
         const std::string unreadable =
-            exchange::ReadFileInBlocks(source.string(), [fd, &error](std::string_view block) {
-              std::size_t done = 0;
-              while (done < block.size()) {
-                const ssize_t put = ::write(fd, block.data() + done, block.size() - done);
-                if (put < 0) {
-                  if (errno == EINTR) continue;
-                  error = SystemErrorText(errno);
-                  return false;
-                }
-                done += static_cast<std::size_t>(put);
+            exchange::ReadFileInBlocks(source.string(), [out, &error](std::string_view block) {
+              if (Status status = out->Append(block); !status) {
+                error = status.text();
+                return false;
               }
               return true;
             });

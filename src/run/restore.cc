@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/env.h"
 #include "platform/error.h"
 #include "run/messages.h"
 #include "run/put_back.h"
@@ -39,7 +40,7 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
   outcome.tables = copy->manifest.holds_tables;
   if (copy->manifest.holds_tables) {
     // Refused before anything, the copy of what it replaces included.
-    CheckTablesNotHeld(table_folder, copy->manifest.tables, OpenFileScan());
+    CheckTablesNotHeld(table_folder, copy->manifest.tables, *Env::Current().NewOpenFileScan());
     // Always written, also with no table there, so that the restore itself
     // can be undone.
     outcome.undo_copy = CopyBeforeRestore(copy->name, [&] {

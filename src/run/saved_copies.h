@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/open_files.h"
+#include "platform/env.h"
 #include "run/copy_manifest.h"
 
 namespace pontexa::run {

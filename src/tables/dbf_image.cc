@@ -4,7 +4,6 @@
 // until it is written out in large pieces.
 #include "tables/dbf_image.h"
 
-#include <errno.h>
 #include <shapefil.h>
 
 #include <algorithm>
@@ -13,7 +12,7 @@
 #include <ctime>
 
 #include "platform/error.h"
-#include "platform/system_error_text.h"
+#include "platform/env.h"
 
 namespace pontexa::tables {
 namespace {
@@ -37,7 +36,7 @@ struct BackedFile {
   std::vector<char> window;  // a block of the disk part, from window_start
   std::uint64_t window_start = 0;
   std::uint64_t position = 0;
-  int error_number = 0;  // the last failure, for the message
+  Status error;  // the last failure, for the message
 
   std::uint64_t size() const { return tail_start + tail.size(); }
 
@@ -55,13 +54,14 @@ struct BackedFile {
           if (disk == nullptr) break;
           window.resize(
               static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock, tail_start - at)));
-          const long got = disk->ReadAt(at, window.data(), window.size());
-          if (got <= 0) {
-            error_number = got < 0 ? errno : EIO;  // the file shrank under us
+          std::size_t got = 0;
+          error = disk->ReadAt(at, window.data(), window.size(), &got);
+          if (error.ok() && got == 0) error = Status::Of(Status::Code::kOther);  // the file shrank
+          if (!error.ok()) {
             window.clear();
             break;
           }
-          window.resize(static_cast<std::size_t>(got));
+          window.resize(got);
           window_start = at;
         }
         piece = std::min<std::size_t>(left, window_start + window.size() - at);
@@ -85,12 +85,12 @@ struct BackedFile {
       if (disk == nullptr || at < head.size() || at + count > tail_start) return nullptr;
       window.resize(static_cast<std::size_t>(
           std::min<std::uint64_t>(std::max(kReadBlock, count), tail_start - at)));
-      const long got = disk->ReadAt(at, window.data(), window.size());
-      if (got < 0 || static_cast<std::size_t>(got) < count) {
+      std::size_t got = 0;
+      if (!disk->ReadAt(at, window.data(), window.size(), &got).ok() || got < count) {
         window.clear();
         return nullptr;
       }
-      window.resize(static_cast<std::size_t>(got));
+      window.resize(got);
       window_start = at;
     }
     return window.data() + (at - window_start);
@@ -106,7 +106,7 @@ struct BackedFile {
       head_changed_begin = std::min<std::size_t>(head_changed_begin, position);
       head_changed_end = std::max<std::size_t>(head_changed_end, position + count);
     } else {
-      error_number = EINVAL;  // stored rows are never rewritten
+      error = Status(Status::Code::kOther, "Argumento no válido");  // stored rows are never rewritten
       return false;
     }
     position += count;
@@ -115,21 +115,21 @@ struct BackedFile {
 
   // Writes the whole records among all but the last kKeptTail appended bytes
   // to the table file, followed by an end-of-file marker that the next block
-  // overwrites: 0, or the system error number. `reached` receives the end of
-  // the rows on disk.
-  int WriteTailBlock(std::size_t record_length, std::uint64_t& reached) {
+  // overwrites. `reached` receives the end of the rows on disk.
+  Status WriteTailBlock(std::size_t record_length, std::uint64_t& reached) {
     reached = tail_start;
-    if (disk == nullptr || tail.size() <= kKeptTail) return 0;
+    if (disk == nullptr || tail.size() <= kKeptTail) return Status();
     const std::size_t count = (tail.size() - kKeptTail) / record_length * record_length;
-    if (count == 0) return 0;
+    if (count == 0) return Status();
     std::size_t written = 0;
-    int error = disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count), &written);
+    Status status =
+        disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count), &written);
     reached = tail_start + written;
-    if (error == 0) error = disk->TryWriteAt(reached, "\x1A");
-    if (error != 0) return error;
+    if (status.ok()) status = disk->TryWriteAt(reached, "\x1A");
+    if (!status.ok()) return status;
     tail.erase(0, count);
     tail_start += count;
-    return 0;
+    return Status();
   }
 };
 
@@ -229,9 +229,8 @@ void SetDate(DBFHandle handle, HeaderDate date) {
 }  // namespace
 
 HeaderDate Today() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  Env& env = Env::Current();
+  const std::tm local = env.LocalTime(env.Now());
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
@@ -273,18 +272,18 @@ struct DbfImage::Engine {
   std::uint64_t header_length = 0;
   std::uint64_t record_length = 0;
   HeaderDate date;        // of the last change
-  int write_error = 0;    // the failure that ended writing, 0 while none
+  Status write_error;     // the failure that ended writing, ok while none
   bool appended = false;  // a row has been handed to the engine
 
   [[noreturn]] void Failure(const std::string& what) const {
     std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";
-    if (file.error_number != 0) message += ": " + SystemErrorText(file.error_number);
+    if (!file.error.ok()) message += ": " + file.error.text();
     throw Error(message);
   }
 
   [[noreturn]] void WriteFailure() const {
     throw Error("No se puede escribir en la tabla '" + path.string() +
-                "': " + SystemErrorText(write_error));
+                "': " + write_error.text());
   }
 
   // The rows that lie wholly in the first `end` bytes of the file.
@@ -293,7 +292,7 @@ struct DbfImage::Engine {
   }
 
   // Writes the date and the row count of the header straight to the file.
-  int WriteRowCount(std::uint64_t rows) const {
+  Status WriteRowCount(std::uint64_t rows) const {
     std::string start = file.head.substr(0, 8);
     start[1] = static_cast<char>(std::clamp(date.year - 1900, 0, 255));
     start[2] = static_cast<char>(date.month);
@@ -308,13 +307,13 @@ struct DbfImage::Engine {
   // disk. A disk that is full may refuse the end-of-file marker or the count
   // as well; cutting the file first frees the room they need. Nothing can be
   // written afterwards.
-  [[noreturn]] void FailWrite(int error_number, std::uint64_t reached) {
-    write_error = error_number;
+  [[noreturn]] void FailWrite(const Status& error, std::uint64_t reached) {
+    write_error = error;
     const std::uint64_t rows = RowsBefore(reached);
     const std::uint64_t end = header_length + rows * record_length;
     // Every step keeps the count on disk within the rows on disk, so that even
     // a run cut short here leaves a table that reads the same everywhere.
-    if (file.disk->TryTruncate(end) == 0) (void)file.disk->TryWriteAt(end, "\x1A");
+    if (file.disk->TryTruncate(end).ok()) (void)file.disk->TryWriteAt(end, "\x1A");
     (void)WriteRowCount(rows);
     WriteFailure();
   }
@@ -378,7 +377,7 @@ const char* DbfImage::Record(std::int64_t index) {
 
 void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   Engine& engine = *engine_;
-  if (engine.write_error != 0) engine.WriteFailure();
+  if (!engine.write_error.ok()) engine.WriteFailure();
   DBFHandle handle = engine.handle.get();
   if (record.size() != static_cast<std::size_t>(handle->nRecordLength)) {
     engine.Failure("añadir una fila a la tabla");
@@ -392,13 +391,13 @@ void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   if (engine.file.tail.size() >= kWriteBlock) {
     std::uint64_t reached = 0;
     const auto record_length = static_cast<std::size_t>(engine.record_length);
-    if (int error = engine.file.WriteTailBlock(record_length, reached)) {
+    if (Status error = engine.file.WriteTailBlock(record_length, reached); !error) {
       engine.FailWrite(error, reached);
     }
     // The header counts the rows now on disk, so that a run cut short from
     // here on leaves a table of them rather than one that readers disagree on.
     const std::uint64_t on_disk = engine.RowsBefore(engine.file.tail_start);
-    if (int error = engine.WriteRowCount(on_disk)) {
+    if (Status error = engine.WriteRowCount(on_disk); !error) {
       engine.FailWrite(error, engine.file.tail_start);
     }
   }
@@ -408,20 +407,20 @@ void DbfImage::Finish() {
   Engine& engine = *engine_;
   // After a failed write the file already holds what could be kept, and the
   // failure has been reported.
-  if (engine.write_error != 0) return;
+  if (!engine.write_error.ok()) return;
   engine.handle.reset();  // the engine writes its last record and the header
   BackedFile& file = engine.file;
   // Rows first, then the header that counts them.
   if (!file.tail.empty()) {
     std::size_t written = 0;
-    if (int error = file.disk->TryWriteAt(file.tail_start, file.tail, &written)) {
+    if (Status error = file.disk->TryWriteAt(file.tail_start, file.tail, &written); !error) {
       engine.FailWrite(error, file.tail_start + written);
     }
   }
   if (file.head_changed_begin < file.head_changed_end) {
     const std::string_view changed = std::string_view(file.head).substr(
         file.head_changed_begin, file.head_changed_end - file.head_changed_begin);
-    if (int error = file.disk->TryWriteAt(file.head_changed_begin, changed)) {
+    if (Status error = file.disk->TryWriteAt(file.head_changed_begin, changed); !error) {
       engine.FailWrite(error, file.size());
     }
   }

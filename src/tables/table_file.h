@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "platform/case_variants.h"
-#include "platform/open_files.h"
+#include "platform/env.h"
 
 namespace pontexa::tables {
-
-enum class FileLock { kShared, kExclusive };
 
 // When another program holds a table, the error says "La tabla '...' está en
 // uso por otro programa", with the holder's program name in parentheses where
@@ -33,38 +31,37 @@ class LockedFile {
   // Opens an existing file for reading and writing, or for reading only when
   // the file or its folder may not be written. An exclusive open also fails
   // while another process has the file open (as `others` saw it).
-  static LockedFile OpenExisting(const std::filesystem::path& path, FileLock lock,
+  static LockedFile OpenExisting(const std::filesystem::path& path, HoldKind lock,
                                  const OpenFileScan& others);
   // Opens or creates the file, holds it exclusively and empties it.
   static LockedFile CreateEmpty(const std::filesystem::path& path);
 
-  LockedFile(LockedFile&& other) noexcept;
-  LockedFile& operator=(LockedFile&& other) noexcept;
-  ~LockedFile();
+  LockedFile(LockedFile&& other) noexcept = default;
+  LockedFile& operator=(LockedFile&& other) noexcept = default;
+  ~LockedFile() = default;  // closing the file releases its locks
 
   bool read_only() const { return read_only_; }
   const std::filesystem::path& path() const { return path_; }
 
   std::uint64_t Size() const;  // Error when the system cannot tell
-  // Reads up to `size` bytes at `offset`: the count read (short at the end of
-  // the file), or -1 with errno set. Never raises.
-  long ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const noexcept;
-  // Writes all the bytes at `offset`: 0, or the system error number. Never
-  // raises. `written`, when given, receives how many of the bytes, from the
-  // first, reached the file (all of them on success).
-  int TryWriteAt(std::uint64_t offset, std::string_view bytes,
-                 std::size_t* written = nullptr) const noexcept;
-  // Cuts or extends the file to `size` bytes: 0, or the system error number.
-  int TryTruncate(std::uint64_t size) const noexcept;
+  // Reads up to `size` bytes at `offset`; `*read` gets how many (fewer only at
+  // the end of the file).
+  Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size, std::size_t* read) const;
+  // Writes all the bytes at `offset`. `written`, when given, receives how many
+  // of the bytes, from the first, reached the file (all of them on success).
+  Status TryWriteAt(std::uint64_t offset, std::string_view bytes,
+                    std::size_t* written = nullptr) const;
+  // Cuts or extends the file to `size` bytes.
+  Status TryTruncate(std::uint64_t size) const;
   // Writes all the bytes at `offset`; Error naming the file on failure.
   void WriteAt(std::uint64_t offset, std::string_view bytes) const;
   void Close();  // releases the lock; Error when the system reports a failure
 
  private:
-  LockedFile(std::filesystem::path path, int fd, bool read_only)
-      : path_(std::move(path)), fd_(fd), read_only_(read_only) {}
+  LockedFile(std::filesystem::path path, std::unique_ptr<File> file, bool read_only)
+      : path_(std::move(path)), file_(std::move(file)), read_only_(read_only) {}
   std::filesystem::path path_;
-  int fd_ = -1;
+  std::unique_ptr<File> file_;
   bool read_only_ = false;
 };
 

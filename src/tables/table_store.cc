@@ -1,6 +1,5 @@
 #include "tables/table_store.h"
 
-#include <errno.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,12 +9,13 @@
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "platform/system_error_text.h"
+#include "platform/env.h"
 #include "tables/code_page_file.h"
 #include "tables/dbf_image.h"
 #include "tables/field_value.h"
 #include "tables/table_file.h"
 #include "tables/table_header.h"
+#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -59,8 +59,8 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
 }
 
 void CheckDirectory(const std::filesystem::path& directory) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(directory, error)) {
+  FileInfo info;
+  if (!Env::Current().Info(directory, &info).ok() || !info.IsFolder()) {
     throw Error("No existe la carpeta de tablas '" + directory.string() + "'");
   }
 }
@@ -71,7 +71,9 @@ void CheckDirectory(const std::filesystem::path& directory) {
 // TableStore
 
 TableStore::TableStore(std::filesystem::path directory, RegionalSettings regional)
-    : directory_(std::move(directory)), regional_(regional) {}
+    : directory_(std::move(directory)),
+      regional_(regional),
+      open_files_(Env::Current().NewOpenFileScan()) {}
 
 std::filesystem::path TableStore::TablePath(std::string_view table_name) const {
   const std::string file_name = CheckedTableName(table_name) + ".DBF";
@@ -93,15 +95,15 @@ std::vector<std::filesystem::path> TableFiles(const std::filesystem::path& direc
 
 void TableStore::CheckNotHeld(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  for (const auto& file : TableFiles(directory_, name)) tables::CheckNotHeld(file, open_files_);
+  for (const auto& file : TableFiles(directory_, name)) tables::CheckNotHeld(file, *open_files_);
 }
 
 void TableStore::DropTableFiles(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
   const std::vector<std::filesystem::path> files = TableFiles(directory_, name);
   // Nothing is deleted while any of the files is held.
-  for (const auto& file : files) tables::CheckNotHeld(file, open_files_);
-  for (const auto& file : files) DeleteUnlessHeld(file, open_files_);
+  for (const auto& file : files) tables::CheckNotHeld(file, *open_files_);
+  for (const auto& file : files) DeleteUnlessHeld(file, *open_files_);
   // The code-page side file goes with the table; while a table file that could
   // not be deleted is still there, it still describes that file.
   if (CaseVariants(directory_, name + ".DBF").empty()) RemoveCodePageFiles(directory_, name);
@@ -115,7 +117,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
 
   const std::filesystem::path target = directory_ / (name + ".DBF");
   const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
-  for (const auto& file : existing) tables::CheckNotHeld(file, open_files_);
+  for (const auto& file : existing) tables::CheckNotHeld(file, *open_files_);
 
   LockedFile file = LockedFile::CreateEmpty(target);
   try {
@@ -124,8 +126,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   } catch (const Error&) {
     // A header cut short by a full disk is no table, and the old one is gone
     // already: leave none rather than a file that every reader refuses.
-    std::error_code ignored;
-    std::filesystem::remove(target, ignored);
+    Env::Current().Remove(target);
     RemoveCodePageFiles(directory_, name);
     throw;
   }
@@ -134,7 +135,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   // would otherwise be read in its place. Its code-page side file replaces any
   // that another program left, which would change how its text is read.
   for (const auto& other : existing) {
-    if (other.filename() != target.filename()) DeleteUnlessHeld(other, open_files_);
+    if (other.filename() != target.filename()) DeleteUnlessHeld(other, *open_files_);
   }
   WriteCodePageFile(directory_, name);
 }
@@ -256,15 +257,15 @@ void Table::OpenTable(OpenMode mode) {
   CheckDirectory(store_.directory());
   const std::filesystem::path path = store_.TablePath(table_name_);
   LockedFile file = LockedFile::OpenExisting(
-      path, mode == OpenMode::kExclusive ? FileLock::kExclusive : FileLock::kShared,
+      path, mode == OpenMode::kExclusive ? HoldKind::kExclusive : HoldKind::kShared,
       store_.open_files());
   const std::uint64_t size = file.Size();
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
-  const long got = file.ReadAt(0, start.data(), start.size());
-  if (got < 0) {
-    throw Error("No se puede leer la tabla '" + path.string() + "': " + SystemErrorText(errno));
+  std::size_t got = 0;
+  if (Status status = file.ReadAt(0, start.data(), start.size(), &got); !status) {
+    throw Error(messages::CannotReadTable(path, status.text()));
   }
-  start.resize(static_cast<std::size_t>(got));
+  start.resize(got);
   TableHeader header = ReadTableHeader(start, size, path);
   impl_ = std::make_unique<Impl>(std::move(file), start, std::move(header),
                                  store_.regional().decimal_separator);

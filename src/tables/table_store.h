@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/open_files.h"
+#include "platform/env.h"
 #include "platform/regional_settings.h"
 #include "tables/field_layout.h"
 
@@ -59,12 +59,12 @@ class TableStore {
 
   // The files other processes have open, looked up once for the life of the
   // store (one run) at the first question about a table.
-  const OpenFileScan& open_files() const { return open_files_; }
+  const OpenFileScan& open_files() const { return *open_files_; }
 
  private:
   std::filesystem::path directory_;
   RegionalSettings regional_;
-  OpenFileScan open_files_;
+  std::unique_ptr<OpenFileScan> open_files_;
 };
 
 // One handle on one table: open, scan, read, append. A handle that belongs to a

@@ -42,8 +42,8 @@ TEST(BlockWriter, WritesEveryPieceInOrder) {
   std::string got;
   WriteFileAtomically(
       (dir / "x.xml").string(),
-      [&expected](int fd) {
-        BlockWriter writer(fd);
+      [&expected](File* file) {
+        BlockWriter writer(file);
         for (std::size_t size : {1u, 70000u, 65535u, 3u, 200000u, 65536u, 0u, 17u}) {
           std::string piece(size, '\0');
           for (std::size_t i = 0; i < size; ++i) piece[i] = static_cast<char>(expected.size() + i);
@@ -72,8 +72,8 @@ TEST(WriteFileAtomically, FailedWriteLeavesTheOriginalAndNoTemporary) {
   bool checked = false;
   EXPECT_THROW(WriteFileAtomically(
                    (dir / "x.xml").string(),
-                   [](int fd) {
-                     BlockWriter writer(fd);
+                   [](File* file) {
+                     BlockWriter writer(file);
                      writer.Append("partial");
                      return std::string("No queda espacio en el disco");
                    },

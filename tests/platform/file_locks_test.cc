@@ -1,4 +1,4 @@
-#include "platform/file_locks.h"
+#include "platform/posix/file_locks.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include "support/held_file.h"
 #include "support/temp_dir.h"
 
-namespace pontexa {
+namespace pontexa::posix {
 namespace {
 
 using testing::HeldFile;
@@ -79,4 +79,4 @@ TEST(FileLocks, RefusedHoldKeepsNothing) {
 }
 
 }  // namespace
-}  // namespace pontexa
+}  // namespace pontexa::posix

@@ -1,4 +1,4 @@
-#include "platform/open_files.h"
+#include "platform/posix/proc_open_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,17 +6,17 @@
 
 #include "support/temp_dir.h"
 
-namespace pontexa {
+namespace pontexa::posix {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
 using testing::WriteFile;
 
-std::pair<dev_t, ino_t> IdOf(const fs::path& path) {
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0) throw std::runtime_error("stat " + path.string());
-  return {status.st_dev, status.st_ino};
+FileInfo IdOf(const fs::path& path) {
+  FileInfo info;
+  if (!Env::System().Info(path, &info)) throw std::runtime_error("stat " + path.string());
+  return info;
 }
 
 // A made-up /proc: each process a folder with its comm and fd links.
@@ -49,16 +49,16 @@ TEST(OpenFileScan, FindsOtherProcessesByDeviceAndInodeAndSkipsThisOne) {
   fs::create_directories(proc.root() / "4343");  // no fd folder to read
   WriteFile(proc.root() / "4343" / "comm", "ajeno\n");
 
-  const OpenFileScan scan(proc.root());
-  const std::optional<FileHolder> holder = scan.HolderOf(IdOf(held).first, IdOf(held).second);
+  const ProcOpenFileScan scan(proc.root());
+  const std::optional<OpenFileScan::Holder> holder = scan.HolderOf(IdOf(held));
   ASSERT_TRUE(holder.has_value());
-  EXPECT_EQ(holder->pid, 4242);
+  EXPECT_EQ(holder->process, 4242);
   EXPECT_EQ(holder->program, "hold.exe");
   // The same file reached through a hard link is the same file.
   fs::create_hard_link(held, files / "otro.dbf");
-  EXPECT_TRUE(scan.HolderOf(IdOf(files / "otro.dbf").first, IdOf(files / "otro.dbf").second));
+  EXPECT_TRUE(scan.HolderOf(IdOf(files / "otro.dbf")));
   for (const fs::path& file : {mine, free}) {
-    EXPECT_FALSE(scan.HolderOf(IdOf(file).first, IdOf(file).second)) << file;
+    EXPECT_FALSE(scan.HolderOf(IdOf(file))) << file;
   }
 }
 
@@ -72,14 +72,14 @@ TEST(OpenFileScan, FileClosedSinceThePassIsNotReported) {
   FakeProc proc;
   proc.AddProcess("4242", "hold.exe\n", {closed});
   proc.AddProcess("4343", "otro\n", {closed, kept});
-  const OpenFileScan scan(proc.root());
-  ASSERT_TRUE(scan.HolderOf(IdOf(kept).first, IdOf(kept).second));  // the pass is made
+  const ProcOpenFileScan scan(proc.root());
+  ASSERT_TRUE(scan.HolderOf(IdOf(kept)));  // the pass is made
 
   fs::remove(proc.root() / "4242" / "fd" / "3");  // closed
   fs::remove(proc.root() / "4343" / "fd" / "3");  // closed, the number reused for another file
   fs::create_symlink(kept, proc.root() / "4343" / "fd" / "3");
-  EXPECT_FALSE(scan.HolderOf(IdOf(closed).first, IdOf(closed).second));
-  const std::optional<FileHolder> holder = scan.HolderOf(IdOf(kept).first, IdOf(kept).second);
+  EXPECT_FALSE(scan.HolderOf(IdOf(closed)));
+  const std::optional<OpenFileScan::Holder> holder = scan.HolderOf(IdOf(kept));
   ASSERT_TRUE(holder);
   EXPECT_EQ(holder->program, "otro");
 }
@@ -106,4 +106,4 @@ TEST(ProgramName, IsTheCommEntryMadeSafeForAMessage) {
 }
 
 }  // namespace
-}  // namespace pontexa
+}  // namespace pontexa::posix

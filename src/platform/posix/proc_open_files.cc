@@ -1,4 +1,4 @@
-#include "platform/open_files.h"
+#include "platform/posix/proc_open_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-namespace pontexa {
+namespace pontexa::posix {
 namespace {
 
 struct DirCloser {
@@ -68,10 +68,13 @@ std::string ProgramName(pid_t pid, const std::filesystem::path& proc_root) {
   return Printable(name);
 }
 
-OpenFileScan::OpenFileScan(std::filesystem::path proc_root) : proc_root_(std::move(proc_root)) {}
+ProcOpenFileScan::ProcOpenFileScan(std::filesystem::path proc_root)
+    : proc_root_(std::move(proc_root)) {}
 
-std::optional<FileHolder> OpenFileScan::HolderOf(dev_t device, ino_t inode) const {
+std::optional<OpenFileScan::Holder> ProcOpenFileScan::HolderOf(const FileInfo& file) const {
   if (!scanned_) Scan();
+  const auto device = static_cast<dev_t>(file.device);
+  const auto inode = static_cast<ino_t>(file.inode);
   const auto [first, last] = open_files_.equal_range({device, inode});
   for (auto it = first; it != last; ++it) {
     const Descriptor& open = it->second;
@@ -85,9 +88,11 @@ std::optional<FileHolder> OpenFileScan::HolderOf(dev_t device, ino_t inode) cons
   return std::nullopt;
 }
 
-FileHolder OpenFileScan::Describe(pid_t pid) const { return {pid, ProgramName(pid, proc_root_)}; }
+OpenFileScan::Holder ProcOpenFileScan::Describe(ProcessId process) const {
+  return {process, ProgramName(process, proc_root_)};
+}
 
-void OpenFileScan::Scan() const {
+void ProcOpenFileScan::Scan() const {
   scanned_ = true;
   const pid_t self = getpid();
   const DirPtr processes(opendir(proc_root_.c_str()));
@@ -112,4 +117,4 @@ void OpenFileScan::Scan() const {
   }
 }
 
-}  // namespace pontexa
+}  // namespace pontexa::posix

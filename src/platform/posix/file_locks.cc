@@ -1,10 +1,10 @@
-#include "platform/file_locks.h"
+#include "platform/posix/file_locks.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
 
-namespace pontexa {
+namespace pontexa::posix {
 namespace {
 
 bool IsConflict(int error_number) {
@@ -73,4 +73,4 @@ std::optional<pid_t> RecordLockHolder(int fd) {
   return probe.l_pid > 0 ? probe.l_pid : 0;
 }
 
-}  // namespace pontexa
+}  // namespace pontexa::posix

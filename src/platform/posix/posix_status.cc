@@ -1,10 +1,13 @@
-#include "platform/system_error_text.h"
+#include "platform/posix/posix_status.h"
 
 #include <errno.h>
 
-namespace pontexa {
+#include <string>
 
-std::string SystemErrorText(int errno_value) {
+namespace pontexa::posix {
+namespace {
+
+std::string TextOf(int errno_value) {
   switch (errno_value) {
     case EACCES:
       return "Permiso denegado";
@@ -48,5 +51,49 @@ std::string SystemErrorText(int errno_value) {
       return "Error del sistema número " + std::to_string(errno_value);
   }
 }
+
+Status::Code CodeOf(int errno_value) {
+  switch (errno_value) {
+    case 0:
+      return Status::Code::kOk;
+    case ENOENT:
+      return Status::Code::kNotFound;
+    case EEXIST:
+      return Status::Code::kExists;
+    case EISDIR:
+      return Status::Code::kIsFolder;
+    case ENOTDIR:
+      return Status::Code::kNotFolder;
+    case EACCES:
+    case EPERM:
+      return Status::Code::kPermissionDenied;
+    case EROFS:
+      return Status::Code::kReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+      return Status::Code::kNoSpace;
+    case EAGAIN:
+    case EBUSY:
+    case ETXTBSY:
+      return Status::Code::kLocked;
+    default:
+      return Status::Code::kOther;
+  }
+}
+
+}  // namespace
+
+Status StatusOf(int error_number) {
+  if (error_number == 0) return Status();
+  return Status(CodeOf(error_number), TextOf(error_number));
+}
+
+Status LastError() { return StatusOf(errno); }
+
+}  // namespace pontexa::posix
+
+namespace pontexa {
+
+std::string SystemErrorText(int errno_value) { return posix::StatusOf(errno_value).text(); }
 
 }  // namespace pontexa

@@ -4,9 +4,9 @@
 
 #include <optional>
 
-namespace pontexa {
+#include "platform/env.h"
 
-enum class HoldKind { kShared, kExclusive };
+namespace pontexa::posix {
 
 // Holds an open file against every other open file, without waiting: an flock
 // and a record lock over the whole range (an open-file-description lock, so it
@@ -29,4 +29,4 @@ bool FlockHeldElsewhere(int fd);
 // their files, and a probe for a read lock would miss shared locks.
 std::optional<pid_t> RecordLockHolder(int fd);
 
-}  // namespace pontexa
+}  // namespace pontexa::posix

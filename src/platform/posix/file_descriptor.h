@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <unistd.h>
 
-namespace pontexa {
+namespace pontexa::posix {
 
 // An open file descriptor, closed when the object goes (-1 holds none).
 class FileDescriptor {
@@ -32,4 +32,4 @@ class FileDescriptor {
   int fd_;
 };
 
-}  // namespace pontexa
+}  // namespace pontexa::posix
