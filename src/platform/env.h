@@ -85,11 +85,11 @@ enum class HoldKind { kShared, kExclusive };
 
 // How a file is opened.
 enum class OpenMode {
-  kRead,            // an existing file, for reading
-  kReadWrite,       // an existing file, for reading and writing
-  kReadWriteCreate, // for reading and writing, created empty when missing
-  kCreateNew,       // a new file for writing; kExists when the name is taken
-  kReplace,         // for writing, created or emptied; a symbolic link is not followed
+  kRead,             // an existing file, for reading
+  kReadWrite,        // an existing file, for reading and writing
+  kReadWriteCreate,  // for reading and writing, created empty when missing
+  kCreateNew,        // a new file for writing; kExists when the name is taken
+  kReplace,          // for writing, created or emptied; a symbolic link is not followed
 };
 
 struct OpenOptions {
@@ -267,12 +267,8 @@ class EnvWrapper : public Env {
     return target_.Rename(from, to);
   }
   Status Remove(const std::filesystem::path& path) override { return target_.Remove(path); }
-  Status MakeFolder(const std::filesystem::path& path) override {
-    return target_.MakeFolder(path);
-  }
-  Status RemoveTree(const std::filesystem::path& path) override {
-    return target_.RemoveTree(path);
-  }
+  Status MakeFolder(const std::filesystem::path& path) override { return target_.MakeFolder(path); }
+  Status RemoveTree(const std::filesystem::path& path) override { return target_.RemoveTree(path); }
   Status List(const std::filesystem::path& folder, std::vector<std::string>* names) override {
     return target_.List(folder, names);
   }

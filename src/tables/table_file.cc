@@ -6,7 +6,8 @@
 namespace pontexa::tables {
 namespace {
 
-[[noreturn]] void InUse(const std::filesystem::path& path, const OpenFileScan::Holder& holder = {}) {
+[[noreturn]] void InUse(const std::filesystem::path& path,
+                        const OpenFileScan::Holder& holder = {}) {
   throw Error(messages::InUse(path, holder.program));
 }
 
