@@ -85,13 +85,13 @@ enum class HoldKind { kShared, kExclusive };
 
 // How a file is opened.
 enum class OpenMode {
-  kRead,             // an existing file, for reading
-  kReadWrite,        // an existing file, for reading and writing
-  kReadWriteCreate,  // for reading and writing, created empty when missing
-  kCreateNew,        // a new file for writing; kExists when the name is taken
-  kReplace,          // for writing, created or emptied; a symbolic link is not followed
-  kOverwrite,        // for writing, created or emptied, following a symbolic link: a
-                     // path the user names, such as /dev/stdout
+  kRead,            // an existing file, for reading
+  kReadWrite,       // an existing file, for reading and writing
+  kReadWriteCreate, // for reading and writing, created empty when missing
+  kCreateNew,       // a new file for writing; kExists when the name is taken
+  kReplace,         // for writing, created or emptied; a symbolic link is not followed
+  kOverwrite,       // for writing, created or emptied, a symbolic link followed: for a
+                    // path the user names, such as /dev/stdout
 };
 
 struct OpenOptions {
@@ -274,8 +274,12 @@ class EnvWrapper : public Env {
     return target_.Rename(from, to);
   }
   Status Remove(const std::filesystem::path& path) override { return target_.Remove(path); }
-  Status MakeFolder(const std::filesystem::path& path) override { return target_.MakeFolder(path); }
-  Status RemoveTree(const std::filesystem::path& path) override { return target_.RemoveTree(path); }
+  Status MakeFolder(const std::filesystem::path& path) override {
+    return target_.MakeFolder(path);
+  }
+  Status RemoveTree(const std::filesystem::path& path) override {
+    return target_.RemoveTree(path);
+  }
   Status RemoveEmptyFolder(const std::filesystem::path& path) override {
     return target_.RemoveEmptyFolder(path);
   }

@@ -75,7 +75,8 @@ class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
 
-  Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size, std::size_t* read) override {
+  Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                std::size_t* read) override {
     std::size_t done = 0;
     Status status;
     while (done < size) {
