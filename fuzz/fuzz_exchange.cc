@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/run_control.h"
 #include "run/run_ui.h"
@@ -106,8 +105,7 @@ const Folders& Setup() {
     // and timetable.
     WriteBytes(made.exchange_file, kSchool);
     QuietUi ui(made.exchange_file.string());
-    const pontexa::RealFileSystem files;
-    pontexa::run::RunControl control(ui, files, made.horaplan_tables, {','});
+    pontexa::run::RunControl control(ui, made.horaplan_tables, {','});
     if (!control.RunToHoraplan()) std::abort();
     const TableStore store(made.horaplan_tables, {','});
     FillTable(store, pontexa::tables::kDiashorast, pontexa::tables::DiashorastLayout(),
@@ -135,12 +133,11 @@ const Folders& Setup() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Folders& folders = Setup();
   const std::string input(reinterpret_cast<const char*>(data), size);
-  const pontexa::RealFileSystem files;
 
   WriteBytes(folders.exchange_file, input);
   {
     QuietUi ui(folders.exchange_file.string());
-    pontexa::run::RunControl control(ui, files, folders.built_tables, {','});
+    pontexa::run::RunControl control(ui, folders.built_tables, {','});
     const bool done = control.RunToHoraplan();
     // A run ends either with its closing message or with one error that says why.
     if (done != ui.errors.empty() || (!done && (ui.errors.size() != 1 || ui.errors[0].empty()))) {
@@ -151,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   {
     QuietUi ui(folders.exchange_file.string());
-    pontexa::run::RunControl control(ui, files, folders.horaplan_tables, {','});
+    pontexa::run::RunControl control(ui, folders.horaplan_tables, {','});
     const bool done = control.RunToGedu();
     if (done != ui.errors.empty() || (!done && (ui.errors.size() != 1 || ui.errors[0].empty()))) {
       std::abort();
@@ -162,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // the same one.
       const std::string saved = ReadBytes(folders.exchange_file);
       QuietUi again(folders.exchange_file.string());
-      pontexa::run::RunControl second(again, files, folders.horaplan_tables, {','});
+      pontexa::run::RunControl second(again, folders.horaplan_tables, {','});
       if (!second.RunToGedu()) std::abort();
       if (ReadBytes(folders.exchange_file) != saved) std::abort();
     }

@@ -1,10 +1,10 @@
 #include "cli/copy_commands.h"
 
-#include <ctime>
 #include <exception>
 #include <new>
 
 #include "cli/messages.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "run/restore.h"
 #include "run/run_control.h"
@@ -53,7 +53,7 @@ int RestoreCommand(const std::filesystem::path& table_folder, const std::string&
                    std::ostream& out, std::ostream& err) {
   std::string message;
   try {
-    const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, std::time(nullptr));
+    const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, Env::Current().Now());
     out << messages::Restored(outcome.tables, outcome.restored);
     if (!outcome.undo_copy.empty()) {
       out << messages::WhatWasThereIsIn(outcome.undo_copy);

@@ -11,11 +11,10 @@
 // findings adds a one-line summary of them on standard error. `snapshots` and
 // `restore` list and put back the copies the conversions make before writing.
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +22,8 @@
 
 #include "cli/copy_commands.h"
 #include "cli/messages.h"
-#include "platform/file_system.h"
+#include "platform/env.h"
+#include "platform/error.h"
 #include "platform/regional_settings.h"
 #include "run/dry_run.h"
 #include "run/run_control.h"
@@ -49,7 +49,7 @@ struct Arguments {
 };
 
 int UsageError(const std::string& problem) {
-  std::cerr << "pontexa-cli: " << problem << "\n" << kUsage;
+  std::cerr << messages::UsageFault(problem) << "\n" << kUsage;
   return 2;
 }
 
@@ -77,13 +77,19 @@ class CliUi : public pontexa::run::RunUi {
   std::vector<std::string> messages_;
 };
 
-// --report: the JSON report in its file; false, with the reason on standard
-// error, when it cannot be written.
+// --report: the JSON report in its file, created or emptied (a symbolic link,
+// such as /dev/stdout, is followed); false, with the reason on standard error,
+// when it cannot be written.
 bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& report) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << pontexa::run::ReportJson(report);
-  out.close();
-  if (!out) {
+  std::unique_ptr<pontexa::File> out;
+  pontexa::Status status =
+      pontexa::Env::Current().Open(path, {pontexa::OpenMode::kOverwrite}, &out);
+  if (status) status = out->Append(pontexa::run::ReportJson(report));
+  if (out) {
+    const pontexa::Status closed = out->Close();
+    if (status) status = closed;
+  }
+  if (!status) {
     std::cerr << messages::CannotWriteReport(path) << "\n";
     return false;
   }
@@ -123,14 +129,14 @@ int main(int argc, char** argv) {
     if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg == "--dir") {
-      if (i + 1 >= args.size()) return UsageError(messages::MissingAfter("la carpeta", "--dir"));
+      if (i + 1 >= args.size()) return UsageError(messages::MissingFolderAfter("--dir"));
       if (parsed.directory) return UsageError(messages::Repeated("--dir"));
       parsed.directory = std::string(args[++i]);
     } else if (!options_done && arg.starts_with("--dir=")) {
       if (parsed.directory) return UsageError(messages::Repeated("--dir"));
       parsed.directory = std::string(arg.substr(6));
     } else if (!options_done && arg == "--report") {
-      if (i + 1 >= args.size()) return UsageError(messages::MissingAfter("el archivo", "--report"));
+      if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--report"));
       if (parsed.json_report) return UsageError(messages::Repeated("--report"));
       parsed.json_report = std::string(args[++i]);
     } else if (!options_done && arg == "--check") {
@@ -181,17 +187,22 @@ int main(int argc, char** argv) {
       return outcome.would_succeed ? 0 : 1;
     }
     CliUi ui(parsed.exchange_file);
-    const pontexa::RealFileSystem files;
-    pontexa::run::RunControl control(ui, files, directory, regional);
+    pontexa::run::RunControl control(ui, directory, regional);
     const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();
     if (done && report && !report->findings.empty()) {
-      std::cerr << "pontexa-cli: " << pontexa::run::FindingsSummaryLine(*report) << "; informe en '"
-                << pontexa::run::ReportPath(*report).string() << "'\n";
+      std::cerr << messages::FindingsSummary(pontexa::run::FindingsSummaryLine(*report),
+                                             pontexa::run::ReportPath(*report).string())
+                << "\n";
     }
     if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
     return done ? 0 : 1;
+  } catch (const pontexa::Error& error) {
+    // A fault found outside a run, such as a scratch folder for --check that
+    // cannot be made: shown as the run would show its error.
+    std::cerr << pontexa::run::ErrorBoxText(error.what()) << "\n";
+    return 1;
   } catch (const std::exception& error) {
     std::cerr << pontexa::run::ErrorBoxText(pontexa::run::messages::InternalError(error.what()))
               << "\n";

@@ -3,18 +3,28 @@
 namespace pontexa::cli::messages {
 namespace {
 
+constexpr char kProgramPrefix[] = "pontexa-cli: ";
+
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+std::string MissingAfter(std::string_view what, std::string_view option) {
+  return "falta " + std::string(what) + " tras " + std::string(option);
+}
+
 }  // namespace
+
+std::string UsageFault(std::string_view problem) { return kProgramPrefix + std::string(problem); }
 
 std::string MissingCommand() { return "falta la orden"; }
 std::string UnknownCommand(std::string_view command) {
   return "orden desconocida " + Quoted(command);
 }
 
-std::string MissingAfter(std::string_view what, std::string_view option) {
-  return "falta " + std::string(what) + " tras " + std::string(option);
+std::string MissingFolderAfter(std::string_view option) {
+  return MissingAfter("la carpeta", option);
 }
+
+std::string MissingFileAfter(std::string_view option) { return MissingAfter("el archivo", option); }
 
 std::string Repeated(std::string_view option) {
   return std::string(option) + " aparece más de una vez";
@@ -38,6 +48,10 @@ std::string EmptyReportName() { return "el informe está vacío"; }
 
 std::string CannotWriteReport(std::string_view path) {
   return "No se puede escribir el informe " + Quoted(path);
+}
+
+std::string FindingsSummary(std::string_view summary, std::string_view report_path) {
+  return kProgramPrefix + std::string(summary) + "; informe en " + Quoted(report_path);
 }
 
 std::string MadeBeforeToHoraplan() { return "antes de GEDU -> Horaplan"; }

@@ -59,11 +59,14 @@ inline constexpr char kHelp[] =
     "Estado de salida: 0 si el proceso termina bien, 1 si falla, 2 si el uso es\n"
     "incorrecto.\n";
 
-// Faults of the command line, shown after "pontexa-cli: " and before the usage.
+// A fault of the command line as shown before the usage: "pontexa-cli: " and
+// one of the texts below.
+std::string UsageFault(std::string_view problem);
 std::string MissingCommand();
 std::string UnknownCommand(std::string_view command);
-// "falta <what> tras <option>".
-std::string MissingAfter(std::string_view what, std::string_view option);
+// "falta la carpeta tras <option>", "falta el archivo tras <option>".
+std::string MissingFolderAfter(std::string_view option);
+std::string MissingFileAfter(std::string_view option);
 std::string Repeated(std::string_view option);
 std::string UnknownOption(std::string_view option);
 std::string ExtraArgument(std::string_view argument);
@@ -74,6 +77,9 @@ std::string CheckAndReportOnlyForConversions();
 std::string EmptyReportName();
 
 std::string CannotWriteReport(std::string_view path);
+// The line on standard error after a run with findings: their summary and
+// where the report is.
+std::string FindingsSummary(std::string_view summary, std::string_view report_path);
 
 // The copies.
 std::string MadeBeforeToHoraplan();

@@ -12,6 +12,7 @@
 
 #include "platform/best_fit.h"
 #include "platform/error.h"
+#include "platform/messages.h"
 
 namespace pontexa {
 namespace {
@@ -161,15 +162,14 @@ std::string SystemFromCodePage(std::string_view bytes, int code_page) {
     converter.reset(ucnv_open(IcuNameOf(code_page).c_str(), &status));
     if (U_FAILURE(status) || !converter) {
       converters.erase(code_page);
-      throw Error("La página de códigos " + std::to_string(code_page) + " no está admitida");
+      throw Error(messages::UnsupportedCodePage(code_page));
     }
   }
   UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString unicode(bytes.data(), static_cast<int32_t>(bytes.size()), converter.get(),
                              status);
   if (U_FAILURE(status)) {
-    throw Error("No se puede convertir el texto desde la página de códigos " +
-                std::to_string(code_page));
+    throw Error(messages::CannotConvertFromCodePage(code_page));
   }
   std::string out;
   out.reserve(bytes.size());

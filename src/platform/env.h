@@ -90,6 +90,8 @@ enum class OpenMode {
   kReadWriteCreate,  // for reading and writing, created empty when missing
   kCreateNew,        // a new file for writing; kExists when the name is taken
   kReplace,          // for writing, created or emptied; a symbolic link is not followed
+  kOverwrite,        // for writing, created or emptied, a symbolic link followed: for a
+                     // path the user names, such as /dev/stdout
 };
 
 struct OpenOptions {
@@ -199,6 +201,11 @@ class Env {
   virtual Status MakeFolder(const std::filesystem::path& path) = 0;
   // Removes a folder and everything in it.
   virtual Status RemoveTree(const std::filesystem::path& path) = 0;
+  // Removes a folder only when it is empty; fails, changing nothing, otherwise.
+  virtual Status RemoveEmptyFolder(const std::filesystem::path& path) = 0;
+  // Creates a new folder of this user's own under the system's temporary
+  // folder, named `prefix` and six random letters or digits; `*path` gets it.
+  virtual Status MakeTemporaryFolder(std::string_view prefix, std::filesystem::path* path) = 0;
   // The names in a folder, "." and ".." left out, in no particular order.
   virtual Status List(const std::filesystem::path& folder, std::vector<std::string>* names) = 0;
   // Writes a folder's entries (new, renamed and removed names) to disk.
@@ -269,6 +276,12 @@ class EnvWrapper : public Env {
   Status Remove(const std::filesystem::path& path) override { return target_.Remove(path); }
   Status MakeFolder(const std::filesystem::path& path) override { return target_.MakeFolder(path); }
   Status RemoveTree(const std::filesystem::path& path) override { return target_.RemoveTree(path); }
+  Status RemoveEmptyFolder(const std::filesystem::path& path) override {
+    return target_.RemoveEmptyFolder(path);
+  }
+  Status MakeTemporaryFolder(std::string_view prefix, std::filesystem::path* path) override {
+    return target_.MakeTemporaryFolder(prefix, path);
+  }
   Status List(const std::filesystem::path& folder, std::vector<std::string>* names) override {
     return target_.List(folder, names);
   }

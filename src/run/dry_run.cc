@@ -1,15 +1,10 @@
 #include "run/dry_run.h"
 
-#include <stdlib.h>
-
-#include <system_error>
 #include <vector>
 
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/file_system.h"
-#include "platform/system_error_text.h"
 #include "run/messages.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
@@ -23,18 +18,11 @@ namespace {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::error_code error;
-    std::string pattern =
-        (std::filesystem::temp_directory_path(error) / "pontexa-prueba-XXXXXX").string();
-    if (error || ::mkdtemp(pattern.data()) == nullptr) {
-      throw Error(messages::CannotMakeTrialFolder(SystemErrorText(error ? error.value() : errno)));
+    if (Status status = Env::Current().MakeTemporaryFolder("pontexa-prueba-", &path_); !status) {
+      throw Error(messages::CannotMakeTrialFolder(status.text()));
     }
-    path_ = pattern;
   }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~ScratchFolder() { Env::Current().RemoveTree(path_); }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   const std::filesystem::path& path() const { return path_; }
@@ -83,17 +71,23 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   const std::filesystem::path scratch_tables = scratch.path() / "tablas";
   const std::filesystem::path scratch_file =
       scratch.path() / std::filesystem::path(exchange_file).filename();
+  // Without a table folder there is nothing to copy: the scratch run is given
+  // the missing folder and fails there as the real run would.
+  FileInfo folder;
+  const bool has_tables = Env::Current().Info(table_folder, &folder).ok() && folder.IsFolder();
+  if (has_tables) {
+    if (Status status = Env::Current().MakeFolder(scratch_tables); !status) {
+      throw Error(messages::CannotMakeTrialFolder(status.text()));
+    }
+  }
   DryRunOutcome outcome;
   std::string scratch_file_name = exchange_file;
   try {
-    const RealFileSystem files;
-    if (files.IsExistingFile(exchange_file)) {
+    if (IsExistingFile(exchange_file)) {
       CopyFileWithDigest(exchange_file, scratch_file);
       scratch_file_name = scratch_file.string();
     }
-    std::error_code error;
-    if (std::filesystem::is_directory(table_folder, error)) {
-      std::filesystem::create_directory(scratch_tables);
+    if (has_tables) {
       CheckTablesNotHeld(table_folder, tables, *Env::Current().NewOpenFileScan());
       for (const std::string& table : tables) {
         for (const auto& file : TableFilesOf(table_folder, table)) {
@@ -106,16 +100,13 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     outcome.report.conversion = to_horaplan ? kMadeByToHoraplan : kMadeByToGedu;
     outcome.report.exchange_file = exchange_file;
     outcome.report.table_folder = table_folder.string();
-    outcome.report.started = std::time(nullptr);
+    outcome.report.started = Env::Current().Now();
     outcome.report.error = outcome.message;
     return outcome;
   }
 
   ScratchUi ui(scratch_file_name);
-  const RealFileSystem files;
-  RunControl control(ui, files,
-                     std::filesystem::is_directory(scratch_tables) ? scratch_tables : table_folder,
-                     regional);
+  RunControl control(ui, has_tables ? scratch_tables : table_folder, regional);
   outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
   if (control.LastReport()) outcome.report = *control.LastReport();
@@ -133,7 +124,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   outcome.report.table_folder = table_folder.string();
   if (outcome.report.conversion.empty()) {
     outcome.report.conversion = to_horaplan ? kMadeByToHoraplan : kMadeByToGedu;
-    outcome.report.started = std::time(nullptr);
+    outcome.report.started = Env::Current().Now();
     outcome.report.error = outcome.message;
   }
   return outcome;

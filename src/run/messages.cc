@@ -102,4 +102,63 @@ std::string CannotMakeTrialFolder(std::string_view reason) {
   return "No se puede crear una carpeta temporal para la prueba: " + std::string(reason);
 }
 
+std::string SomeTableNotAsItWas() { return "alguna tabla no ha quedado como estaba"; }
+
+std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view copy_folder,
+                                    std::string_view copy_name) {
+  return "No se han podido dejar las tablas de Horaplan como estaban: " + std::string(reason) +
+         ". La copia de las tablas anteriores está en " + Quoted(copy_folder) +
+         "; «pontexa-cli restore " + std::string(copy_name) + "» las repone.";
+}
+
+std::string TablesNotLeftAsTheyWereNoCopy(std::string_view reason) {
+  return "No se han podido dejar las tablas de Horaplan como estaban: " + std::string(reason) +
+         ". Antes de la conversión no había ninguna de estas tablas en la carpeta.";
+}
+
+std::string ReportTitle() { return "Informe de Pontexa"; }
+
+std::string ReportConversion(bool to_horaplan) {
+  return std::string("Conversión: ") +
+         (to_horaplan ? "desde GEDU hacia Horaplan" : "desde Horaplan hacia GEDU");
+}
+
+std::string ReportTime(std::string_view time) { return "Hora: " + std::string(time); }
+
+std::string ReportExchangeFile(std::string_view path) {
+  return "Archivo XML: " + std::string(path);
+}
+
+std::string ReportTableFolder(std::string_view folder) {
+  return "Carpeta de tablas: " + std::string(folder);
+}
+
+std::string ReportOutcome(bool ok, std::string_view error) {
+  return "Resultado: " + (ok ? std::string("terminado") : "error: " + std::string(error));
+}
+
+std::string ReportRowsHeading(bool to_horaplan) {
+  return to_horaplan ? "Filas escritas:" : "Filas leídas:";
+}
+
+std::string ReportNoTables() { return "(ninguna tabla)"; }
+
+std::string ReportFindingsCount(std::size_t findings) {
+  return findings == 0 ? "Avisos: ninguno" : "Avisos: " + std::to_string(findings);
+}
+
+std::string MoreFindingsInReport(std::size_t more) {
+  return "... y " + std::to_string(more) + (more == 1 ? " aviso más" : " avisos más") +
+         " en el informe.";
+}
+
+std::string FindingsCount(std::size_t findings) {
+  return "Hay " + std::to_string(findings) + (findings == 1 ? " aviso." : " avisos.");
+}
+
+std::string FindingsSummary(std::size_t findings, std::string_view by_kind) {
+  return std::to_string(findings) + (findings == 1 ? " aviso: " : " avisos: ") +
+         std::string(by_kind);
+}
+
 }  // namespace pontexa::run::messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,9 @@ namespace pontexa::run {
 inline constexpr char kNoFileMessage[] = "No existe archivo";
 inline constexpr char kToHoraplanDone[] = "Proceso finalizado";
 inline constexpr char kToGeduDone[] = "Proceso Terminado";
+// Follows the error of a GEDU-to-Horaplan run once every table is back.
+inline constexpr char kTablesLeftAsTheyWere[] =
+    "Las tablas de Horaplan se han dejado como estaban.";
 
 namespace messages {
 
@@ -43,8 +47,36 @@ std::string TooManyCopiesThisSecond(std::string_view copies_folder);
 std::string CannotCopyFileNamed(std::string_view name);
 std::string CannotWrite(std::string_view path, std::string_view reason);
 
+// Putting the tables back after a failed GEDU-to-Horaplan run; `reason` is in
+// lower case, without a final point.
+std::string SomeTableNotAsItWas();
+std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view copy_folder,
+                                    std::string_view copy_name);
+// The same when no table existed before the run, so there is no copy.
+std::string TablesNotLeftAsTheyWereNoCopy(std::string_view reason);
+
 // The dry run.
 std::string CannotMakeTrialFolder(std::string_view reason);
+
+// The run report: its lines, without their line ends.
+std::string ReportTitle();
+std::string ReportConversion(bool to_horaplan);
+std::string ReportTime(std::string_view time);
+std::string ReportExchangeFile(std::string_view path);
+std::string ReportTableFolder(std::string_view folder);
+// "Resultado: terminado", or the error that ended the run.
+std::string ReportOutcome(bool ok, std::string_view error);
+std::string ReportRowsHeading(bool to_horaplan);
+std::string ReportNoTables();
+std::string ReportFindingsCount(std::size_t findings);
+// In place of a finding's id when it has none.
+inline constexpr char kNoId[] = "(sin id)";
+// After the findings shown, when the report holds `more`.
+std::string MoreFindingsInReport(std::size_t more);
+// "Hay 12 avisos." / "Hay 1 aviso."
+std::string FindingsCount(std::size_t findings);
+// "12 avisos: " and the counts by kind.
+std::string FindingsSummary(std::size_t findings, std::string_view by_kind);
 
 }  // namespace messages
 }  // namespace pontexa::run

@@ -1,7 +1,5 @@
 #include "run/restore.h"
 
-#include <system_error>
-
 #include "platform/env.h"
 #include "platform/error.h"
 #include "run/messages.h"
@@ -48,8 +46,10 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
                         }).name;
     PutBackTables(*copy, table_folder, /*only_changed=*/false);
   } else {
-    std::error_code error;
-    if (std::filesystem::exists(copy->manifest.exchange_file, error)) {
+    // Whatever is at the file's path now is copied first (a symbolic link is
+    // followed; a dangling one leaves nothing to copy).
+    FileInfo present;
+    if (Env::Current().Info(copy->manifest.exchange_file, &present).ok()) {
       outcome.undo_copy =
           CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); }).name;
     }

@@ -1,6 +1,5 @@
 #include "run/run_control.h"
 
-#include <ctime>
 #include <exception>
 #include <new>
 #include <string_view>
@@ -10,6 +9,7 @@
 
 #include "exchange/exchange_file.h"
 #include "platform/code_page.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "run/put_back.h"
 #include "run/tables_before_run.h"
@@ -78,18 +78,15 @@ const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft
 
 }  // namespace
 
-RunControl::RunControl(RunUi& ui, const FileSystem& files,
-                       std::filesystem::path timetable_directory, RegionalSettings regional)
-    : ui_(ui),
-      files_(files),
-      timetable_directory_(std::move(timetable_directory)),
-      regional_(regional) {}
+RunControl::RunControl(RunUi& ui, std::filesystem::path timetable_directory,
+                       RegionalSettings regional)
+    : ui_(ui), timetable_directory_(std::move(timetable_directory)), regional_(regional) {}
 
 bool RunControl::ChooseExchangeFile() {
   if (std::optional<std::string> chosen = ui_.ChooseExchangeFile(exchange_file_name_)) {
     exchange_file_name_ = std::move(*chosen);
   }
-  if (!files_.IsExistingFile(exchange_file_name_)) {
+  if (!IsExistingFile(exchange_file_name_)) {
     ui_.ShowMessage(kNoFileMessage);
     return false;
   }
@@ -117,7 +114,7 @@ CopyRequest RunControl::Request(const char* made_by) const {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(exchange_file_name_, error);
   request.exchange_file = error ? exchange_file_name_ : absolute.lexically_normal().string();
-  request.now = std::time(nullptr);
+  request.now = Env::Current().Now();
   return request;
 }
 
@@ -163,7 +160,7 @@ RunReport& RunControl::StartReport(const char* conversion) {
   report.conversion = conversion;
   report.exchange_file = Request(conversion).exchange_file;
   report.table_folder = timetable_directory_.string();
-  report.started = std::time(nullptr);
+  report.started = Env::Current().Now();
   return report;
 }
 

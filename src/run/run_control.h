@@ -8,7 +8,6 @@
 
 #include "exchange/document.h"
 #include "exchange/exchange_file.h"
-#include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/messages.h"
 #include "run/run_report.h"
@@ -27,9 +26,9 @@ std::string ErrorBoxText(const std::string& message);
 // nothing escapes to the caller.
 class RunControl {
  public:
-  // The tables are read and written in timetable_directory.
-  RunControl(RunUi& ui, const FileSystem& files, std::filesystem::path timetable_directory,
-             RegionalSettings regional);
+  // The tables are read and written in timetable_directory; the disk is
+  // reached through Env::Current().
+  RunControl(RunUi& ui, std::filesystem::path timetable_directory, RegionalSettings regional);
 
   // GEDU to Horaplan: choose, test, load, a copy of the tables, the six table
   // builds under the wait cursor, "Proceso finalizado". A file that does not
@@ -75,7 +74,6 @@ class RunControl {
   bool ShowingErrors(Run run);
 
   RunUi& ui_;
-  const FileSystem& files_;
   std::filesystem::path timetable_directory_;
   RegionalSettings regional_;
   std::string exchange_file_name_;

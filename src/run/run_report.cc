@@ -1,14 +1,13 @@
 #include "run/run_report.h"
 
 #include <cstdio>
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <memory>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/local_time.h"
+#include "run/messages.h"
 
 namespace pontexa::run {
 namespace {
@@ -85,6 +84,52 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
+// The report text in pieces, each handed to `write` as it is made: the
+// findings may be hundreds of thousands, so they go a kind at a time (in
+// pieces of about 64 KiB), never gathered into one text.
+template <typename Write>
+void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
+  const bool to_horaplan = report.conversion == "to-horaplan";
+  std::string head;
+  head += messages::ReportTitle() + "\n\n";
+  head += messages::ReportConversion(to_horaplan) + "\n";
+  head += messages::ReportTime(LocalTime(report.started, "%Y-%m-%d %H:%M:%S")) + "\n";
+  head += messages::ReportExchangeFile(report.exchange_file) + "\n";
+  head += messages::ReportTableFolder(report.table_folder) + "\n";
+  head += messages::ReportOutcome(report.ok, report.error) + "\n";
+  head += "\n" + messages::ReportRowsHeading(to_horaplan) + "\n";
+  if (report.findings.rows().empty()) head += "  " + messages::ReportNoTables() + "\n";
+  for (const auto& [table, rows] : report.findings.rows()) {
+    std::string name = table;
+    name.resize(std::max<std::size_t>(name.size(), 12), ' ');
+    head += "  " + name + std::to_string(rows) + "\n";
+  }
+  head += "\n" + messages::ReportFindingsCount(report.findings.size()) + "\n";
+  if (!report.findings.empty()) head += "\n";
+  if (for_notepad) {
+    write("\xEF\xBB\xBF" + WithCrLf(head));
+  } else {
+    write(head);
+  }
+  const std::string_view eol = for_notepad ? "\r\n" : "\n";
+  for (const auto& [kind, findings] : ByKind(report.findings)) {
+    std::string lines;
+    lines.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
+    for (const Finding* finding : findings) {
+      lines.append("  ")
+          .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
+          .append(": ")
+          .append(finding->detail)
+          .append(eol);
+      if (lines.size() >= (1 << 16)) {
+        write(lines);
+        lines.clear();
+      }
+    }
+    write(lines);
+  }
+}
+
 }  // namespace
 
 std::string FindingsByKind(const RunReport& report, std::size_t most) {
@@ -96,88 +141,40 @@ std::string FindingsByKind(const RunReport& report, std::size_t most) {
     for (const Finding* finding : findings) {
       if (shown++ >= most) break;
       text.append("  ")
-          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
+          .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
           .append(": ")
           .append(finding->detail)
           .append("\n");
     }
   }
   if (report.findings.size() > most) {
-    const std::size_t more = report.findings.size() - most;
-    text += "... y " + std::to_string(more) + (more == 1 ? " aviso más" : " avisos más") +
-            " en el informe.\n";
+    text += messages::MoreFindingsInReport(report.findings.size() - most) + "\n";
   }
   return text;
 }
 
 std::string FindingsCount(const RunReport& report) {
-  const std::size_t n = report.findings.size();
-  return "Hay " + std::to_string(n) + (n == 1 ? " aviso." : " avisos.");
+  return messages::FindingsCount(report.findings.size());
 }
 
 std::string FindingsSummaryLine(const RunReport& report) {
-  const std::size_t n = report.findings.size();
-  std::string line = std::to_string(n) + (n == 1 ? " aviso: " : " avisos: ");
-  bool first = true;
+  std::string by_kind;
   for (const auto& [kind, findings] : ByKind(report.findings)) {
-    line += (first ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
-    first = false;
+    by_kind +=
+        (by_kind.empty() ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
   }
-  return line;
+  return messages::FindingsSummary(report.findings.size(), by_kind);
 }
 
 void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad) {
-  const bool to_horaplan = report.conversion == "to-horaplan";
-  std::string head;
-  head += "Informe de Pontexa\n\n";
-  head += std::string("Conversión: ") +
-          (to_horaplan ? "desde GEDU hacia Horaplan" : "desde Horaplan hacia GEDU") + "\n";
-  head += "Hora: " + LocalTime(report.started, "%Y-%m-%d %H:%M:%S") + "\n";
-  head += "Archivo XML: " + report.exchange_file + "\n";
-  head += "Carpeta de tablas: " + report.table_folder + "\n";
-  head += "Resultado: " + (report.ok ? std::string("terminado") : "error: " + report.error) + "\n";
-  head += std::string("\n") + (to_horaplan ? "Filas escritas:" : "Filas leídas:") + "\n";
-  if (report.findings.rows().empty()) head += "  (ninguna tabla)\n";
-  for (const auto& [table, rows] : report.findings.rows()) {
-    std::string name = table;
-    name.resize(std::max<std::size_t>(name.size(), 12), ' ');
-    head += "  " + name + std::to_string(rows) + "\n";
-  }
-  head += "\n";
-  if (report.findings.empty()) {
-    head += "Avisos: ninguno\n";
-  } else {
-    head += "Avisos: " + std::to_string(report.findings.size()) + "\n\n";
-  }
-  if (for_notepad)
-    out << "\xEF\xBB\xBF" << WithCrLf(head);
-  else
-    out << head;
-  // The findings may be hundreds of thousands: written a kind at a time, not
-  // gathered into one text first.
-  const std::string_view eol = for_notepad ? "\r\n" : "\n";
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
-    std::string lines;
-    lines.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
-    for (const Finding* finding : findings) {
-      lines.append("  ")
-          .append(finding->id.empty() ? std::string_view("(sin id)") : finding->id)
-          .append(": ")
-          .append(finding->detail)
-          .append(eol);
-      if (lines.size() >= (1 << 16)) {
-        out << lines;
-        lines.clear();
-      }
-    }
-    out << lines;
-  }
+  WriteReportPieces(report, for_notepad, [&out](std::string_view piece) { out << piece; });
 }
 
 std::string ReportText(const RunReport& report) {
-  std::ostringstream text;
-  WriteReportText(text, report, /*for_notepad=*/true);
-  return std::move(text).str();
+  std::string text;
+  WriteReportPieces(report, /*for_notepad=*/true,
+                    [&text](std::string_view piece) { text.append(piece); });
+  return text;
 }
 
 std::string ReportJson(const RunReport& report) {
@@ -212,25 +209,25 @@ std::filesystem::path ReportPath(const RunReport& report) {
 }
 
 bool WriteReportFile(const RunReport& report) {
+  Env& env = Env::Current();
   const std::filesystem::path path = ReportPath(report);
   // One temporary name per folder: what a run killed while writing it left is
   // taken over and renamed away by the next report.
   const std::filesystem::path temporary = path.parent_path() / ("~" + std::string(kReportFileName));
   // A report is not worth a flush to disk: at worst a crash leaves the last one.
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    WriteReportText(out, report, /*for_notepad=*/true);
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
+  std::unique_ptr<File> out;
+  if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) {
+    // Something else with that name (a symbolic link): gone, then one more try.
+    env.Remove(temporary);
+    if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) return false;
   }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
+  bool written = true;
+  WriteReportPieces(report, /*for_notepad=*/true, [&](std::string_view piece) {
+    if (written && !piece.empty()) written = out->Append(piece).ok();
+  });
+  if (!out->Close().ok()) written = false;
+  if (!written || !env.Rename(temporary, path).ok()) {
+    env.Remove(temporary);
     return false;
   }
   return true;

@@ -1,19 +1,13 @@
 #include "run/saved_copies.h"
 
-#include <errno.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <memory>
 
 #include "platform/case_variants.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "platform/local_time.h"
-#include "platform/system_error_text.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
 
@@ -22,15 +16,17 @@ namespace {
 
 // Creates the copies folder when needed and a new, empty folder for one copy.
 SavedCopy NewCopyFolder(const CopyRequest& request) {
+  Env& env = Env::Current();
   const std::filesystem::path copies = CopiesFolder(request.table_folder);
-  if (::mkdir(copies.c_str(), 0777) != 0 && errno != EEXIST) {
-    throw Error(messages::CannotMakeFolder(copies.string(), SystemErrorText(errno)));
+  if (Status status = env.MakeFolder(copies); !status && status.code() != Status::Code::kExists) {
+    throw Error(messages::CannotMakeFolder(copies.string(), status.text()));
   }
   const std::string base = LocalTime(request.now, "%Y%m%d-%H%M%S");
   for (int number = 1; number < 1000; ++number) {
     const std::string name = number == 1 ? base : base + "-" + std::to_string(number);
     const std::filesystem::path folder = copies / name;
-    if (::mkdir(folder.c_str(), 0777) == 0) {
+    const Status status = env.MakeFolder(folder);
+    if (status) {
       SavedCopy copy;
       copy.name = name;
       copy.folder = folder;
@@ -41,8 +37,8 @@ SavedCopy NewCopyFolder(const CopyRequest& request) {
       copy.manifest.table_folder = request.table_folder.string();
       return copy;
     }
-    if (errno != EEXIST) {
-      throw Error(messages::CannotMakeFolder(folder.string(), SystemErrorText(errno)));
+    if (status.code() != Status::Code::kExists) {
+      throw Error(messages::CannotMakeFolder(folder.string(), status.text()));
     }
   }
   throw Error(messages::TooManyCopiesThisSecond(copies.string()));
@@ -78,10 +74,8 @@ class CopyInProgress {
     const std::filesystem::path manifest = copy_.folder / kManifestName;
     const std::filesystem::path temporary = copy_.folder / (std::string(kManifestName) + ".tmp");
     WriteNewFile(temporary, ManifestText(copy_.manifest));
-    std::error_code error;
-    std::filesystem::rename(temporary, manifest, error);
-    if (error) {
-      throw Error(messages::CannotWrite(manifest.string(), SystemErrorText(error.value())));
+    if (Status status = Env::Current().Rename(temporary, manifest); !status) {
+      throw Error(messages::CannotWrite(manifest.string(), status.text()));
     }
     SyncFolder(copy_.folder);
     SyncFolder(copy_.folder.parent_path());
@@ -106,19 +100,33 @@ int SuffixOf(const std::string& name) {
   return error == std::errc() && end == name.data() + name.size() ? number : 1;
 }
 
-std::optional<SavedCopy> ReadCopy(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error) || std::filesystem::is_symlink(folder, error)) {
+// The whole text of a manifest; nothing when it cannot be read or is too large
+// to be one (manifests are small).
+std::optional<std::string> ReadManifestText(const std::filesystem::path& path) {
+  constexpr std::size_t kMostBytes = 1 << 20;
+  std::unique_ptr<File> file;
+  FileInfo info;
+  if (!Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok() ||
+      !file->Info(&info).ok() || !info.IsRegular() || info.size > kMostBytes) {
     return std::nullopt;
   }
-  const std::filesystem::path manifest_path = folder / kManifestName;
-  // Manifests are small; anything large is not one of them.
-  const std::uintmax_t size = std::filesystem::file_size(manifest_path, error);
-  if (error || size > (1 << 20)) return std::nullopt;
-  std::ifstream file(manifest_path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return std::nullopt;
-  std::optional<CopyManifest> manifest = ParseManifest(text);
+  // One byte more than the size: a file that grew meanwhile is refused too.
+  std::string text(static_cast<std::size_t>(info.size) + 1, '\0');
+  std::size_t read = 0;
+  if (!file->ReadAt(0, text.data(), text.size(), &read).ok() || read > info.size) {
+    return std::nullopt;
+  }
+  text.resize(read);
+  return text;
+}
+
+std::optional<SavedCopy> ReadCopy(const std::filesystem::path& folder) {
+  // A copy is a folder of its own, never a symbolic link to one.
+  FileInfo info;
+  if (!Env::Current().LinkInfo(folder, &info).ok() || !info.IsFolder()) return std::nullopt;
+  const std::optional<std::string> text = ReadManifestText(folder / kManifestName);
+  if (!text) return std::nullopt;
+  std::optional<CopyManifest> manifest = ParseManifest(*text);
   if (!manifest) return std::nullopt;
   SavedCopy copy;
   copy.name = folder.filename().string();
@@ -182,12 +190,11 @@ SavedCopy CopyExchangeFile(const CopyRequest& request) {
 
 std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder) {
   std::vector<SavedCopy> copies;
-  std::error_code error;
-  std::filesystem::directory_iterator it(CopiesFolder(table_folder), error);
-  if (error) return copies;
-  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (error) break;
-    if (std::optional<SavedCopy> copy = ReadCopy(it->path())) copies.push_back(std::move(*copy));
+  const std::filesystem::path folder = CopiesFolder(table_folder);
+  std::vector<std::string> names;
+  if (!Env::Current().List(folder, &names).ok()) return copies;
+  for (const std::string& name : names) {
+    if (std::optional<SavedCopy> copy = ReadCopy(folder / name)) copies.push_back(std::move(*copy));
   }
   std::sort(copies.begin(), copies.end(), [](const SavedCopy& a, const SavedCopy& b) {
     if (a.manifest.time != b.manifest.time) return a.manifest.time > b.manifest.time;
@@ -207,10 +214,7 @@ std::optional<SavedCopy> FindCopy(const std::filesystem::path& table_folder,
 
 void PruneCopies(const std::filesystem::path& table_folder, std::size_t keep) {
   const std::vector<SavedCopy> copies = ListCopies(table_folder);
-  for (std::size_t i = keep; i < copies.size(); ++i) {
-    std::error_code ignored;
-    std::filesystem::remove_all(copies[i].folder, ignored);
-  }
+  for (std::size_t i = keep; i < copies.size(); ++i) Env::Current().RemoveTree(copies[i].folder);
 }
 
 std::string AsReason(std::string message) {
@@ -222,9 +226,8 @@ std::string AsReason(std::string message) {
 
 void RemoveCopy(const SavedCopy& copy) {
   if (!copy.written()) return;
-  std::error_code ignored;
-  std::filesystem::remove_all(copy.folder, ignored);
-  std::filesystem::remove(copy.folder.parent_path(), ignored);  // only when empty
+  Env::Current().RemoveTree(copy.folder);
+  Env::Current().RemoveEmptyFolder(copy.folder.parent_path());
 }
 
 }  // namespace pontexa::run

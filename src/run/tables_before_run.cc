@@ -31,21 +31,16 @@ std::string TablesBeforeRun::PutBack() const noexcept {
       RemoveCopy(copy_);
       return kTablesLeftAsTheyWere;
     }
-    reason = "alguna tabla no ha quedado como estaba";
+    reason = messages::SomeTableNotAsItWas();
   } catch (const std::bad_alloc&) {
-    reason = "no hay memoria suficiente";
+    reason = AsReason(messages::OutOfMemory());
   } catch (const std::exception& error) {
     reason = AsReason(error.what());
   }
   try {
-    std::string sentence = "No se han podido dejar las tablas de Horaplan como estaban: " + reason;
-    if (copy_.written()) {
-      sentence += ". La copia de las tablas anteriores está en '" + copy_.folder.string() +
-                  "'; «pontexa-cli restore " + copy_.name + "» las repone.";
-    } else {
-      sentence += ". Antes de la conversión no había ninguna de estas tablas en la carpeta.";
-    }
-    return sentence;
+    return copy_.written()
+               ? messages::TablesNotLeftAsTheyWere(reason, copy_.folder.string(), copy_.name)
+               : messages::TablesNotLeftAsTheyWereNoCopy(reason);
   } catch (...) {
     return "";
   }

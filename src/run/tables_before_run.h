@@ -3,13 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "run/messages.h"
 #include "run/saved_copies.h"
 
 namespace pontexa::run {
-
-// Follows the error of a GEDU-to-Horaplan run once every table is back.
-inline constexpr char kTablesLeftAsTheyWere[] =
-    "Las tablas de Horaplan se han dejado como estaban.";
 
 // The tables as they were before a GEDU-to-Horaplan run, kept so that a run
 // that fails leaves the folder exactly as it found it and a run that succeeds

@@ -1,10 +1,11 @@
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
-#include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/timetable_directory.h"
 #include "shell/main_form.h"
+#include "shell/messages.h"
 #include "shell/spanish_translations.h"
 
 int main(int argc, char* argv[]) {
@@ -15,19 +16,16 @@ int main(int argc, char* argv[]) {
   // standard buttons) included, whatever the user's locale.
   const pontexa::shell::SpanishTranslations spanish;
   if (!spanish.loaded()) {
-    std::fprintf(stderr,
-                 "pontexa: no se encuentran las traducciones de Qt al español en %s "
-                 "(paquete qt6-translations-l10n); el diálogo de archivos se mostrará en "
-                 "inglés.\n",
-                 qUtf8Printable(pontexa::shell::SpanishTranslations::Folder()));
+    const std::string warning = pontexa::shell::messages::MissingTranslations(
+        pontexa::shell::SpanishTranslations::Folder().toStdString());
+    std::fprintf(stderr, "%s\n", warning.c_str());
   }
 
   // The user's settings and the tables' folder are read once, here, and handed down.
   const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
   const std::filesystem::path timetable_directory = pontexa::run::TimetableDirectory();
-  const pontexa::RealFileSystem files;
 
-  pontexa::shell::TMForm form(files, timetable_directory, regional);
+  pontexa::shell::TMForm form(timetable_directory, regional);
   form.show();
   // Closing the window ends the event loop; nothing is written at shut-down.
   return application.exec();

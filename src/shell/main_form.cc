@@ -24,6 +24,7 @@
 
 #include "shell/application_title.h"
 #include "shell/gradient_panel.h"
+#include "shell/messages.h"
 #include "shell/spanish_dates_proxy.h"
 #include "version.h"
 
@@ -113,12 +114,12 @@ class ScreenCentredBox : public QMessageBox {
 
 }  // namespace
 
-TMForm::TMForm(const FileSystem& files, std::filesystem::path timetable_directory,
-               RegionalSettings regional, QWidget* parent)
+TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regional,
+               QWidget* parent)
     : QWidget(parent),
       title_(ApplicationTitle(QCoreApplication::applicationFilePath())),
       timetable_directory_(std::move(timetable_directory)),
-      control_(*this, files, timetable_directory_, regional),
+      control_(*this, timetable_directory_, regional),
       dialog_runner_([](QDialog& dialog) { return dialog.exec(); }) {
   qreal ratio = 1.0;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -270,7 +271,7 @@ void TMForm::ShowMessageWithDetails(const std::string& text, const std::string& 
   box.setIcon(QMessageBox::NoIcon);
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
-  box.addButton("Aceptar", QMessageBox::AcceptRole);
+  box.addButton(messages::kOkButton, QMessageBox::AcceptRole);
   if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
   // Qt names the details button itself, in English unless its own
   // translations are loaded; the translator in main gives it Spanish words.
@@ -287,7 +288,7 @@ void TMForm::ShowError(const std::string& text) {
   // Messages may quote data from the user's files: never read them as markup.
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
-  box.addButton(QMessageBox::Ok)->setText("Aceptar");
+  box.addButton(QMessageBox::Ok)->setText(messages::kOkButton);
   box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }

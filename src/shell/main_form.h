@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "run/run_control.h"
 #include "run/run_ui.h"
@@ -32,8 +31,8 @@ class TMForm : public QWidget, public run::RunUi {
   Q_OBJECT
 
  public:
-  TMForm(const FileSystem& files, std::filesystem::path timetable_directory,
-         RegionalSettings regional, QWidget* parent = nullptr);
+  TMForm(std::filesystem::path timetable_directory, RegionalSettings regional,
+         QWidget* parent = nullptr);
   ~TMForm() override;
 
   void SetDialogRunner(DialogRunner runner);

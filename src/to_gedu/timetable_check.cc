@@ -12,6 +12,7 @@
 #include "platform/code_page.h"
 #include "platform/numbers.h"
 #include "tables/catalogue.h"
+#include "to_gedu/messages.h"
 
 namespace pontexa::to_gedu {
 
@@ -45,20 +46,13 @@ std::string IntervalText(double interval) {
   return text;
 }
 
-std::string Quoted(const std::string& text) {
-  std::string quoted(1, '\'');
-  quoted += FindingText(text);
-  quoted += '\'';
-  return quoted;
-}
-
 // One catalogue whose codes SOLUC uses.
 struct Catalogue {
   TableColumns& columns;
   const char* code_field;   // in the catalogue
   const char* soluc_field;  // in SOLUC
   const char* element;      // what the code becomes in the section
-  const char* what;         // Spanish, for the sentence
+  const char* what;         // messages::kTheSubject...
   const char* table;
 };
 
@@ -157,10 +151,13 @@ bool WeekSlots::Has(std::int32_t day, double interval) const {
 void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
                     const InputTables& tables, Findings& findings) {
   const Catalogue catalogues[] = {
-      {tables.nom_asg, field::kCod, field::kAsig, "activity", "la asignatura", tables::kAsignomt},
-      {tables.grupos, field::kAbrev, field::kCodGrupo, "group", "el grupo", tables::kGrupost},
-      {tables.profesor, field::kAbrev, field::kProf, "member", "el profesor", tables::kProft},
-      {tables.aulas, field::kAbrev, field::kAula, "location", "el aula", tables::kAulat},
+      {tables.nom_asg, field::kCod, field::kAsig, "activity", messages::kTheSubject,
+       tables::kAsignomt},
+      {tables.grupos, field::kAbrev, field::kCodGrupo, "group", messages::kTheGroup,
+       tables::kGrupost},
+      {tables.profesor, field::kAbrev, field::kProf, "member", messages::kTheTeacher,
+       tables::kProft},
+      {tables.aulas, field::kAbrev, field::kAula, "location", messages::kTheRoom, tables::kAulat},
   };
   constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
   // The code columns of SOLUC, most of them read already by the lists.
@@ -184,12 +181,10 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
     const std::int32_t day = lessons[row].day;
     if (day == 0) {
       const std::string number = std::to_string(row + 1);
-      findings.Add(
-          {"skipped-lesson", tables::kSoluc, field::kDia, "", "fila " + number,
-           Joined({"La clase de la fila ", number, " de SOLUC (asignatura ",
-                   Quoted((*columns[kSubject])[row]), ", grupo ", Quoted((*columns[kGroup])[row]),
-                   ", profesor ", Quoted((*columns[kTeacher])[row]),
-                   ") no tiene día (DIA 0): no se escribe en GEDU."})});
+      findings.Add({"skipped-lesson", tables::kSoluc, field::kDia, "", messages::Row(number),
+                    messages::SkippedLesson(number, FindingText((*columns[kSubject])[row]),
+                                            FindingText((*columns[kGroup])[row]),
+                                            FindingText((*columns[kTeacher])[row]))});
       continue;
     }
     double interval = lessons[row].interval;
@@ -223,14 +218,16 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
   }
   FirstInSlot room_of_teacher(numbers[kTeacher].size());
   FirstInSlot teacher_of_room(numbers[kRoom].size());
-  // "El profesor 'X' está a la vez en las aulas 'A' y 'B' el día 1, intervalo i2."
-  const auto clash = [&](const char* kind, const char* field_name, const char* subject,
-                         const std::string& who, const char* verb, const std::string& first,
-                         const std::string& second, std::size_t slot) {
-    findings.Add({kind, tables::kSoluc, field_name, "", FindingText(who),
-                  Joined({subject, " ", Quoted(who), " ", verb, " ", Quoted(first), " y ",
-                          Quoted(second), " el día ", std::to_string(slots[slot].first),
-                          ", intervalo ", IntervalText(slots[slot].second), "."})});
+  // One teacher in two rooms, or one room with two teachers, in a slot; the
+  // sentence comes from `message` (messages::TeacherInTwoRooms...).
+  const auto clash = [&](const char* kind, const char* field_name, const std::string& who,
+                         const std::string& first, const std::string& second, std::size_t slot,
+                         auto message) {
+    std::string shown_who = FindingText(who);
+    std::string detail =
+        message(shown_who, FindingText(first), FindingText(second),
+                std::to_string(slots[slot].first), IntervalText(slots[slot].second));
+    findings.Add({kind, tables::kSoluc, field_name, "", std::move(shown_who), std::move(detail)});
   };
   for (std::size_t s = 0; s < slots.size(); ++s) {
     for (std::size_t i = start[s]; i < start[s + 1]; ++i) {
@@ -241,14 +238,14 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
       if (teacher_code.empty() || room_code.empty()) continue;
       const auto slot = static_cast<std::int64_t>(s);
       if (room_of_teacher.IsSecond(slot, teacher, room)) {
-        clash("teacher-in-two-rooms", field::kAula, "El profesor", teacher_code,
-              "está a la vez en las aulas", numbers[kRoom].code(room_of_teacher.first(teacher)),
-              room_code, s);
+        clash("teacher-in-two-rooms", field::kAula, teacher_code,
+              numbers[kRoom].code(room_of_teacher.first(teacher)), room_code, s,
+              messages::TeacherInTwoRooms);
       }
       if (teacher_of_room.IsSecond(slot, room, teacher)) {
-        clash("room-with-two-teachers", field::kProf, "El aula", room_code,
-              "tiene a la vez a los profesores",
-              numbers[kTeacher].code(teacher_of_room.first(room)), teacher_code, s);
+        clash("room-with-two-teachers", field::kProf, room_code,
+              numbers[kTeacher].code(teacher_of_room.first(room)), teacher_code, s,
+              messages::RoomWithTwoTeachers);
       }
     }
   }
@@ -260,20 +257,16 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
       const std::size_t lessons = numbers[c].lessons(n);
       findings.Add({"code-not-in-catalogue", tables::kSoluc, catalogues[c].soluc_field,
                     catalogues[c].element, FindingText(code),
-                    "El código " + Quoted(code) + " de " + catalogues[c].what + " (" +
-                        std::to_string(lessons) + (lessons == 1 ? " clase" : " clases") +
-                        ") no está en " + catalogues[c].table +
-                        ": se escribe el código como identificador."});
+                    messages::CodeNotInCatalogue(FindingText(code), catalogues[c].what, lessons,
+                                                 catalogues[c].table)});
     }
   }
   for (std::size_t s = 0; s < slots.size(); ++s) {
     if (week.Has(slots[s].first, slots[s].second)) continue;
     const std::size_t lessons = lessons_in_slot[s];
-    const std::string where =
-        "día " + std::to_string(slots[s].first) + ", intervalo " + IntervalText(slots[s].second);
-    findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "", where,
-                  std::to_string(lessons) + (lessons == 1 ? " clase cae" : " clases caen") +
-                      " en un día e intervalo que DIASHORAST no tiene: GEDU no los conoce."});
+    findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "",
+                  messages::Slot(std::to_string(slots[s].first), IntervalText(slots[s].second)),
+                  messages::SlotNotInWeek(lessons)});
   }
 
   findings.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week.rows()));

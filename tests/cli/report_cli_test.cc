@@ -264,6 +264,66 @@ TEST_F(ReportCliTest, ReportFileIsWrittenAfterEveryRun) {
   EXPECT_THAT(ReadFile(json_), HasSubstr("\"error\": \"No existe la tabla"));
 }
 
+// The report's own words, whole, for each conversion: its headings, and each
+// timetable finding's sentence (the time of the run left out).
+TEST_F(ReportCliTest, ReportSaysEachHeadingAndFindingInItsOwnWords) {
+  const auto without_time = [](std::string text) {
+    const std::size_t start = text.find("Hora: ");
+    return start == std::string::npos ? text
+                                      : text.erase(start, text.find('\n', start) + 1 - start);
+  };
+  WriteFile(school_, kEveryKindSchool);
+  ASSERT_EQ(Convert("to-horaplan", school_).status, 0);
+  const std::string built = without_time(ReadFile(tables_ / "pontexa-informe.txt"));
+  EXPECT_THAT(built, StartsWith("\xEF\xBB\xBFInforme de Pontexa\r\n\r\n"
+                                "Conversión: desde GEDU hacia Horaplan\r\n"
+                                "Archivo XML: " +
+                                school_.string() +
+                                "\r\n"
+                                "Carpeta de tablas: " +
+                                tables_.string() +
+                                "\r\n"
+                                "Resultado: terminado\r\n\r\n"
+                                "Filas escritas:\r\n"
+                                "  ASIGNOMT    2\r\n"));
+
+  WriteHoraplanTables();
+  ASSERT_EQ(Convert("to-gedu", school_).status, 0);
+  EXPECT_EQ(without_time(ReadFile(tables_ / "pontexa-informe.txt")),
+            "\xEF\xBB\xBFInforme de Pontexa\r\n\r\n"
+            "Conversión: desde Horaplan hacia GEDU\r\n"
+            "Archivo XML: " +
+                school_.string() +
+                "\r\n"
+                "Carpeta de tablas: " +
+                tables_.string() +
+                "\r\n"
+                "Resultado: terminado\r\n\r\n"
+                "Filas leídas:\r\n"
+                "  DIASHORAST  4\r\n"
+                "  SOLUC       11\r\n"
+                "  ASIGNOMT    2\r\n"
+                "  GRUPOST     2\r\n"
+                "  PROFT       4\r\n"
+                "  AULAT       3\r\n\r\n"
+                "Avisos: 5\r\n\r\n"
+                "skipped-lesson (1)\r\n"
+                "  fila 5: La clase de la fila 5 de SOLUC (asignatura 'S1', grupo '1EA', profesor "
+                "'BR') no tiene día (DIA 0): no se escribe en GEDU.\r\n"
+                "teacher-in-two-rooms (1)\r\n"
+                "  AG: El profesor 'AG' está a la vez en las aulas 'A' y 'G' el día 1, intervalo "
+                "i1.\r\n"
+                "room-with-two-teachers (1)\r\n"
+                "  A: El aula 'A' tiene a la vez a los profesores 'AG1' y 'BR' el día 1, intervalo "
+                "i2.\r\n"
+                "code-not-in-catalogue (1)\r\n"
+                "  ZZ: El código 'ZZ' de el profesor (1 clase) no está en PROFT: se escribe el "
+                "código como identificador.\r\n"
+                "slot-not-in-week (1)\r\n"
+                "  día 2, intervalo i3: 1 clase cae en un día e intervalo que DIASHORAST no "
+                "tiene: GEDU no los conoce.\r\n");
+}
+
 // --check runs on scratch copies: the folder and the file stay byte for byte
 // as they were, whether the conversion would succeed or fail.
 TEST_F(ReportCliTest, CheckChangesNothingWhetherTheRunWouldSucceedOrFail) {
@@ -291,6 +351,27 @@ TEST_F(ReportCliTest, CheckChangesNothingWhetherTheRunWouldSucceedOrFail) {
   EXPECT_THAT(would_fail.err, HasSubstr("'" + (tables_ / "SOLUC.DBF").string() + "'"));
   EXPECT_THAT(would_fail.out, HasSubstr("Resultado: error: "));
   EXPECT_TRUE(Everything(school_) == without_timetable);
+}
+
+// --check without a temporary folder to work in says so, as an error of the
+// run and not as an internal one; --report follows a symbolic link, so that
+// a script can name /dev/stdout or a link of its own.
+TEST_F(ReportCliTest, CheckWithoutATemporaryFolderAndReportThroughALink) {
+  WriteFile(school_, kEveryKindSchool);
+  RunOptions no_temporary;
+  no_temporary.env = {"TMPDIR=" + (dir_ / "no-existe").string()};
+  const Outcome check = RunProgram(
+      {PONTEXA_CLI, "to-horaplan", school_.string(), "--dir", tables_.string(), "--check"},
+      no_temporary);
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.err, StartsWith("No se puede crear una carpeta temporal para la prueba: "));
+  EXPECT_EQ(check.out, "");
+
+  const fs::path target = dir_ / "destino.json";
+  fs::create_symlink(target, json_);
+  ASSERT_EQ(Convert("to-horaplan", school_, {"--report", json_.string()}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(json_));
+  EXPECT_THAT(ReadFile(target), HasSubstr("\"conversion\": \"to-horaplan\""));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <clocale>
 #include <cmath>
 
-#include "platform/file_system.h"
+#include "platform/env.h"
 #include "platform/regional_settings.h"
 #include "support/temp_dir.h"
 
@@ -126,14 +126,13 @@ TEST(RegionalSettings, TakesTheSeparatorFromTheEnvironmentLocale) {
   EXPECT_EQ(c, '.');
 }
 
-TEST(RealFileSystem, OnlyAnExistingFileCounts) {
+TEST(IsExistingFile, OnlyAnExistingFileCounts) {
   testing::TempDir dir;
   testing::WriteFile(dir / "a.xml", "<document/>");
-  RealFileSystem files;
-  EXPECT_TRUE(files.IsExistingFile((dir / "a.xml").string()));
-  EXPECT_FALSE(files.IsExistingFile(dir.path().string()));
-  EXPECT_FALSE(files.IsExistingFile((dir / "b.xml").string()));
-  EXPECT_FALSE(files.IsExistingFile(""));
+  EXPECT_TRUE(IsExistingFile(dir / "a.xml"));
+  EXPECT_FALSE(IsExistingFile(dir.path()));
+  EXPECT_FALSE(IsExistingFile(dir / "b.xml"));
+  EXPECT_FALSE(IsExistingFile(""));
 }
 
 }  // namespace

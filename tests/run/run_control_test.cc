@@ -4,12 +4,13 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/error.h"
 #include "run/tables_before_run.h"
-#include "support/fake_file_system.h"
 #include "support/fake_run_ui.h"
 #include "support/held_file.h"
 #include "support/soluc_layout.h"
@@ -21,7 +22,6 @@ namespace pontexa::run {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeFileSystem;
 using testing::FakeRunUi;
 using testing::ReadFile;
 using testing::TempDir;
@@ -45,17 +45,29 @@ constexpr char kSmallSchool[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 </document>
 )";
 
+// The system's own Env, noting every path whose file it was asked about.
+class AskedEnv : public EnvWrapper {
+ public:
+  AskedEnv() : EnvWrapper(Env::System()) {}
+  Status Info(const std::filesystem::path& path, FileInfo* info) override {
+    asked_.insert(path.string());
+    return EnvWrapper::Info(path, info);
+  }
+  bool WasAsked(const std::string& path) const { return asked_.count(path) != 0; }
+
+ private:
+  std::set<std::string> asked_;
+};
+
 class RunControlTest : public ::testing::Test {
  protected:
-  RunControlTest() : control_(ui_, files_, tables_dir_, RegionalSettings{','}) {
+  RunControlTest() : control_(ui_, tables_dir_, RegionalSettings{','}) {
     fs::create_directory(tables_dir_);
   }
 
-  // An exchange file on disk that the fake file system also knows.
   std::string ExchangeFile(const std::string& name, const std::string& xml) {
     const fs::path path = dir_ / name;
     WriteFile(path, xml);
-    files_.AddFile(path.string());
     return path.string();
   }
 
@@ -80,7 +92,8 @@ class RunControlTest : public ::testing::Test {
   TempDir dir_;
   fs::path tables_dir_ = dir_ / "HTEMP";
   FakeRunUi ui_;
-  FakeFileSystem files_;
+  AskedEnv env_;
+  ScopedEnv scoped_env_{env_};
   RunControl control_;
 };
 
@@ -124,7 +137,7 @@ TEST_F(RunControlTest, MissingTypedNameIsRememberedForTheNextRun) {
   EXPECT_EQ(ui_.calls(), (Calls{"choose ", "message No existe archivo", "choose " + missing,
                                 "message No existe archivo"}));
   EXPECT_EQ(control_.ExchangeFileName(), missing);
-  EXPECT_TRUE(files_.WasAsked(missing));
+  EXPECT_TRUE(env_.WasAsked(missing));
 }
 
 TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
+#include "platform/env.h"
 #include "support/temp_dir.h"
 
 namespace pontexa::run {
@@ -69,6 +71,83 @@ TEST(RunReport, NextReportTakesOverWhatAKilledWriteLeft) {
   ASSERT_TRUE(WriteReportFile(report));
   EXPECT_FALSE(std::filesystem::exists(left));
   EXPECT_EQ(testing::ReadFile(dir.path() / kReportFileName), ReportText(report));
+}
+
+// A symbolic link with the temporary name (left there by anyone) is neither
+// written through nor kept: the report is written all the same.
+TEST(RunReport, LinkWithTheTemporaryNameIsNotWrittenThrough) {
+  const testing::TempDir dir;
+  testing::WriteFile(dir / "otro.txt", "no se toca");
+  std::filesystem::create_symlink(dir / "otro.txt", dir / "~pontexa-informe.txt");
+  RunReport report = Sample();
+  report.table_folder = dir.path().string();
+  ASSERT_TRUE(WriteReportFile(report));
+  EXPECT_EQ(testing::ReadFile(dir / "otro.txt"), "no se toca");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / kReportFileName));
+  EXPECT_EQ(testing::ReadFile(dir / kReportFileName), ReportText(report));
+}
+
+// The disk fills while the report is written: no report is said to be
+// written, the last one stays as it was and nothing half-written is left.
+TEST(RunReport, ReportThatDoesNotFitLeavesTheLastOne) {
+  // Files open for writing take 100 bytes, then the disk is full.
+  class FullDiskEnv : public EnvWrapper {
+   public:
+    FullDiskEnv() : EnvWrapper(Env::System()) {}
+    Status Open(const std::filesystem::path& path, OpenOptions options,
+                std::unique_ptr<File>* file) override {
+      Status status = EnvWrapper::Open(path, options, file);
+      if (status && options.mode != OpenMode::kRead)
+        *file = std::make_unique<Small>(std::move(*file));
+      return status;
+    }
+
+   private:
+    class Small : public File {
+     public:
+      explicit Small(std::unique_ptr<File> file) : file_(std::move(file)) {}
+      Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                    std::size_t* read) override {
+        return file_->ReadAt(offset, buffer, size, read);
+      }
+      Status Read(char* buffer, std::size_t size, std::size_t* read) override {
+        return file_->Read(buffer, size, read);
+      }
+      Status WriteAt(std::uint64_t offset, std::string_view bytes, std::size_t* written) override {
+        return file_->WriteAt(offset, bytes, written);
+      }
+      Status Append(std::string_view bytes) override {
+        if (appended_ + bytes.size() > 100) return Status::Of(Status::Code::kNoSpace);
+        appended_ += bytes.size();
+        return file_->Append(bytes);
+      }
+      Status Truncate(std::uint64_t size) override { return file_->Truncate(size); }
+      void StartWriteBack(std::uint64_t offset, std::uint64_t length) override {
+        file_->StartWriteBack(offset, length);
+      }
+      Status Sync() override { return file_->Sync(); }
+      Status Info(FileInfo* info) override { return file_->Info(info); }
+      Status TakeAccessOf(const FileInfo* original) override {
+        return file_->TakeAccessOf(original);
+      }
+      Status Close() override { return file_->Close(); }
+      bool TryHold(HoldKind kind) override { return file_->TryHold(kind); }
+      std::optional<ProcessId> LockedElsewhere() override { return file_->LockedElsewhere(); }
+
+     private:
+      std::unique_ptr<File> file_;
+      std::size_t appended_ = 0;
+    };
+  };
+  const testing::TempDir dir;
+  testing::WriteFile(dir / kReportFileName, "el informe anterior");
+  RunReport report = Sample();
+  report.table_folder = dir.path().string();
+  FullDiskEnv full;
+  const ScopedEnv scope(full);
+  EXPECT_FALSE(WriteReportFile(report));
+  EXPECT_EQ(testing::ReadFile(dir / kReportFileName), "el informe anterior");
+  EXPECT_FALSE(std::filesystem::exists(dir / "~pontexa-informe.txt"));
 }
 
 }  // namespace

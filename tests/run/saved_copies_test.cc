@@ -4,7 +4,9 @@
 
 #include <set>
 
+#include "platform/env.h"
 #include "run/put_back.h"
+#include "run/tables_before_run.h"
 #include "support/error_message.h"
 #include "support/temp_dir.h"
 
@@ -18,6 +20,21 @@ using testing::TempDir;
 using testing::WriteFile;
 
 constexpr std::time_t kNoon = 1781006400;  // a fixed moment; names follow the local time
+
+// The system's Env, but every rename or removal of a file is refused as on a
+// full or read-only disk.
+class NoRenameEnv : public EnvWrapper {
+ public:
+  NoRenameEnv() : EnvWrapper(Env::System()) {}
+  Status Rename(const fs::path&, const fs::path&) override {
+    return Status::Of(Status::Code::kNoSpace);
+  }
+};
+class NoRemoveEnv : public EnvWrapper {
+ public:
+  NoRemoveEnv() : EnvWrapper(Env::System()) {}
+  Status Remove(const fs::path&) override { return Status::Of(Status::Code::kReadOnly); }
+};
 
 class SavedCopiesTest : public ::testing::Test {
  protected:
@@ -199,6 +216,51 @@ TEST_F(SavedCopiesTest, CopyThatCannotBeMadeLeavesNoFolderBehind) {
   EXPECT_TRUE(message.starts_with("no se puede crear la carpeta '" +
                                   (CopiesFolder(dir_.path()) / "").string()))
       << message;
+}
+
+// The copies folder goes with its last copy, never while another copy is in it.
+TEST_F(SavedCopiesTest, RemovingACopyRemovesTheCopiesFolderOnlyWhenEmpty) {
+  WriteFile(dir_ / "PROFT.DBF", "p");
+  const SavedCopy first = CopyTables(Request(kNoon), {"PROFT"}, false);
+  const SavedCopy second = CopyTables(Request(kNoon + 1), {"PROFT"}, false);
+  RemoveCopy(first);
+  EXPECT_FALSE(fs::exists(first.folder));
+  ASSERT_TRUE(fs::exists(second.folder / kManifestName));
+  RemoveCopy(second);
+  EXPECT_FALSE(fs::exists(CopiesFolder(dir_.path())));
+  EXPECT_TRUE(fs::exists(dir_ / "PROFT.DBF"));
+}
+
+// When the tables cannot be put back after a failed run, the sentence after
+// the run's error says why and how to put them back by hand, or that there
+// was nothing to copy.
+TEST_F(SavedCopiesTest, TablesThatCannotBePutBackAreExplained) {
+  WriteFile(dir_ / "ASIGNOMT.DBF", "viejo");
+  {
+    const TablesBeforeRun before(Request(kNoon), {"ASIGNOMT"});
+    WriteFile(dir_ / "ASIGNOMT.DBF", "nuevo");
+    const std::vector<SavedCopy> copies = ListCopies(dir_.path());
+    ASSERT_EQ(copies.size(), 1u);
+    NoRenameEnv full_disk;
+    const ScopedEnv scope(full_disk);
+    EXPECT_EQ(before.PutBack(),
+              "No se han podido dejar las tablas de Horaplan como estaban: no se puede reponer '" +
+                  (dir_ / "ASIGNOMT.DBF").string() +
+                  "': No queda espacio en el disco. La copia de las tablas anteriores está en '" +
+                  copies[0].folder.string() + "'; «pontexa-cli restore " + copies[0].name +
+                  "» las repone.");
+    EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), "nuevo");
+  }
+  {
+    const TablesBeforeRun before(Request(kNoon), {"PROFT"});  // no PROFT yet: no copy
+    WriteFile(dir_ / "PROFT.DBF", "creada");
+    NoRemoveEnv read_only;
+    const ScopedEnv scope(read_only);
+    EXPECT_EQ(before.PutBack(),
+              "No se han podido dejar las tablas de Horaplan como estaban: no se puede borrar '" +
+                  (dir_ / "PROFT.DBF").string() +
+                  "'. Antes de la conversión no había ninguna de estas tablas en la carpeta.");
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/env.h"
 #include "support/temp_dir.h"
 
 namespace pontexa::run {
@@ -26,6 +27,27 @@ TEST(WineTimetableDirectory, FindsTheFolderWhateverItsLetterCase) {
   EXPECT_EQ(WineTimetableDirectory(dir.path().string(), ""), dir / "drive_c" / "htemp");
   fs::create_directories(dir / "drive_c" / "HTEMP");
   EXPECT_EQ(WineTimetableDirectory(dir.path().string(), ""), dir / "drive_c" / "HTEMP");
+}
+
+// The prefix and the home folder come from the environment, as Env gives them.
+TEST(TimetableDirectory, FollowsWinePrefixElseTheHomeFolder) {
+  class UserEnv : public EnvWrapper {
+   public:
+    UserEnv() : EnvWrapper(Env::System()) {}
+    std::string Variable(const std::string& name) override {
+      return name == "WINEPREFIX" ? prefix : "";
+    }
+    fs::path HomeFolder() override { return home; }
+    std::string prefix;
+    fs::path home;
+  };
+  testing::TempDir dir;
+  UserEnv user;
+  const ScopedEnv scope(user);
+  user.home = dir / "ana";
+  EXPECT_EQ(TimetableDirectory(), dir / "ana" / ".wine" / "drive_c" / "HTEMP");
+  user.prefix = (dir / "juegos").string();
+  EXPECT_EQ(TimetableDirectory(), dir / "juegos" / "drive_c" / "HTEMP");
 }
 
 }  // namespace

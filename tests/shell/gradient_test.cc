@@ -7,7 +7,6 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "shell/main_form.h"
 #include "support/temp_dir.h"
 
@@ -81,9 +80,8 @@ TEST(GradientRowColours, EdgesAndMiddleCarryTheirColours) {
 // Each panel of the real window, painted without its labels and buttons, has
 // on every row of its full width the colour the rule gives.
 TEST(GradientPanels, PaintEveryRowWithItsBandColour) {
-  RealFileSystem files;
   testing::TempDir dir;
-  TMForm form(files, dir.path(), RegionalSettings{','});
+  TMForm form(dir.path(), RegionalSettings{','});
   const struct {
     const char* name;
     Rgb top, middle, bottom;

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "support/held_file.h"
 #include "support/soluc_layout.h"
 #include "support/temp_dir.h"
@@ -61,7 +60,7 @@ std::vector<std::string> Strings(const QStringList& texts) {
 
 class MainFormTest : public ::testing::Test {
  protected:
-  MainFormTest() : form_(files_, dir_.path(), RegionalSettings{','}) {
+  MainFormTest() : form_(dir_.path(), RegionalSettings{','}) {
     std::filesystem::create_directory(dir_ / "sauce");
     form_.SetDialogRunner([this](QDialog& dialog) { return Answer(dialog); });
   }
@@ -129,7 +128,6 @@ class MainFormTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  RealFileSystem files_;
   TMForm form_;
   std::deque<std::optional<QString>> typed_;
   std::vector<DialogSeen> dialogs_;
@@ -222,7 +220,7 @@ TEST_F(MainFormTest, KeysOnAFreshWindow) {
       {Qt::Key_Space, Qt::NoModifier, true},   {Qt::Key_S, Qt::AltModifier, true},
   };
   for (const auto& c : cases) {
-    TMForm form(files_, dir_.path(), RegionalSettings{','});
+    TMForm form(dir_.path(), RegionalSettings{','});
     form.SetDialogRunner([this](QDialog& dialog) { return Answer(dialog); });
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "shell/main_form.h"
 #include "support/temp_dir.h"
 
@@ -45,8 +44,7 @@ DialogTexts TextsOfTheWindowsFileDialog() {
   file.open(QIODevice::WriteOnly);
   file.setFileTime(QDateTime(QDate(2026, 12, 9), QTime(13, 25)), QFileDevice::FileModificationTime);
   file.close();
-  const RealFileSystem files;
-  TMForm form(files, dir.path(), RegionalSettings{','});
+  TMForm form(dir.path(), RegionalSettings{','});
   DialogTexts texts;
   form.SetDialogRunner([&](QDialog& dialog) {
     auto& file_dialog = dynamic_cast<QFileDialog&>(dialog);

@@ -57,6 +57,9 @@ int OpenFlags(OpenOptions options) {
     case OpenMode::kReplace:
       flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
       break;
+    case OpenMode::kOverwrite:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
   }
   if (options.no_wait) flags |= O_NONBLOCK;
   return flags;
@@ -260,6 +263,21 @@ class PosixEnv : public Env {
     std::error_code error;
     std::filesystem::remove_all(path, error);
     return error ? StatusOf(error.value()) : Status();
+  }
+
+  Status RemoveEmptyFolder(const std::filesystem::path& path) override {
+    return ::rmdir(path.c_str()) == 0 ? Status() : LastError();
+  }
+
+  // Under $TMPDIR, else /tmp, as std::filesystem::temp_directory_path says.
+  Status MakeTemporaryFolder(std::string_view prefix, std::filesystem::path* path) override {
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) return StatusOf(error.value());
+    std::string pattern = (temporary / prefix).string() + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return LastError();
+    *path = pattern;
+    return Status();
   }
 
   Status List(const std::filesystem::path& folder, std::vector<std::string>* names) override {
