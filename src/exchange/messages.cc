@@ -11,8 +11,6 @@ std::string FileEmpty() { return "El archivo está vacío"; }
 std::string FileTooLarge() { return "El archivo es demasiado grande"; }
 std::string NoMemoryToRead() { return "No hay memoria suficiente para leer el documento"; }
 std::string NotWellFormed() { return "El documento no es XML bien formado"; }
-std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
-std::string NotARegularFile() { return "No es un archivo normal"; }
 
 std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size) {
   return "línea " + std::to_string(line) + ", columna " + std::to_string(column) +
@@ -63,18 +61,10 @@ std::string NotAChildOfThisElement() {
   return "El nodo que se quiere quitar no es hijo de este elemento";
 }
 
-std::string CannotSave(std::string_view path, std::string_view why) {
-  return "No se puede guardar el archivo " + Quoted(path) + ": " + std::string(why);
-}
-
-std::string DocumentEmpty() { return "El documento está vacío"; }
-
 std::string NoRootToWriteInto() {
   return "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
          "de horarios";
 }
-
-std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }
 
 std::string WrittenUnreadable(std::string_view why) {
   return "El documento escrito no se puede volver a leer (" + std::string(why) + ")";
@@ -86,12 +76,6 @@ std::string EncodingNotWritable(std::string_view encoding) {
 
 std::string CannotWriteInEncoding(std::string_view encoding) {
   return "No se ha podido escribir el texto en la codificación " + Quoted(encoding);
-}
-
-std::string CannotWriteAsXml(std::string_view why) {
-  std::string text = "No se ha podido escribir el documento como XML";
-  if (!why.empty()) text += " (" + std::string(why) + ")";
-  return text;
 }
 
 }  // namespace pontexa::exchange::messages

@@ -13,8 +13,6 @@ std::string FileEmpty();
 std::string FileTooLarge();
 std::string NoMemoryToRead();
 std::string NotWellFormed();
-std::string NoFileGiven();
-std::string NotARegularFile();
 std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size);
 std::string InvalidSelectionPath(std::string_view path);
 std::string NoEndOfRootElement();
@@ -35,15 +33,9 @@ std::string CannotRemoveWithoutElement();
 std::string NotAChildOfThisElement();
 
 // Writing.
-// The prefix of every failed save: "No se puede guardar el archivo '<path>': <why>".
-std::string CannotSave(std::string_view path, std::string_view why);
-std::string DocumentEmpty();
 std::string NoRootToWriteInto();
-std::string WrittenDiffers();
 std::string WrittenUnreadable(std::string_view why);
 std::string EncodingNotWritable(std::string_view encoding);
 std::string CannotWriteInEncoding(std::string_view encoding);
-// `why` may be empty.
-std::string CannotWriteAsXml(std::string_view why);
 
 }  // namespace pontexa::exchange::messages

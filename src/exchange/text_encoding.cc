@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <string>
 
-#include "exchange/file_io.h"
 #include "exchange/messages.h"
 #include "exchange/xml_parse.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -172,11 +172,11 @@ void TextEncoder::Write(std::string_view utf8) {
   out_.Append(scratch_);
 }
 
-std::string TextEncoder::Flush() {
+Status TextEncoder::Flush() {
   if (converter_ && xmlOutputBufferFlush(converter_->buffer) < 0) {
-    return messages::CannotWriteInEncoding(encoding_.name);
+    return Status(Status::Code::kOther, messages::CannotWriteInEncoding(encoding_.name));
   }
-  return "";
+  return Status();
 }
 
 }  // namespace pontexa::exchange

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pontexa::exchange {
+#include "platform/file_io.h"
 
-class BlockWriter;
+namespace pontexa::exchange {
 
 // How a file's characters are laid out in its bytes, as far as finding its
 // markup goes.
@@ -51,9 +51,9 @@ class TextEncoder {
   TextEncoder& operator=(const TextEncoder&) = delete;
 
   void Write(std::string_view utf8);
-  // Everything written so far is handed to the BlockWriter. Returns "" or why
-  // the text could not be converted, in Spanish.
-  std::string Flush();
+  // Everything written so far is handed to the BlockWriter. Fails when the
+  // text could not be converted.
+  Status Flush();
 
  private:
   struct Converter;

@@ -10,4 +10,13 @@ std::string CannotWrite(const std::filesystem::path& path, std::string_view reas
   return "No se puede escribir '" + path.string() + "': " + std::string(reason);
 }
 
+std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
+std::string NotARegularFile() { return "No es un archivo normal"; }
+
+std::string CannotSave(std::string_view path, std::string_view why) {
+  return "No se puede guardar el archivo '" + std::string(path) + "': " + std::string(why);
+}
+
+std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }
+
 }  // namespace pontexa::messages

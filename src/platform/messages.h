@@ -10,4 +10,11 @@ namespace pontexa::messages {
 std::string CannotRead(const std::filesystem::path& path, std::string_view reason);
 std::string CannotWrite(const std::filesystem::path& path, std::string_view reason);
 
+// Reading and replacing whole files.
+std::string NoFileGiven();
+std::string NotARegularFile();
+// The prefix of every failed save: "No se puede guardar el archivo '<path>': <why>".
+std::string CannotSave(std::string_view path, std::string_view why);
+std::string WrittenDiffers();
+
 }  // namespace pontexa::messages
