@@ -49,9 +49,10 @@ class ErrorCapture {
   ErrorCapture& operator=(const ErrorCapture&) = delete;
 
   // The first fatal error in the file itself, else the first fatal error
-  // anywhere (inside an entity's text), else the first error.
+  // anywhere (inside an entity's text), else the first error; when libxml2
+  // reported none, that the bytes are not well-formed.
   std::string Describe() const {
-    if (!has_error_) return "";
+    if (!has_error_) return messages::NotWellFormed();
     const Captured& error = has_file_fatal_ ? file_fatal_
                             : has_fatal_    ? first_fatal_
                                             : first_error_;
@@ -458,12 +459,8 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
   }
 }
 
-// Raises what the parser reported, or that the bytes are not well-formed
-// when it reported nothing.
-[[noreturn]] void FailParse(const ErrorCapture& errors) {
-  std::string failure = errors.Describe();
-  throw CannotLoad(failure.empty() ? messages::NotWellFormed() : failure);
-}
+// Raises what the parser reported.
+[[noreturn]] void FailParse(const ErrorCapture& errors) { throw CannotLoad(errors.Describe()); }
 
 }  // namespace
 
