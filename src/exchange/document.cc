@@ -234,11 +234,12 @@ bool IsPlainAsciiName(std::string_view name) {
   return true;
 }
 
-void CheckName(std::string_view name, const char* what) {
+// `invalid` builds the message raised when it is not an XML name.
+void CheckName(std::string_view name, std::string (*invalid)(std::string_view)) {
   if (IsPlainAsciiName(name)) return;
   std::string utf8 = Utf8FromSystem(name);
   if (name.empty() || xmlValidateNCName(Chars(utf8), 0) != 0) {
-    throw Error(messages::InvalidName(what, utf8));
+    throw Error(invalid(utf8));
   }
 }
 
@@ -344,7 +345,7 @@ void Element::SetAttribute(std::string_view name, std::string_view text) {
   if (!IsElement(node_)) {
     throw Error(messages::CannotSetAttributeWithoutElement(Utf8FromSystem(name)));
   }
-  CheckName(name, "atributo");
+  CheckName(name, messages::InvalidAttributeName);
   std::string utf8_name = Utf8Of(name);
   std::string value = Utf8Of(text);
   for (unsigned char c : value) {
@@ -422,7 +423,7 @@ Element Document::DocumentElement() const {
 }
 
 Element Document::CreateElement(std::string_view name) {
-  CheckName(name, "elemento");
+  CheckName(name, messages::InvalidElementName);
   if (!doc_) Reset(NewEmptyDoc());
   std::string utf8 = Utf8Of(name);
   xmlNode* node = xmlNewDocNode(doc_.get(), nullptr, Chars(utf8), nullptr);

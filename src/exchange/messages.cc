@@ -3,7 +3,13 @@
 namespace pontexa::exchange::messages {
 namespace {
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text);
+  quoted += '\'';
+  return quoted;
+}
 
 }  // namespace
 
@@ -31,8 +37,12 @@ std::string NoMemoryToCreateDocument() {
 }
 std::string NoMemoryToCreateElement() { return "No hay memoria suficiente para crear el elemento"; }
 
-std::string InvalidName(std::string_view what, std::string_view name) {
-  return "Nombre de " + std::string(what) + " no válido: " + Quoted(name);
+std::string InvalidElementName(std::string_view name) {
+  return "Nombre de elemento no válido: " + Quoted(name);
+}
+
+std::string InvalidAttributeName(std::string_view name) {
+  return "Nombre de atributo no válido: " + Quoted(name);
 }
 
 std::string CannotSetAttribute(std::string_view name) {
@@ -59,6 +69,16 @@ std::string ElementInsideItself() {
 std::string CannotRemoveWithoutElement() { return "No se puede quitar un hijo: no hay elemento"; }
 std::string NotAChildOfThisElement() {
   return "El nodo que se quiere quitar no es hijo de este elemento";
+}
+
+std::string AttributeAlreadySet(std::string_view name) {
+  return "El atributo " + Quoted(name) + " ya está puesto en este elemento";
+}
+
+std::string NoOpenElementToEnd() { return "No hay ningún elemento abierto que cerrar"; }
+
+std::string ElementNotEnded(std::string_view name) {
+  return "El elemento " + Quoted(name) + " está sin cerrar";
 }
 
 std::string NoRootToWriteInto() {

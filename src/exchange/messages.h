@@ -20,8 +20,8 @@ std::string NoEndOfRootElement();
 // Building the document.
 std::string NoMemoryToCreateDocument();
 std::string NoMemoryToCreateElement();
-// `what` is "elemento" or "atributo".
-std::string InvalidName(std::string_view what, std::string_view name);
+std::string InvalidElementName(std::string_view name);
+std::string InvalidAttributeName(std::string_view name);
 std::string CannotSetAttribute(std::string_view name);
 std::string CannotSetAttributeWithoutElement(std::string_view name);
 std::string ControlCharacterInAttribute(std::string_view name, int code);
@@ -31,6 +31,11 @@ std::string ElementOfAnotherDocument();
 std::string ElementInsideItself();
 std::string CannotRemoveWithoutElement();
 std::string NotAChildOfThisElement();
+
+// Writing a new section.
+std::string AttributeAlreadySet(std::string_view name);
+std::string NoOpenElementToEnd();
+std::string ElementNotEnded(std::string_view name);
 
 // Writing.
 std::string NoRootToWriteInto();
