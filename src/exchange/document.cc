@@ -32,7 +32,7 @@ const xmlChar* Chars(const std::string& text) {
 }
 
 // Text made only of XML white space, as the indentation between elements is.
-// Such text is kept for the save but never shown.
+// Such text is kept in the tree but never shown.
 bool IsBlankText(const xmlNode* node) {
   if (node->type != XML_TEXT_NODE) return false;
   for (const xmlChar* c = node->content; c != nullptr && *c != 0; ++c) {

@@ -21,9 +21,9 @@ class Element;
 // every node, and a handle is valid while its document lives and the node is in
 // it (or was created by it).
 //
-// Text that consists only of white space between elements is kept in the tree so
-// that a save writes it back, but no operation here ever shows it: it is not a
-// child, not a first child and not part of any text.
+// Text that consists only of white space between elements is kept in the tree as
+// it was read, but no operation here ever shows it: it is not a child, not a
+// first child and not part of any text.
 class Node {
  public:
   Node() = default;

@@ -22,7 +22,7 @@ namespace {
 // The options of every parse: keep everything, fetch nothing, expand nothing.
 // Deliberately absent: XML_PARSE_NOENT (expand entities), XML_PARSE_DTDLOAD
 // (fetch the external DTD), XML_PARSE_HUGE (lift the depth and size limits),
-// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would lose what a save writes back).
+// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file from the tree).
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 
 // Refuses every external resource: a declared external entity or DTD stays a
@@ -486,7 +486,7 @@ XmlDocPtr ParseXml(std::string_view bytes, const std::string& name) {
                                   name.c_str(), nullptr, kParseOptions));
   if (budget.Exceeded()) throw CannotLoad(budget.Describe());
   // Only a fatal error makes the file unreadable; a namespace slip such as an
-  // undeclared prefix leaves a tree that is still written back as it was read.
+  // undeclared prefix leaves a tree that still reads as the file holds it.
   if (doc && context->wellFormed) return doc;
   FailParse(errors);
 }

@@ -22,7 +22,7 @@ using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 
 // Parses the bytes of an XML file. White space between elements, comments,
 // processing instructions, CDATA sections, the DOCTYPE and entity references are
-// all kept as they are, so the tree can be written back unchanged. Nothing is
+// all kept in the tree as they are in the file. Nothing is
 // read from outside the bytes (no external entity, no external DTD, no network),
 // no entity reference is replaced by its text, and libxml2's limits on depth and
 // size stay in force. A file whose entity references stand for more than ten
