@@ -3,17 +3,16 @@
 #include <libxml/entities.h>
 #include <libxml/tree.h>
 
-#include <cctype>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "exchange/file_io.h"
 #include "exchange/messages.h"
 #include "exchange/xml_parse.h"
 #include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -33,7 +32,7 @@ const xmlChar* Chars(const std::string& text) {
 }
 
 // Text made only of XML white space, as the indentation between elements is.
-// Such text is kept for the save but never shown.
+// Such text is kept in the tree but never shown.
 bool IsBlankText(const xmlNode* node) {
   if (node->type != XML_TEXT_NODE) return false;
   for (const xmlChar* c = node->content; c != nullptr && *c != 0; ++c) {
@@ -235,11 +234,12 @@ bool IsPlainAsciiName(std::string_view name) {
   return true;
 }
 
-void CheckName(std::string_view name, const char* what) {
+// `invalid` builds the message raised when it is not an XML name.
+void CheckName(std::string_view name, std::string (*invalid)(std::string_view)) {
   if (IsPlainAsciiName(name)) return;
   std::string utf8 = Utf8FromSystem(name);
   if (name.empty() || xmlValidateNCName(Chars(utf8), 0) != 0) {
-    throw Error(messages::InvalidName(what, utf8));
+    throw Error(invalid(utf8));
   }
 }
 
@@ -249,18 +249,6 @@ xmlDoc* NewEmptyDoc() {
   if (doc == nullptr) throw Error(messages::NoMemoryToCreateDocument());
   return doc;
 }
-
-bool IsUtf8Name(std::string_view encoding) {
-  if (encoding.empty()) return true;
-  std::string lower;
-  for (char c : encoding) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower == "utf-8" || lower == "utf8";
-}
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-// libxml2 marks a document read without an XML declaration with this value.
-constexpr int kNoXmlDeclaration = -1;
 
 }  // namespace
 
@@ -357,7 +345,7 @@ void Element::SetAttribute(std::string_view name, std::string_view text) {
   if (!IsElement(node_)) {
     throw Error(messages::CannotSetAttributeWithoutElement(Utf8FromSystem(name)));
   }
-  CheckName(name, "atributo");
+  CheckName(name, messages::InvalidAttributeName);
   std::string utf8_name = Utf8Of(name);
   std::string value = Utf8Of(text);
   for (unsigned char c : value) {
@@ -420,76 +408,13 @@ void Document::Reset(_xmlDoc* doc) {
   if (holder == nullptr) throw Error(messages::NoMemoryToCreateDocument());
   doc->_private = holder;
   doc_.reset(guard.release());
-  encoding_ = "UTF-8";
-  library_declaration_ = true;
-  prolog_.clear();
 }
 
-bool Document::Load(const std::string& path) {
+void Document::Load(const std::string& path) {
   Reset(NewEmptyDoc());
-  load_failure_.clear();
   std::string bytes;
-  std::string failure = ReadWholeFile(path, bytes);
-  if (failure.empty()) {
-    XmlDocPtr parsed = ParseXml(bytes, path, failure);
-    if (parsed) {
-      Reset(parsed.release());
-      KeepFormOf(bytes);
-      return true;
-    }
-  }
-  load_failure_ = failure;
-  return false;
-}
-
-// The save writes the encoding the file declares, else the one its byte-order
-// mark shows, else UTF-8. Left to itself, libxml2 would write a file without a
-// declared encoding as ASCII with every other character as a reference, and
-// would add an encoding to the declaration: for such UTF-8 files the declaration
-// is written here as the file had it, or left out when it had none.
-void Document::KeepFormOf(std::string_view bytes) {
-  const xmlDoc* doc = doc_.get();
-  bool utf8_bom = bytes.starts_with(kUtf8Bom);
-  if (doc->encoding != nullptr) {
-    encoding_ = View(doc->encoding);
-    if (utf8_bom && IsUtf8Name(encoding_)) prolog_ = kUtf8Bom;
-    return;
-  }
-  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-    encoding_ = "UTF-16";
-    return;
-  }
-  encoding_ = "UTF-8";
-  library_declaration_ = false;
-  if (utf8_bom) prolog_ = kUtf8Bom;
-  if (doc->standalone == kNoXmlDeclaration) return;
-  prolog_ += "<?xml version=\"";
-  prolog_ += doc->version != nullptr ? View(doc->version) : std::string_view("1.0");
-  prolog_ += "\"";
-  if (doc->standalone == 0) prolog_ += " standalone=\"no\"";
-  if (doc->standalone == 1) prolog_ += " standalone=\"yes\"";
-  prolog_ += "?>\n";
-}
-
-void Document::Save(const std::string& path) const {
-  if (!doc_ || xmlDocGetRootElement(doc_.get()) == nullptr) {
-    throw Error(messages::CannotSave(path, messages::DocumentEmpty()));
-  }
-  // The text goes straight to the temporary file, never held whole in memory,
-  // and is checked by reading that file back.
-  std::size_t size = 0;
-  WriteFileAtomically(
-      path,
-      [this, &size](File* file) {
-        return SerializeXmlTo(file, prolog_, doc_.get(), encoding_, library_declaration_, size);
-      },
-      [&path, &size](const std::string& written) -> std::string {
-        std::size_t read = 0;
-        std::string why = CheckWellFormedFile(written, path, read);
-        if (!why.empty()) return messages::WrittenUnreadable(why);
-        if (read != size) return messages::WrittenDiffers();
-        return "";
-      });
+  if (Status status = ReadWholeFile(path, &bytes); !status) throw CannotLoad(status.text());
+  Reset(ParseXml(bytes, path).release());
 }
 
 Element Document::DocumentElement() const {
@@ -498,7 +423,7 @@ Element Document::DocumentElement() const {
 }
 
 Element Document::CreateElement(std::string_view name) {
-  CheckName(name, "elemento");
+  CheckName(name, messages::InvalidElementName);
   if (!doc_) Reset(NewEmptyDoc());
   std::string utf8 = Utf8Of(name);
   xmlNode* node = xmlNewDocNode(doc_.get(), nullptr, Chars(utf8), nullptr);

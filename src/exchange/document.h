@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/cannot_load.h"
+
 // libxml2's node and document types, named here so that only this folder's
 // sources include libxml2 itself.
 struct _xmlNode;
@@ -19,9 +21,9 @@ class Element;
 // every node, and a handle is valid while its document lives and the node is in
 // it (or was created by it).
 //
-// Text that consists only of white space between elements is kept in the tree so
-// that a save writes it back, but no operation here ever shows it: it is not a
-// child, not a first child and not part of any text.
+// Text that consists only of white space between elements is kept in the tree as
+// it was read, but no operation here ever shows it: it is not a child, not a
+// first child and not part of any text.
 class Node {
  public:
   Node() = default;
@@ -123,26 +125,11 @@ class Document {
   Document& operator=(const Document&) = delete;
 
   // Reads and parses the whole file. A missing, unreadable or ill-formed file
-  // gives false and leaves the document empty; LoadFailure() then tells why.
+  // raises CannotLoad, which says why, and leaves the document empty.
   // No external entity or DTD is loaded, the network is never used and no
   // entity is expanded; a file whose entity references stand for far more text
   // than the file holds is refused (see ParseXml).
-  bool Load(const std::string& path);
-  // Why the last Load failed, in Spanish (UTF-8), to follow the file's name:
-  // "Permiso denegado", "El archivo está vacío", or for a file that is not XML
-  // the parser's line and column ("línea 3, columna 7: ..."). "" after a
-  // successful load.
-  const std::string& LoadFailure() const { return load_failure_; }
-
-  // Writes the whole tree to path, in the encoding the loaded file declared
-  // (characters that encoding lacks become character references), keeping
-  // everything outside the changed parts as it was read, white space included.
-  // Replaces the file atomically: a temporary file in the same folder is
-  // written, flushed, checked to parse and renamed over the original, whose
-  // permissions it keeps. On failure (an empty document included) raises Error
-  // "No se puede guardar el archivo '<path>': <why>" and leaves the original
-  // as it was.
-  void Save(const std::string& path) const;
+  void Load(const std::string& path);
 
   // The root element, or nothing for an empty document.
   Element DocumentElement() const;
@@ -158,15 +145,8 @@ class Document {
     void operator()(_xmlDoc* doc) const;
   };
   void Reset(_xmlDoc* doc);
-  void KeepFormOf(std::string_view loaded_bytes);
 
   std::unique_ptr<_xmlDoc, DocFree> doc_;
-  std::string load_failure_;
-  // How a save writes the file, taken from the loaded one: its encoding, and
-  // what goes before the tree when libxml2 must not write the XML declaration.
-  std::string encoding_;
-  bool library_declaration_ = true;
-  std::string prolog_;
 };
 
 }  // namespace pontexa::exchange

@@ -8,11 +8,12 @@
 #include <string>
 #include <utility>
 
-#include "exchange/checksum.h"
-#include "exchange/file_io.h"
 #include "exchange/messages.h"
 #include "exchange/vocabulary.h"
+#include "platform/checksum.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
+#include "platform/messages.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -26,25 +27,21 @@ bool IsSection(const TopItem& item) {
 
 }  // namespace
 
-bool ExchangeFile::Load(const std::string& path) {
+void ExchangeFile::Load(const std::string& path) {
   loaded_ = false;
   dtd_.reset();
   layout_ = RootLayout();
-  load_failure_ = ReadWholeFile(path, bytes_);
+  bytes_.clear();
+  bytes_.shrink_to_fit();
+  std::string bytes;
+  if (Status status = ReadWholeFile(path, &bytes); !status) throw CannotLoad(status.text());
   RootChildCount count;
-  if (load_failure_.empty()) {
-    load_failure_ = CheckWellFormed(bytes_, path, dtd_, vocabulary::kTimeTables, count);
-  }
-  if (!load_failure_.empty()) {
-    bytes_.clear();
-    bytes_.shrink_to_fit();
-    return false;
-  }
+  dtd_ = CheckWellFormed(bytes, path, vocabulary::kTimeTables, count);
   const xmlDoc* doc = dtd_.get();
   const std::string declared =
       doc->encoding != nullptr ? reinterpret_cast<const char*>(doc->encoding) : "";
-  encoding_ = DetectFileEncoding(bytes_, declared);
-  layout_ = ScanRootLayout(bytes_, encoding_);
+  encoding_ = DetectFileEncoding(bytes, declared);
+  layout_ = ScanRootLayout(bytes, encoding_);
   // The scan and the parser must agree on what stands under the root, or the
   // section could be put in the wrong place: the file is then not written.
   RootChildCount scanned;
@@ -56,14 +53,12 @@ bool ExchangeFile::Load(const std::string& path) {
   const bool root_found = layout_.root_name.end > layout_.root_name.begin &&
                           layout_.root_end >= layout_.root_name.end &&
                           layout_.after_root > layout_.root_end &&
-                          layout_.after_root <= bytes_.size();
+                          layout_.after_root <= bytes.size();
   if (!root_found || scanned.elements != count.elements || scanned.named != count.named) {
-    load_failure_ = messages::NoEndOfRootElement();
-    bytes_.clear();
-    return false;
+    throw CannotLoad(messages::NoEndOfRootElement());
   }
+  bytes_ = std::move(bytes);
   loaded_ = true;
-  return true;
 }
 
 // The text of an internal entity with every `time-tables` element at its top
@@ -127,13 +122,13 @@ void ExchangeFile::SaveWithSection(const std::string& path,
   std::uint64_t checksum = 0;
   WriteFileAtomically(
       path,
-      [&](File* file) -> std::string {
+      [&](File* file) -> Status {
         BlockWriter out(file);
         TextEncoder text(encoding_, out);
-        std::string unconverted;
+        Status unconverted;
         auto flush = [&] {
-          std::string why = text.Flush();
-          if (unconverted.empty()) unconverted = why;
+          Status why = text.Flush();
+          if (unconverted.ok()) unconverted = why;
         };
         std::size_t at = 0;
         for (const Edit& edit : edits) {
@@ -158,33 +153,35 @@ void ExchangeFile::SaveWithSection(const std::string& path,
         }
         flush();
         out.Append(bytes.substr(layout_.root_empty ? layout_.after_root : layout_.root_end));
-        std::string unwritten = out.Finish();
-        if (!unwritten.empty()) return unwritten;
-        if (!unconverted.empty()) return unconverted;
+        if (Status unwritten = out.Finish(); !unwritten) return unwritten;
+        if (!unconverted) return unconverted;
         size = out.Written();
         checksum = out.checksum().Value();
-        return "";
+        return Status();
       },
-      [&](const std::string& written) -> std::string {
+      [&](const std::string& written) -> Status {
         // The file holds the loaded bytes, which passed the load's check, with
         // whole elements taken out and one written by SectionWriter put in: it
         // is well-formed by construction. What is checked is that the disk
         // gives back exactly the bytes that were written.
         Checksum read_back;
         std::size_t read = 0;
-        std::string unreadable = ReadFileInBlocks(written, [&](std::string_view block) {
+        Status unreadable = ReadFileInBlocks(written, [&](std::string_view block) {
           read_back.Add(block);
           read += block.size();
           return true;
         });
-        if (!unreadable.empty()) return unreadable;
+        if (!unreadable) return unreadable;
         if (read != size || read_back.Value() != checksum) {
-          return messages::WrittenDiffers();
+          return Status(Status::Code::kOther, pontexa::messages::WrittenDiffers());
         }
-        if (!rewrites_entities) return "";
-        std::string why = CheckWellFormedFile(written, path, read);
-        if (!why.empty()) return messages::WrittenUnreadable(why);
-        return "";
+        if (!rewrites_entities) return Status();
+        try {
+          CheckWellFormedFile(written, path);
+        } catch (const CannotLoad& unreadable_again) {
+          return Status(Status::Code::kOther, messages::WrittenUnreadable(unreadable_again.what()));
+        }
+        return Status();
       });
 }
 

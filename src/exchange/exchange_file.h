@@ -18,10 +18,9 @@ class ExchangeFile {
 
   // Reads the whole file and checks it under the rules of Document::Load (the
   // same safety settings and the same reasons for refusing it), without
-  // building a tree. False when it cannot be read or is not well-formed;
-  // LoadFailure() then says why, as Document::LoadFailure does.
-  bool Load(const std::string& path);
-  const std::string& LoadFailure() const { return load_failure_; }
+  // building a tree. Raises CannotLoad, as Document::Load does, when it cannot
+  // be read or is not well-formed.
+  void Load(const std::string& path);
 
   // Writes the loaded file to path: its bytes with each `time-tables` child of
   // the root taken out (from its '<' to the end of its end tag; the text around
@@ -30,8 +29,8 @@ class ExchangeFile {
   // character it cannot hold as a character reference). Every other byte is
   // kept. A root written "<name/>" gets an end tag; a reference directly under
   // the root to an entity that holds a `time-tables` element is replaced by the
-  // entity's text without it. The file is replaced atomically as
-  // Document::Save does. Errors raised by `write_section` come first and
+  // entity's text without it. The file is replaced atomically (see
+  // WriteFileAtomically). Errors raised by `write_section` come first and
   // unchanged; then the save's own, "No se puede guardar el archivo '<path>':
   // <why>"; on any error the file on disk stays as it was.
   void SaveWithSection(const std::string& path,
@@ -51,7 +50,6 @@ class ExchangeFile {
   FileEncoding encoding_;
   RootLayout layout_;
   bool loaded_ = false;
-  std::string load_failure_;
 };
 
 }  // namespace pontexa::exchange

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/character_decoding.h"
+
 namespace pontexa::exchange {
 namespace {
 

@@ -3,7 +3,13 @@
 namespace pontexa::exchange::messages {
 namespace {
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text);
+  quoted += '\'';
+  return quoted;
+}
 
 }  // namespace
 
@@ -11,8 +17,6 @@ std::string FileEmpty() { return "El archivo está vacío"; }
 std::string FileTooLarge() { return "El archivo es demasiado grande"; }
 std::string NoMemoryToRead() { return "No hay memoria suficiente para leer el documento"; }
 std::string NotWellFormed() { return "El documento no es XML bien formado"; }
-std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
-std::string NotARegularFile() { return "No es un archivo normal"; }
 
 std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size) {
   return "línea " + std::to_string(line) + ", columna " + std::to_string(column) +
@@ -33,8 +37,12 @@ std::string NoMemoryToCreateDocument() {
 }
 std::string NoMemoryToCreateElement() { return "No hay memoria suficiente para crear el elemento"; }
 
-std::string InvalidName(std::string_view what, std::string_view name) {
-  return "Nombre de " + std::string(what) + " no válido: " + Quoted(name);
+std::string InvalidElementName(std::string_view name) {
+  return "Nombre de elemento no válido: " + Quoted(name);
+}
+
+std::string InvalidAttributeName(std::string_view name) {
+  return "Nombre de atributo no válido: " + Quoted(name);
 }
 
 std::string CannotSetAttribute(std::string_view name) {
@@ -63,18 +71,20 @@ std::string NotAChildOfThisElement() {
   return "El nodo que se quiere quitar no es hijo de este elemento";
 }
 
-std::string CannotSave(std::string_view path, std::string_view why) {
-  return "No se puede guardar el archivo " + Quoted(path) + ": " + std::string(why);
+std::string AttributeAlreadySet(std::string_view name) {
+  return "El atributo " + Quoted(name) + " ya está puesto en este elemento";
 }
 
-std::string DocumentEmpty() { return "El documento está vacío"; }
+std::string NoOpenElementToEnd() { return "No hay ningún elemento abierto que cerrar"; }
+
+std::string ElementNotEnded(std::string_view name) {
+  return "El elemento " + Quoted(name) + " está sin cerrar";
+}
 
 std::string NoRootToWriteInto() {
   return "El archivo de intercambio no tiene elemento raíz: no se puede escribir en él la sección "
          "de horarios";
 }
-
-std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }
 
 std::string WrittenUnreadable(std::string_view why) {
   return "El documento escrito no se puede volver a leer (" + std::string(why) + ")";
@@ -86,12 +96,6 @@ std::string EncodingNotWritable(std::string_view encoding) {
 
 std::string CannotWriteInEncoding(std::string_view encoding) {
   return "No se ha podido escribir el texto en la codificación " + Quoted(encoding);
-}
-
-std::string CannotWriteAsXml(std::string_view why) {
-  std::string text = "No se ha podido escribir el documento como XML";
-  if (!why.empty()) text += " (" + std::string(why) + ")";
-  return text;
 }
 
 }  // namespace pontexa::exchange::messages

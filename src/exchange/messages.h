@@ -13,8 +13,6 @@ std::string FileEmpty();
 std::string FileTooLarge();
 std::string NoMemoryToRead();
 std::string NotWellFormed();
-std::string NoFileGiven();
-std::string NotARegularFile();
 std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size);
 std::string InvalidSelectionPath(std::string_view path);
 std::string NoEndOfRootElement();
@@ -22,8 +20,8 @@ std::string NoEndOfRootElement();
 // Building the document.
 std::string NoMemoryToCreateDocument();
 std::string NoMemoryToCreateElement();
-// `what` is "elemento" or "atributo".
-std::string InvalidName(std::string_view what, std::string_view name);
+std::string InvalidElementName(std::string_view name);
+std::string InvalidAttributeName(std::string_view name);
 std::string CannotSetAttribute(std::string_view name);
 std::string CannotSetAttributeWithoutElement(std::string_view name);
 std::string ControlCharacterInAttribute(std::string_view name, int code);
@@ -34,16 +32,15 @@ std::string ElementInsideItself();
 std::string CannotRemoveWithoutElement();
 std::string NotAChildOfThisElement();
 
+// Writing a new section.
+std::string AttributeAlreadySet(std::string_view name);
+std::string NoOpenElementToEnd();
+std::string ElementNotEnded(std::string_view name);
+
 // Writing.
-// The prefix of every failed save: "No se puede guardar el archivo '<path>': <why>".
-std::string CannotSave(std::string_view path, std::string_view why);
-std::string DocumentEmpty();
 std::string NoRootToWriteInto();
-std::string WrittenDiffers();
 std::string WrittenUnreadable(std::string_view why);
 std::string EncodingNotWritable(std::string_view encoding);
 std::string CannotWriteInEncoding(std::string_view encoding);
-// `why` may be empty.
-std::string CannotWriteAsXml(std::string_view why);
 
 }  // namespace pontexa::exchange::messages

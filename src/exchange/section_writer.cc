@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "exchange/messages.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 
@@ -55,12 +56,14 @@ bool IsPlainAsciiName(std::string_view name) {
 }
 
 // The name in UTF-8; `converted` holds it when it is not plain ASCII.
-std::string_view CheckedName(std::string_view name, const char* what, std::string& converted) {
+// `invalid` builds the message raised when it is not an XML name.
+std::string_view CheckedName(std::string_view name, std::string (*invalid)(std::string_view),
+                             std::string& converted) {
   if (IsPlainAsciiName(name)) return name;
   converted = Utf8FromSystem(name);
   if (name.empty() ||
       xmlValidateNCName(reinterpret_cast<const xmlChar*>(converted.c_str()), 0) != 0) {
-    throw Error(std::string("Nombre de ") + what + " no válido: '" + converted + "'");
+    throw Error(invalid(converted));
   }
   return converted;
 }
@@ -134,7 +137,7 @@ void SectionWriter::StartElement(std::string_view name) {
   if (!AppendPlainName(name)) {
     used_ = mark;
     start_tag_open_ = tag_was_open;
-    written = CheckedName(name, "elemento", converted);
+    written = CheckedName(name, messages::InvalidElementName, converted);
     CloseStartTag();
     *Extend(1) = '<';
     Append(written);
@@ -147,7 +150,7 @@ void SectionWriter::StartElement(std::string_view name) {
 
 void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   if (!start_tag_open_) {
-    throw Error("No se puede poner el atributo '" + Utf8FromSystem(name) + "': no hay elemento");
+    throw Error(messages::CannotSetAttributeWithoutElement(Utf8FromSystem(name)));
   }
   // ' name="value"': written at once, then taken back or redone when the name
   // or the value asks for more than a copy.
@@ -157,7 +160,7 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
   std::string_view utf8_name = name;
   if (!AppendPlainName(name)) {
     used_ = mark;
-    utf8_name = CheckedName(name, "atributo", converted_name);
+    utf8_name = CheckedName(name, messages::InvalidAttributeName, converted_name);
     *Extend(1) = ' ';
     Append(utf8_name);
   }
@@ -181,16 +184,14 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
     used_ = mark;
     for (unsigned char c : text) {
       if (kByteKinds[c] & kForbidden) {
-        throw Error("El valor del atributo '" + std::string(utf8_name) +
-                    "' tiene un carácter de control que XML no admite (código " +
-                    std::to_string(static_cast<int>(c)) + ")");
+        throw Error(messages::ControlCharacterInAttribute(utf8_name, static_cast<int>(c)));
       }
     }
   }
   for (const auto& [begin, size] : attribute_names_) {
     if (std::string_view(buffer_.data() + begin, size) == utf8_name) {
       used_ = mark;
-      throw Error("El atributo '" + std::string(utf8_name) + "' ya está puesto en este elemento");
+      throw Error(messages::AttributeAlreadySet(utf8_name));
     }
   }
   attribute_names_.emplace_back(mark + 1, utf8_name.size());
@@ -218,7 +219,7 @@ void SectionWriter::SetAttribute(std::string_view name, std::string_view text) {
 }
 
 void SectionWriter::EndElement() {
-  if (open_starts_.empty()) throw Error("No hay ningún elemento abierto que cerrar");
+  if (open_starts_.empty()) throw Error(messages::NoOpenElementToEnd());
   const std::size_t name_start = open_starts_.back();
   if (start_tag_open_) {
     std::memcpy(Extend(2), "/>", 2);
@@ -238,7 +239,7 @@ void SectionWriter::EndElement() {
 
 void SectionWriter::Finish() {
   if (!open_starts_.empty()) {
-    throw Error("El elemento '" + open_names_.substr(open_starts_.back()) + "' está sin cerrar");
+    throw Error(messages::ElementNotEnded(open_names_.substr(open_starts_.back())));
   }
   Emit();
 }

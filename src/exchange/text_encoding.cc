@@ -1,18 +1,16 @@
 #include "exchange/text_encoding.h"
 
-#include <iconv.h>
 #include <libxml/encoding.h>
 #include <libxml/xmlIO.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <string>
 
-#include "exchange/file_io.h"
 #include "exchange/messages.h"
 #include "exchange/xml_parse.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -86,34 +84,6 @@ FileEncoding DetectFileEncoding(std::string_view bytes, const std::string& decla
   return {CharacterLayout::kOther, declared};
 }
 
-DecodedText DecodeCharacters(std::string_view bytes, const std::string& encoding) {
-  DecodedText text;
-  text.total_bytes = bytes.size();
-  iconv_t cd = iconv_open("UTF-32LE", encoding.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size();
-  while (in_left > 0) {
-    unsigned char one[4];
-    char* out = reinterpret_cast<char*>(one);
-    std::size_t out_left = sizeof one;
-    const std::size_t at = bytes.size() - in_left;
-    // Room for one character: iconv converts exactly one, or only a shift sequence.
-    std::size_t result = iconv(cd, &in, &in_left, &out, &out_left);
-    if (out_left == 0) {
-      text.characters.push_back(static_cast<char32_t>(one[0] | one[1] << 8 | one[2] << 16 |
-                                                      static_cast<char32_t>(one[3]) << 24));
-      text.offsets.push_back(at);
-    } else if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      break;
-    } else if (bytes.size() - in_left == at) {
-      break;
-    }
-  }
-  iconv_close(cd);
-  return text;
-}
-
 // libxml2's output buffer, which converts UTF-8 to the encoding and writes a
 // character reference for a character the encoding lacks.
 struct TextEncoder::Converter {
@@ -172,11 +142,11 @@ void TextEncoder::Write(std::string_view utf8) {
   out_.Append(scratch_);
 }
 
-std::string TextEncoder::Flush() {
+Status TextEncoder::Flush() {
   if (converter_ && xmlOutputBufferFlush(converter_->buffer) < 0) {
-    return messages::CannotWriteInEncoding(encoding_.name);
+    return Status(Status::Code::kOther, messages::CannotWriteInEncoding(encoding_.name));
   }
-  return "";
+  return Status();
 }
 
 }  // namespace pontexa::exchange

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pontexa::exchange {
+#include "platform/file_io.h"
 
-class BlockWriter;
+namespace pontexa::exchange {
 
 // How a file's characters are laid out in its bytes, as far as finding its
 // markup goes.
@@ -21,7 +21,7 @@ enum class CharacterLayout {
 
 struct FileEncoding {
   CharacterLayout layout = CharacterLayout::kAsciiBytes;
-  // The encoding's name as libxml2 and iconv know it; "UTF-8" for UTF-8.
+  // The encoding's name as libxml2 and DecodeCharacters know it; "UTF-8" for UTF-8.
   std::string name = "UTF-8";
 };
 
@@ -29,15 +29,6 @@ struct FileEncoding {
 // mark, or the way "<?" is written) and the encoding its XML declaration names
 // ("" when none).
 FileEncoding DetectFileEncoding(std::string_view bytes, const std::string& declared);
-
-// Characters decoded from bytes in the named encoding, each with the offset of
-// its first byte; decoding stops at the first sequence that does not convert.
-struct DecodedText {
-  std::vector<char32_t> characters;
-  std::vector<std::size_t> offsets;
-  std::size_t total_bytes = 0;
-};
-DecodedText DecodeCharacters(std::string_view bytes, const std::string& encoding);
 
 // Writes UTF-8 text to a BlockWriter in a file's encoding; a character the
 // encoding cannot hold becomes a character reference ("&#8364;"), as libxml2
@@ -51,9 +42,9 @@ class TextEncoder {
   TextEncoder& operator=(const TextEncoder&) = delete;
 
   void Write(std::string_view utf8);
-  // Everything written so far is handed to the BlockWriter. Returns "" or why
-  // the text could not be converted, in Spanish.
-  std::string Flush();
+  // Everything written so far is handed to the BlockWriter. Fails when the
+  // text could not be converted.
+  Status Flush();
 
  private:
   struct Converter;

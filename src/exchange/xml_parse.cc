@@ -5,7 +5,6 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
-#include <libxml/xmlsave.h>
 
 #include <cctype>
 #include <climits>
@@ -14,8 +13,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "exchange/file_io.h"
 #include "exchange/messages.h"
+#include "platform/file_io.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -23,7 +22,7 @@ namespace {
 // The options of every parse: keep everything, fetch nothing, expand nothing.
 // Deliberately absent: XML_PARSE_NOENT (expand entities), XML_PARSE_DTDLOAD
 // (fetch the external DTD), XML_PARSE_HUGE (lift the depth and size limits),
-// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would lose what a save writes back).
+// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file from the tree).
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 
 // Refuses every external resource: a declared external entity or DTD stays a
@@ -49,12 +48,11 @@ class ErrorCapture {
   ErrorCapture(const ErrorCapture&) = delete;
   ErrorCapture& operator=(const ErrorCapture&) = delete;
 
-  bool HasError() const { return has_error_; }
-
   // The first fatal error in the file itself, else the first fatal error
-  // anywhere (inside an entity's text), else the first error.
+  // anywhere (inside an entity's text), else the first error; when libxml2
+  // reported none, that the bytes are not well-formed.
   std::string Describe() const {
-    if (!has_error_) return "";
+    if (!has_error_) return messages::NotWellFormed();
     const Captured& error = has_file_fatal_ ? file_fatal_
                             : has_fatal_    ? first_fatal_
                                             : first_error_;
@@ -437,12 +435,6 @@ struct ParserContextFree {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
 
-int WriteToFile(void* writer, const char* buffer, int length) {
-  bool written = static_cast<BlockWriter*>(writer)->Append(
-      std::string_view(buffer, static_cast<std::size_t>(length)));
-  return written ? length : -1;
-}
-
 // Drops the handlers that build the tree and keeps those that record the DTD:
 // entities must be known to check their references.
 void KeepOnlyDtdHandlers(xmlSAXHandler* sax) {
@@ -467,6 +459,9 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
   }
 }
 
+// Raises what the parser reported.
+[[noreturn]] void FailParse(const ErrorCapture& errors) { throw CannotLoad(errors.Describe()); }
+
 }  // namespace
 
 void InitXmlLibrary() {
@@ -479,56 +474,38 @@ void InitXmlLibrary() {
 
 void XmlDocFree::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
 
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure) {
+XmlDocPtr ParseXml(std::string_view bytes, const std::string& name) {
   InitXmlLibrary();
-  failure.clear();
-  if (bytes.empty()) {
-    failure = messages::FileEmpty();
-    return nullptr;
-  }
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    failure = messages::FileTooLarge();
-    return nullptr;
-  }
+  if (bytes.empty()) throw CannotLoad(messages::FileEmpty());
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw CannotLoad(messages::FileTooLarge());
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
-  if (!context) {
-    failure = messages::NoMemoryToRead();
-    return nullptr;
-  }
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
   EntityBudget budget(context.get(), bytes.size());
   XmlDocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
                                   name.c_str(), nullptr, kParseOptions));
-  if (budget.Exceeded()) {
-    failure = budget.Describe();
-    return nullptr;
-  }
+  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
   // Only a fatal error makes the file unreadable; a namespace slip such as an
-  // undeclared prefix leaves a tree that is still written back as it was read.
+  // undeclared prefix leaves a tree that still reads as the file holds it.
   if (doc && context->wellFormed) return doc;
-  doc.reset();
-  failure = errors.Describe();
-  if (failure.empty()) failure = messages::NotWellFormed();
-  return nullptr;
+  FailParse(errors);
 }
 
-std::string CheckWellFormed(std::string_view bytes, const std::string& name) {
-  XmlDocPtr dtd;
+void CheckWellFormed(std::string_view bytes, const std::string& name) {
   RootChildCount count;
-  return CheckWellFormed(bytes, name, dtd, "", count);
+  CheckWellFormed(bytes, name, "", count);
 }
 
-std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd,
-                            const std::string& child_name, RootChildCount& count) {
-  dtd.reset();
+XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
+                          const std::string& child_name, RootChildCount& count) {
   count = RootChildCount();
   InitXmlLibrary();
-  if (bytes.empty()) return messages::FileEmpty();
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return messages::FileTooLarge();
+  if (bytes.empty()) throw CannotLoad(messages::FileEmpty());
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw CannotLoad(messages::FileTooLarge());
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
       xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
-  if (!context) return messages::NoMemoryToRead();
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
@@ -537,23 +514,17 @@ std::string CheckWellFormed(std::string_view bytes, const std::string& name, Xml
   xmlParseDocument(context.get());
   XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
-  if (budget.Exceeded()) return budget.Describe();
-  if (context->wellFormed) {
-    dtd = std::move(partial);
-    return "";
-  }
-  std::string failure = errors.Describe();
-  return failure.empty() ? messages::NotWellFormed() : failure;
+  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
+  if (context->wellFormed) return partial;
+  FailParse(errors);
 }
 
-std::string CheckWellFormedFile(const std::string& path, const std::string& name,
-                                std::size_t& size) {
+std::size_t CheckWellFormedFile(const std::string& path, const std::string& name) {
   InitXmlLibrary();
-  size = 0;
   ErrorCapture errors(name);
   std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
       xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
-  if (!context) return messages::NoMemoryToRead();
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
@@ -561,7 +532,7 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
   EntityBudget budget(context.get(), Env::Current().Info(path, &info).ok() ? info.size : 0);
   std::size_t total = 0;
   bool too_large = false;
-  std::string unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
+  Status unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
     total += block.size();
     if (total > static_cast<std::size_t>(INT_MAX)) {
       too_large = true;
@@ -571,45 +542,18 @@ std::string CheckWellFormedFile(const std::string& path, const std::string& name
     // Past the first fatal error the rest of the file changes nothing.
     return context->wellFormed != 0 && !budget.Exceeded();
   });
-  XmlDocPtr partial;
-  if (!unreadable.empty()) return unreadable;
-  if (total == 0) return messages::FileEmpty();
-  if (too_large) return messages::FileTooLarge();
-  if (context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
-  partial.reset(context->myDoc);
+  const bool whole = unreadable.ok() && total > 0 && !too_large;
+  if (whole && context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
+  // The parser's document is freed here whatever the outcome, also when the
+  // file was not read to its end.
+  XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
-  if (budget.Exceeded()) return budget.Describe();
-  if (context->wellFormed) {
-    size = total;
-    return "";
-  }
-  std::string failure = errors.Describe();
-  return failure.empty() ? messages::NotWellFormed() : failure;
-}
-
-std::string SerializeXmlTo(File* file, std::string_view prolog, _xmlDoc* doc,
-                           const std::string& encoding, bool declaration, std::size_t& size) {
-  InitXmlLibrary();
-  size = 0;
-  ErrorCapture errors("");
-  BlockWriter writer(file);
-  writer.Append(prolog);
-  xmlSaveCtxtPtr save = xmlSaveToIO(WriteToFile, nullptr, &writer, encoding.c_str(),
-                                    declaration ? 0 : XML_SAVE_NO_DECL);
-  if (save == nullptr) {
-    return messages::EncodingNotWritable(encoding);
-  }
-  long started = xmlSaveDoc(save, doc);
-  int closed = xmlSaveClose(save);
-  // A failed write is told as the system tells it, before what libxml2 made of it.
-  std::string unwritten = writer.Finish();
-  if (!unwritten.empty()) return unwritten;
-  size = writer.Written();
-  if (started < 0 || closed < 0 || errors.HasError()) {
-    std::string why = errors.Describe();
-    return messages::CannotWriteAsXml(why);
-  }
-  return "";
+  if (!unreadable) throw CannotLoad(unreadable.text());
+  if (total == 0) throw CannotLoad(messages::FileEmpty());
+  if (too_large) throw CannotLoad(messages::FileTooLarge());
+  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
+  if (context->wellFormed) return total;
+  FailParse(errors);
 }
 
 }  // namespace pontexa::exchange

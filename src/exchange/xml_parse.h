@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/env.h"
+#include "exchange/cannot_load.h"
 
 struct _xmlDoc;
 
@@ -22,20 +22,20 @@ using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 
 // Parses the bytes of an XML file. White space between elements, comments,
 // processing instructions, CDATA sections, the DOCTYPE and entity references are
-// all kept as they are, so the tree can be written back unchanged. Nothing is
+// all kept in the tree as they are in the file. Nothing is
 // read from outside the bytes (no external entity, no external DTD, no network),
 // no entity reference is replaced by its text, and libxml2's limits on depth and
 // size stay in force. A file whose entity references stand for more than ten
 // times its own size in text (plus 1 MiB) is refused, the parse stopped as soon
-// as the count passes that. libxml2 prints nothing. On failure returns null and sets
-// failure to why, in Spanish, led by the line and column ("línea 3, columna 7: ...").
-// `name` is the file's name, used only to tell the file's own errors from those
-// inside entity declarations.
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name, std::string& failure);
+// as the count passes that. libxml2 prints nothing. On failure raises CannotLoad,
+// led by the line and column ("línea 3, columna 7: ..."). `name` is the file's
+// name, used only to tell the file's own errors from those inside entity
+// declarations.
+XmlDocPtr ParseXml(std::string_view bytes, const std::string& name);
 
 // Checks that the bytes parse, under the same rules as ParseXml, without building
-// a tree (several times faster). Returns "" when they do, else why not, as ParseXml.
-std::string CheckWellFormed(std::string_view bytes, const std::string& name);
+// a tree (several times faster). Raises CannotLoad when they do not, as ParseXml.
+void CheckWellFormed(std::string_view bytes, const std::string& name);
 
 // What the parser saw directly under the root element, written in the file
 // itself (not brought in by an entity reference).
@@ -44,26 +44,17 @@ struct RootChildCount {
   std::size_t named = 0;  // those whose name, without a prefix, is the name asked for
 };
 
-// The same check, which also hands over, when the bytes parse, a document
+// The same check, which also returns, when the bytes parse, a document
 // without elements that holds what the parse learnt besides (the DTD with its
 // entities, and the encoding the file declares), and counts the root's child
 // elements and those of them named `child_name`.
-std::string CheckWellFormed(std::string_view bytes, const std::string& name, XmlDocPtr& dtd,
-                            const std::string& child_name, RootChildCount& count);
+XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
+                          const std::string& child_name, RootChildCount& count);
 
 // The same check on the file at `path`, read block by block so that the file is
 // never held whole in memory. `name` is the file's name as CheckWellFormed takes
-// it. Returns "" when the file parses, and sets `size` to the file's length;
-// else why not, as CheckWellFormed, or why the file cannot be read.
-std::string CheckWellFormedFile(const std::string& path, const std::string& name,
-                                std::size_t& size);
-
-// Writes `prolog` and then the tree as XML text in `encoding` to the file
-// descriptor, without adding or removing white space, the tree led by an XML
-// declaration naming the encoding when `declaration` is set. A character that
-// the encoding lacks is written as a character reference. Returns "" on success,
-// else why not, in Spanish. `size` is set to the number of bytes written.
-std::string SerializeXmlTo(File* file, std::string_view prolog, _xmlDoc* doc,
-                           const std::string& encoding, bool declaration, std::size_t& size);
+// it. Returns the file's length when it parses; raises CannotLoad when it does
+// not, as CheckWellFormed, or when it cannot be read.
+std::size_t CheckWellFormedFile(const std::string& path, const std::string& name);
 
 }  // namespace pontexa::exchange

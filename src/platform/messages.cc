@@ -18,4 +18,13 @@ std::string CannotConvertFromCodePage(int code_page) {
   return "No se puede convertir el texto desde la página de códigos " + std::to_string(code_page);
 }
 
+std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
+std::string NotARegularFile() { return "No es un archivo normal"; }
+
+std::string CannotSave(std::string_view path, std::string_view why) {
+  return "No se puede guardar el archivo '" + std::string(path) + "': " + std::string(why);
+}
+
+std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }
+
 }  // namespace pontexa::messages

@@ -14,4 +14,11 @@ std::string CannotWrite(const std::filesystem::path& path, std::string_view reas
 std::string UnsupportedCodePage(int code_page);
 std::string CannotConvertFromCodePage(int code_page);
 
+// Reading and replacing whole files.
+std::string NoFileGiven();
+std::string NotARegularFile();
+// The prefix of every failed save: "No se puede guardar el archivo '<path>': <why>".
+std::string CannotSave(std::string_view path, std::string_view why);
+std::string WrittenDiffers();
+
 }  // namespace pontexa::messages

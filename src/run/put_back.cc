@@ -4,10 +4,10 @@
 #include <system_error>
 #include <vector>
 
-#include "exchange/file_io.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
-#include "platform/env.h"
+#include "platform/file_io.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
 
@@ -118,24 +118,21 @@ bool ExchangeFileAsInCopy(const SavedCopy& copy) {
 void PutBackExchangeFile(const SavedCopy& copy) {
   const CopiedFile& file = copy.manifest.files.front();
   const std::filesystem::path source = copy.folder / file.name;
-  exchange::WriteFileAtomically(
+  WriteFileAtomically(
       copy.manifest.exchange_file,
-      [&source](File* out) -> std::string {
-        if (out == nullptr) return "";
-        std::string error;
-        const std::string unreadable =
-            exchange::ReadFileInBlocks(source.string(), [out, &error](std::string_view block) {
-              if (Status status = out->Append(block); !status) {
-                error = status.text();
-                return false;
-              }
-              return true;
+      [&source](File* out) -> Status {
+        if (out == nullptr) return Status();
+        Status unwritten;
+        const Status unreadable =
+            ReadFileInBlocks(source.string(), [out, &unwritten](std::string_view block) {
+              unwritten = out->Append(block);
+              return unwritten.ok();
             });
-        return !error.empty() ? error : unreadable;
+        return !unwritten ? unwritten : unreadable;
       },
-      [&file, &copy](const std::string& written) -> std::string {
-        if (Matches(written, file)) return "";
-        return messages::DamagedCopy(copy.folder.string());
+      [&file, &copy](const std::string& written) -> Status {
+        if (Matches(written, file)) return Status();
+        return Status(Status::Code::kOther, messages::DamagedCopy(copy.folder.string()));
       });
 }
 

@@ -97,8 +97,10 @@ void RunControl::LoadExchangeDocument() {
   // The document of the previous run goes before the new one is read.
   exchange_document_.reset();
   exchange_document_ = std::make_unique<exchange::Document>();
-  if (!exchange_document_->Load(exchange_file_name_)) {
-    FailLoad(exchange_document_->LoadFailure());
+  try {
+    exchange_document_->Load(exchange_file_name_);
+  } catch (const exchange::CannotLoad& failure) {
+    FailLoad(failure.what());
   }
 }
 
@@ -220,7 +222,11 @@ bool RunControl::RunToGedu() {
     // read as bytes and checked, not made into a tree.
     exchange_document_.reset();
     exchange::ExchangeFile file;
-    if (!file.Load(exchange_file_name_)) FailLoad(file.LoadFailure());
+    try {
+      file.Load(exchange_file_name_);
+    } catch (const exchange::CannotLoad& failure) {
+      FailLoad(failure.what());
+    }
     const tables::TableStore store(timetable_directory_, regional_);
     SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
       to_gedu::WriteTimetableSection(out, store, &findings);

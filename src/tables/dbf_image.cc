@@ -11,8 +11,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/error.h"
 #include "platform/env.h"
+#include "platform/error.h"
+#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -106,7 +107,8 @@ struct BackedFile {
       head_changed_begin = std::min<std::size_t>(head_changed_begin, position);
       head_changed_end = std::max<std::size_t>(head_changed_end, position + count);
     } else {
-      error = Status(Status::Code::kOther, "Argumento no válido");  // stored rows are never rewritten
+      // Stored rows are never rewritten.
+      error = Status(Status::Code::kOther, messages::InvalidArgument());
       return false;
     }
     position += count;
@@ -122,8 +124,7 @@ struct BackedFile {
     const std::size_t count = (tail.size() - kKeptTail) / record_length * record_length;
     if (count == 0) return Status();
     std::size_t written = 0;
-    Status status =
-        disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count), &written);
+    Status status = disk->TryWriteAt(tail_start, std::string_view(tail).substr(0, count), &written);
     reached = tail_start + written;
     if (status.ok()) status = disk->TryWriteAt(reached, "\x1A");
     if (!status.ok()) return status;
@@ -243,7 +244,7 @@ std::string NewTableImage(const Layout& layout, HeaderDate date) {
     // LDID/87: Windows ANSI (1252), declared in the header and nowhere else.
     handle.reset(DBFCreateLL("table.dbf", "LDID/87", &hooks));
   }
-  if (!handle) throw Error("Error del motor de tablas al crear una tabla");
+  if (!handle) throw Error(messages::EngineCannotCreate());
   for (const FieldLayout& field : layout) {
     int added = -1;
     switch (field.type) {
@@ -258,7 +259,7 @@ std::string NewTableImage(const Layout& layout, HeaderDate date) {
             DBFAddField(handle.get(), field.name.c_str(), FTDouble, kFloatWidth, kFloatDecimals);
         break;
     }
-    if (added < 0) throw Error("El motor de tablas no admite el campo '" + field.name + "'");
+    if (added < 0) throw Error(messages::EngineRefusesField(field.name));
   }
   SetDate(handle.get(), date);
   handle.reset();  // writes the header and the end-of-file marker
@@ -275,15 +276,14 @@ struct DbfImage::Engine {
   Status write_error;     // the failure that ended writing, ok while none
   bool appended = false;  // a row has been handed to the engine
 
-  [[noreturn]] void Failure(const std::string& what) const {
-    std::string message = "Error del motor de tablas al " + what + " '" + path.string() + "'";
-    if (!file.error.ok()) message += ": " + file.error.text();
-    throw Error(message);
+  // `message` builds the text from the path and why the file failed, if it did.
+  [[noreturn]] void Failure(std::string (*message)(const std::filesystem::path&,
+                                                   std::string_view)) const {
+    throw Error(message(path, file.error.text()));
   }
 
   [[noreturn]] void WriteFailure() const {
-    throw Error("No se puede escribir en la tabla '" + path.string() +
-                "': " + write_error.text());
+    throw Error(messages::CannotWriteTable(path, write_error.text()));
   }
 
   // The rows that lie wholly in the first `end` bytes of the file.
@@ -338,7 +338,7 @@ DbfImage::DbfImage(const LockedFile& file, std::string_view start, const TableHe
     engine.handle.reset(DBFOpenLL("table.dbf", "rb+", &hooks));
   }
   DBFHandle handle = engine.handle.get();
-  if (!handle) engine.Failure("abrir la tabla");
+  if (!handle) engine.Failure(messages::EngineCannotOpen);
   // The engine must see the table exactly as the header check did.
   bool same = handle->nRecords == header.row_count &&
               handle->nRecordLength == header.record_length &&
@@ -349,8 +349,7 @@ DbfImage::DbfImage(const LockedFile& file, std::string_view start, const TableHe
            handle->panFieldSize[i] == header.fields[i].width;
   }
   if (!same) {
-    throw Error("La tabla '" + engine.path.string() +
-                "' tiene una estructura que este programa no lee");
+    throw Error(messages::UnreadableStructure(engine.path));
   }
 }
 
@@ -371,7 +370,7 @@ const char* DbfImage::Record(std::int64_t index) {
     }
   }
   const char* record = DBFReadTuple(engine_->handle.get(), static_cast<int>(index));
-  if (record == nullptr) engine_->Failure("leer la tabla");
+  if (record == nullptr) engine_->Failure(messages::EngineCannotRead);
   return record;
 }
 
@@ -380,13 +379,13 @@ void DbfImage::AppendRecord(std::string_view record, HeaderDate date) {
   if (!engine.write_error.ok()) engine.WriteFailure();
   DBFHandle handle = engine.handle.get();
   if (record.size() != static_cast<std::size_t>(handle->nRecordLength)) {
-    engine.Failure("añadir una fila a la tabla");
+    engine.Failure(messages::EngineCannotAppend);
   }
   SetDate(handle, date);
   engine.date = date;
   engine.appended = true;
   if (!DBFWriteTuple(handle, handle->nRecords, const_cast<char*>(record.data()))) {
-    engine.Failure("añadir una fila a la tabla");
+    engine.Failure(messages::EngineCannotAppend);
   }
   if (engine.file.tail.size() >= kWriteBlock) {
     std::uint64_t reached = 0;

@@ -5,9 +5,28 @@
 namespace pontexa::tables::messages {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
+std::string QuotedText(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text);
+  quoted += '\'';
+  return quoted;
+}
+
+std::string Quoted(const std::filesystem::path& path) { return QuotedText(path.native()); }
 
 std::string Field(std::size_t number) { return "el campo " + std::to_string(number); }
+
+std::string LayoutOf(std::string_view table) {
+  return "La estructura de la tabla " + QuotedText(table) + " ";
+}
+
+std::string EngineFailure(std::string_view action, const std::filesystem::path& path,
+                          std::string_view reason) {
+  std::string message = "Error del motor de tablas al " + std::string(action) + " " + Quoted(path);
+  if (!reason.empty()) message += ": " + std::string(reason);
+  return message;
+}
 
 }  // namespace
 
@@ -85,11 +104,101 @@ std::string RowsMissing(std::uint32_t stored_rows) {
 }
 
 std::string NotAFloat(std::string_view text) {
-  return "'" + std::string(text) + "' no es un valor punto flotante válido";
+  return QuotedText(text) + " no es un valor punto flotante válido";
 }
 
 std::string NotAnInteger(std::string_view text) {
-  return "'" + std::string(text) + "' no es un valor entero válido";
+  return QuotedText(text) + " no es un valor entero válido";
 }
+
+std::string InvalidTableName(std::string_view name) {
+  return "El nombre de tabla " + QuotedText(name) + " no es válido";
+}
+
+std::string LayoutWithoutFields(std::string_view table) {
+  return LayoutOf(table) + "no tiene campos";
+}
+
+std::string LayoutWithTooManyFields(std::string_view table) {
+  return LayoutOf(table) + "tiene demasiados campos";
+}
+
+std::string LayoutWithInvalidFieldName(std::string_view table, std::string_view field) {
+  return LayoutOf(table) + "tiene un nombre de campo no válido: " + QuotedText(field);
+}
+
+std::string LayoutWithInvalidWidth(std::string_view table, std::string_view field) {
+  return LayoutOf(table) + "da al campo " + QuotedText(field) + " una anchura no válida";
+}
+
+std::string LayoutRepeatsField(std::string_view table, std::string_view field) {
+  return LayoutOf(table) + "repite el campo " + QuotedText(field);
+}
+
+std::string NoTableFolder(const std::filesystem::path& folder) {
+  return "No existe la carpeta de tablas " + Quoted(folder);
+}
+
+std::string TableClosed() {
+  return "No se puede realizar esta operación en una fuente de datos cerrada";
+}
+
+std::string FieldNotFound(std::string_view binding, std::string_view field) {
+  std::string message = "No se encuentra el campo " + QuotedText(field);
+  if (!binding.empty()) message = std::string(binding) + ": " + message;
+  return message;
+}
+
+std::string ReadOnlyTable(const std::filesystem::path& path) {
+  return "La tabla " + Quoted(path) + " es de solo lectura";
+}
+
+std::string NoRowStarted(const std::filesystem::path& path) {
+  return "No se ha empezado ninguna fila nueva en la tabla " + Quoted(path);
+}
+
+std::string NoRowToSave(const std::filesystem::path& path) {
+  return "No hay ninguna fila nueva que guardar en la tabla " + Quoted(path);
+}
+
+std::string TextOutsideCodePage(std::string_view text, const std::filesystem::path& path,
+                                int code_page) {
+  return "No se puede guardar el texto " + QuotedText(text) + " en la tabla " + Quoted(path) +
+         ", que usa la página de códigos " + std::to_string(code_page);
+}
+
+std::string FieldTakesNoNumbers(std::string_view field, const std::filesystem::path& path) {
+  return "El campo " + QuotedText(field) + " de la tabla " + Quoted(path) + " no admite números";
+}
+
+std::string NumberDoesNotFit(std::string_view number, std::string_view field,
+                             const std::filesystem::path& path) {
+  return "El valor " + std::string(number) + " no cabe en el campo " + QuotedText(field) +
+         " de la tabla " + Quoted(path);
+}
+
+std::string EngineCannotCreate() { return "Error del motor de tablas al crear una tabla"; }
+
+std::string EngineRefusesField(std::string_view field) {
+  return "El motor de tablas no admite el campo " + QuotedText(field);
+}
+
+std::string EngineCannotOpen(const std::filesystem::path& path, std::string_view reason) {
+  return EngineFailure("abrir la tabla", path, reason);
+}
+
+std::string EngineCannotRead(const std::filesystem::path& path, std::string_view reason) {
+  return EngineFailure("leer la tabla", path, reason);
+}
+
+std::string EngineCannotAppend(const std::filesystem::path& path, std::string_view reason) {
+  return EngineFailure("añadir una fila a la tabla", path, reason);
+}
+
+std::string UnreadableStructure(const std::filesystem::path& path) {
+  return "La tabla " + Quoted(path) + " tiene una estructura que este programa no lee";
+}
+
+std::string InvalidArgument() { return "Argumento no válido"; }
 
 }  // namespace pontexa::tables::messages

@@ -38,4 +38,35 @@ std::string RowsMissing(std::uint32_t stored_rows);
 std::string NotAFloat(std::string_view text);
 std::string NotAnInteger(std::string_view text);
 
+// The table store: names, layouts and the folder.
+std::string InvalidTableName(std::string_view name);
+std::string LayoutWithoutFields(std::string_view table);
+std::string LayoutWithTooManyFields(std::string_view table);
+std::string LayoutWithInvalidFieldName(std::string_view table, std::string_view field);
+std::string LayoutWithInvalidWidth(std::string_view table, std::string_view field);
+std::string LayoutRepeatsField(std::string_view table, std::string_view field);
+std::string NoTableFolder(const std::filesystem::path& folder);
+
+// Rows of an open table. `binding` names what looked the field up; it may be empty.
+std::string TableClosed();
+std::string FieldNotFound(std::string_view binding, std::string_view field);
+std::string ReadOnlyTable(const std::filesystem::path& path);
+std::string NoRowStarted(const std::filesystem::path& path);
+std::string NoRowToSave(const std::filesystem::path& path);
+std::string TextOutsideCodePage(std::string_view text, const std::filesystem::path& path,
+                                int code_page);
+std::string FieldTakesNoNumbers(std::string_view field, const std::filesystem::path& path);
+std::string NumberDoesNotFit(std::string_view number, std::string_view field,
+                             const std::filesystem::path& path);
+
+// The table engine. `reason` may be empty.
+std::string EngineCannotCreate();
+std::string EngineRefusesField(std::string_view field);
+std::string EngineCannotOpen(const std::filesystem::path& path, std::string_view reason);
+std::string EngineCannotRead(const std::filesystem::path& path, std::string_view reason);
+std::string EngineCannotAppend(const std::filesystem::path& path, std::string_view reason);
+std::string UnreadableStructure(const std::filesystem::path& path);
+// A write to the rows already stored, which the engine never asks for.
+std::string InvalidArgument();
+
 }  // namespace pontexa::tables::messages

@@ -1,21 +1,20 @@
 #include "tables/table_store.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
 #include "platform/ascii.h"
 #include "platform/code_page.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "platform/env.h"
 #include "tables/code_page_file.h"
 #include "tables/dbf_image.h"
 #include "tables/field_value.h"
+#include "tables/messages.h"
 #include "tables/table_file.h"
 #include "tables/table_header.h"
-#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -30,15 +29,14 @@ std::string CheckedTableName(std::string_view table_name) {
       !table_name.empty() && table_name.size() <= 200 && table_name != "." && table_name != ".." &&
       table_name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
   if (!valid) {
-    throw Error("El nombre de tabla '" + Utf8FromSystem(table_name) + "' no es válido");
+    throw Error(messages::InvalidTableName(Utf8FromSystem(table_name)));
   }
   return AsciiUpper(table_name);
 }
 
 void CheckLayout(std::string_view table_name, const Layout& layout) {
-  const std::string intro = "La estructura de la tabla '" + std::string(table_name) + "' ";
-  if (layout.empty()) throw Error(intro + "no tiene campos");
-  if (layout.size() > kMaxFields) throw Error(intro + "tiene demasiados campos");
+  if (layout.empty()) throw Error(messages::LayoutWithoutFields(table_name));
+  if (layout.size() > kMaxFields) throw Error(messages::LayoutWithTooManyFields(table_name));
   for (std::size_t i = 0; i < layout.size(); ++i) {
     const FieldLayout& field = layout[i];
     const std::string& name = field.name;
@@ -47,13 +45,13 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
                            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
                          });
     if (!name_ok) {
-      throw Error(intro + "tiene un nombre de campo no válido: '" + Utf8FromSystem(name) + "'");
+      throw Error(messages::LayoutWithInvalidFieldName(table_name, Utf8FromSystem(name)));
     }
     if (field.type == FieldType::kText && (field.width < 1 || field.width > kMaxTextWidth)) {
-      throw Error(intro + "da al campo '" + name + "' una anchura no válida");
+      throw Error(messages::LayoutWithInvalidWidth(table_name, name));
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (layout[j].name == name) throw Error(intro + "repite el campo '" + name + "'");
+      if (layout[j].name == name) throw Error(messages::LayoutRepeatsField(table_name, name));
     }
   }
 }
@@ -61,7 +59,7 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
 void CheckDirectory(const std::filesystem::path& directory) {
   FileInfo info;
   if (!Env::Current().Info(directory, &info).ok() || !info.IsFolder()) {
-    throw Error("No existe la carpeta de tablas '" + directory.string() + "'");
+    throw Error(messages::NoTableFolder(directory));
   }
 }
 
@@ -248,7 +246,7 @@ Table::~Table() {
 bool Table::IsOpen() const { return impl_ != nullptr; }
 
 Table::Impl& Table::Open() const {
-  if (!impl_) throw Error("No se puede realizar esta operación en una fuente de datos cerrada");
+  if (!impl_) throw Error(messages::TableClosed());
   return *impl_;
 }
 
@@ -314,9 +312,7 @@ const StoredField& Table::Field(std::string_view field) const {
   const Impl& impl = Open();
   const int index = impl.FindField(field);
   if (index < 0) {
-    std::string message = "No se encuentra el campo '" + Utf8FromSystem(field) + "'";
-    if (!binding_name_.empty()) message = binding_name_ + ": " + message;
-    throw Error(message);
+    throw Error(messages::FieldNotFound(binding_name_, Utf8FromSystem(field)));
   }
   return impl.header_.fields[static_cast<std::size_t>(index)];
 }
@@ -346,7 +342,7 @@ std::int32_t Table::IntegerOf(std::string_view field) const {
 void Table::StartNewRow() {
   Impl& impl = Open();
   if (impl.file_.read_only()) {
-    throw Error("La tabla '" + impl.file_.path().string() + "' es de solo lectura");
+    throw Error(messages::ReadOnlyTable(impl.file_.path()));
   }
   SavePending();
   impl.pending_.assign(static_cast<std::size_t>(impl.header_.record_length), ' ');
@@ -357,8 +353,7 @@ void Table::StartNewRow() {
 Table::Impl& Table::Pending() const {
   Impl& impl = Open();
   if (!impl.has_pending_) {
-    throw Error("No se ha empezado ninguna fila nueva en la tabla '" + impl.file_.path().string() +
-                "'");
+    throw Error(messages::NoRowStarted(impl.file_.path()));
   }
   return impl;
 }
@@ -377,7 +372,7 @@ void Table::PutText(std::string_view field, std::string_view text) {
       return;
     }
     std::optional<double> value = ParseDecimal(text, impl.decimal_separator_);
-    if (!value) throw Error("'" + Utf8FromSystem(text) + "' no es un valor punto flotante válido");
+    if (!value) throw Error(messages::NotAFloat(Utf8FromSystem(text)));
     PutFloat(field, *value);
     return;
   }
@@ -385,9 +380,8 @@ void Table::PutText(std::string_view field, std::string_view text) {
   // one byte per character.
   std::string_view kept = text.substr(0, static_cast<std::size_t>(stored.width));
   if (impl.header_.code_page != 1252 && !IsAscii(kept)) {
-    throw Error("No se puede guardar el texto '" + Utf8FromSystem(kept) + "' en la tabla '" +
-                impl.file_.path().string() + "', que usa la página de códigos " +
-                std::to_string(impl.header_.code_page));
+    throw Error(messages::TextOutsideCodePage(Utf8FromSystem(kept), impl.file_.path(),
+                                              impl.header_.code_page));
   }
   std::string slot(kept);
   slot.resize(static_cast<std::size_t>(stored.width), ' ');
@@ -407,13 +401,11 @@ void Table::PutFloat(std::string_view field, double value) {
       slot = std::move(text);
     }
   } else {
-    throw Error("El campo '" + Utf8FromSystem(stored.name) + "' de la tabla '" +
-                impl.file_.path().string() + "' no admite números");
+    throw Error(messages::FieldTakesNoNumbers(Utf8FromSystem(stored.name), impl.file_.path()));
   }
   if (!slot) {
-    throw Error("El valor " + FormatGeneral(value, impl.decimal_separator_) +
-                " no cabe en el campo '" + Utf8FromSystem(stored.name) + "' de la tabla '" +
-                impl.file_.path().string() + "'");
+    throw Error(messages::NumberDoesNotFit(FormatGeneral(value, impl.decimal_separator_),
+                                           Utf8FromSystem(stored.name), impl.file_.path()));
   }
   impl.pending_.replace(static_cast<std::size_t>(stored.offset), slot->size(), *slot);
 }
@@ -421,8 +413,7 @@ void Table::PutFloat(std::string_view field, double value) {
 void Table::SaveNewRow() {
   Impl& impl = Open();
   if (!impl.has_pending_) {
-    throw Error("No hay ninguna fila nueva que guardar en la tabla '" + impl.file_.path().string() +
-                "'");
+    throw Error(messages::NoRowToSave(impl.file_.path()));
   }
   impl.image_.AppendRecord(impl.pending_, impl.today_);
   impl.has_pending_ = false;

@@ -11,7 +11,6 @@
 namespace pontexa::exchange {
 namespace {
 
-using pontexa::testing::ReadFile;
 using pontexa::testing::TempDir;
 using pontexa::testing::WriteFile;
 
@@ -20,12 +19,8 @@ class DocumentTest : public ::testing::Test {
  protected:
   Document& Load(const std::string& xml) {
     WriteFile(dir_ / "exchange.xml", xml);
-    EXPECT_TRUE(document_.Load((dir_ / "exchange.xml").string())) << document_.LoadFailure();
+    EXPECT_NO_THROW(document_.Load((dir_ / "exchange.xml").string()));
     return document_;
-  }
-  std::string SaveAndRead() {
-    document_.Save((dir_ / "saved.xml").string());
-    return ReadFile(dir_ / "saved.xml");
   }
   std::vector<std::string> Names(const NodeList& list) {
     std::vector<std::string> names;
@@ -182,7 +177,7 @@ TEST_F(DocumentTest, FirstChildTextReadsTheSameWhetherTextOrElement) {
   EXPECT_TRUE(teachers.Item(0).AsElement().FirstChild().AsElement().IsNull());
 }
 
-TEST_F(DocumentTest, DeclaredEntitiesReadAsTheirTextAndStayReferences) {
+TEST_F(DocumentTest, DeclaredEntitiesReadAsTheirText) {
   const std::string xml =
       "<?xml version=\"1.0\"?>\n"
       "<!DOCTYPE document [\n"
@@ -199,7 +194,6 @@ TEST_F(DocumentTest, DeclaredEntitiesReadAsTheirTextAndStayReferences) {
   EXPECT_EQ(school.Attributes().NamedItem("city").Value(),
             "Cuenca & \xE9 (Espa\xF1"
             "a)");
-  EXPECT_EQ(SaveAndRead(), xml);
 }
 
 TEST_F(DocumentTest, AppendedElementsComeLastInOrderAndRemovalTakesTheSubtree) {
@@ -219,34 +213,8 @@ TEST_F(DocumentTest, AppendedElementsComeLastInOrderAndRemovalTakesTheSubtree) {
   EXPECT_EQ(Names(document.SelectNodes("/document/groups/group")),
             std::vector<std::string>{"group=g3"});
   EXPECT_EQ(document.SelectNodes("/document/groups/group/assigned-subjects").Length(), 0u);
-  // The removed subtree is out of the saved file but its handle still reads.
+  // The removed subtree is out of the tree but its handle still reads.
   EXPECT_EQ(first_groups.AsElement().SelectNodes("group").Length(), 2u);
-  EXPECT_EQ(SaveAndRead().find("g1"), std::string::npos);
-}
-
-TEST_F(DocumentTest, NewSectionIsWrittenWithoutAddedWhiteSpace) {
-  Document& document = Load("<document>\n  <teachers/>\n</document>\n");
-  Element section = document.CreateElement("time-tables");
-  Element table = document.CreateElement("time-table");
-  table.SetAttribute("id", "tt1");
-  table.SetAttribute("name", "Horaplan");
-  table.SetAttribute("id", "tt2");  // replaced in place: order of first setting stays
-  section.AppendChild(table);
-  document.DocumentElement().AppendChild(section);
-  EXPECT_EQ(SaveAndRead(),
-            "<document>\n  <teachers/>\n"
-            "<time-tables><time-table id=\"tt2\" name=\"Horaplan\"/></time-tables></document>\n");
-}
-
-TEST_F(DocumentTest, AttributeValuesSurviveEscapingOnSave) {
-  Document& document = Load("<document/>");
-  const std::string value = "A&B <c> \"d\" 'e'\tf\ng\rh";
-  document.DocumentElement().SetAttribute("name", value);
-  SaveAndRead();
-  Document again;
-  ASSERT_TRUE(again.Load((dir_ / "saved.xml").string()));
-  // Only the ends are trimmed on reading; the tab and line breaks inside stay.
-  EXPECT_EQ(again.DocumentElement().Attributes().NamedItem("name").Value(), value);
 }
 
 TEST_F(DocumentTest, FaultyChangesRaiseAndLeaveTheTreeAlone) {
@@ -255,7 +223,7 @@ TEST_F(DocumentTest, FaultyChangesRaiseAndLeaveTheTreeAlone) {
   Element a = root.FirstChild().AsElement();
   Element b = a.FirstChild().AsElement();
   Document other;
-  ASSERT_TRUE(other.Load((dir_ / "exchange.xml").string()));
+  other.Load((dir_ / "exchange.xml").string());
 
   EXPECT_THROW(b.AppendChild(a), Error);  // would put a inside itself
   EXPECT_THROW(a.AppendChild(a), Error);
@@ -273,7 +241,9 @@ TEST_F(DocumentTest, FaultyChangesRaiseAndLeaveTheTreeAlone) {
   EXPECT_THROW(Element().SetAttribute("id", "x"), Error);
   EXPECT_THROW(Element().AppendChild(a), Error);
 
-  EXPECT_EQ(SaveAndRead(), "<document><a id=\"a\"><b/></a></document>\n");
+  EXPECT_EQ(Names(root.ChildNodes()), std::vector<std::string>{"a=a"});
+  EXPECT_EQ(Names(a.ChildNodes()), std::vector<std::string>{"b="});
+  EXPECT_EQ(a.Attributes().Length(), 1u);
 }
 
 TEST_F(DocumentTest, AbsentNodesReadAsNothing) {

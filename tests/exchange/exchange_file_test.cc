@@ -134,7 +134,7 @@ class SectionWriteTest {
     const fs::path path = dir_ / "intercambio.xml";
     WriteFile(path, before);
     ExchangeFile file;
-    EXPECT_TRUE(file.Load(path.string())) << file.LoadFailure();
+    file.Load(path.string());
     file.SaveWithSection(path.string(), WriteNewSection);
     return ReadFile(path);
   }
@@ -299,7 +299,7 @@ class FailedSave : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile(path_, original_);
-    ASSERT_TRUE(file_.Load(path_.string())) << file_.LoadFailure();
+    ASSERT_NO_THROW(file_.Load(path_.string()));
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
@@ -380,11 +380,11 @@ TEST(ExchangeFileLoad, RefusesAsTheDocumentDoes) {
   TempDir dir;
   WriteFile(dir / "bad.xml", "<document>\n  <a>\n    <b></a>\n</document>\n");
   ExchangeFile file;
-  EXPECT_FALSE(file.Load((dir / "bad.xml").string()));
-  EXPECT_EQ(file.LoadFailure(),
+  EXPECT_EQ(MessageOf([&] { file.Load((dir / "bad.xml").string()); }),
             "línea 3, columna 12: la etiqueta de cierre no corresponde a la de apertura");
-  EXPECT_FALSE(file.Load((dir / "missing.xml").string()));
-  EXPECT_EQ(file.LoadFailure(), "No existe el archivo o la carpeta");
+  EXPECT_EQ(MessageOf([&] { file.Load((dir / "missing.xml").string()); }),
+            "No existe el archivo o la carpeta");
+  EXPECT_THROW(file.Load((dir / "missing.xml").string()), CannotLoad);
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <string>
 
+#include "support/error_message.h"
 #include "support/temp_dir.h"
 
 namespace pontexa::exchange {
 namespace {
+
+using pontexa::testing::MessageOf;
 
 std::string Repeated(std::string head, const std::string& part, int times) {
   for (int i = 0; i < times; ++i) head += part;
@@ -52,10 +55,9 @@ TEST(CheckWellFormed, AgreesWithTheFullParse) {
        true},
   };
   for (const Case& c : cases) {
-    std::string parse_failure;
-    bool parsed = ParseXml(c.bytes, "x.xml", parse_failure) != nullptr;
-    std::string check_failure = CheckWellFormed(c.bytes, "x.xml");
-    EXPECT_EQ(parsed, c.well_formed) << c.bytes;
+    const std::string parse_failure = MessageOf([&] { ParseXml(c.bytes, "x.xml"); });
+    const std::string check_failure = MessageOf([&] { CheckWellFormed(c.bytes, "x.xml"); });
+    EXPECT_EQ(parse_failure == "(no error)", c.well_formed) << c.bytes << ": " << parse_failure;
     EXPECT_EQ(check_failure, parse_failure) << c.bytes.substr(0, 60);
   }
 }
@@ -67,7 +69,12 @@ TEST(ParseXml, EntitiesExpandingToFarMoreThanTheFileAreRefused) {
       Repeated("<!DOCTYPE d [<!ENTITY a \"" + std::string(10000, 'a') + "\">]><d>", "&a;", 2000) +
       "</d>";
   std::string failure;
-  EXPECT_EQ(ParseXml(file, "x.xml", failure), nullptr);
+  try {
+    ParseXml(file, "x.xml");
+    ADD_FAILURE() << "parsed";
+  } catch (const CannotLoad& refused) {
+    failure = refused.what();
+  }
   EXPECT_TRUE(failure.starts_with("línea 1, columna 10")) << failure;
   EXPECT_TRUE(
       failure.ends_with(": las entidades del archivo se expanden a demasiado texto (más de "
@@ -94,18 +101,21 @@ TEST(CheckWellFormedFile, AgreesWithTheCheckOfTheWholeFile) {
   for (const std::string& bytes : cases) {
     pontexa::testing::WriteFile(dir / "x.xml", bytes);
     std::size_t size = 12345;
-    std::string failure = CheckWellFormedFile((dir / "x.xml").string(), "x.xml", size);
-    EXPECT_EQ(failure, CheckWellFormed(bytes, "x.xml")) << bytes.substr(0, 60);
-    EXPECT_EQ(size, failure.empty() ? bytes.size() : 0u) << bytes.substr(0, 60);
+    const std::string failure =
+        MessageOf([&] { size = CheckWellFormedFile((dir / "x.xml").string(), "x.xml"); });
+    EXPECT_EQ(failure, MessageOf([&] { CheckWellFormed(bytes, "x.xml"); })) << bytes.substr(0, 60);
+    EXPECT_EQ(size, failure == "(no error)" ? bytes.size() : 12345u) << bytes.substr(0, 60);
   }
   // A file cut short is refused at the same place, though in other words.
   pontexa::testing::WriteFile(dir / "x.xml", "<d>" + filler);
-  std::size_t cut_size = 0;
-  const std::string cut = CheckWellFormedFile((dir / "x.xml").string(), "x.xml", cut_size);
-  EXPECT_EQ(cut.substr(0, 25), CheckWellFormed("<d>" + filler, "x.xml").substr(0, 25)) << cut;
+  const std::string cut =
+      MessageOf([&] { CheckWellFormedFile((dir / "x.xml").string(), "x.xml"); });
+  EXPECT_EQ(cut.substr(0, 25),
+            MessageOf([&] { CheckWellFormed("<d>" + filler, "x.xml"); }).substr(0, 25))
+      << cut;
   EXPECT_NE(cut.find("columna 100004"), std::string::npos) << cut;
-  std::size_t size = 0;
-  EXPECT_EQ(CheckWellFormedFile((dir / "none.xml").string(), "none.xml", size),
+  EXPECT_THROW(CheckWellFormedFile((dir / "none.xml").string(), "none.xml"), CannotLoad);
+  EXPECT_EQ(MessageOf([&] { CheckWellFormedFile((dir / "none.xml").string(), "none.xml"); }),
             "No existe el archivo o la carpeta");
 }
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "exchange/file_io.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
 #include "support/held_file.h"
 #include "support/temp_dir.h"
 
@@ -35,7 +35,8 @@ TEST(SaveLeftovers, OnlyAbandonedTemporariesOfTheSameFileGo) {
   WriteFile(dir / ".f.xml.pontexa-dead02", "");
   testing::HeldFile live(dir / ".f.xml.pontexa-Live01");
 
-  ReplaceFileAtomically((dir / "f.xml").string(), "<b/>", [](std::string_view) { return ""; });
+  ReplaceFileAtomically((dir / "f.xml").string(), "<b/>",
+                        [](std::string_view) { return Status(); });
 
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -49,9 +50,10 @@ TEST(SaveLeftovers, FailedSaveRemovesNothingButItsOwn) {
   TempDir dir;
   WriteFile(dir / "f.xml", "<a/>");
   WriteFile(dir / ".f.xml.pontexa-Dead01", "<a");
-  EXPECT_THROW(ReplaceFileAtomically((dir / "f.xml").string(), "<b/>",
-                                     [](std::string_view) { return "no"; }),
-               Error);
+  EXPECT_THROW(
+      ReplaceFileAtomically((dir / "f.xml").string(), "<b/>",
+                            [](std::string_view) { return Status::Of(Status::Code::kOther); }),
+      Error);
   EXPECT_TRUE(fs::exists(dir / ".f.xml.pontexa-Dead01"));
   EXPECT_EQ(ReadFile(dir / "f.xml"), "<a/>");
 }

@@ -255,7 +255,7 @@ TEST_F(TimetableTest, FileThatDidNotLoadIsRefused) {
   const std::filesystem::path file = dir_ / "entrada.xml";
   WriteFile(file, "<document>");
   exchange::ExchangeFile unloaded;
-  EXPECT_FALSE(unloaded.Load(file.string()));
+  EXPECT_THROW(unloaded.Load(file.string()), exchange::CannotLoad);
   try {
     unloaded.SaveWithSection(file.string(), [this](exchange::SectionWriter& out) {
       WriteTimetableSection(out, store_);

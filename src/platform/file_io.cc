@@ -1,11 +1,11 @@
-#include "exchange/file_io.h"
+#include "platform/file_io.h"
 
 #include <string>
 
-#include "exchange/messages.h"
 #include "platform/error.h"
+#include "platform/messages.h"
 
-namespace pontexa::exchange {
+namespace pontexa {
 namespace {
 
 // The temporary file of a save: removed unless the save committed it. While it
@@ -27,9 +27,12 @@ class TempFile {
   bool committed = false;
 };
 
-[[noreturn]] void FailSave(const std::string& path, const std::string& why) {
-  throw Error(messages::CannotSave(path, why));
+[[noreturn]] void FailSave(const std::string& path, const Status& why) {
+  throw Error(messages::CannotSave(path, why.text()));
 }
+
+// A failure told in words of its own rather than those of a system error.
+Status Failure(std::string why) { return Status(Status::Code::kOther, std::move(why)); }
 
 std::string ParentFolder(const std::string& path) {
   std::string::size_type slash = path.find_last_of('/');
@@ -123,78 +126,71 @@ void BlockWriter::Write(std::string_view bytes) {
   }
 }
 
-std::string BlockWriter::Finish() {
+Status BlockWriter::Finish() {
   if (error_.ok() && !buffer_.empty()) Write(buffer_);
   buffer_.clear();
-  return error_.text();
+  return error_;
 }
 
-// Opens an existing regular file for reading; "" on success, else why not.
-std::string OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info) {
-  if (path.empty()) return messages::NoFileGiven();
-  if (Status status = Env::Current().Open(path, {OpenMode::kRead}, &file); !status) {
-    return status.text();
-  }
-  if (Status status = file->Info(&info); !status) return status.text();
-  if (info.IsFolder()) return Status::Of(Status::Code::kIsFolder).text();
-  if (!info.IsRegular()) return messages::NotARegularFile();
-  return "";
+namespace {
+
+// Opens an existing regular file for reading.
+Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info) {
+  if (path.empty()) return Failure(messages::NoFileGiven());
+  if (Status status = Env::Current().Open(path, {OpenMode::kRead}, &file); !status) return status;
+  if (Status status = file->Info(&info); !status) return status;
+  if (info.IsFolder()) return Status::Of(Status::Code::kIsFolder);
+  if (!info.IsRegular()) return Failure(messages::NotARegularFile());
+  return Status();
 }
 
-std::string ReadFileInBlocks(const std::string& path,
-                             const std::function<bool(std::string_view block)>& consume) {
+}  // namespace
+
+Status ReadFileInBlocks(const std::string& path,
+                        const std::function<bool(std::string_view block)>& consume) {
   std::unique_ptr<File> file;
   FileInfo info;
-  if (std::string why = OpenForReading(path, file, info); !why.empty()) return why;
+  if (Status status = OpenForReading(path, file, info); !status) return status;
   std::string buffer(BlockWriter::kBlockSize, '\0');
   for (;;) {
     std::size_t got = 0;
-    if (Status status = file->Read(buffer.data(), buffer.size(), &got); !status) {
-      return status.text();
-    }
-    if (got == 0) return "";
-    if (!consume(std::string_view(buffer.data(), got))) return "";
+    if (Status status = file->Read(buffer.data(), buffer.size(), &got); !status) return status;
+    if (got == 0 || !consume(std::string_view(buffer.data(), got))) return Status();
   }
 }
 
-std::string ReadWholeFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
+Status ReadWholeFile(const std::string& path, std::string* bytes) {
+  bytes->clear();
   std::unique_ptr<File> file;
   FileInfo info;
-  if (std::string why = OpenForReading(path, file, info); !why.empty()) return why;
-  if (info.size > 0) bytes.reserve(static_cast<std::size_t>(info.size));
+  if (Status status = OpenForReading(path, file, info); !status) return status;
+  if (info.size > 0) bytes->reserve(static_cast<std::size_t>(info.size));
   char buffer[1 << 16];
   for (;;) {
     std::size_t got = 0;
     if (Status status = file->Read(buffer, sizeof buffer, &got); !status) {
-      bytes.clear();
-      return status.text();
+      bytes->clear();
+      return status;
     }
-    if (got == 0) break;
-    bytes.append(buffer, got);
+    if (got == 0) return Status();
+    bytes->append(buffer, got);
   }
-  return "";
 }
 
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                           const std::function<std::string(std::string_view written)>& check) {
+                           const std::function<Status(std::string_view written)>& check) {
   WriteFileAtomically(
-      path,
-      [bytes](File* file) -> std::string {
-        return file == nullptr ? "" : file->Append(bytes).text();
-      },
-      [bytes, &check](const std::string& temporary) -> std::string {
+      path, [bytes](File* file) { return file == nullptr ? Status() : file->Append(bytes); },
+      [bytes, &check](const std::string& temporary) {
         std::string written;
-        std::string unreadable = ReadWholeFile(temporary, written);
-        if (!unreadable.empty()) return unreadable;
-        if (written != bytes) return messages::WrittenDiffers();
+        if (Status status = ReadWholeFile(temporary, &written); !status) return status;
+        if (written != bytes) return Failure(messages::WrittenDiffers());
         return check(written);
       });
 }
 
-void WriteFileAtomically(const std::string& path,
-                         const std::function<std::string(File* file)>& write,
-                         const std::function<std::string(const std::string& written)>& check) {
+void WriteFileAtomically(const std::string& path, const std::function<Status(File* file)>& write,
+                         const std::function<Status(const std::string& written)>& check) {
   Env& env = Env::Current();
   // Save through a symbolic link to the file it names, so the link stays a link.
   std::filesystem::path target = path;
@@ -213,41 +209,40 @@ void WriteFileAtomically(const std::string& path,
   // Why the temporary file cannot be made, if it cannot. The content is
   // written all the same (to nowhere), so that an error the content itself
   // raises comes first, as it would if the file could be saved.
-  const std::string unprepared = [&]() -> std::string {
-    if (path.empty()) return messages::NoFileGiven();
-    if (exists && original.IsFolder()) return Status::Of(Status::Code::kIsFolder).text();
-    if (exists && !original.IsRegular()) return messages::NotARegularFile();
+  const Status unprepared = [&]() -> Status {
+    if (path.empty()) return Failure(messages::NoFileGiven());
+    if (exists && original.IsFolder()) return Status::Of(Status::Code::kIsFolder);
+    if (exists && !original.IsRegular()) return Failure(messages::NotARegularFile());
     // A file the user made read-only is not replaced, even though its folder would allow it.
     if (exists) {
-      if (Status status = env.CheckWritable(target); !status) return status.text();
+      if (Status status = env.CheckWritable(target); !status) return status;
     }
     if (Status status = env.CreateTemporary(folder, TemporaryPrefix(base), &temp.file, &temp.path);
         !status) {
-      return status.text();
+      return status;
     }
     // Held while the save lasts, so that no other save takes it for one a
     // killed process left behind.
     if (Status status = env.Open(temp.path, {OpenMode::kRead}, &temp.lock); !status) {
-      return status.text();
+      return status;
     }
-    if (!temp.lock->TryHold(HoldKind::kShared)) return Status::Of(Status::Code::kLocked).text();
-    return "";
+    if (!temp.lock->TryHold(HoldKind::kShared)) return Status::Of(Status::Code::kLocked);
+    return Status();
   }();
 
-  std::string unwritten = write(unprepared.empty() ? temp.file.get() : nullptr);
-  if (!unprepared.empty()) FailSave(path, unprepared);
-  if (!unwritten.empty()) FailSave(path, unwritten);
+  const Status unwritten = write(unprepared.ok() ? temp.file.get() : nullptr);
+  if (!unprepared) FailSave(path, unprepared);
+  if (!unwritten) FailSave(path, unwritten);
   File& file = *temp.file;
   if (Status status = file.TakeAccessOf(exists ? &original : nullptr); !status) {
-    FailSave(path, status.text());
+    FailSave(path, status);
   }
-  if (Status status = file.Sync(); !status) FailSave(path, status.text());
-  if (Status status = file.Close(); !status) FailSave(path, status.text());
+  if (Status status = file.Sync(); !status) FailSave(path, status);
+  if (Status status = file.Close(); !status) FailSave(path, status);
 
-  std::string rejected = check(temp.path.string());
-  if (!rejected.empty()) FailSave(path, rejected);
+  if (Status rejected = check(temp.path.string()); !rejected) FailSave(path, rejected);
 
-  if (Status status = env.Rename(temp.path, target); !status) FailSave(path, status.text());
+  if (Status status = env.Rename(temp.path, target); !status) FailSave(path, status);
   temp.committed = true;
 
   // Make the rename itself durable. The new file is already in place, so a
@@ -257,4 +252,4 @@ void WriteFileAtomically(const std::string& path,
   RemoveAbandonedTemporaries(folder, base);
 }
 
-}  // namespace pontexa::exchange
+}  // namespace pontexa

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace pontexa::exchange {
+namespace pontexa {
 
 // A 64-bit checksum of bytes handed over in pieces of any size; equal bytes give
 // equal checksums however they are cut. It tells whether a file read back holds
@@ -27,4 +27,4 @@ class Checksum {
   std::uint64_t total_ = 0;
 };
 
-}  // namespace pontexa::exchange
+}  // namespace pontexa

@@ -1,9 +1,9 @@
-#include "exchange/checksum.h"
+#include "platform/checksum.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace pontexa::exchange {
+namespace pontexa {
 
 namespace {
 
@@ -65,4 +65,4 @@ std::uint64_t Checksum::Value() const {
   return value;
 }
 
-}  // namespace pontexa::exchange
+}  // namespace pontexa
