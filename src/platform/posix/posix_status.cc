@@ -91,9 +91,3 @@ Status StatusOf(int error_number) {
 Status LastError() { return StatusOf(errno); }
 
 }  // namespace pontexa::posix
-
-namespace pontexa {
-
-std::string SystemErrorText(int errno_value) { return posix::StatusOf(errno_value).text(); }
-
-}  // namespace pontexa
