@@ -7,24 +7,14 @@
 namespace pontexa::posix {
 namespace {
 
-std::string TextOf(int errno_value) {
+// The words for the errors that say more than their code's usual words;
+// null for the others.
+const char* OwnText(int errno_value) {
   switch (errno_value) {
-    case EACCES:
-      return "Permiso denegado";
     case EPERM:
       return "Operación no permitida";
-    case ENOENT:
-      return "No existe el archivo o la carpeta";
-    case ENOTDIR:
-      return "Una parte de la ruta no es una carpeta";
-    case EISDIR:
-      return "Es una carpeta";
-    case ENOSPC:
-      return "No queda espacio en el disco";
     case EDQUOT:
       return "Se ha superado la cuota de disco";
-    case EROFS:
-      return "El sistema de archivos es de solo lectura";
     case EFBIG:
       return "El archivo es demasiado grande";
     case ENAMETOOLONG:
@@ -38,17 +28,12 @@ std::string TextOf(int errno_value) {
       return "Hay demasiados archivos abiertos";
     case ENOMEM:
       return "No hay memoria suficiente";
-    case EBUSY:
-    case ETXTBSY:
-      return "El archivo está en uso";
     case EXDEV:
       return "El archivo temporal y el destino están en discos distintos";
-    case EEXIST:
-      return "El archivo ya existe";
     case EINVAL:
       return "Argumento no válido";
     default:
-      return "Error del sistema número " + std::to_string(errno_value);
+      return nullptr;
   }
 }
 
@@ -85,7 +70,10 @@ Status::Code CodeOf(int errno_value) {
 
 Status StatusOf(int error_number) {
   if (error_number == 0) return Status();
-  return Status(CodeOf(error_number), TextOf(error_number));
+  const Status::Code code = CodeOf(error_number);
+  if (const char* text = OwnText(error_number)) return Status(code, text);
+  if (code != Status::Code::kOther) return Status::Of(code);
+  return Status(code, "Error del sistema número " + std::to_string(error_number));
 }
 
 Status LastError() { return StatusOf(errno); }
