@@ -12,6 +12,11 @@ PathMatch Named(std::string name) {
   };
 }
 
+PathMatch At(std::filesystem::path path) {
+  path = path.lexically_normal();
+  return [path](const std::filesystem::path& other) { return other.lexically_normal() == path; };
+}
+
 PathMatch Inside(std::filesystem::path folder) {
   folder = folder.lexically_normal();
   return [folder](const std::filesystem::path& path) {
@@ -88,14 +93,11 @@ class FaultFile : public File {
     return target_->Truncate(size);
   }
 
-  void StartWriteBack(std::uint64_t offset, std::uint64_t length) override {
-    target_->StartWriteBack(offset, length);
-  }
+  // Nothing is sent to the disk ahead of time, and a sync that no fault
+  // refuses succeeds at once (see FaultEnv).
+  void StartWriteBack(std::uint64_t, std::uint64_t) override {}
 
-  Status Sync() override {
-    if (Status status = env_.Check(env_.sync_failures_, path_); !status) return status;
-    return target_->Sync();
-  }
+  Status Sync() override { return env_.Check(env_.sync_failures_, path_); }
 
   Status Info(FileInfo* info) override { return target_->Info(info); }
   Status TakeAccessOf(const FileInfo* original) override { return target_->TakeAccessOf(original); }
@@ -170,6 +172,7 @@ class FaultScan : public OpenFileScan {
   std::optional<Holder> HolderOf(const FileInfo& file) const override {
     const auto found = env_.held_files_.find({file.device, file.inode});
     if (found != env_.held_files_.end()) return Describe(FaultEnv::kHolderProcess + found->second);
+    if (!target_) return std::nullopt;
     return target_->HolderOf(file);
   }
 
@@ -178,12 +181,13 @@ class FaultScan : public OpenFileScan {
     if (index >= 0 && index < static_cast<int>(env_.holders_.size())) {
       return {process, env_.holders_[index].program};
     }
+    if (!target_) return {process, ""};
     return target_->Describe(process);
   }
 
  private:
   const FaultEnv& env_;
-  std::unique_ptr<OpenFileScan> target_;
+  std::unique_ptr<OpenFileScan> target_;  // null when other processes are left out
 };
 
 FaultEnv::FaultEnv() : EnvWrapper(Env::System()) {}
@@ -207,6 +211,8 @@ void FaultEnv::FailCreate(PathMatch match, Status status) {
 void FaultEnv::FailRename(PathMatch match, Status status) {
   rename_failures_.push_back({std::move(match), std::move(status)});
 }
+
+void FaultEnv::LeaveOutOtherProcesses() { other_processes_ = false; }
 
 void FaultEnv::MakeReadOnly(PathMatch match) { read_only_.push_back(std::move(match)); }
 
@@ -323,13 +329,7 @@ Status FaultEnv::Rename(const std::filesystem::path& from, const std::filesystem
 
 Status FaultEnv::Remove(const std::filesystem::path& path) {
   if (ReadOnly(path)) return RefuseReadOnly();
-  FileInfo info;
-  const bool known = target().LinkInfo(path, &info).ok() && info.IsRegular();
-  const Status status = target().Remove(path);
-  if (status.ok() && known) {
-    if (Room* room = RoomFor(path)) room->left += info.size;
-  }
-  return status;
+  return target().Remove(path);
 }
 
 Status FaultEnv::MakeFolder(const std::filesystem::path& path) {
@@ -342,13 +342,16 @@ Status FaultEnv::RemoveTree(const std::filesystem::path& path) {
   return target().RemoveTree(path);
 }
 
+Status FaultEnv::SyncFolder(const std::filesystem::path&) { return Status(); }
+
 Status FaultEnv::CheckWritable(const std::filesystem::path& path) {
   if (ReadOnly(path)) return Status::Of(Status::Code::kReadOnly);
   return target().CheckWritable(path);
 }
 
 std::unique_ptr<OpenFileScan> FaultEnv::NewOpenFileScan() {
-  return std::make_unique<FaultScan>(*this, target().NewOpenFileScan());
+  return std::make_unique<FaultScan>(*this,
+                                     other_processes_ ? target().NewOpenFileScan() : nullptr);
 }
 
 }  // namespace pontexa::testing

@@ -16,6 +16,8 @@ namespace pontexa::testing {
 using PathMatch = std::function<bool(const std::filesystem::path&)>;
 // Files of this name in any folder, whatever the letter case ("ASIGT.DBF").
 PathMatch Named(std::string name);
+// That one path.
+PathMatch At(std::filesystem::path path);
 // Everything directly inside `folder`, the folder itself included.
 PathMatch Inside(std::filesystem::path folder);
 // The folder and everything below it, however deep.
@@ -27,8 +29,10 @@ PathMatch Anything();
 // disk fill up after so many bytes, a sync, close or rename fail, a folder
 // refuse changes, or another program hold a file, all within the test's own
 // process and at exactly the moment it chooses. Everything not named here
-// reaches the real file system. While a test uses it, a ScopedEnv makes it the
-// current Env:
+// reaches the real file system, except that syncs of files and folders
+// succeed without waiting for the disk: when bytes reach the disk is nothing a
+// test can see while the system runs, and waiting for it is most of the time a
+// run takes. While a test uses it, a ScopedEnv makes it the current Env:
 //
 //   FaultEnv faults;
 //   faults.FailWritesAfter(Named("ASIGT.DBF"), 4096);
@@ -39,9 +43,10 @@ class FaultEnv : public EnvWrapper {
 
   // A disk with room for `bytes` more bytes in matching files, as a full disk
   // behaves: only bytes that make a file longer take room (rewriting bytes a
-  // file already has takes none), and cutting a file short or removing it gives
-  // its bytes back. A write that needs more room than is left puts the bytes
-  // up to the limit and fails with `status`.
+  // file already has takes none), and cutting a file short gives its bytes
+  // back. A write that needs more room than is left puts the bytes up to the
+  // limit and fails with `status`. Removing a file gives nothing back, so that
+  // the room a test sets does not depend on the files a run removes.
   void FailWritesAfter(PathMatch match, std::uint64_t bytes,
                        Status status = Status::Of(Status::Code::kNoSpace));
   // Syncing, closing or creating matching files fails. A failed close still
@@ -61,6 +66,11 @@ class FaultEnv : public EnvWrapper {
   // scan of open files finds the program with them open.
   void HoldElsewhere(PathMatch match, std::string program = "horaplan.exe",
                      HoldKind kind = HoldKind::kExclusive);
+
+  // The scan of open files finds only the programs of HoldElsewhere, not the
+  // machine's other processes, whose files a test in its own folder does not
+  // share: it saves reading every process's open files at every run.
+  void LeaveOutOtherProcesses();
 
   // Called first at every open or creation of a file, with its path (for a
   // temporary file, its folder and prefix) and mode: a test can put a fault in
@@ -93,6 +103,7 @@ class FaultEnv : public EnvWrapper {
   Status Remove(const std::filesystem::path& path) override;
   Status MakeFolder(const std::filesystem::path& path) override;
   Status RemoveTree(const std::filesystem::path& path) override;
+  Status SyncFolder(const std::filesystem::path& folder) override;
   Status CheckWritable(const std::filesystem::path& path) override;
   std::unique_ptr<OpenFileScan> NewOpenFileScan() override;
 
@@ -139,6 +150,7 @@ class FaultEnv : public EnvWrapper {
   // The files seen held, by device and inode, with the index of their holder.
   std::map<std::pair<std::uint64_t, std::uint64_t>, int> held_files_;
   std::vector<Write> writes_;
+  bool other_processes_ = true;
   int faults_ = 0;
 };
 
