@@ -1,5 +1,6 @@
 // A GEDU-to-Horaplan run is all or nothing, and every run can be undone: the
-// faults that stop a run part-way, a run killed outright, and the batch tool's
+// faults that stop a run part-way (put in within this process, at exactly the
+// step a case chooses), a run killed outright, and the batch tool's
 // `snapshots` and `restore` on the sample school.
 
 #include <gmock/gmock.h>
@@ -11,12 +12,16 @@
 #include <thread>
 
 #include "reliability/cli_harness.h"
+#include "reliability/in_process.h"
 #include "run/saved_copies.h"
+#include "support/fault_env.h"
 #include "support/held_file.h"
 
 namespace pontexa::reliability {
 namespace {
 
+using testing::At;
+using testing::FaultEnv;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -70,7 +75,7 @@ class UndoTest : public ::testing::Test {
   // code-page file that a rebuild removes, and a changed school to convert,
   // so that every table a run rebuilds comes out different.
   void SetUp() override {
-    ASSERT_TRUE(school_.PrepareHoraplanTables());
+    ASSERT_TRUE(PrepareTablesInProcess(school_));
     WriteFile(school_.tables / "asignomt.cpg", "1252");
     WriteFile(school_.tables / "PROFT.MDX", std::string(512, '\x01'));
     std::string xml = ReadFile(school_.exchange_file);
@@ -107,16 +112,78 @@ class UndoTest : public ::testing::Test {
   fs::path changed_ = school_.dir / "cambiado.xml";
 };
 
+// Another program holds a table: found before any table is touched, or only
+// as the table's own step begins, once the steps before it have rebuilt theirs.
+// Either way the run names the table and its holder, and every table is put back.
 TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
   const Snapshot before = TakeSnapshot(school_.tables);
-  for (const char* table : kBuiltTables) {
+  for (const bool from_the_start : {true, false}) {
+    for (std::size_t step = 0; step < std::size(kBuiltTables); ++step) {
+      const char* table = kBuiltTables[step];
+      const fs::path held = school_.tables / (std::string(table) + ".DBF");
+      const std::string label =
+          std::string(table) + (from_the_start ? " held from the start" : " held at its step");
+      Outcome run;
+      {
+        FaultEnv faults;
+        faults.LeaveOutOtherProcesses();
+        bool taken = false;
+        if (from_the_start) {
+          faults.HoldElsewhere(At(held));
+        } else {
+          // The step opens the old table for writing to delete it: the checks
+          // before the steps only read it.
+          faults.before_open = [&](const fs::path& path, pontexa::OpenMode mode) {
+            if (!taken && path == held && mode == pontexa::OpenMode::kReadWrite) {
+              faults.HoldElsewhere(At(held));
+              taken = true;
+            }
+          };
+        }
+        const ScopedEnv scoped(faults);
+        run = RunInProcess("to-horaplan", changed_, school_.tables);
+        // The steps before the held table's own had rebuilt their tables.
+        std::set<fs::path> rebuilt;
+        for (const FaultEnv::Write& write : faults.writes()) {
+          // The put-back's own files start with "~".
+          if (write.path.parent_path() == school_.tables && write.path.extension() == ".DBF" &&
+              !write.path.filename().string().starts_with("~")) {
+            rebuilt.insert(write.path);
+          }
+        }
+        EXPECT_EQ(rebuilt.size(), from_the_start ? 0 : step) << label;
+      }
+      EXPECT_EQ(run.err, "La tabla '" + held.string() + "' está en uso por otro programa (" +
+                             testing::HeldFile::kHolderName + "). " + kLeftAsTheyWere + "\n")
+          << label;
+      ExpectNothingChanged(run, before, label);
+    }
+  }
+}
+
+// The disk fills up in any of the six steps, on the table's first byte or part
+// way through its rows: every table is put back.
+TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  std::vector<std::pair<std::string, std::uint64_t>> cases;
+  for (const char* table : kBuiltTables) cases.emplace_back(table, 0);
+  for (const char* table : {"ASIGNOMT", "PROFT", "ASIGT"}) cases.emplace_back(table, 2000);
+  for (const auto& [table, room] : cases) {
+    const fs::path full = school_.tables / (table + ".DBF");
+    const std::string label = table + " with room for " + std::to_string(room) + " bytes";
     Outcome run;
     {
-      testing::HeldFile held(school_.tables / (std::string(table) + ".DBF"));
-      run = RunCli("to-horaplan", changed_, school_.tables);
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.FailWritesAfter(At(full), room);
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-horaplan", changed_, school_.tables);
+      EXPECT_EQ(faults.faults(), 1) << label;
     }
-    EXPECT_THAT(run.err, HasSubstr(std::string(table) + ".DBF' está en uso")) << table;
-    ExpectNothingChanged(run, before, table);
+    EXPECT_EQ(run.err, "No se puede escribir en la tabla '" + full.string() +
+                           "': No queda espacio en el disco. " + kLeftAsTheyWere + "\n")
+        << label;
+    ExpectNothingChanged(run, before, label);
   }
 }
 
@@ -127,15 +194,6 @@ TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
   const Outcome run = RunCli("to-horaplan", changed_, school_.tables);
   EXPECT_THAT(run.err, HasSubstr("ASIGT"));
   ExpectNothingChanged(run, before, "hours");
-}
-
-TEST_F(UndoTest, DiskFullPartWayLeavesTheFolderAsItWas) {
-  const rlim_t limit = LimitWithSmallTables();
-  const Snapshot before = TakeSnapshot(school_.tables);
-  const Outcome run = RunCli("to-horaplan", changed_, school_.tables, FileSizeLimit(limit));
-  EXPECT_THAT(run.err, HasSubstr("ASIGT"));
-  EXPECT_THAT(run.err, HasSubstr("demasiado grande"));
-  ExpectNothingChanged(run, before, "disk full");
 }
 
 TEST_F(UndoTest, RestoreAfterASuccessfulRunGivesBackThePreviousTables) {
