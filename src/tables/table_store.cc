@@ -1,21 +1,20 @@
 #include "tables/table_store.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
 #include "platform/ascii.h"
 #include "platform/code_page.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "platform/env.h"
 #include "tables/code_page_file.h"
 #include "tables/dbf_image.h"
 #include "tables/field_value.h"
+#include "tables/messages.h"
 #include "tables/table_file.h"
 #include "tables/table_header.h"
-#include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
@@ -119,7 +118,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
   for (const auto& file : existing) tables::CheckNotHeld(file, *open_files_);
 
-  LockedFile file = LockedFile::CreateEmpty(target);
+  LockedFile file = LockedFile::CreateEmpty(target, *open_files_);
   try {
     file.WriteAt(0, image);
     file.Close();

@@ -161,6 +161,39 @@ TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
   }
 }
 
+// Another program takes a table in the moment between the run creating its
+// new file and holding it. The run stops naming the holder; while that table
+// is held nothing can be put back, so the error says so and names the copy,
+// and once the program lets go, restoring that copy gives every table back.
+TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const fs::path taken = school_.tables / "ASIGT.DBF";
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.before_open = [&](const fs::path& path, pontexa::OpenMode mode) {
+      if (path == taken && mode == pontexa::OpenMode::kReadWriteCreate) {
+        faults.HoldElsewhere(At(taken));
+      }
+    };
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", changed_, school_.tables);
+  }
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  const std::string in_use = "La tabla '" + taken.string() + "' está en uso por otro programa (" +
+                             testing::HeldFile::kHolderName + ")";
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, in_use + ". No se han podido dejar las tablas de Horaplan como estaban: " +
+                         run::AsReason(in_use) + ". La copia de las tablas anteriores está en '" +
+                         copies[0].folder.string() + "'; «pontexa-cli restore " + copies[0].name +
+                         "» las repone.\n");
+  const Outcome restored = RunRestore(copies[0].name, school_.tables);
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+}
+
 // The disk fills up in any of the six steps, on the table's first byte or part
 // way through its rows: every table is put back.
 TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
