@@ -299,9 +299,10 @@ TEST_F(TableFullDiskTest, DiskFullAtEachBlockBoundaryLeavesTheRowsWhollyWritten)
     std::filesystem::path file;
   };
   std::vector<Case> cases;
+  std::uint64_t last = 0;  // the last limit tried
   for (const std::uint64_t end : ends) {
     for (const std::uint64_t limit : {end - 1, end, end + 1}) {
-      if (limit > whole || (!cases.empty() && limit <= cases.back().limit)) continue;
+      if (limit > whole || limit <= last) continue;
       const std::string label = "limit " + std::to_string(limit);
       const TempDir dir;
       const TableStore store(dir.path(), {','});
@@ -326,9 +327,14 @@ TEST_F(TableFullDiskTest, DiskFullAtEachBlockBoundaryLeavesTheRowsWhollyWritten)
       const std::string bytes = ReadFile(dir / "T.DBF");
       const std::uint64_t rows_end = kHeader + rows * kRecord;
       EXPECT_EQ(bytes.size(), rows_end + (limit > rows_end ? 1 : 0)) << label;
-      const std::filesystem::path kept = dir_ / ("T" + std::to_string(cases.size()) + ".DBF");
-      std::filesystem::copy_file(dir / "T.DBF", kept);
-      cases.push_back({limit, rows, kept});
+      // python3-dbfread reads the tables of writes cut one byte short, and the
+      // whole one: the reader's start-up is most of this test's time.
+      if (limit == end - 1 || limit == whole) {
+        const std::filesystem::path kept = dir_ / ("T" + std::to_string(cases.size()) + ".DBF");
+        std::filesystem::copy_file(dir / "T.DBF", kept);
+        cases.push_back({limit, rows, kept});
+      }
+      last = limit;
     }
   }
   const std::vector<std::vector<std::string>> by_dbfread = [&] {
