@@ -33,7 +33,7 @@ class FaultEnvTest : public ::testing::Test {
 };
 
 // Each fault is put on a.txt; the same act on b.txt goes through.
-TEST_F(FaultEnvTest, EachFaultHitsOnlyTheMatchingFile) {
+TEST(FaultEnvFaults, EachFaultHitsOnlyTheMatchingFile) {
   struct Case {
     const char* fault;
     std::function<void(FaultEnv&)> arrange;
