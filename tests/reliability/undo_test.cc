@@ -8,12 +8,15 @@
 #include <signal.h>
 
 #include <chrono>
+#include <ctime>
 #include <random>
 #include <thread>
 
 #include "reliability/cli_harness.h"
 #include "reliability/in_process.h"
+#include "run/restore.h"
 #include "run/saved_copies.h"
+#include "support/error_message.h"
 #include "support/fault_env.h"
 #include "support/held_file.h"
 
@@ -278,19 +281,65 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
   EXPECT_TRUE(ReadFile(school_.exchange_file) == after);
 }
 
+// A restore refuses while another program holds any table of the copy, and
+// changes nothing: no table, and no copy of what it would have replaced.
 TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
-  ASSERT_EQ(RunCli("to-horaplan", changed_, school_.tables).status, 0);
+  {
+    const QuickEnv quick;
+    ASSERT_EQ(RunInProcess("to-horaplan", changed_, school_.tables).status, 0);
+  }
   const std::string name = run::ListCopies(school_.tables).at(0).name;
   const Snapshot before = TakeSnapshot(school_.tables);
-  Outcome restored;
-  {
-    testing::HeldFile held(school_.tables / "DIASHORAST.DBF");
-    restored = RunRestore(name, school_.tables);
+  for (const char* table : kBuiltTables) {
+    const fs::path held = school_.tables / (std::string(table) + ".DBF");
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.HoldElsewhere(At(held));
+    const ScopedEnv scoped(faults);
+    EXPECT_EQ(
+        testing::MessageOf([&] { run::RestoreCopy(school_.tables, name, std::time(nullptr)); }),
+        "La tabla '" + held.string() + "' está en uso por otro programa (" +
+            testing::HeldFile::kHolderName + ")")
+        << table;
+    ExpectSameFiles(TakeSnapshot(school_.tables), before);
   }
-  EXPECT_EQ(restored.status, 1);
-  EXPECT_EQ(restored.out, "");
-  EXPECT_THAT(restored.err, HasSubstr("DIASHORAST.DBF' está en uso por otro programa"));
-  ExpectSameFiles(TakeSnapshot(school_.tables), before);
+}
+
+// Putting the tables back fails at its last step, as the files written beside
+// the tables are renamed into place: the error says which file and where the
+// copy is, nothing of the put-back is left beside the tables, and restoring the
+// copy then gives every table back.
+TEST_F(UndoTest, PutBackFailingAtTheSwitchNamesTheCopyThatRestores) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const fs::path full = school_.tables / "ASIGT.DBF";
+  const fs::path stuck = school_.tables / "ASIGNOMT.DBF";
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.FailWritesAfter(At(full), 2000);
+    faults.FailRename(At(stuck));
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", changed_, school_.tables);
+  }
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "No se puede escribir en la tabla '" + full.string() +
+                         "': No queda espacio en el disco. No se han podido dejar las tablas de "
+                         "Horaplan como estaban: no se puede reponer '" +
+                         stuck.string() +
+                         "': Error de entrada/salida. La copia de las tablas anteriores está en '" +
+                         copies[0].folder.string() + "'; «pontexa-cli restore " + copies[0].name +
+                         "» las repone.\n");
+  for (const auto& entry : fs::directory_iterator(school_.tables)) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with("~")) << entry.path();
+  }
+  {
+    const QuickEnv quick;
+    run::RestoreCopy(school_.tables, copies[0].name, std::time(nullptr));
+  }
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
 }
 
 TEST_F(UndoTest, UnknownCopyIsRefused) {
