@@ -198,20 +198,29 @@ TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
 }
 
 // The disk fills up in any of the six steps, on the table's first byte or part
-// way through its rows: every table is put back.
+// way through its rows, or the table's file fails to close: every table is put
+// back. (A close that fails may mean written bytes were lost.)
 TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
   const Snapshot before = TakeSnapshot(school_.tables);
-  std::vector<std::pair<std::string, std::uint64_t>> cases;
+  constexpr std::int64_t kCloseFails = -1;
+  std::vector<std::pair<std::string, std::int64_t>> cases;
   for (const char* table : kBuiltTables) cases.emplace_back(table, 0);
   for (const char* table : {"ASIGNOMT", "PROFT", "ASIGT"}) cases.emplace_back(table, 2000);
+  for (const char* table : kBuiltTables) cases.emplace_back(table, kCloseFails);
   for (const auto& [table, room] : cases) {
     const fs::path full = school_.tables / (table + ".DBF");
-    const std::string label = table + " with room for " + std::to_string(room) + " bytes";
+    const std::string label =
+        table + (room == kCloseFails ? std::string(" failing to close")
+                                     : " with room for " + std::to_string(room) + " bytes");
     Outcome run;
     {
       FaultEnv faults;
       faults.LeaveOutOtherProcesses();
-      faults.FailWritesAfter(At(full), room);
+      if (room == kCloseFails) {
+        faults.FailClose(At(full));
+      } else {
+        faults.FailWritesAfter(At(full), static_cast<std::uint64_t>(room));
+      }
       const ScopedEnv scoped(faults);
       run = RunInProcess("to-horaplan", changed_, school_.tables);
       EXPECT_EQ(faults.faults(), 1) << label;
