@@ -33,7 +33,6 @@ using testing::At;
 using ::testing::EndsWith;
 using testing::FaultEnv;
 using ::testing::HasSubstr;
-using testing::Named;
 using ::testing::StartsWith;
 using testing::Under;
 
