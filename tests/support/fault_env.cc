@@ -345,7 +345,7 @@ Status FaultEnv::RemoveTree(const std::filesystem::path& path) {
 Status FaultEnv::SyncFolder(const std::filesystem::path&) { return Status(); }
 
 Status FaultEnv::CheckWritable(const std::filesystem::path& path) {
-  if (ReadOnly(path)) return Status::Of(Status::Code::kReadOnly);
+  if (ReadOnly(path)) return RefuseReadOnly();
   return target().CheckWritable(path);
 }
 
