@@ -74,14 +74,16 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, HoldKind 
   return locked;
 }
 
-LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path) {
+LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path, const OpenFileScan& others) {
   std::unique_ptr<File> opened;
   if (Status status = Open(path, {OpenMode::kReadWriteCreate}, &opened); !status) {
     throw Error(messages::CannotCreateTable(path, status.text()));
   }
   File& file = *opened;
   LockedFile locked(path, std::move(opened), false);
-  if (!file.TryHold(HoldKind::kExclusive)) InUse(path);
+  if (!file.TryHold(HoldKind::kExclusive)) {
+    InUse(path, HolderOf(file, file.LockedElsewhere(), others));
+  }
   if (Status status = file.Truncate(0); !status) {
     throw Error(messages::CannotCreateTable(path, status.text()));
   }

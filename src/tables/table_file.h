@@ -33,8 +33,9 @@ class LockedFile {
   // while another process has the file open (as `others` saw it).
   static LockedFile OpenExisting(const std::filesystem::path& path, HoldKind lock,
                                  const OpenFileScan& others);
-  // Opens or creates the file, holds it exclusively and empties it.
-  static LockedFile CreateEmpty(const std::filesystem::path& path);
+  // Opens or creates the file, holds it exclusively and empties it; the in-use
+  // error names the holder as `others` saw it.
+  static LockedFile CreateEmpty(const std::filesystem::path& path, const OpenFileScan& others);
 
   LockedFile(LockedFile&& other) noexcept = default;
   LockedFile& operator=(LockedFile&& other) noexcept = default;

@@ -117,7 +117,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
   for (const auto& file : existing) tables::CheckNotHeld(file, *open_files_);
 
-  LockedFile file = LockedFile::CreateEmpty(target);
+  LockedFile file = LockedFile::CreateEmpty(target, *open_files_);
   try {
     file.WriteAt(0, image);
     file.Close();

@@ -2,6 +2,9 @@
 // by Horaplan, a disk that fills up, a process killed outright. Every run that
 // fails must say why in Spanish, end with status 1 and change nothing it should
 // not; the exchange file is always either the old file or the complete new one.
+// Most faults are put in within this process, through the fault-injecting Env
+// (see in_process.h); one of each kind is also met for real by pontexa-cli: a
+// per-file size limit, and tables held by a second process in every way.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <random>
 #include <set>
 #include <thread>
@@ -16,6 +20,8 @@
 
 #include "platform/regional_settings.h"
 #include "reliability/cli_harness.h"
+#include "reliability/in_process.h"
+#include "support/fault_env.h"
 #include "support/held_file.h"
 #include "support/python.h"
 #include "tables/table_store.h"
@@ -23,10 +29,16 @@
 namespace pontexa::reliability {
 namespace {
 
+using testing::At;
+using ::testing::EndsWith;
+using testing::FaultEnv;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testing::Under;
 
 constexpr const char* kBuiltTables[] = {"ASIGNOMT", "PROFT", "AULAT",
                                         "GRUPOST",  "ASIGT", "DIASHORAST"};
+constexpr char kLeftAsTheyWere[] = "Las tablas de Horaplan se han dejado como estaban.";
 
 // Every .DBF file in the folder is a table that opens and scans to its end:
 // no table is left with a header cut short or a row count beyond its rows, and
@@ -83,7 +95,8 @@ TEST_F(FaultTest, MissingTableFolderEndsEitherRunAndIsNotCreated) {
 // Another program holding one table, in each way Linux programs and Horaplan
 // under Wine hold one: the run stops, names the table and its holder, and
 // changes nothing, neither a table nor the exchange file; the next run, once
-// the table is free, succeeds.
+// the table is free, succeeds. A real second process holds the last table
+// each conversion looks at; every table is held in this process further down.
 using HoldCase = std::tuple<const char*, testing::HoldMode>;
 
 constexpr testing::HoldMode kHoldModes[] = {
@@ -130,9 +143,8 @@ TEST_P(HeldReadTableTest, HoraplanToGeduStopsAndNothingChanges) {
   ExpectStoppedAndNothingChanged("to-gedu");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryTableRead, HeldReadTableTest,
-                         ::testing::Combine(::testing::Values("DIASHORAST", "GRUPOST", "SOLUC",
-                                                              "PROFT", "ASIGNOMT", "AULAT"),
+INSTANTIATE_TEST_SUITE_P(EveryKindOfHold, HeldReadTableTest,
+                         ::testing::Combine(::testing::Values("AULAT"),
                                             ::testing::ValuesIn(kHoldModes)),
                          HoldCaseName);
 
@@ -153,10 +165,81 @@ TEST_P(HeldBuiltTableTest, GeduToHoraplanStopsBeforeAnyTableIsTouched) {
   ExpectStoppedAndNothingChanged("to-horaplan");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryTableBuilt, HeldBuiltTableTest,
-                         ::testing::Combine(::testing::ValuesIn(kBuiltTables),
+INSTANTIATE_TEST_SUITE_P(EveryKindOfHold, HeldBuiltTableTest,
+                         ::testing::Combine(::testing::Values("DIASHORAST"),
                                             ::testing::ValuesIn(kHoldModes)),
                          HoldCaseName);
+
+// The same in this process, for every table either conversion reads or
+// builds, held exclusively or shared (a shared hold lets readers in, but no
+// run goes on with a table another program has open).
+using InProcessHoldCase = std::tuple<const char*, HoldKind>;
+
+std::string InProcessHoldCaseName(const ::testing::TestParamInfo<InProcessHoldCase>& info) {
+  return std::string(std::get<0>(info.param)) +
+         (std::get<1>(info.param) == HoldKind::kShared ? "_Shared" : "_Exclusive");
+}
+
+class HeldTableInProcessTest : public FaultTest,
+                               public ::testing::WithParamInterface<InProcessHoldCase> {
+ protected:
+  void SetUp() override { ASSERT_TRUE(PrepareTablesInProcess(school_)); }
+
+  void ExpectStoppedAndNothingChanged(const char* command) {
+    const auto [table, kind] = GetParam();
+    const std::string exchange = ReadFile(school_.exchange_file);
+    const Snapshot tables_before = TakeSnapshot(school_.tables);
+    const fs::path held = school_.tables / (std::string(table) + ".DBF");
+    Outcome run;
+    {
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.HoldElsewhere(At(held), testing::HeldFile::kHolderName, kind);
+      const ScopedEnv scoped(faults);
+      run = RunInProcess(command, school_.exchange_file, school_.tables);
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    // GEDU to Horaplan adds that the tables are as they were.
+    const std::string in_use = "La tabla '" + held.string() + "' está en uso por otro programa (" +
+                               testing::HeldFile::kHolderName + ")";
+    EXPECT_EQ(run.err, command == std::string("to-horaplan")
+                           ? in_use + ". " + kLeftAsTheyWere + "\n"
+                           : in_use + "\n");
+    EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+    EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
+    ExpectSameFiles(TakeSnapshot(school_.tables), tables_before);
+
+    const QuickEnv quick;
+    const Outcome free = RunInProcess(command, school_.exchange_file, school_.tables);
+    EXPECT_EQ(free.status, 0) << free.err;
+  }
+};
+
+class HeldReadTableInProcessTest : public HeldTableInProcessTest {};
+
+TEST_P(HeldReadTableInProcessTest, HoraplanToGeduStopsAndNothingChanges) {
+  ExpectStoppedAndNothingChanged("to-gedu");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTableRead, HeldReadTableInProcessTest,
+                         ::testing::Combine(::testing::Values("DIASHORAST", "GRUPOST", "SOLUC",
+                                                              "PROFT", "ASIGNOMT", "AULAT"),
+                                            ::testing::Values(HoldKind::kExclusive,
+                                                              HoldKind::kShared)),
+                         InProcessHoldCaseName);
+
+class HeldBuiltTableInProcessTest : public HeldTableInProcessTest {};
+
+TEST_P(HeldBuiltTableInProcessTest, GeduToHoraplanStopsBeforeAnyTableIsTouched) {
+  ExpectStoppedAndNothingChanged("to-horaplan");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTableBuilt, HeldBuiltTableInProcessTest,
+                         ::testing::Combine(::testing::ValuesIn(kBuiltTables),
+                                            ::testing::Values(HoldKind::kExclusive,
+                                                              HoldKind::kShared)),
+                         InProcessHoldCaseName);
 
 // A process of another user: its open files may not be inspected, so a table
 // it merely keeps open goes unseen and the run goes on, without any complaint
@@ -192,25 +275,34 @@ TEST_F(FaultTest, AnotherUsersOpenFilesAreSkippedButItsLocksAreSeen) {
   }
 }
 
-// The disk fills up while the tables are built (a per-file size limit, which
-// needs no privileges): whatever the limit, the run ends with a message, and
-// every table left behind is whole.
+// The disk fills up while the tables are built, at any point: the run ends
+// with the disk's message, and the tables it had created are gone again.
 TEST_F(FaultTest, DiskFullWhileTablesAreBuiltLeavesOnlyWholeTables) {
   const std::string exchange = ReadFile(school_.exchange_file);
-  for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{700}, rlim_t{3000}}) {
+  for (const std::uint64_t room : {0, 100, 700, 3000, 20'000}) {
     fs::remove_all(school_.tables);
     fs::create_directory(school_.tables);
-    const Outcome run =
-        RunCli("to-horaplan", school_.exchange_file, school_.tables, FileSizeLimit(limit));
-    EXPECT_EQ(run.status, 1) << limit;
-    EXPECT_EQ(run.signal, 0) << limit;
-    EXPECT_EQ(run.out, "") << limit;
-    EXPECT_THAT(run.err, HasSubstr("demasiado grande")) << limit;
+    Outcome run;
+    {
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.FailWritesAfter(Under(school_.tables), room);
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-horaplan", school_.exchange_file, school_.tables);
+    }
+    EXPECT_EQ(run.status, 1) << room;
+    EXPECT_EQ(run.out, "") << room;
+    EXPECT_THAT(run.err, HasSubstr("': No queda espacio en el disco. " +
+                                   std::string(kLeftAsTheyWere) + "\n"))
+        << room;
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+    EXPECT_EQ(TakeSnapshot(school_.tables), Snapshot{}) << room;
     ExpectWholeTables(school_.tables);
   }
 }
 
+// The one full disk met for real by a whole run: a per-file size limit, which
+// needs no privileges, with the system's own words for it.
 TEST_F(FaultTest, DiskFullWhileTheExchangeFileIsSavedKeepsTheOldFile) {
   ASSERT_TRUE(school_.PrepareHoraplanTables());
   const std::string exchange = ReadFile(school_.exchange_file);
@@ -221,6 +313,102 @@ TEST_F(FaultTest, DiskFullWhileTheExchangeFileIsSavedKeepsTheOldFile) {
   EXPECT_THAT(run.err, HasSubstr("demasiado grande"));
   EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
   EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
+}
+
+// The save of the exchange file failing at each of its steps, in this
+// process: the temporary file cannot be made, the disk fills up at its first
+// byte, part way or at its last, the flush to disk or the close fails, or the
+// rename that puts it in place. The run tells why, the file stays exactly as it
+// was, no temporary file is left beside it and the copy made for the save is
+// gone again.
+TEST_F(FaultTest, SaveFailingAtEachStepKeepsTheOldFileAndLeavesNothing) {
+  ASSERT_TRUE(PrepareTablesInProcess(school_));
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const std::uint64_t new_size = [&] {
+    const TempDir other;
+    const QuickEnv quick;
+    fs::copy_file(school_.exchange_file, other / "instituto.xml");
+    EXPECT_EQ(RunInProcess("to-gedu", other / "instituto.xml", school_.tables).status, 0);
+    return fs::file_size(other / "instituto.xml");
+  }();
+  ASSERT_GT(new_size, exchange.size());
+  const Snapshot tables = TakeSnapshot(school_.tables);
+  const testing::PathMatch temporary = [](const fs::path& path) {
+    return path.filename().string().starts_with(".instituto.xml.pontexa-");
+  };
+  const std::string no_room = Status::Of(Status::Code::kNoSpace).text();
+  const struct {
+    const char* step;
+    std::function<void(FaultEnv&)> fault;
+    std::string reason;
+  } cases[] = {
+      {"temporary file", [&](FaultEnv& env) { env.FailCreate(temporary); }, no_room},
+      {"first byte", [&](FaultEnv& env) { env.FailWritesAfter(temporary, 0); }, no_room},
+      {"part way", [&](FaultEnv& env) { env.FailWritesAfter(temporary, exchange.size()); },
+       no_room},
+      {"last byte", [&](FaultEnv& env) { env.FailWritesAfter(temporary, new_size - 1); }, no_room},
+      {"sync", [&](FaultEnv& env) { env.FailSync(temporary); }, no_room},
+      {"close", [&](FaultEnv& env) { env.FailClose(temporary); }, no_room},
+      {"rename",
+       [&](FaultEnv& env) {
+         env.FailRename(At(school_.exchange_file), Status::Of(Status::Code::kPermissionDenied));
+       },
+       "Permiso denegado"},
+  };
+  for (const auto& c : cases) {
+    Outcome run;
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    c.fault(faults);
+    {
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-gedu", school_.exchange_file, school_.tables);
+    }
+    EXPECT_EQ(faults.faults(), 1) << c.step;
+    EXPECT_EQ(run.status, 1) << c.step;
+    EXPECT_EQ(run.out, "") << c.step;
+    EXPECT_EQ(run.err, "No se puede guardar el archivo '" + school_.exchange_file.string() +
+                           "': " + c.reason + ".\n")
+        << c.step;
+    EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange) << c.step;
+    EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}))
+        << c.step;
+    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+  }
+}
+
+// The disk fills up while the copy of the tables is written, before a GEDU to
+// Horaplan run changes anything: the run stops saying so, every table is as it
+// was and no part of the copy is left.
+TEST_F(FaultTest, DiskFullWhileTheCopyIsMadeChangesNothing) {
+  ASSERT_TRUE(PrepareTablesInProcess(school_));
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Snapshot tables = TakeSnapshot(school_.tables);
+  const fs::path copies = school_.tables / kCopiesFolder;
+  ASSERT_FALSE(fs::exists(copies));
+  for (const std::uint64_t room : {0, 1000, 20'000}) {
+    Outcome run;
+    {
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.FailWritesAfter(Under(copies), room);
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-horaplan", school_.exchange_file, school_.tables);
+    }
+    EXPECT_EQ(run.status, 1) << room;
+    EXPECT_EQ(run.out, "") << room;
+    EXPECT_THAT(run.err, StartsWith("No se puede hacer la copia de las tablas ASIGNOMT, PROFT, "
+                                    "AULAT, GRUPOST, ASIGT y DIASHORAST antes de escribirlas: "
+                                    "no se puede escribir '" +
+                                    copies.string() + "/"))
+        << room;
+    EXPECT_THAT(run.err, EndsWith("': No queda espacio en el disco. No se ha cambiado ninguna "
+                                  "tabla.\n"))
+        << room;
+    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+    EXPECT_FALSE(fs::exists(copies)) << room;
+    EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+  }
 }
 
 // Killed outright at any moment of a Horaplan-to-GEDU run, over and over: the

@@ -1,6 +1,8 @@
 // Places that may not be written: the table folder for GEDU to Horaplan, the
-// exchange file and its folder for Horaplan to GEDU. Tests run as root, which
-// permission bits do not stop, so a read-only place is made, in order of
+// exchange file and its folder for Horaplan to GEDU. Each is made read-only
+// within this process, through the fault-injecting Env; the table folder is
+// also made read-only for real, for pontexa-cli. Tests run as root, which
+// permission bits do not stop, so a real read-only place is made, in order of
 // preference, by permission bits for an ordinary user, by a read-only mount in
 // a private namespace, or by running the tool as the user nobody.
 
@@ -11,12 +13,18 @@
 #include <set>
 
 #include "reliability/cli_harness.h"
+#include "reliability/in_process.h"
+#include "support/fault_env.h"
 
 namespace pontexa::reliability {
 namespace {
 
 using ::testing::AnyOf;
+using testing::At;
+using ::testing::EndsWith;
+using testing::FaultEnv;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 enum class Mechanism { kPermissions, kReadOnlyMount, kOtherUser, kNone };
 
@@ -104,6 +112,7 @@ class ReadOnlyTest : public ::testing::Test {
   SampleSchool school_;
 };
 
+// The one read-only place met for real.
 TEST_F(ReadOnlyTest, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
   const Snapshot before = TakeSnapshot(school_.tables);
   const std::string exchange = ReadFile(school_.exchange_file);
@@ -117,25 +126,82 @@ TEST_F(ReadOnlyTest, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
 }
 
 // The exchange file, or the folder it lies in, may not be written: the run ends
-// before anything is replaced and leaves no temporary file.
-TEST_F(ReadOnlyTest, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
-  const std::string exchange = ReadFile(school_.exchange_file);
-  const Snapshot tables = TakeSnapshot(school_.tables);
-  for (const fs::path& place : {school_.exchange_file, school_.dir.path()}) {
-    const Outcome run = RunWithReadOnly("to-gedu", {place});
-    EXPECT_EQ(run.status, 1) << place;
-    EXPECT_EQ(run.out, "") << place;
-    EXPECT_THAT(run.err, HasSubstr("No se puede guardar el archivo '" +
-                                   school_.exchange_file.string() + "'"));
-    EXPECT_THAT(run.err, AnyOf(HasSubstr("solo lectura"), HasSubstr("ermiso")));
-    EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+// before anything is replaced and leaves no temporary file. A folder may refuse
+// new names while its files can still be written (its permissions), or refuse
+// everything in and below it (a read-only mount); then the copy made before
+// the save is what fails first.
+TEST(ReadOnlyInProcess, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
+  SampleSchool school;
+  ASSERT_TRUE(PrepareTablesInProcess(school));
+  const std::string exchange = ReadFile(school.exchange_file);
+  const Snapshot tables = TakeSnapshot(school.tables);
+  const std::string cannot_save =
+      "No se puede guardar el archivo '" + school.exchange_file.string() + "': ";
+  const std::string read_only = "El sistema de archivos es de solo lectura";
+  const fs::path folder = school.dir.path();
+  const struct {
+    const char* place;
+    testing::PathMatch match;
+    std::string starts;
+    std::string ends;
+  } cases[] = {
+      {"the file", At(school.exchange_file), cannot_save + read_only + ".\n", ""},
+      {"new names in its folder",
+       [&](const fs::path& path) {
+         return path.parent_path() == folder && path != school.exchange_file &&
+                path != school.tables;
+       },
+       cannot_save + read_only + ".\n", ""},
+      {"a read-only mount", At(folder),
+       cannot_save + "no se puede hacer antes su copia: ", read_only + ".\n"},
+  };
+  for (const auto& c : cases) {
+    Outcome run;
+    {
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.MakeReadOnly(c.match);
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-gedu", school.exchange_file, school.tables);
+    }
+    EXPECT_EQ(run.status, 1) << c.place;
+    EXPECT_EQ(run.out, "") << c.place;
+    EXPECT_THAT(run.err, StartsWith(c.starts)) << c.place;
+    EXPECT_THAT(run.err, EndsWith(c.ends)) << c.place;
+    EXPECT_TRUE(ReadFile(school.exchange_file) == exchange) << c.place;
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(school_.dir.path())) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
       names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{"htemp", "instituto.xml"})) << place;
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+    EXPECT_EQ(names, (std::set<std::string>{"htemp", "instituto.xml"})) << c.place;
+    ExpectSameFiles(TakeSnapshot(school.tables), tables);
   }
+}
+
+// The table folder as a read-only mount makes it, in this process: the copy
+// of the tables cannot be made, so nothing is touched.
+TEST(ReadOnlyInProcess, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
+  SampleSchool school;
+  ASSERT_TRUE(PrepareTablesInProcess(school));
+  const Snapshot before = TakeSnapshot(school.tables);
+  const std::string exchange = ReadFile(school.exchange_file);
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.MakeReadOnly(At(school.tables));
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", school.exchange_file, school.tables);
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_THAT(run.err,
+              StartsWith("No se puede hacer la copia de las tablas ASIGNOMT, PROFT, AULAT, "
+                         "GRUPOST, ASIGT y DIASHORAST antes de escribirlas: "));
+  EXPECT_THAT(run.err, EndsWith(": El sistema de archivos es de solo lectura. No se ha cambiado "
+                                "ninguna tabla.\n"));
+  ExpectSameFiles(TakeSnapshot(school.tables), before);
+  EXPECT_TRUE(ReadFile(school.exchange_file) == exchange);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A GEDU-to-Horaplan run is all or nothing, and every run can be undone: the
-// faults that stop a run part-way, a run killed outright, and the batch tool's
+// faults that stop a run part-way (put in within this process, at exactly the
+// step a case chooses), a run killed outright, and the batch tool's
 // `snapshots` and `restore` on the sample school.
 
 #include <gmock/gmock.h>
@@ -7,16 +8,23 @@
 #include <signal.h>
 
 #include <chrono>
+#include <ctime>
 #include <random>
 #include <thread>
 
 #include "reliability/cli_harness.h"
+#include "reliability/in_process.h"
+#include "run/restore.h"
 #include "run/saved_copies.h"
+#include "support/error_message.h"
+#include "support/fault_env.h"
 #include "support/held_file.h"
 
 namespace pontexa::reliability {
 namespace {
 
+using testing::At;
+using testing::FaultEnv;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -70,7 +78,7 @@ class UndoTest : public ::testing::Test {
   // code-page file that a rebuild removes, and a changed school to convert,
   // so that every table a run rebuilds comes out different.
   void SetUp() override {
-    ASSERT_TRUE(school_.PrepareHoraplanTables());
+    ASSERT_TRUE(PrepareTablesInProcess(school_));
     WriteFile(school_.tables / "asignomt.cpg", "1252");
     WriteFile(school_.tables / "PROFT.MDX", std::string(512, '\x01'));
     std::string xml = ReadFile(school_.exchange_file);
@@ -107,16 +115,120 @@ class UndoTest : public ::testing::Test {
   fs::path changed_ = school_.dir / "cambiado.xml";
 };
 
+// Another program holds a table: found before any table is touched, or only
+// as the table's own step begins, once the steps before it have rebuilt theirs.
+// Either way the run names the table and its holder, and every table is put back.
 TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
   const Snapshot before = TakeSnapshot(school_.tables);
-  for (const char* table : kBuiltTables) {
+  for (const bool from_the_start : {true, false}) {
+    for (std::size_t step = 0; step < std::size(kBuiltTables); ++step) {
+      const char* table = kBuiltTables[step];
+      const fs::path held = school_.tables / (std::string(table) + ".DBF");
+      const std::string label =
+          std::string(table) + (from_the_start ? " held from the start" : " held at its step");
+      Outcome run;
+      {
+        FaultEnv faults;
+        faults.LeaveOutOtherProcesses();
+        bool taken = false;
+        if (from_the_start) {
+          faults.HoldElsewhere(At(held));
+        } else {
+          // The step opens the old table for writing to delete it: the checks
+          // before the steps only read it.
+          faults.before_open = [&](const fs::path& path, pontexa::OpenMode mode) {
+            if (!taken && path == held && mode == pontexa::OpenMode::kReadWrite) {
+              faults.HoldElsewhere(At(held));
+              taken = true;
+            }
+          };
+        }
+        const ScopedEnv scoped(faults);
+        run = RunInProcess("to-horaplan", changed_, school_.tables);
+        // The steps before the held table's own had rebuilt their tables.
+        std::set<fs::path> rebuilt;
+        for (const FaultEnv::Write& write : faults.writes()) {
+          // The put-back's own files start with "~".
+          if (write.path.parent_path() == school_.tables && write.path.extension() == ".DBF" &&
+              !write.path.filename().string().starts_with("~")) {
+            rebuilt.insert(write.path);
+          }
+        }
+        EXPECT_EQ(rebuilt.size(), from_the_start ? 0 : step) << label;
+      }
+      EXPECT_EQ(run.err, "La tabla '" + held.string() + "' está en uso por otro programa (" +
+                             testing::HeldFile::kHolderName + "). " + kLeftAsTheyWere + "\n")
+          << label;
+      ExpectNothingChanged(run, before, label);
+    }
+  }
+}
+
+// Another program takes a table in the moment between the run creating its
+// new file and holding it. The run stops naming the holder; while that table
+// is held nothing can be put back, so the error says so and names the copy,
+// and once the program lets go, restoring that copy gives every table back.
+TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const fs::path taken = school_.tables / "ASIGT.DBF";
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.before_open = [&](const fs::path& path, pontexa::OpenMode mode) {
+      if (path == taken && mode == pontexa::OpenMode::kReadWriteCreate) {
+        faults.HoldElsewhere(At(taken));
+      }
+    };
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", changed_, school_.tables);
+  }
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  const std::string in_use = "La tabla '" + taken.string() + "' está en uso por otro programa (" +
+                             testing::HeldFile::kHolderName + ")";
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, in_use + ". No se han podido dejar las tablas de Horaplan como estaban: " +
+                         run::AsReason(in_use) + ". La copia de las tablas anteriores está en '" +
+                         copies[0].folder.string() + "'; «pontexa-cli restore " + copies[0].name +
+                         "» las repone.\n");
+  const Outcome restored = RunRestore(copies[0].name, school_.tables);
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+}
+
+// The disk fills up in any of the six steps, on the table's first byte or part
+// way through its rows, or the table's file fails to close: every table is put
+// back. (A close that fails may mean written bytes were lost.)
+TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  constexpr std::int64_t kCloseFails = -1;
+  std::vector<std::pair<std::string, std::int64_t>> cases;
+  for (const char* table : kBuiltTables) cases.emplace_back(table, 0);
+  for (const char* table : {"ASIGNOMT", "PROFT", "ASIGT"}) cases.emplace_back(table, 2000);
+  for (const char* table : kBuiltTables) cases.emplace_back(table, kCloseFails);
+  for (const auto& [table, room] : cases) {
+    const fs::path full = school_.tables / (table + ".DBF");
+    const std::string label =
+        table + (room == kCloseFails ? std::string(" failing to close")
+                                     : " with room for " + std::to_string(room) + " bytes");
     Outcome run;
     {
-      testing::HeldFile held(school_.tables / (std::string(table) + ".DBF"));
-      run = RunCli("to-horaplan", changed_, school_.tables);
+      FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      if (room == kCloseFails) {
+        faults.FailClose(At(full));
+      } else {
+        faults.FailWritesAfter(At(full), static_cast<std::uint64_t>(room));
+      }
+      const ScopedEnv scoped(faults);
+      run = RunInProcess("to-horaplan", changed_, school_.tables);
+      EXPECT_EQ(faults.faults(), 1) << label;
     }
-    EXPECT_THAT(run.err, HasSubstr(std::string(table) + ".DBF' está en uso")) << table;
-    ExpectNothingChanged(run, before, table);
+    EXPECT_EQ(run.err, "No se puede escribir en la tabla '" + full.string() +
+                           "': No queda espacio en el disco. " + kLeftAsTheyWere + "\n")
+        << label;
+    ExpectNothingChanged(run, before, label);
   }
 }
 
@@ -127,15 +239,6 @@ TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
   const Outcome run = RunCli("to-horaplan", changed_, school_.tables);
   EXPECT_THAT(run.err, HasSubstr("ASIGT"));
   ExpectNothingChanged(run, before, "hours");
-}
-
-TEST_F(UndoTest, DiskFullPartWayLeavesTheFolderAsItWas) {
-  const rlim_t limit = LimitWithSmallTables();
-  const Snapshot before = TakeSnapshot(school_.tables);
-  const Outcome run = RunCli("to-horaplan", changed_, school_.tables, FileSizeLimit(limit));
-  EXPECT_THAT(run.err, HasSubstr("ASIGT"));
-  EXPECT_THAT(run.err, HasSubstr("demasiado grande"));
-  ExpectNothingChanged(run, before, "disk full");
 }
 
 TEST_F(UndoTest, RestoreAfterASuccessfulRunGivesBackThePreviousTables) {
@@ -187,19 +290,65 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
   EXPECT_TRUE(ReadFile(school_.exchange_file) == after);
 }
 
+// A restore refuses while another program holds any table of the copy, and
+// changes nothing: no table, and no copy of what it would have replaced.
 TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
-  ASSERT_EQ(RunCli("to-horaplan", changed_, school_.tables).status, 0);
+  {
+    const QuickEnv quick;
+    ASSERT_EQ(RunInProcess("to-horaplan", changed_, school_.tables).status, 0);
+  }
   const std::string name = run::ListCopies(school_.tables).at(0).name;
   const Snapshot before = TakeSnapshot(school_.tables);
-  Outcome restored;
-  {
-    testing::HeldFile held(school_.tables / "DIASHORAST.DBF");
-    restored = RunRestore(name, school_.tables);
+  for (const char* table : kBuiltTables) {
+    const fs::path held = school_.tables / (std::string(table) + ".DBF");
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.HoldElsewhere(At(held));
+    const ScopedEnv scoped(faults);
+    EXPECT_EQ(
+        testing::MessageOf([&] { run::RestoreCopy(school_.tables, name, std::time(nullptr)); }),
+        "La tabla '" + held.string() + "' está en uso por otro programa (" +
+            testing::HeldFile::kHolderName + ")")
+        << table;
+    ExpectSameFiles(TakeSnapshot(school_.tables), before);
   }
-  EXPECT_EQ(restored.status, 1);
-  EXPECT_EQ(restored.out, "");
-  EXPECT_THAT(restored.err, HasSubstr("DIASHORAST.DBF' está en uso por otro programa"));
-  ExpectSameFiles(TakeSnapshot(school_.tables), before);
+}
+
+// Putting the tables back fails at its last step, as the files written beside
+// the tables are renamed into place: the error says which file and where the
+// copy is, nothing of the put-back is left beside the tables, and restoring the
+// copy then gives every table back.
+TEST_F(UndoTest, PutBackFailingAtTheSwitchNamesTheCopyThatRestores) {
+  const Snapshot before = TakeSnapshot(school_.tables);
+  const fs::path full = school_.tables / "ASIGT.DBF";
+  const fs::path stuck = school_.tables / "ASIGNOMT.DBF";
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.FailWritesAfter(At(full), 2000);
+    faults.FailRename(At(stuck));
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", changed_, school_.tables);
+  }
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "No se puede escribir en la tabla '" + full.string() +
+                         "': No queda espacio en el disco. No se han podido dejar las tablas de "
+                         "Horaplan como estaban: no se puede reponer '" +
+                         stuck.string() +
+                         "': Error de entrada/salida. La copia de las tablas anteriores está en '" +
+                         copies[0].folder.string() + "'; «pontexa-cli restore " + copies[0].name +
+                         "» las repone.\n");
+  for (const auto& entry : fs::directory_iterator(school_.tables)) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with("~")) << entry.path();
+  }
+  {
+    const QuickEnv quick;
+    run::RestoreCopy(school_.tables, copies[0].name, std::time(nullptr));
+  }
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
 }
 
 TEST_F(UndoTest, UnknownCopyIsRefused) {

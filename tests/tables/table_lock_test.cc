@@ -1,9 +1,11 @@
-// Exclusive and shared opens seen from other processes and other handles.
+// Exclusive and shared opens seen from other processes and other handles. How
+// the store answers a table held elsewhere is tried in this process, through
+// the fault-injecting Env; that every real kind of hold is seen, and that
+// others see ours, is tried with real second processes.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 
 #include "platform/error.h"
 #include "support/error_message.h"
+#include "support/fault_env.h"
 #include "support/held_file.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
@@ -28,42 +31,6 @@ using testing::HoldModeName;
 using testing::OtherProcessCanHold;
 using testing::ReadFile;
 using testing::TempDir;
-
-// A child process that holds a flock on a file until the object goes away.
-class LockHolder {
- public:
-  LockHolder(const std::filesystem::path& path, int operation) {
-    int ready[2];
-    int release[2];
-    if (pipe(ready) != 0 || pipe(release) != 0) throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(release[1]);
-      int fd = open(path.c_str(), O_RDONLY);
-      char answer = fd >= 0 && flock(fd, operation | LOCK_NB) == 0 ? 'y' : 'n';
-      (void)!write(ready[1], &answer, 1);
-      (void)!read(release[0], &answer, 1);  // returns when the parent closes its end
-      _exit(0);
-    }
-    close(ready[1]);
-    close(release[0]);
-    release_ = release[1];
-    char answer = 'n';
-    (void)!read(ready[0], &answer, 1);
-    close(ready[0]);
-    if (answer != 'y') throw std::runtime_error("the child could not lock the file");
-  }
-  ~LockHolder() {
-    close(release_);
-    int status;
-    waitpid(pid_, &status, 0);
-  }
-
- private:
-  pid_t pid_ = -1;
-  int release_ = -1;
-};
 
 // True when another process can take the lock on the file right now.
 bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
@@ -80,10 +47,9 @@ bool OtherProcessCanLock(const std::filesystem::path& path, bool exclusive) {
   return result.status == 0;
 }
 
+using pontexa::testing::FaultEnv;
 using pontexa::testing::MessageOf;
-
-// The lock holder above is a copy of this test program, named as it is.
-constexpr char kHeldByTests[] = " (tables_tests)";
+using pontexa::testing::Named;
 
 class TableLocks : public ::testing::Test {
  protected:
@@ -106,24 +72,32 @@ class TableLocks : public ::testing::Test {
 
 TEST_F(TableLocks, TableHeldExclusivelyElsewhereCanBeNeitherOpenedNorReplaced) {
   const std::string before = ReadFile(Path());
-  LockHolder holder(Path(), LOCK_EX);
-  Table table(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), InUse() + kHeldByTests);
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
+  FaultEnv faults;
+  faults.HoldElsewhere(Named("GRUPOST.DBF"), "horaplan.exe");
+  const ScopedEnv scoped(faults);
+  const TableStore store(dir_.path(), {','});
+  const std::string message = InUse() + " (horaplan.exe)";
+  Table table(store, "GRUPOST");
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), message);
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), message);
   EXPECT_FALSE(table.IsOpen());
-  EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("GRUPOST"); }), InUse() + kHeldByTests);
+  EXPECT_EQ(MessageOf([&] { store.DropTableFiles("GRUPOST"); }), message);
   EXPECT_EQ(MessageOf([&] {
-              store_.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
+              store.MakeEmptyTable("GRUPOST", {{"X", FieldType::kText, 1}});
             }),
-            InUse() + kHeldByTests);
+            message);
   EXPECT_EQ(ReadFile(Path()), before);
 }
 
-TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProcessReads) {
-  LockHolder holder(Path(), LOCK_SH);
-  Table exclusive(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }), InUse() + kHeldByTests);
-  Table shared(store_, "GRUPOST");
+TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProgramReads) {
+  FaultEnv faults;
+  faults.HoldElsewhere(Named("GRUPOST.DBF"), "horaplan.exe", HoldKind::kShared);
+  const ScopedEnv scoped(faults);
+  const TableStore store(dir_.path(), {','});
+  Table exclusive(store, "GRUPOST");
+  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }),
+            InUse() + " (horaplan.exe)");
+  Table shared(store, "GRUPOST");
   shared.OpenTable(OpenMode::kShared);
   EXPECT_EQ(shared.TextOf("ABREV"), "1A");
 }
