@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "reliability/cli_harness.h"
 #include "run/run_control.h"
@@ -21,8 +20,7 @@ namespace pontexa::reliability {
 inline Outcome RunInProcess(const std::string& command, const fs::path& file, const fs::path& dir) {
   testing::FakeRunUi ui;
   ui.WillChoose(file.string());
-  const RealFileSystem files;
-  run::RunControl control(ui, files, dir, RegionalSettingsFromEnvironment());
+  run::RunControl control(ui, dir, RegionalSettingsFromEnvironment());
   const bool done = command == "to-horaplan" ? control.RunToHoraplan() : control.RunToGedu();
   Outcome outcome;
   outcome.status = done ? 0 : 1;
