@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "support/error_message.h"
+#include "support/fault_env.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
 
@@ -451,6 +452,22 @@ TEST_F(TableStoreTest, ReadOnlyFileOpensForReadingOnly) {
   EXPECT_EQ(table.TextOf("CODE"), "A");
   EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
             "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
+}
+
+// The same through the fault Env, which runs whatever rights the tests have.
+TEST_F(TableStoreTest, FileThatMayNotBeWrittenOpensForReadingOnly) {
+  MakeRows({{"A", "", 1}});
+  const std::string before = testing::ReadFile(dir_ / "T.DBF");
+  testing::FaultEnv faults;
+  faults.MakeReadOnly(testing::At(dir_ / "T.DBF"));
+  const ScopedEnv scoped(faults);
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kExclusive);
+  EXPECT_EQ(table.TextOf("CODE"), "A");
+  EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
+            "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
+  table.CloseTable();
+  EXPECT_EQ(testing::ReadFile(dir_ / "T.DBF"), before);
 }
 
 TEST_F(TableStoreTest, RefusesBadTableNamesAndLayouts) {
