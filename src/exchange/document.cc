@@ -41,24 +41,6 @@ bool IsBlankText(const xmlNode* node) {
   return true;
 }
 
-// The holder of the document's nodes that are outside the tree: elements created
-// and not yet placed, and removed subtrees. It is freed with the document.
-xmlNode* Holder(const xmlDoc* doc) { return static_cast<xmlNode*>(doc->_private); }
-
-// Puts node last among parent's children. Unlike xmlAddChild it never merges
-// text nodes, so a handle to the node stays valid.
-void LinkLast(xmlNode* parent, xmlNode* node) {
-  node->parent = parent;
-  node->next = nullptr;
-  node->prev = parent->last;
-  if (parent->last != nullptr) {
-    parent->last->next = node;
-  } else {
-    parent->children = node;
-  }
-  parent->last = node;
-}
-
 void AppendNodeText(const xmlNode* node, std::string& out, int depth);
 
 void AppendEntityText(const xmlNode* reference, std::string& out, int depth) {
@@ -217,32 +199,6 @@ std::vector<Node> Select(const xmlNode* context, std::string_view path, std::siz
 
 bool IsElement(const xmlNode* node) { return node != nullptr && node->type == XML_ELEMENT_NODE; }
 
-// 8-bit text in UTF-8; plain ASCII, as names and most values are, is only copied.
-std::string Utf8Of(std::string_view text) {
-  return IsAscii(text) ? std::string(text) : Utf8FromSystem(text);
-}
-
-// A name without a prefix made only of ASCII letters, digits, '_', '-' and '.',
-// led by a letter or '_', as every name of the exchange file is: always an XML name.
-bool IsPlainAsciiName(std::string_view name) {
-  if (name.empty()) return false;
-  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
-  if (!letter(name.front())) return false;
-  for (char c : name.substr(1)) {
-    if (!letter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
-  }
-  return true;
-}
-
-// `invalid` builds the message raised when it is not an XML name.
-void CheckName(std::string_view name, std::string (*invalid)(std::string_view)) {
-  if (IsPlainAsciiName(name)) return;
-  std::string utf8 = Utf8FromSystem(name);
-  if (name.empty() || xmlValidateNCName(Chars(utf8), 0) != 0) {
-    throw Error(invalid(utf8));
-  }
-}
-
 xmlDoc* NewEmptyDoc() {
   InitXmlLibrary();
   xmlDoc* doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
@@ -341,74 +297,14 @@ Node Element::FirstChild() const {
   return Node();
 }
 
-void Element::SetAttribute(std::string_view name, std::string_view text) {
-  if (!IsElement(node_)) {
-    throw Error(messages::CannotSetAttributeWithoutElement(Utf8FromSystem(name)));
-  }
-  CheckName(name, messages::InvalidAttributeName);
-  std::string utf8_name = Utf8Of(name);
-  std::string value = Utf8Of(text);
-  for (unsigned char c : value) {
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      throw Error(messages::ControlCharacterInAttribute(utf8_name, static_cast<int>(c)));
-    }
-  }
-  // An element without attributes, as every new one is, has none to replace:
-  // the new attribute is added without looking for one of the same name.
-  xmlAttr* attribute = node_->properties == nullptr
-                           ? xmlNewProp(node_, Chars(utf8_name), Chars(value))
-                           : xmlSetProp(node_, Chars(utf8_name), Chars(value));
-  if (attribute == nullptr) throw Error(messages::CannotSetAttribute(utf8_name));
-}
-
-Element Element::AppendChild(Element child) {
-  if (!IsElement(node_)) throw Error(messages::CannotAppendWithoutElement());
-  xmlNode* node = child.raw();
-  if (!IsElement(node)) throw Error(messages::CannotAppendNothing());
-  if (node->doc != node_->doc) throw Error(messages::ElementOfAnotherDocument());
-  for (const xmlNode* above = node_; above != nullptr; above = above->parent) {
-    if (above == node) {
-      throw Error(messages::ElementInsideItself());
-    }
-  }
-  xmlUnlinkNode(node);
-  LinkLast(node_, node);
-  return child;
-}
-
-void Element::RemoveChild(Node child) {
-  if (!IsElement(node_)) throw Error(messages::CannotRemoveWithoutElement());
-  xmlNode* node = child.raw();
-  // An attribute names its element as parent too, but it is not a child.
-  if (node == nullptr || node->parent != node_ || node->type == XML_ATTRIBUTE_NODE) {
-    throw Error(messages::NotAChildOfThisElement());
-  }
-  xmlUnlinkNode(node);
-  LinkLast(Holder(node_->doc), node);
-}
-
 // ---- Document ----
-
-void Document::DocFree::operator()(_xmlDoc* doc) const {
-  // The holder's names live in the document's dictionary: free it first.
-  xmlFreeNode(Holder(doc));
-  xmlFreeDoc(doc);
-}
 
 Document::Document() { Reset(NewEmptyDoc()); }
 Document::~Document() = default;
 Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 
-void Document::Reset(_xmlDoc* doc) {
-  // Hand the document to its owner before anything can fail, so it is never lost.
-  doc->_private = nullptr;
-  std::unique_ptr<_xmlDoc, XmlDocFree> guard(doc);
-  xmlNode* holder = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>("held"), nullptr);
-  if (holder == nullptr) throw Error(messages::NoMemoryToCreateDocument());
-  doc->_private = holder;
-  doc_.reset(guard.release());
-}
+void Document::Reset(_xmlDoc* doc) { doc_.reset(doc); }
 
 void Document::Load(const std::string& path) {
   Reset(NewEmptyDoc());
@@ -420,16 +316,6 @@ void Document::Load(const std::string& path) {
 Element Document::DocumentElement() const {
   if (!doc_) return Element();
   return Element(xmlDocGetRootElement(doc_.get()));
-}
-
-Element Document::CreateElement(std::string_view name) {
-  CheckName(name, messages::InvalidElementName);
-  if (!doc_) Reset(NewEmptyDoc());
-  std::string utf8 = Utf8Of(name);
-  xmlNode* node = xmlNewDocNode(doc_.get(), nullptr, Chars(utf8), nullptr);
-  if (node == nullptr) throw Error(messages::NoMemoryToCreateElement());
-  LinkLast(Holder(doc_.get()), node);
-  return Element(node);
 }
 
 NodeList Document::SelectNodes(std::string_view path) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exchange/cannot_load.h"
+#include "exchange/xml_parse.h"
 
 // libxml2's node and document types, named here so that only this folder's
 // sources include libxml2 itself.
@@ -97,21 +98,6 @@ class Element : public Node {
   NodeList ChildNodes() const;
   Node FirstChild() const;
   AttributeMap Attributes() const { return AttributeMap(node_); }
-
-  // The operations below raise Error on a null element or a node of another
-  // document, and leave the tree unchanged when they do.
-
-  // Adds the attribute, or replaces its value; `text` is 8-bit text. Raises Error
-  // for a name that is not an XML name or a value with a control character
-  // that XML cannot hold.
-  void SetAttribute(std::string_view name, std::string_view text);
-  // The child (new, or moved from elsewhere in the tree) becomes the last child of
-  // this element. Raises Error when the child is this element or holds it.
-  Element AppendChild(Element child);
-  // The child and everything below it leave the tree; they are freed with the
-  // document, so handles to them stay valid. Raises Error when `child` is not a
-  // child of this element.
-  void RemoveChild(Node child);
 };
 
 // The exchange file as a tree. Creating a Document gives an empty one; Load fills it.
@@ -133,20 +119,14 @@ class Document {
 
   // The root element, or nothing for an empty document.
   Element DocumentElement() const;
-  // A new element, not yet in the tree. Raises Error for a name that is not an
-  // XML name without a prefix.
-  Element CreateElement(std::string_view name);
   // An absolute path such as "/document/groups/group": every element it reaches,
   // in document order; empty when the root element has another name.
   NodeList SelectNodes(std::string_view path) const;
 
  private:
-  struct DocFree {
-    void operator()(_xmlDoc* doc) const;
-  };
   void Reset(_xmlDoc* doc);
 
-  std::unique_ptr<_xmlDoc, DocFree> doc_;
+  std::unique_ptr<_xmlDoc, XmlDocFree> doc_;
 };
 
 }  // namespace pontexa::exchange

@@ -35,7 +35,6 @@ std::string NoEndOfRootElement() {
 std::string NoMemoryToCreateDocument() {
   return "No hay memoria suficiente para crear el documento";
 }
-std::string NoMemoryToCreateElement() { return "No hay memoria suficiente para crear el elemento"; }
 
 std::string InvalidElementName(std::string_view name) {
   return "Nombre de elemento no válido: " + Quoted(name);
@@ -45,30 +44,13 @@ std::string InvalidAttributeName(std::string_view name) {
   return "Nombre de atributo no válido: " + Quoted(name);
 }
 
-std::string CannotSetAttribute(std::string_view name) {
-  return "No se puede poner el atributo " + Quoted(name);
-}
-
 std::string CannotSetAttributeWithoutElement(std::string_view name) {
-  return CannotSetAttribute(name) + ": no hay elemento";
+  return "No se puede poner el atributo " + Quoted(name) + ": no hay elemento";
 }
 
 std::string ControlCharacterInAttribute(std::string_view name, int code) {
   return "El valor del atributo " + Quoted(name) +
          " tiene un carácter de control que XML no admite (código " + std::to_string(code) + ")";
-}
-
-std::string CannotAppendWithoutElement() { return "No se puede añadir un hijo: no hay elemento"; }
-std::string CannotAppendNothing() { return "No se puede añadir un elemento vacío"; }
-std::string ElementOfAnotherDocument() {
-  return "El elemento que se quiere añadir es de otro documento";
-}
-std::string ElementInsideItself() {
-  return "Un elemento no puede ser hijo de sí mismo ni de un elemento que contiene";
-}
-std::string CannotRemoveWithoutElement() { return "No se puede quitar un hijo: no hay elemento"; }
-std::string NotAChildOfThisElement() {
-  return "El nodo que se quiere quitar no es hijo de este elemento";
 }
 
 std::string AttributeAlreadySet(std::string_view name) {

@@ -17,20 +17,12 @@ std::string EntitiesTooLarge(long line, long column, unsigned long long times_fi
 std::string InvalidSelectionPath(std::string_view path);
 std::string NoEndOfRootElement();
 
-// Building the document.
+// Reading the document and writing a new section.
 std::string NoMemoryToCreateDocument();
-std::string NoMemoryToCreateElement();
 std::string InvalidElementName(std::string_view name);
 std::string InvalidAttributeName(std::string_view name);
-std::string CannotSetAttribute(std::string_view name);
 std::string CannotSetAttributeWithoutElement(std::string_view name);
 std::string ControlCharacterInAttribute(std::string_view name, int code);
-std::string CannotAppendWithoutElement();
-std::string CannotAppendNothing();
-std::string ElementOfAnotherDocument();
-std::string ElementInsideItself();
-std::string CannotRemoveWithoutElement();
-std::string NotAChildOfThisElement();
 
 // Writing a new section.
 std::string AttributeAlreadySet(std::string_view name);
