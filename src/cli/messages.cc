@@ -1,11 +1,13 @@
 #include "cli/messages.h"
 
+#include "platform/messages.h"
+
 namespace pontexa::cli::messages {
 namespace {
 
 constexpr char kProgramPrefix[] = "pontexa-cli: ";
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+using pontexa::messages::Quoted;
 
 std::string MissingAfter(std::string_view what, std::string_view option) {
   return "falta " + std::string(what) + " tras " + std::string(option);

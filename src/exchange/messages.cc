@@ -1,15 +1,11 @@
 #include "exchange/messages.h"
 
+#include "platform/messages.h"
+
 namespace pontexa::exchange::messages {
 namespace {
 
-// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '\'');
-  quoted.append(text);
-  quoted += '\'';
-  return quoted;
-}
+using pontexa::messages::Quoted;
 
 }  // namespace
 

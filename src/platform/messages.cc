@@ -2,12 +2,20 @@
 
 namespace pontexa::messages {
 
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text);
+  quoted += '\'';
+  return quoted;
+}
+
 std::string CannotRead(const std::filesystem::path& path, std::string_view reason) {
-  return "No se puede leer '" + path.string() + "': " + std::string(reason);
+  return "No se puede leer " + Quoted(path.string()) + ": " + std::string(reason);
 }
 
 std::string CannotWrite(const std::filesystem::path& path, std::string_view reason) {
-  return "No se puede escribir '" + path.string() + "': " + std::string(reason);
+  return "No se puede escribir " + Quoted(path.string()) + ": " + std::string(reason);
 }
 
 std::string UnsupportedCodePage(int code_page) {
@@ -22,7 +30,7 @@ std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
 std::string NotARegularFile() { return "No es un archivo normal"; }
 
 std::string CannotSave(std::string_view path, std::string_view why) {
-  return "No se puede guardar el archivo '" + std::string(path) + "': " + std::string(why);
+  return "No se puede guardar el archivo " + Quoted(path) + ": " + std::string(why);
 }
 
 std::string WrittenDiffers() { return "Lo escrito en el disco no coincide con el documento"; }

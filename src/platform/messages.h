@@ -7,6 +7,9 @@
 // The texts the platform layer shows the user, in one place.
 namespace pontexa::messages {
 
+// `text` between single quotes, as every message shows a name or a path.
+std::string Quoted(std::string_view text);
+
 std::string CannotRead(const std::filesystem::path& path, std::string_view reason);
 std::string CannotWrite(const std::filesystem::path& path, std::string_view reason);
 

@@ -3,11 +3,12 @@
 #include <new>
 
 #include "platform/error.h"
+#include "platform/messages.h"
 
 namespace pontexa::run::messages {
 namespace {
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+using pontexa::messages::Quoted;
 
 // "A, B y C".
 std::string Enumeration(const std::vector<std::string>& names) {

@@ -1,17 +1,12 @@
 #include "tables/messages.h"
 
 #include "platform/ascii.h"
+#include "platform/messages.h"
 
 namespace pontexa::tables::messages {
 namespace {
 
-// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "'" + std::string.
-std::string QuotedText(std::string_view text) {
-  std::string quoted(1, '\'');
-  quoted.append(text);
-  quoted += '\'';
-  return quoted;
-}
+std::string QuotedText(std::string_view text) { return pontexa::messages::Quoted(text); }
 
 std::string Quoted(const std::filesystem::path& path) { return QuotedText(path.native()); }
 

@@ -71,43 +71,40 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+// Reads until `size` bytes have come or the file ends, going on after short
+// and interrupted reads; `read_some(to, left, done)` is one system read.
+template <typename ReadSome>
+Status ReadFully(char* buffer, std::size_t size, std::size_t* read, ReadSome read_some) {
+  std::size_t done = 0;
+  Status status;
+  while (done < size) {
+    const ssize_t got = read_some(buffer + done, size - done, done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      status = LastError();
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  *read = done;
+  return status;
+}
+
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
 
   Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size, std::size_t* read) override {
-    std::size_t done = 0;
-    Status status;
-    while (done < size) {
-      const ssize_t got =
-          pread(fd_.get(), buffer + done, size - done, static_cast<off_t>(offset + done));
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        status = LastError();
-        break;
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    *read = done;
-    return status;
+    return ReadFully(buffer, size, read, [&](char* to, std::size_t left, std::size_t done) {
+      return pread(fd_.get(), to, left, static_cast<off_t>(offset + done));
+    });
   }
 
   Status Read(char* buffer, std::size_t size, std::size_t* read) override {
-    std::size_t done = 0;
-    Status status;
-    while (done < size) {
-      const ssize_t got = ::read(fd_.get(), buffer + done, size - done);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        status = LastError();
-        break;
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    *read = done;
-    return status;
+    return ReadFully(buffer, size, read, [&](char* to, std::size_t left, std::size_t) {
+      return ::read(fd_.get(), to, left);
+    });
   }
 
   Status WriteAt(std::uint64_t offset, std::string_view bytes, std::size_t* written) override {
