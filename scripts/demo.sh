@@ -57,9 +57,10 @@ for list_element, shown in zip(table.childNodes, (1, 3, 3, 3, 2)):
 print("  </time-table>\n</time-tables>")
 PY
 
-# The sample converts without findings. A copy with three faults on purpose: a
-# teacher's name with a letter Windows-1252 lacks, a subject name longer than
-# its field, and an assigned teacher whose id is in no catalogue.
+# The sample converts with notas only (codes made unique, a name cut to its
+# field). A copy with three faults on purpose: a teacher's name with a letter
+# Windows-1252 lacks (a nota), weekly hours written in words, and an assigned
+# teacher whose id is in no catalogue (two avisos).
 echo "== Copia con errores a propósito: informe de GEDU a Horaplan"
 mkdir -p "$work/avisos/htemp"
 python3 - examples/instituto.xml "$work/avisos/instituto.xml" <<'PY'
@@ -67,8 +68,8 @@ import sys
 text = open(sys.argv[1], encoding="utf-8").read()
 for old, new in (
         (">Juan Pérez López<", ">Łukasz Pérez López<"),
-        ('name="1º Lengua Castellana y Literatura"',
-         'name="1º Lengua Castellana y Literatura (refuerzo)"'),
+        ('name="Lengua Castellana y Literatura 1.º ESO" hours="4"',
+         'name="Lengua Castellana y Literatura 1.º ESO" hours="cuatro"'),
         ('<assigned-teacher id="180040406"/>', '<assigned-teacher id="180049999"/>')):
     text = text.replace(old, new, 1)
 open(sys.argv[2], "w", encoding="utf-8").write(text)
