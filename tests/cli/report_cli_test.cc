@@ -91,7 +91,7 @@ class ReportCliTest : public ::testing::Test {
     return Run(args);
   }
 
-  // "kind id" of each finding of a JSON report, as Python's json module reads
+  // "level kind id" of each finding of a JSON report, as Python's json module reads
   // it, counted.
   std::map<std::string, int> FindingsIn(const fs::path& json) {
     const std::string line =
@@ -251,6 +251,54 @@ TEST_F(ReportCliTest, SampleSchoolGivesNotasOnlyAndNothingOnTheWayBack) {
   ASSERT_EQ(gedu.status, 0) << gedu.err;
   EXPECT_EQ(gedu.err, "");
   EXPECT_TRUE(FindingsIn(json_).empty()) << ReadFile(json_);
+}
+
+// The avisos of a JSON report, counted.
+std::map<std::string, int> AvisosOf(const std::map<std::string, int>& findings) {
+  std::map<std::string, int> avisos;
+  for (const auto& [finding, count] : findings) {
+    if (finding.starts_with("aviso ")) avisos[finding] = count;
+  }
+  return avisos;
+}
+
+// The sample school with its saved timetable, re-imported after GEDU's file
+// gained a teacher ahead of Juan Pérez López with the same initials: Juan's
+// code JP, used by the timetable, is now hers. One aviso for that code, from
+// --check as from the run; then the way back warns until SOLUC is saved again.
+TEST_F(ReportCliTest, SampleReimportedWithATeacherAheadOfANamesakeWarnsOncePerMovedCode) {
+  const fs::path sample = dir_ / "instituto.xml";
+  fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "instituto.xml", sample);
+  ASSERT_EQ(Convert("to-horaplan", sample).status, 0);
+  for (const char* name : {"DIASHORAST.DBF", "SOLUC.DBF"}) {
+    fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name);
+  }
+  const std::string teacher = R"(<teacher id="180040117">Juan Pérez López</teacher>)";
+  std::string text = ReadFile(sample);
+  text.insert(text.find(teacher), R"(<teacher id="180040999">Juana Pastor Luna</teacher>)");
+  WriteFile(sample, text);
+  const std::map<std::string, int> moved = {{"aviso code-moved JP", 1}};
+
+  const Outcome check = Convert("to-horaplan", sample, {"--check", "--report", json_.string()});
+  ASSERT_EQ(check.status, 0) << check.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)), moved) << ReadFile(json_);
+
+  const Outcome run = Convert("to-horaplan", sample, {"--report", json_.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)), moved) << ReadFile(json_);
+  EXPECT_THAT(ReadFile(json_),
+              HasSubstr("El c\xC3\xB3"
+                        "digo 'JP' era del profesor 'Juan P\xC3\xA9rez L\xC3\xB3pez' (180040117) y "
+                        "ahora es de 'Juana Pastor Luna' (180040999): lo usan "));
+  EXPECT_THAT(run.err, StartsWith("pontexa-cli: 1 aviso (1 code-moved), 26 notas"));
+
+  // Horaplan fills in the week again, but the timetable is the one saved before.
+  fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "DIASHORAST.DBF", tables_ / "DIASHORAST.DBF",
+                fs::copy_options::overwrite_existing);
+  const Outcome back = Convert("to-gedu", sample, {"--report", json_.string()});
+  ASSERT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)),
+            (std::map<std::string, int>{{"aviso timetable-older-than-catalogue SOLUC", 1}}));
 }
 
 // The report for people: byte-order mark, CRLF, rows, findings by kind; also
