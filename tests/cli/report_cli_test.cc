@@ -271,7 +271,8 @@ TEST_F(ReportCliTest, SampleReimportedWithATeacherAheadOfANamesakeWarnsOncePerMo
   fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "instituto.xml", sample);
   ASSERT_EQ(Convert("to-horaplan", sample).status, 0);
   for (const char* name : {"DIASHORAST.DBF", "SOLUC.DBF"}) {
-    fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name);
+    fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name,
+                  fs::copy_options::overwrite_existing);
   }
   const std::string teacher = R"(<teacher id="180040117">Juan Pérez López</teacher>)";
   std::string text = ReadFile(sample);
