@@ -109,9 +109,12 @@ std::string Escaped(std::string_view text) {
   return out;
 }
 
+// Refuses what Escaped never writes: a byte it escapes, or an escape cut short.
 std::optional<std::string> Unescaped(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte >= 0x7F) return std::nullopt;
     if (text[i] != '%') {
       out += text[i];
       continue;
@@ -197,6 +200,8 @@ std::string CurrentReason() {
     return AsReason(messages::OutOfMemory());
   } catch (const std::exception& error) {
     return AsReason(error.what());
+  } catch (...) {
+    return AsReason(messages::InternalError("?"));
   }
 }
 

@@ -311,20 +311,24 @@ TEST(MovedCodesRecord, ReadsBackWhatItWrote) {
 TEST(MovedCodesRecord, RefusesWhatIsNotExactlyOne) {
   const std::string sum(64, 'a');
   const std::string head = "pontexa codigos-movidos 1\nSOLUC\t10\t" + sum + "\n";
-  const char* const bad[] = {
+  const std::string bad[] = {
       "",
-      "pontexa codigos-movidos 2\n",
-      "pontexa codigos-movidos 1\nSOLUC\t10\tabc\n",
-      "pontexa codigos-movidos 1\nSOLUC\t-1\taaaa\n",
-      "pontexa codigos-movidos 1\nSOLUC\t\taaaa\n",
+      "pontexa codigos-movidos 1\n",                           // no SOLUC line
+      "pontexa codigos-movidos 2\nSOLUC\t10\t" + sum + "\n",  // another version
+      "pontexa codigos-movidos 1\nSOLUC\t10\tabc\n",           // digest cut short
+      "pontexa codigos-movidos 1\nSOLUC\t10\t" + std::string(64, 'A') + "\n",
+      "pontexa codigos-movidos 1\nSOLUC\t-1\t" + sum + "\n",
+      "pontexa codigos-movidos 1\nSOLUC\t\t" + sum + "\n",
+      "pontexa codigos-movidos 1\nSOLUC\t1x\t" + sum + "\n",
   };
-  for (const char* text : bad) EXPECT_FALSE(ParseMovedCodes(text)) << text;
+  for (const std::string& text : bad) EXPECT_FALSE(ParseMovedCodes(text)) << text;
   const std::string bad_lines[] = {
       "AULA\tA1\tL1\n",         // a field missing
       "MESA\tA1\tL1\tMesa\n",   // no such catalogue
       "PROF\t\tT1\tAna\n",      // no code
       "PROF\tJ%4\tT1\tAna\n",   // an escape cut short
       "PROF\tJ%ZZ\tT1\tAna\n",  // not an escape
+      "PROF\tJ\xC9\tT1\tAna\n",  // a byte that goes escaped
       "PROF\tJP\tT1\tAna",      // cut short: no line end
   };
   for (const std::string& line : bad_lines) EXPECT_FALSE(ParseMovedCodes(head + line)) << line;
