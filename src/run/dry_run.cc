@@ -105,7 +105,12 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
         also_read.push_back(table_folder / kMovedCodesFileName);
       }
       for (const auto& file : also_read) {
-        CopyFileWithDigest(file, scratch_tables / file.filename());
+        // The run only looks at these and goes on without them: so does the trial.
+        try {
+          CopyFileWithDigest(file, scratch_tables / file.filename());
+        } catch (const Error&) {
+          Env::Current().Remove(scratch_tables / file.filename());
+        }
       }
     }
   } catch (const Error& error) {
