@@ -4,7 +4,8 @@
 #   GEDU to Horaplan, Horaplan's week and timetable copied in, Horaplan to GEDU,
 #   and the time-tables section written into the exchange file;
 #   then, on a copy of the sample changed on purpose, the report of a run with
-#   findings.
+#   findings; last, a re-import after a teacher was added ahead of another
+#   with the same initials, whose code the saved timetable uses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -78,3 +79,17 @@ PY
   --report "$work/avisos/informe.json"
 # The report is written for Notepad (byte-order mark, CRLF); shown here as plain text.
 sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/avisos/htemp/pontexa-informe.txt"
+
+# GEDU's file gains a teacher ahead of Juan Pérez López with his initials: a
+# re-import gives her his code JP, which the saved timetable uses for him.
+echo "== Reimportación con una profesora nueva delante de otro de sus iniciales"
+python3 - "$work/instituto.xml" "$work/reimportado.xml" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+teacher = '<teacher id="180040117">'
+text = text.replace(teacher, '<teacher id="180040999">Juana Pastor Luna</teacher>' + teacher, 1)
+open(sys.argv[2], "w", encoding="utf-8").write(text)
+PY
+"$cli" to-horaplan "$work/reimportado.xml" --dir "$work/htemp"
+sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/htemp/pontexa-informe.txt" |
+  sed -n '/^code-moved/,/^$/p'
