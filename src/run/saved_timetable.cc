@@ -305,12 +305,12 @@ SavedTimetableCodes::SavedTimetableCodes(std::filesystem::path table_folder)
 }
 
 void SavedTimetableCodes::CompareWithCatalogues(Findings& findings) const {
-  if (!has_timetable_) return;
-  if (unreadable_.empty()) {
+  std::string reason = unreadable_;
+  MovedCodesRecord record;
+  record.soluc = soluc_;
+  if (has_timetable_ && reason.empty()) {
     try {
       const tables::TableStore store = StoreOf(table_folder_);
-      MovedCodesRecord record;
-      record.soluc = soluc_;
       for (std::size_t c = 0; c < kCodeCatalogues; ++c) {
         const CatalogueSpec& spec = kCatalogues[c];
         const auto owners = OwnersIn(store, spec);
@@ -329,22 +329,21 @@ void SavedTimetableCodes::CompareWithCatalogues(Findings& findings) const {
           record.moved.push_back({static_cast<CodeCatalogue>(c), used.code, *used.before});
         }
       }
-      // The record is what tells Horaplan-to-GEDU that SOLUC is older than
-      // the catalogues; when nothing moved, an older record no longer holds.
-      if (record.moved.empty()) {
-        Env::Current().Remove(RecordPath(table_folder_));
-      } else {
-        WriteRecord(table_folder_, record);
-      }
-      return;
     } catch (...) {
-      findings.Add({"timetable-not-checked", tables::kSoluc, "", "", "SOLUC",
-                    messages::TimetableNotChecked(CurrentReason())});
-      return;
+      reason = CurrentReason();
+      record.moved.clear();
     }
   }
-  findings.Add({"timetable-not-checked", tables::kSoluc, "", "", "SOLUC",
-                messages::TimetableNotChecked(unreadable_)});
+  if (has_timetable_ && !reason.empty()) {
+    findings.Add({"timetable-not-checked", tables::kSoluc, "", "", "SOLUC",
+                  messages::TimetableNotChecked(reason)});
+  }
+  // The record is what tells Horaplan-to-GEDU that SOLUC is older than the
+  // catalogues: it holds what this rebuild found and nothing older, so with
+  // nothing found (or no SOLUC at all) it goes.
+  if (record.moved.empty() || !WriteRecord(table_folder_, record)) {
+    Env::Current().Remove(RecordPath(table_folder_));
+  }
 }
 
 void CheckTimetableNotOlderThanCatalogues(const std::filesystem::path& table_folder,

@@ -60,7 +60,8 @@ class SavedTimetableCodes {
 
   // With the new catalogue tables in place: a `code-moved` aviso for each code
   // SOLUC uses that names another element than it did when SOLUC was saved
-  // (or none), and the record file written, or removed when nothing moved.
+  // (or none), and the record file written, or removed when nothing moved or
+  // there is no SOLUC (a `timetable-not-checked` aviso when it could not be read).
   void CompareWithCatalogues(Findings& findings) const;
 
  private:

@@ -178,11 +178,37 @@ TEST_F(SavedTimetableTest, ReimportThatMovedNothingStaysSilent) {
   EXPECT_TRUE(Export().empty());
 }
 
-// Without a saved timetable there is nothing to guard and nothing recorded.
+// Without a saved timetable there is nothing to guard and nothing recorded;
+// what an earlier run recorded goes, since the last run found nothing.
 TEST_F(SavedTimetableTest, WithoutSavedTimetableNothingIsCompared) {
   Import(School());
   EXPECT_TRUE(Import(School(kNamesakeAhead)).empty());
   EXPECT_FALSE(fs::exists(Record()));
+
+  SaveUsualTimetable();
+  Import(School());
+  ASSERT_TRUE(fs::exists(Record()));
+  const std::string soluc = ReadFile(tables_ / "SOLUC.DBF");
+  fs::remove(tables_ / "SOLUC.DBF");
+  EXPECT_TRUE(Import(School()).empty());
+  EXPECT_FALSE(fs::exists(Record()));
+  // The same SOLUC back: the last run recorded nothing, so nothing is said.
+  WriteFile(tables_ / "SOLUC.DBF", soluc);
+  EXPECT_TRUE(Export().empty());
+}
+
+// A SOLUC that cannot be read is said, and the run goes on.
+TEST_F(SavedTimetableTest, UnreadableTimetableIsSaidAndTheRunGoesOn) {
+  Import(School());
+  WriteFile(tables_ / "SOLUC.DBF", "no es una tabla");
+  EXPECT_TRUE(Import(School(kNamesakeAhead)).empty());
+  const auto unchecked = Of(control_.LastReport()->findings, "timetable-not-checked");
+  ASSERT_EQ(unchecked.size(), 1u);
+  EXPECT_TRUE(unchecked[0].second.starts_with(
+      "No se ha podido comprobar si los c\xC3\xB3"
+      "digos del horario guardado (SOLUC) siguen nombrando a los mismos elementos: "))
+      << unchecked[0].second;
+  EXPECT_EQ(ui_.CallsOf("findings").size(), 1u);  // an aviso
 }
 
 // The comparison is with the catalogues the saved timetable was made from: a
