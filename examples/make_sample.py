@@ -68,9 +68,11 @@ LOCATIONS = [
 ]
 
 # Subjects of each course: (name, weekly hours, department). The department
-# picks the teachers below. Each is named with its course first ("1º Música"),
-# so that no two share the five first characters Horaplan's long code takes
-# and every name fits the 40 characters of its field.
+# picks the teachers below. Each is named as GEDU names it, with its course
+# last ("Música 1.º ESO"): the same subject in four courses shares the five
+# first characters Horaplan's long code takes, so its codes get numbers, and
+# the longest names are cut to the 40 characters of their field. Both only
+# change how the names look in Horaplan (notas in the report).
 COURSE_SUBJECTS = {
     1: [
         ("Lengua Castellana y Literatura", "4", "LEN"),
@@ -80,7 +82,7 @@ COURSE_SUBJECTS = {
         ("Biología y Geología", "3", "BIO"),
         ("Educación Física", "2", "EF"),
         ("Música", "2", "MUS"),
-        ("Plástica, Visual y Audiovisual", "2", "PLA"),
+        ("Educación Plástica, Visual y Audiovisual", "2", "PLA"),
         ("Tecnología y Digitalización", "2", "TEC"),
         ("Tutoría", "1", "TUT"),
     ],
@@ -178,7 +180,7 @@ def main():
         for index, (name, hours, _) in enumerate(subjects):
             lines.append("    <subject id=%s name=%s hours=%s/>" % (
                 quoteattr(subject_id(course, index)),
-                quoteattr("%dº %s" % (course, name)), quoteattr(hours)))
+                quoteattr("%s %d.º ESO" % (name, course)), quoteattr(hours)))
     lines.append("  </subjects>")
 
     lines.append("  <teachers>")

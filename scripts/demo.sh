@@ -4,7 +4,8 @@
 #   GEDU to Horaplan, Horaplan's week and timetable copied in, Horaplan to GEDU,
 #   and the time-tables section written into the exchange file;
 #   then, on a copy of the sample changed on purpose, the report of a run with
-#   findings.
+#   findings; last, a re-import after a teacher was added ahead of another
+#   with the same initials, whose code the saved timetable uses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -57,9 +58,10 @@ for list_element, shown in zip(table.childNodes, (1, 3, 3, 3, 2)):
 print("  </time-table>\n</time-tables>")
 PY
 
-# The sample converts without findings. A copy with three faults on purpose: a
-# teacher's name with a letter Windows-1252 lacks, a subject name longer than
-# its field, and an assigned teacher whose id is in no catalogue.
+# The sample converts with notas only (codes made unique, a name cut to its
+# field). A copy with three faults on purpose: a teacher's name with a letter
+# Windows-1252 lacks (a nota), weekly hours written in words, and an assigned
+# teacher whose id is in no catalogue (two avisos).
 echo "== Copia con errores a propósito: informe de GEDU a Horaplan"
 mkdir -p "$work/avisos/htemp"
 python3 - examples/instituto.xml "$work/avisos/instituto.xml" <<'PY'
@@ -67,8 +69,8 @@ import sys
 text = open(sys.argv[1], encoding="utf-8").read()
 for old, new in (
         (">Juan Pérez López<", ">Łukasz Pérez López<"),
-        ('name="1º Lengua Castellana y Literatura"',
-         'name="1º Lengua Castellana y Literatura (refuerzo)"'),
+        ('name="Lengua Castellana y Literatura 1.º ESO" hours="4"',
+         'name="Lengua Castellana y Literatura 1.º ESO" hours="cuatro"'),
         ('<assigned-teacher id="180040406"/>', '<assigned-teacher id="180049999"/>')):
     text = text.replace(old, new, 1)
 open(sys.argv[2], "w", encoding="utf-8").write(text)
@@ -77,3 +79,17 @@ PY
   --report "$work/avisos/informe.json"
 # The report is written for Notepad (byte-order mark, CRLF); shown here as plain text.
 sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/avisos/htemp/pontexa-informe.txt"
+
+# GEDU's file gains a teacher ahead of Juan Pérez López with his initials: a
+# re-import gives her his code JP, which the saved timetable uses for him.
+echo "== Reimportación con una profesora nueva delante de otro de sus iniciales"
+python3 - "$work/instituto.xml" "$work/reimportado.xml" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+teacher = '<teacher id="180040117">'
+text = text.replace(teacher, '<teacher id="180040999">Juana Pastor Luna</teacher>' + teacher, 1)
+open(sys.argv[2], "w", encoding="utf-8").write(text)
+PY
+"$cli" to-horaplan "$work/reimportado.xml" --dir "$work/htemp"
+sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/htemp/pontexa-informe.txt" |
+  sed -n '/^code-moved/,/^$/p'

@@ -23,6 +23,20 @@ struct Finding {
   std::string detail;   // a Spanish sentence for people
 };
 
+// How much a finding matters to the office. An aviso is something wrong or
+// lost in what Horaplan or GEDU will hold; a nota only changes how something
+// looks in Horaplan (a code made unique, a name cut to its field, letters the
+// code page replaced, a lesson left unplaced).
+enum class FindingLevel { kAviso, kNota };
+
+// The level follows the kind and the field: a name cut or changed is a nota,
+// an identifier cut or changed is an aviso, since it cannot go back to GEDU as
+// it came. A kind this function does not know is an aviso.
+FindingLevel LevelOf(const Finding& finding);
+
+// "aviso" or "nota".
+const char* LevelWord(FindingLevel level);
+
 // The pieces joined in one allocation: findings are built by the thousand.
 std::string Joined(std::initializer_list<std::string_view> pieces);
 
@@ -40,6 +54,8 @@ class Findings {
   std::deque<Finding>& all() { return findings_; }
   bool empty() const { return findings_.empty(); }
   std::size_t size() const { return findings_.size(); }
+  // How many are of that level.
+  std::size_t CountOf(FindingLevel level) const;
   const std::vector<std::pair<std::string, std::int64_t>>& rows() const { return rows_; }
 
  private:

@@ -8,6 +8,7 @@
 #include "run/messages.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
+#include "run/saved_timetable.h"
 #include "tables/catalogue.h"
 
 namespace pontexa::run {
@@ -92,6 +93,23 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
       for (const std::string& table : tables) {
         for (const auto& file : TableFilesOf(table_folder, table)) {
           CopyFileWithDigest(file, scratch_tables / file.filename());
+        }
+      }
+      // What the real run reads besides: the saved timetable, whose codes
+      // GEDU to Horaplan checks, and the record of codes that moved under it.
+      std::vector<std::filesystem::path> also_read;
+      if (to_horaplan) also_read = TableFilesOf(table_folder, tables::kSoluc);
+      FileInfo record;
+      if (Env::Current().LinkInfo(table_folder / kMovedCodesFileName, &record).ok() &&
+          record.kind == FileInfo::Kind::kRegular) {
+        also_read.push_back(table_folder / kMovedCodesFileName);
+      }
+      for (const auto& file : also_read) {
+        // The run only looks at these and goes on without them: so does the trial.
+        try {
+          CopyFileWithDigest(file, scratch_tables / file.filename());
+        } catch (const Error&) {
+          Env::Current().Remove(scratch_tables / file.filename());
         }
       }
     }

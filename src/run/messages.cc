@@ -103,6 +103,36 @@ std::string CannotMakeTrialFolder(std::string_view reason) {
   return "No se puede crear una carpeta temporal para la prueba: " + std::string(reason);
 }
 
+std::string CodeMoved(std::string_view code, const CodeOwnerWords& words,
+                      std::string_view before_name, std::string_view before_id,
+                      std::string_view after_name, std::string_view after_id, bool has_after,
+                      std::size_t lessons) {
+  std::string text = "El código " + Quoted(code) + " era " + words.of + " " + Quoted(before_name) +
+                     " (" + std::string(before_id) + ") y ahora ";
+  text += has_after ? "es de " + Quoted(after_name) + " (" + std::string(after_id) + ")"
+                    : std::string("no es de ") + words.none;
+  text += lessons == 1 ? ": lo usa 1 clase" : ": lo usan " + std::to_string(lessons) + " clases";
+  return text + " del horario guardado (SOLUC).";
+}
+
+std::string TimetableOlderThanCatalogue(const std::vector<MovedCode>& codes) {
+  std::vector<std::string> listed;
+  for (const MovedCode& moved : codes) {
+    listed.push_back(Quoted(moved.code) + ", que era " + moved.of + " " +
+                     Quoted(moved.before_name));
+  }
+  return "El horario guardado (SOLUC) no se ha vuelto a guardar desde la última conversión "
+         "desde GEDU, que cambió a quién nombra" +
+         std::string(codes.size() == 1 ? " el código " : "n los códigos ") + Enumeration(listed) +
+         ": compruebe esas clases en Horaplan antes de fiarse de lo que se escribe para GEDU.";
+}
+
+std::string TimetableNotChecked(std::string_view reason) {
+  return "No se ha podido comprobar si los códigos del horario guardado (SOLUC) siguen "
+         "nombrando a los mismos elementos: " +
+         std::string(reason) + ".";
+}
+
 std::string SomeTableNotAsItWas() { return "alguna tabla no ha quedado como estaba"; }
 
 std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view copy_folder,
@@ -144,22 +174,35 @@ std::string ReportRowsHeading(bool to_horaplan) {
 
 std::string ReportNoTables() { return "(ninguna tabla)"; }
 
-std::string ReportFindingsCount(std::size_t findings) {
-  return findings == 0 ? "Avisos: ninguno" : "Avisos: " + std::to_string(findings);
+namespace {
+
+// "1 aviso", "3 notas".
+std::string CountOf(FindingLevel level, std::size_t count) {
+  const bool aviso = level == FindingLevel::kAviso;
+  return std::to_string(count) +
+         (aviso ? (count == 1 ? " aviso" : " avisos") : (count == 1 ? " nota" : " notas"));
 }
 
-std::string MoreFindingsInReport(std::size_t more) {
-  return "... y " + std::to_string(more) + (more == 1 ? " aviso más" : " avisos más") +
-         " en el informe.";
+}  // namespace
+
+std::string ReportFindingsCount(FindingLevel level, std::size_t findings) {
+  if (level == FindingLevel::kAviso) {
+    return findings == 0 ? "Avisos: ninguno" : "Avisos: " + std::to_string(findings);
+  }
+  return findings == 0 ? "Notas: ninguna" : "Notas: " + std::to_string(findings);
+}
+
+std::string MoreFindingsInReport(FindingLevel level, std::size_t more) {
+  return "... y " + CountOf(level, more) + " más" + " en el informe.";
 }
 
 std::string FindingsCount(std::size_t findings) {
   return "Hay " + std::to_string(findings) + (findings == 1 ? " aviso." : " avisos.");
 }
 
-std::string FindingsSummary(std::size_t findings, std::string_view by_kind) {
-  return std::to_string(findings) + (findings == 1 ? " aviso: " : " avisos: ") +
-         std::string(by_kind);
+std::string FindingsSummary(FindingLevel level, std::size_t findings, std::string_view by_kind) {
+  if (by_kind.empty()) return CountOf(level, findings);
+  return CountOf(level, findings) + " (" + std::string(by_kind) + ")";
 }
 
 }  // namespace pontexa::run::messages

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/findings.h"
+
 // Every text the runs, the copies and the restore show the user, in one place.
 // Each function builds its message from its parts; paths and names come in as
 // they are to be shown.
@@ -58,6 +60,27 @@ std::string TablesNotLeftAsTheyWereNoCopy(std::string_view reason);
 // The dry run.
 std::string CannotMakeTrialFolder(std::string_view reason);
 
+// The codes of a saved timetable (SOLUC) that came to name other elements.
+struct CodeOwnerWords {
+  const char* of;    // "del profesor"
+  const char* none;  // "ningún profesor"
+};
+// "El código 'JP1' era del profesor 'Juana Pardo' (T7) y ahora es de 'Juan
+// Pardo' (T9): lo usan 34 clases del horario guardado (SOLUC)."; without
+// `has_after`, "y ahora no es de ningún profesor".
+std::string CodeMoved(std::string_view code, const CodeOwnerWords& words,
+                      std::string_view before_name, std::string_view before_id,
+                      std::string_view after_name, std::string_view after_id, bool has_after,
+                      std::size_t lessons);
+struct MovedCode {
+  std::string code;
+  const char* of;  // CodeOwnerWords::of
+  std::string before_name;
+};
+std::string TimetableOlderThanCatalogue(const std::vector<MovedCode>& codes);
+// `reason` in lower case, without a final point.
+std::string TimetableNotChecked(std::string_view reason);
+
 // The run report: its lines, without their line ends.
 std::string ReportTitle();
 std::string ReportConversion(bool to_horaplan);
@@ -68,15 +91,17 @@ std::string ReportTableFolder(std::string_view folder);
 std::string ReportOutcome(bool ok, std::string_view error);
 std::string ReportRowsHeading(bool to_horaplan);
 std::string ReportNoTables();
-std::string ReportFindingsCount(std::size_t findings);
+// "Avisos: 3", "Notas: ninguna".
+std::string ReportFindingsCount(FindingLevel level, std::size_t findings);
 // In place of a finding's id when it has none.
 inline constexpr char kNoId[] = "(sin id)";
 // After the findings shown, when the report holds `more`.
-std::string MoreFindingsInReport(std::size_t more);
+std::string MoreFindingsInReport(FindingLevel level, std::size_t more);
 // "Hay 12 avisos." / "Hay 1 aviso."
 std::string FindingsCount(std::size_t findings);
-// "12 avisos: " and the counts by kind.
-std::string FindingsSummary(std::size_t findings, std::string_view by_kind);
+// "12 avisos (3 cut, 9 unknown-teacher)", "0 notas": the count of one level
+// and, when there are any, the counts by kind.
+std::string FindingsSummary(FindingLevel level, std::size_t findings, std::string_view by_kind);
 
 }  // namespace messages
 }  // namespace pontexa::run

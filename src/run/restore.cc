@@ -5,6 +5,7 @@
 #include "run/messages.h"
 #include "run/put_back.h"
 #include "run/saved_copies.h"
+#include "run/saved_timetable.h"
 
 namespace pontexa::run {
 namespace {
@@ -44,7 +45,10 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
     outcome.undo_copy = CopyBeforeRestore(copy->name, [&] {
                           return CopyTables(request, copy->manifest.tables, /*even_if_empty=*/true);
                         }).name;
+    // Catalogues put back may give a saved timetable's codes to other elements.
+    const SavedTimetableCodes saved_timetable(table_folder);
     PutBackTables(*copy, table_folder, /*only_changed=*/false);
+    saved_timetable.CompareWithCatalogues(outcome.findings);
   } else {
     // Whatever is at the file's path now is copied first (a symbolic link is
     // followed; a dangling one leaves nothing to copy).

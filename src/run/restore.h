@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/findings.h"
+
 namespace pontexa::run {
 
 // What a restore did: the copy put back, and the copy of what it replaced ("" when
@@ -13,6 +15,9 @@ struct RestoreOutcome {
   std::string restored;
   std::string undo_copy;
   bool tables = true;  // false: the exchange file was put back
+  // With tables put back under a saved timetable (SOLUC): its codes that now
+  // name other elements (code-moved).
+  Findings findings;
 };
 
 // Puts the copy of that name back: its tables into the table folder, or the

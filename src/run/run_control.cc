@@ -12,6 +12,7 @@
 #include "platform/env.h"
 #include "platform/error.h"
 #include "run/put_back.h"
+#include "run/saved_timetable.h"
 #include "run/tables_before_run.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -170,7 +171,9 @@ void RunControl::FinishRun(const char* closing_message) {
   RunReport& report = *last_report_;
   report.ok = true;
   const bool written = WriteReportFile(report);
-  if (report.findings.empty()) {
+  // Notas only change how things look in Horaplan: the report holds them,
+  // the box shows what the office must act on.
+  if (report.findings.CountOf(FindingLevel::kAviso) == 0) {
     ui_.ShowMessage(closing_message);
     return;
   }
@@ -178,7 +181,8 @@ void RunControl::FinishRun(const char* closing_message) {
   if (written) summary += messages::ReportIsAt(ReportPath(report).string());
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
-  ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));
+  ui_.ShowMessageWithDetails(closing_message, summary,
+                             FindingsByKind(report, FindingLevel::kAviso, kFindingsShown));
 }
 
 bool RunControl::RunToHoraplan() {
@@ -192,6 +196,8 @@ bool RunControl::RunToHoraplan() {
       WaitCursor wait(ui_);
       // A copy of the tables first: a step that fails puts every table back.
       const TablesBeforeRun before(Request(kMadeByToHoraplan), kBuiltTables);
+      // The codes a saved timetable uses, and what they name before the rebuild.
+      const SavedTimetableCodes saved_timetable(timetable_directory_);
       try {
         // A table another program holds stops the run before any is touched.
         to_horaplan::CheckTablesNotHeld(store);
@@ -208,6 +214,7 @@ bool RunControl::RunToHoraplan() {
         throw Error(message + " " + before.PutBack());
       }
       before.Keep();
+      saved_timetable.CompareWithCatalogues(findings);
     }
     FinishRun(kToHoraplanDone);
     return true;
@@ -228,6 +235,7 @@ bool RunControl::RunToGedu() {
       FailLoad(failure.what());
     }
     const tables::TableStore store(timetable_directory_, regional_);
+    CheckTimetableNotOlderThanCatalogues(timetable_directory_, findings);
     SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
       to_gedu::WriteTimetableSection(out, store, &findings);
     });

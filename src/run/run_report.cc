@@ -52,13 +52,14 @@ std::string Json(std::string_view text) {
   return out + "\"";
 }
 
-// The kinds in the order first found, each with its findings. Kinds are few:
-// a short search, by address first, beats a map.
+// The kinds of one level in the order first found, each with its findings.
+// Kinds are few: a short search, by address first, beats a map.
 std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
-    const Findings& findings) {
+    const Findings& findings, FindingLevel level) {
   std::vector<std::pair<std::string_view, std::vector<const Finding*>>> groups;
   std::vector<const char*> addresses;
   for (const Finding& finding : findings.all()) {
+    if (LevelOf(finding) != level) continue;
     std::size_t at = 0;
     while (at < groups.size() && addresses[at] != finding.kind &&
            groups[at].first != finding.kind) {
@@ -72,6 +73,8 @@ std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
   }
   return groups;
 }
+
+constexpr FindingLevel kLevels[] = {FindingLevel::kAviso, FindingLevel::kNota};
 
 // A text of one or more lines with its line ends made CRLF.
 std::string WithCrLf(std::string_view text) {
@@ -104,26 +107,34 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
     name.resize(std::max<std::size_t>(name.size(), 12), ' ');
     head += "  " + name + std::to_string(rows) + "\n";
   }
-  head += "\n" + messages::ReportFindingsCount(report.findings.size()) + "\n";
-  if (!report.findings.empty()) head += "\n";
   if (for_notepad) {
     write("\xEF\xBB\xBF" + WithCrLf(head));
   } else {
     write(head);
   }
   const std::string_view eol = for_notepad ? "\r\n" : "\n";
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
-    std::string lines;
-    lines.append(kind).append(" (").append(std::to_string(findings.size())).append(")").append(eol);
-    for (const Finding* finding : findings) {
-      lines.append("  ")
-          .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
-          .append(": ")
-          .append(finding->detail)
+  // The avisos first, then the notas, each under its count.
+  for (const FindingLevel level : kLevels) {
+    const auto groups = ByKind(report.findings, level);
+    std::string lines(eol);
+    lines.append(messages::ReportFindingsCount(level, report.findings.CountOf(level))).append(eol);
+    if (!groups.empty()) lines.append(eol);
+    for (const auto& [kind, findings] : groups) {
+      lines.append(kind)
+          .append(" (")
+          .append(std::to_string(findings.size()))
+          .append(")")
           .append(eol);
-      if (lines.size() >= (1 << 16)) {
-        write(lines);
-        lines.clear();
+      for (const Finding* finding : findings) {
+        lines.append("  ")
+            .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
+            .append(": ")
+            .append(finding->detail)
+            .append(eol);
+        if (lines.size() >= (1 << 16)) {
+          write(lines);
+          lines.clear();
+        }
       }
     }
     write(lines);
@@ -132,10 +143,10 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
 
 }  // namespace
 
-std::string FindingsByKind(const RunReport& report, std::size_t most) {
+std::string FindingsByKind(const RunReport& report, FindingLevel level, std::size_t most) {
   std::string text;
   std::size_t shown = 0;
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
+  for (const auto& [kind, findings] : ByKind(report.findings, level)) {
     if (shown >= most) break;
     text.append(kind).append(" (").append(std::to_string(findings.size())).append(")\n");
     for (const Finding* finding : findings) {
@@ -147,23 +158,29 @@ std::string FindingsByKind(const RunReport& report, std::size_t most) {
           .append("\n");
     }
   }
-  if (report.findings.size() > most) {
-    text += messages::MoreFindingsInReport(report.findings.size() - most) + "\n";
+  const std::size_t count = report.findings.CountOf(level);
+  if (count > most) {
+    text += messages::MoreFindingsInReport(level, count - most) + "\n";
   }
   return text;
 }
 
 std::string FindingsCount(const RunReport& report) {
-  return messages::FindingsCount(report.findings.size());
+  return messages::FindingsCount(report.findings.CountOf(FindingLevel::kAviso));
 }
 
 std::string FindingsSummaryLine(const RunReport& report) {
-  std::string by_kind;
-  for (const auto& [kind, findings] : ByKind(report.findings)) {
-    by_kind +=
-        (by_kind.empty() ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
+  std::string line;
+  for (const FindingLevel level : kLevels) {
+    std::string by_kind;
+    for (const auto& [kind, findings] : ByKind(report.findings, level)) {
+      by_kind +=
+          (by_kind.empty() ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
+    }
+    if (!line.empty()) line += ", ";
+    line += messages::FindingsSummary(level, report.findings.CountOf(level), by_kind);
   }
-  return messages::FindingsSummary(report.findings.size(), by_kind);
+  return line;
 }
 
 void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad) {
@@ -195,9 +212,9 @@ std::string ReportJson(const RunReport& report) {
   first = true;
   for (const Finding& f : report.findings.all()) {
     json += std::string(first ? "\n" : ",\n") + "    {\"kind\": " + Json(f.kind) +
-            ", \"table\": " + Json(f.table) + ", \"field\": " + Json(f.field) +
-            ", \"element\": " + Json(f.element) + ", \"id\": " + Json(f.id) +
-            ", \"detail\": " + Json(f.detail) + "}";
+            ", \"level\": " + Json(LevelWord(LevelOf(f))) + ", \"table\": " + Json(f.table) +
+            ", \"field\": " + Json(f.field) + ", \"element\": " + Json(f.element) +
+            ", \"id\": " + Json(f.id) + ", \"detail\": " + Json(f.detail) + "}";
     first = false;
   }
   json += first ? "]\n}\n" : "\n  ]\n}\n";

@@ -27,7 +27,8 @@ struct RunReport {
 
 // The report for people: UTF-8 with a byte-order mark and CRLF line ends, so
 // that Notepad shows it right: the conversion, time, files, outcome, rows per
-// table, then the findings grouped by kind, with counts.
+// table, then the avisos and then the notas, each under their count and
+// grouped by kind, with counts.
 std::string ReportText(const RunReport& report);
 // The same written to `out`; without `for_notepad`, plain UTF-8 with LF line
 // ends, as a terminal shows it.
@@ -35,19 +36,20 @@ void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepa
 
 // The report as JSON: {"conversion", "exchange_file", "table_folder",
 // "started" (ISO 8601 local time with offset), "ok", "error" (null when ok),
-// "tables": {"NAME": rows}, "findings": [{"kind", "table", "field", "element",
-// "id", "detail"}]}.
+// "tables": {"NAME": rows}, "findings": [{"kind", "level" ("aviso" or "nota"),
+// "table", "field", "element", "id", "detail"}]}.
 std::string ReportJson(const RunReport& report);
 
-// The findings grouped by kind, one per line under their kind and its count:
-// the details the window offers. LF line ends, no byte-order mark. Past `most`
-// findings, one last line says how many more the report holds.
-std::string FindingsByKind(const RunReport& report, std::size_t most = SIZE_MAX);
+// The findings of one level grouped by kind, one per line under their kind
+// and its count: the details the window offers. LF line ends, no byte-order
+// mark. Past `most` findings, one last line says how many more the report holds.
+std::string FindingsByKind(const RunReport& report, FindingLevel level,
+                           std::size_t most = SIZE_MAX);
 
-// "Hay 12 avisos." / "Hay 1 aviso."
+// The avisos: "Hay 12 avisos." / "Hay 1 aviso."
 std::string FindingsCount(const RunReport& report);
 
-// "12 avisos: 3 cut, 9 renamed-code" on one line.
+// "1 aviso (1 unknown-teacher), 37 notas (1 cut, 36 renamed-code)" on one line.
 std::string FindingsSummaryLine(const RunReport& report);
 
 // Writes the text report into the table folder, replacing the last one; false

@@ -200,6 +200,11 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   bclose_ = make_button("BClose", "&Salir", door, draw3d1_, 256, 32);
   bexportar_ = make_button("BExportar", "Aceptar", tick, draw3d2_, 96, 120);
   bimportar_ = make_button("BImportar", "Aceptar", tick, draw3d3_, 96, 120);
+  // Both conversion buttons read "Aceptar": a screen reader hears which way
+  // each one converts in its description.
+  bexportar_->setAccessibleDescription(messages::kToHoraplanButtonDescription);
+  bimportar_->setAccessibleDescription(messages::kToGeduButtonDescription);
+  bclose_->setAccessibleDescription(messages::kCloseButtonDescription);
   setTabOrder(bclose_, bexportar_);
   setTabOrder(bexportar_, bimportar_);
 
@@ -276,6 +281,9 @@ void TMForm::ShowMessageWithDetails(const std::string& text, const std::string& 
   // Qt names the details button itself, in English unless its own
   // translations are loaded; the translator in main gives it Spanish words.
   if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
+  // Heard as it is seen: the message, then the count of avisos when there are any.
+  box.setAccessibleName(QString::fromStdString(text));
+  box.setAccessibleDescription(QString::fromStdString(summary.empty() ? text : summary));
   box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }
@@ -289,6 +297,8 @@ void TMForm::ShowError(const std::string& text) {
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.addButton(QMessageBox::Ok)->setText(messages::kOkButton);
+  box.setAccessibleName(messages::kErrorBoxName);
+  box.setAccessibleDescription(QString::fromStdString(text));
   box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }

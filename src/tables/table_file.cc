@@ -51,11 +51,12 @@ Status Open(const std::filesystem::path& path, OpenOptions options, std::unique_
 }  // namespace
 
 LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, HoldKind lock,
-                                    const OpenFileScan& others) {
-  bool read_only = false;
+                                    const OpenFileScan& others, bool only_read) {
+  bool read_only = only_read;
   std::unique_ptr<File> opened;
-  Status status = Open(path, {OpenMode::kReadWrite}, &opened);
-  if (status.IsAccessProblem()) {
+  Status status = only_read ? Open(path, {OpenMode::kRead}, &opened)
+                            : Open(path, {OpenMode::kReadWrite}, &opened);
+  if (!only_read && status.IsAccessProblem()) {
     read_only = true;
     status = Open(path, {OpenMode::kRead}, &opened);
   }

@@ -29,10 +29,11 @@ namespace pontexa::tables {
 class LockedFile {
  public:
   // Opens an existing file for reading and writing, or for reading only when
-  // the file or its folder may not be written. An exclusive open also fails
-  // while another process has the file open (as `others` saw it).
+  // the file or its folder may not be written or `only_read` asks it. An
+  // exclusive open also fails while another process has the file open (as
+  // `others` saw it).
   static LockedFile OpenExisting(const std::filesystem::path& path, HoldKind lock,
-                                 const OpenFileScan& others);
+                                 const OpenFileScan& others, bool only_read = false);
   // Opens or creates the file, holds it exclusively and empties it; the in-use
   // error names the holder as `others` saw it.
   static LockedFile CreateEmpty(const std::filesystem::path& path, const OpenFileScan& others);

@@ -256,7 +256,7 @@ void Table::OpenTable(OpenMode mode) {
   const std::filesystem::path path = store_.TablePath(table_name_);
   LockedFile file = LockedFile::OpenExisting(
       path, mode == OpenMode::kExclusive ? HoldKind::kExclusive : HoldKind::kShared,
-      store_.open_files());
+      store_.open_files(), /*only_read=*/mode == OpenMode::kReading);
   const std::uint64_t size = file.Size();
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
   std::size_t got = 0;

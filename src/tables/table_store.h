@@ -17,7 +17,9 @@ namespace pontexa::tables {
 
 struct StoredField;
 
-enum class OpenMode { kShared, kExclusive };
+// kReading: shared, and for reading only even where the table may be written,
+// for a look that must never change it.
+enum class OpenMode { kShared, kExclusive, kReading };
 
 // The timetable directory and the operations on whole table files. A table
 // named T is the dBase file T.DBF there, found whatever the letter case of the

@@ -91,12 +91,12 @@ class ReportCliTest : public ::testing::Test {
     return Run(args);
   }
 
-  // "kind id" of each finding of a JSON report, as Python's json module reads
+  // "level kind id" of each finding of a JSON report, as Python's json module reads
   // it, counted.
   std::map<std::string, int> FindingsIn(const fs::path& json) {
     const std::string line =
         "/usr/bin/python3 -c \"import json,sys\nfor f in json.load(open(sys.argv[1]))['findings']: "
-        "print(f['kind'], f['id'])\" '" +
+        "print(f['level'], f['kind'], f['id'])\" '" +
         json.string() + "' >'" + (dir_ / "kinds").string() + "'";
     EXPECT_EQ(std::system(line.c_str()), 0);
     std::map<std::string, int> counted;
@@ -185,24 +185,23 @@ TEST_F(ReportCliTest, SchoolWithOneCaseOfEachKindGivesExactlyThoseFindings) {
   ASSERT_EQ(horaplan.status, 0) << horaplan.err;  // findings are no failure
   EXPECT_EQ(horaplan.out, "Proceso finalizado\n");
   EXPECT_EQ(FindingsIn(json_), (std::map<std::string, int>{
-                                   {"hours-not-number S2", 1},
-                                   {"duplicate-id T1", 1},
-                                   {"renamed-code T2", 1},
-                                   {"replaced-characters T3", 1},
-                                   {"missing-id ", 1},
-                                   {"missing-name L3", 1},
-                                   {"cut " + kLongGroupId, 1},
-                                   {"unknown-group " + kLongGroupId, 1},
-                                   {"no-teacher S2", 1},
-                                   {"unknown-subject NOPE", 1},
-                                   {"unknown-teacher TX", 1},
+                                   {"aviso hours-not-number S2", 1},
+                                   {"aviso duplicate-id T1", 1},
+                                   {"nota renamed-code T2", 1},
+                                   {"nota replaced-characters T3", 1},
+                                   {"aviso missing-id ", 1},
+                                   {"aviso missing-name L3", 1},
+                                   {"aviso cut " + kLongGroupId, 1},
+                                   {"aviso unknown-group " + kLongGroupId, 1},
+                                   {"aviso no-teacher S2", 1},
+                                   {"aviso unknown-subject NOPE", 1},
+                                   {"aviso unknown-teacher TX", 1},
                                }));
-  // Kinds in the order first found.
+  // Avisos, then notas, each with its kinds in the order first found.
   EXPECT_EQ(horaplan.err,
-            "pontexa-cli: 11 avisos: 1 hours-not-number, 1 renamed-code, "
-            "1 replaced-characters, 1 duplicate-id, 1 missing-id, 1 missing-name, "
-            "1 cut, 1 no-teacher, 1 unknown-subject, 1 unknown-teacher, "
-            "1 unknown-group; informe en '" +
+            "pontexa-cli: 9 avisos (1 hours-not-number, 1 duplicate-id, 1 missing-id, "
+            "1 missing-name, 1 cut, 1 no-teacher, 1 unknown-subject, 1 unknown-teacher, "
+            "1 unknown-group), 2 notas (1 renamed-code, 1 replaced-characters); informe en '" +
                 (tables_ / "pontexa-informe.txt").string() + "'\n");
   const std::string json = ReadFile(json_);
   EXPECT_THAT(json, HasSubstr("\"conversion\": \"to-horaplan\""));
@@ -210,29 +209,40 @@ TEST_F(ReportCliTest, SchoolWithOneCaseOfEachKindGivesExactlyThoseFindings) {
   EXPECT_THAT(json, HasSubstr("\"error\": null"));
   EXPECT_THAT(json, HasSubstr("\"tables\": {\"ASIGNOMT\": 2, \"PROFT\": 4, \"AULAT\": 3, "
                               "\"GRUPOST\": 2, \"ASIGT\": 5, \"DIASHORAST\": 0}"));
-  EXPECT_THAT(json, HasSubstr("\"kind\": \"replaced-characters\", \"table\": \"PROFT\", "
-                              "\"field\": \"NOMBRE\", \"element\": \"teacher\", \"id\": \"T3\""));
+  EXPECT_THAT(json, HasSubstr("\"kind\": \"replaced-characters\", \"level\": \"nota\", "
+                              "\"table\": \"PROFT\", \"field\": \"NOMBRE\", \"element\": "
+                              "\"teacher\", \"id\": \"T3\""));
 
   WriteHoraplanTables();
   const Outcome gedu = Convert("to-gedu", school_, {"--report", json_.string()});
   ASSERT_EQ(gedu.status, 0) << gedu.err;
   EXPECT_EQ(FindingsIn(json_), (std::map<std::string, int>{
-                                   {"teacher-in-two-rooms AG", 1},
-                                   {"room-with-two-teachers A", 1},
-                                   {"skipped-lesson fila 5", 1},
-                                   {"slot-not-in-week día 2, intervalo i3", 1},
-                                   {"code-not-in-catalogue ZZ", 1},
+                                   {"aviso teacher-in-two-rooms AG", 1},
+                                   {"aviso room-with-two-teachers A", 1},
+                                   {"nota skipped-lesson fila 5", 1},
+                                   {"aviso slot-not-in-week día 2, intervalo i3", 1},
+                                   {"aviso code-not-in-catalogue ZZ", 1},
                                }));
   EXPECT_THAT(ReadFile(json_), HasSubstr("\"SOLUC\": 11"));
 }
 
-TEST_F(ReportCliTest, SampleSchoolGivesNoFindingsInEitherConversion) {
+// The sample names its subjects as GEDU does: its codes get numbers and one
+// long name is cut, which only changes how they look in Horaplan. Notas, no
+// avisos; and the way back finds nothing.
+TEST_F(ReportCliTest, SampleSchoolGivesNotasOnlyAndNothingOnTheWayBack) {
   const fs::path sample = dir_ / "instituto.xml";
   fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "instituto.xml", sample);
   const Outcome horaplan = Convert("to-horaplan", sample, {"--report", json_.string()});
   ASSERT_EQ(horaplan.status, 0) << horaplan.err;
-  EXPECT_EQ(horaplan.err, "");
-  EXPECT_TRUE(FindingsIn(json_).empty()) << ReadFile(json_);
+  EXPECT_EQ(horaplan.out, "Proceso finalizado\n");
+  EXPECT_EQ(horaplan.err, "pontexa-cli: 0 avisos, 25 notas (1 cut, 24 renamed-code); informe en '" +
+                              (tables_ / "pontexa-informe.txt").string() + "'\n");
+  const std::map<std::string, int> found = FindingsIn(json_);
+  for (const auto& [finding, count] : found) {
+    EXPECT_TRUE(finding.starts_with("nota ")) << finding;
+  }
+  EXPECT_EQ(found.count("nota cut ASG2300108"), 1u);
+  EXPECT_EQ(found.count("nota renamed-code ASG2300201"), 1u);  // Lengu1
   for (const char* name : {"DIASHORAST.DBF", "SOLUC.DBF"}) {
     fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name,
                   fs::copy_options::overwrite_existing);
@@ -241,6 +251,55 @@ TEST_F(ReportCliTest, SampleSchoolGivesNoFindingsInEitherConversion) {
   ASSERT_EQ(gedu.status, 0) << gedu.err;
   EXPECT_EQ(gedu.err, "");
   EXPECT_TRUE(FindingsIn(json_).empty()) << ReadFile(json_);
+}
+
+// The avisos of a JSON report, counted.
+std::map<std::string, int> AvisosOf(const std::map<std::string, int>& findings) {
+  std::map<std::string, int> avisos;
+  for (const auto& [finding, count] : findings) {
+    if (finding.starts_with("aviso ")) avisos[finding] = count;
+  }
+  return avisos;
+}
+
+// The sample school with its saved timetable, re-imported after GEDU's file
+// gained a teacher ahead of Juan Pérez López with the same initials: Juan's
+// code JP, used by the timetable, is now hers. One aviso for that code, from
+// --check as from the run; then the way back warns until SOLUC is saved again.
+TEST_F(ReportCliTest, SampleReimportedWithATeacherAheadOfANamesakeWarnsOncePerMovedCode) {
+  const fs::path sample = dir_ / "instituto.xml";
+  fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "instituto.xml", sample);
+  ASSERT_EQ(Convert("to-horaplan", sample).status, 0);
+  for (const char* name : {"DIASHORAST.DBF", "SOLUC.DBF"}) {
+    fs::copy_file(fs::path(PONTEXA_EXAMPLES) / name, tables_ / name,
+                  fs::copy_options::overwrite_existing);
+  }
+  const std::string teacher = R"(<teacher id="180040117">Juan Pérez López</teacher>)";
+  std::string text = ReadFile(sample);
+  text.insert(text.find(teacher), R"(<teacher id="180040999">Juana Pastor Luna</teacher>)");
+  WriteFile(sample, text);
+  const std::map<std::string, int> moved = {{"aviso code-moved JP", 1}};
+
+  const Outcome check = Convert("to-horaplan", sample, {"--check", "--report", json_.string()});
+  ASSERT_EQ(check.status, 0) << check.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)), moved) << ReadFile(json_);
+
+  const Outcome run = Convert("to-horaplan", sample, {"--report", json_.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)), moved) << ReadFile(json_);
+  EXPECT_THAT(ReadFile(json_),
+              HasSubstr("El c\xC3\xB3"
+                        "digo 'JP' era del profesor 'Juan P\xC3\xA9rez L\xC3\xB3pez' (180040117) y "
+                        "ahora es de 'Juana Pastor Luna' (180040999): lo usan "));
+  EXPECT_THAT(run.err, StartsWith("pontexa-cli: 1 aviso (1 code-moved), 26 notas"));
+
+  // Horaplan fills in the week again, but the timetable is the one saved before.
+  fs::copy_file(fs::path(PONTEXA_EXAMPLES) / "DIASHORAST.DBF", tables_ / "DIASHORAST.DBF",
+                fs::copy_options::overwrite_existing);
+  const Outcome back = Convert("to-gedu", sample, {"--report", json_.string()});
+  ASSERT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(AvisosOf(FindingsIn(json_)),
+            (std::map<std::string, int>{{"aviso timetable-older-than-catalogue SOLUC", 1}}));
 }
 
 // The report for people: byte-order mark, CRLF, rows, findings by kind; also
@@ -253,7 +312,8 @@ TEST_F(ReportCliTest, ReportFileIsWrittenAfterEveryRun) {
   EXPECT_EQ(report.find("\n"), report.find("\r\n") + 1);
   EXPECT_THAT(report, HasSubstr("Resultado: terminado\r\n"));
   EXPECT_THAT(report, HasSubstr("  ASIGT       5\r\n"));
-  EXPECT_THAT(report, HasSubstr("Avisos: 11\r\n"));
+  EXPECT_THAT(report, HasSubstr("Avisos: 9\r\n"));
+  EXPECT_THAT(report, HasSubstr("Notas: 2\r\n"));
   EXPECT_THAT(report, HasSubstr("unknown-teacher (1)\r\n  TX: El profesor 'TX'"));
 
   // Horaplan has no timetable here: the run fails, and its report says why.
@@ -306,10 +366,7 @@ TEST_F(ReportCliTest, ReportSaysEachHeadingAndFindingInItsOwnWords) {
                 "  GRUPOST     2\r\n"
                 "  PROFT       4\r\n"
                 "  AULAT       3\r\n\r\n"
-                "Avisos: 5\r\n\r\n"
-                "skipped-lesson (1)\r\n"
-                "  fila 5: La clase de la fila 5 de SOLUC (asignatura 'S1', grupo '1EA', profesor "
-                "'BR') no tiene día (DIA 0): no se escribe en GEDU.\r\n"
+                "Avisos: 4\r\n\r\n"
                 "teacher-in-two-rooms (1)\r\n"
                 "  AG: El profesor 'AG' está a la vez en las aulas 'A' y 'G' el día 1, intervalo "
                 "i1.\r\n"
@@ -321,7 +378,12 @@ TEST_F(ReportCliTest, ReportSaysEachHeadingAndFindingInItsOwnWords) {
                 "código como identificador.\r\n"
                 "slot-not-in-week (1)\r\n"
                 "  día 2, intervalo i3: 1 clase cae en un día e intervalo que DIASHORAST no "
-                "tiene: GEDU no los conoce.\r\n");
+                "tiene: GEDU no los conoce.\r\n"
+                "\r\n"
+                "Notas: 1\r\n\r\n"
+                "skipped-lesson (1)\r\n"
+                "  fila 5: La clase de la fila 5 de SOLUC (asignatura 'S1', grupo '1EA', profesor "
+                "'BR') no tiene día (DIA 0): no se escribe en GEDU.\r\n");
 }
 
 // --check runs on scratch copies: the folder and the file stay byte for byte

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
+#include <vector>
 
 #include "platform/env.h"
 #include "support/temp_dir.h"
@@ -24,7 +26,9 @@ RunReport Sample() {
   report.findings.Add({"skipped-lesson", "SOLUC", "DIA", "", "fila 2",
                        "Sin d\xC3\xAD"
                        "a."});
-  report.findings.Add({"cut", "PROFT", "NOMBRE", "teacher", "T\x01", "Otro."});
+  report.findings.Add({"cut", "PROFT", "IDGEDU", "teacher", "T\x01", "Otro."});
+  report.findings.Add({"unknown-teacher", "ASIGT", "CPROF", "assigned-teacher", "T9", "Sin."});
+  report.findings.Add({"cut", "AULAT", "IDGEDU", "location", "A1", "Aula."});
   return report;
 }
 
@@ -44,20 +48,75 @@ TEST(RunReport, JsonEscapesWhatJsonMust) {
   EXPECT_NE(json.find("\"tables\": {\"SOLUC\": 3}"), std::string::npos);
 }
 
-TEST(RunReport, FindingsAreGroupedByKindInTheOrderFirstFound) {
+TEST(RunReport, JsonGivesEachFindingItsLevel) {
+  const std::string json = ReportJson(Sample());
+  EXPECT_NE(json.find("{\"kind\": \"cut\", \"level\": \"nota\", \"table\": \"ASIGNOMT\""),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"kind\": \"cut\", \"level\": \"aviso\", \"table\": \"PROFT\""),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"kind\": \"skipped-lesson\", \"level\": \"nota\""), std::string::npos);
+}
+
+// The window's details and its count are the avisos alone, grouped by kind in
+// the order first found; the notas stay in the report.
+TEST(RunReport, WindowShowsTheAvisosGroupedByKind) {
   const RunReport report = Sample();
-  EXPECT_EQ(FindingsByKind(report),
-            "cut (2)\n  S1: Cortado.\n  T\x01: Otro.\nskipped-lesson (1)\n  fila 2: Sin d\xC3\xAD"
+  EXPECT_EQ(FindingsByKind(report, FindingLevel::kAviso),
+            "cut (2)\n  T\x01: Otro.\n  A1: Aula.\nunknown-teacher (1)\n  T9: Sin.\n");
+  EXPECT_EQ(FindingsByKind(report, FindingLevel::kAviso, 2),
+            "cut (2)\n  T\x01: Otro.\n  A1: Aula.\n... y 1 aviso m\xC3\xA1s en el informe.\n");
+  EXPECT_EQ(FindingsByKind(report, FindingLevel::kNota),
+            "cut (1)\n  S1: Cortado.\nskipped-lesson (1)\n  fila 2: Sin d\xC3\xAD"
             "a.\n");
-  EXPECT_EQ(FindingsByKind(report, 2),
-            "cut (2)\n  S1: Cortado.\n  T\x01: Otro.\n... y 1 aviso m\xC3\xA1s en el informe.\n");
-  EXPECT_EQ(FindingsSummaryLine(report), "3 avisos: 2 cut, 1 skipped-lesson");
   EXPECT_EQ(FindingsCount(report), "Hay 3 avisos.");
-  const std::string text = ReportText(report);
+  EXPECT_EQ(FindingsSummaryLine(report),
+            "3 avisos (2 cut, 1 unknown-teacher), 2 notas (1 cut, 1 skipped-lesson)");
+}
+
+// The report lists the avisos, then the notas, each under its count.
+TEST(RunReport, TextListsAvisosThenNotas) {
+  const std::string text = ReportText(Sample());
   EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);  // every line ends in CRLF
   EXPECT_NE(text.find("Resultado: error: Falta la tabla\tSOLUC\r\n"), std::string::npos);
-  EXPECT_NE(text.find("Avisos: 3\r\n\r\ncut (2)\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nAvisos: 3\r\n\r\ncut (2)\r\n  T\x01: Otro.\r\n  A1: Aula.\r\n"
+                      "unknown-teacher (1)\r\n  T9: Sin.\r\n\r\nNotas: 2\r\n\r\ncut (1)\r\n"
+                      "  S1: Cortado.\r\nskipped-lesson (1)\r\n"),
+            std::string::npos)
+      << text;
+}
+
+// Either level may be empty: its count says so, and nothing of the other is lost.
+TEST(RunReport, EmptyLevelsSaySo) {
+  struct Case {
+    std::vector<Finding> findings;
+    const char* text;     // the end of the report as a terminal shows it
+    const char* summary;  // the batch tool's line
+  };
+  const Case cases[] = {
+      {{}, "\nAvisos: ninguno\n\nNotas: ninguna\n", "0 avisos, 0 notas"},
+      {{{"renamed-code", "PROFT", "ABREV", "teacher", "T2",
+         "Otro c\xC3\xB3"
+         "digo."}},
+       "\nAvisos: ninguno\n\nNotas: 1\n\nrenamed-code (1)\n  T2: Otro c\xC3\xB3"
+       "digo.\n",
+       "0 avisos, 1 nota (1 renamed-code)"},
+      {{{"no-teacher", "ASIGT", "CPROF", "assigned-subject", "", "Sin profesor."}},
+       "\nAvisos: 1\n\nno-teacher (1)\n  (sin id): Sin profesor.\n\nNotas: ninguna\n",
+       "1 aviso (1 no-teacher), 0 notas"},
+  };
+  for (const Case& c : cases) {
+    RunReport report;
+    report.conversion = "to-horaplan";
+    report.ok = true;
+    for (const Finding& finding : c.findings) report.findings.Add(finding);
+    std::ostringstream out;
+    WriteReportText(out, report, /*for_notepad=*/false);
+    EXPECT_TRUE(out.str().ends_with(c.text)) << out.str();
+    EXPECT_EQ(FindingsSummaryLine(report), c.summary);
+  }
 }
 
 // A run killed while writing its report leaves the temporary file; the next

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileDialog>
 #include <QIcon>
@@ -50,6 +51,8 @@ struct BoxSeen {
   std::vector<std::string> buttons;
   std::string informative;  // the line under the text
   std::string details;      // what the details button shows
+  std::string heard_name;   // what a screen reader hears: the box's name
+  std::string heard_description;  // and its description
 };
 
 std::vector<std::string> Strings(const QStringList& texts) {
@@ -108,6 +111,10 @@ class MainFormTest : public ::testing::Test {
       seen.buttons.push_back(button->text().toStdString());
     seen.informative = box->informativeText().toStdString();
     seen.details = box->detailedText().toStdString();
+    if (QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(box)) {
+      seen.heard_name = heard->text(QAccessible::Name).toStdString();
+      seen.heard_description = heard->text(QAccessible::Description).toStdString();
+    }
     for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
       // The details button, which Qt adds and names itself.
       if (box->buttonRole(button) == QMessageBox::ActionRole || button->text().contains("..."))
@@ -339,10 +346,11 @@ TEST_F(MainFormTest, FailedConversionSaysInItsErrorBoxThatTheTablesWereLeftAsThe
   EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), subjects);
 }
 
-// A clean run closes with the plain box; a run with findings shows the same
-// text with the count and the report's place under it, and the findings as
-// details behind a Spanish button.
-TEST_F(MainFormTest, ClosingBoxOffersTheFindingsOnlyWhenThereAreAny) {
+// A run with notas only (the sample school, as GEDU names its subjects)
+// closes with the plain box; a run with avisos shows the same text with their
+// count and the report's place under it, and the avisos alone as details
+// behind a Spanish button. A screen reader hears the same.
+TEST_F(MainFormTest, ClosingBoxOffersTheAvisosOnlyWhenThereAreAny) {
   const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
   WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
   WillType(QString::fromStdString(Folder(exchange)));
@@ -352,25 +360,59 @@ TEST_F(MainFormTest, ClosingBoxOffersTheFindingsOnlyWhenThereAreAny) {
   EXPECT_EQ(boxes_[0].buttons, std::vector<std::string>({"Aceptar"}));
   EXPECT_EQ(boxes_[0].informative, "");
   EXPECT_EQ(boxes_[0].details, "");
+  EXPECT_EQ(boxes_[0].heard_name, "Proceso finalizado");
+  // The notas are in the report all the same.
+  EXPECT_NE(ReadFile(dir_ / "pontexa-informe.txt").find("renamed-code"), std::string::npos);
 
-  // Two teachers with the same initials: the second one's code is renamed.
+  // Two teachers with the same initials (a nota) and a lesson whose teacher
+  // no catalogue holds (an aviso).
   WriteFile(exchange,
             "<document><teachers><teacher id='T1'>Ana Gil</teacher>"
-            "<teacher id='T2'>Alba Gómez</teacher></teachers></document>");
+            "<teacher id='T2'>Alba G\xC3\xB3mez</teacher></teachers>"
+            "<groups><group id='G1' name='1 ESO A'><assigned-subjects>"
+            "<assigned-subject id='S1'><assigned-teachers><assigned-teacher id='T9'/>"
+            "</assigned-teachers></assigned-subject></assigned-subjects></group></groups>"
+            "<subjects><subject id='S1' name='Lengua'/></subjects></document>");
   WillType(std::nullopt);
   QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
   ASSERT_EQ(boxes_.size(), 2u);
   const BoxSeen& box = boxes_[1];
   EXPECT_EQ(box.text, "Proceso finalizado");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(box.informative, "Hay 1 aviso. El informe est\xC3\xA1 en '" +
-                                 (dir_ / "pontexa-informe.txt").string() + "'.");
+  const std::string summary =
+      "Hay 1 aviso. El informe est\xC3\xA1 en '" + (dir_ / "pontexa-informe.txt").string() + "'.";
+  EXPECT_EQ(box.informative, summary);
   EXPECT_EQ(box.details,
-            "renamed-code (1)\n  T2: El c\xC3\xB3"
-            "digo 'AG' ya estaba en uso: se le da el "
-            "c\xC3\xB3"
-            "digo 'AG1'.\n");
+            "unknown-teacher (1)\n  T9: El profesor 'T9' de la asignatura 'S1' del grupo 'G1' no "
+            "est\xC3\xA1 en PROFT: se escribe sin profesor.\n");
   EXPECT_EQ(details_button_, "Mostrar los detalles...");
+  EXPECT_EQ(box.heard_name, "Proceso finalizado");
+  EXPECT_EQ(box.heard_description, summary);
+}
+
+// Both conversion buttons read "Aceptar"; what a screen reader hears says
+// which way each converts. The error box is heard by its message.
+TEST_F(MainFormTest, ButtonsAndErrorBoxAreHeardWithTheirMeaning) {
+  const struct {
+    const char* button;
+    const char* name;
+    const char* description;
+  } cases[] = {
+      {"BExportar", "Aceptar", "Transformar datos desde GEDU hacia Horaplan"},
+      {"BImportar", "Aceptar", "Transformar datos desde Horaplan hacia GEDU"},
+      {"BClose", "Salir", "Cerrar Pontexa"},
+  };
+  for (const auto& c : cases) {
+    QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(Button(c.button));
+    ASSERT_NE(heard, nullptr) << c.button;
+    EXPECT_EQ(heard->text(QAccessible::Name).toStdString(), c.name) << c.button;
+    EXPECT_EQ(heard->text(QAccessible::Description).toStdString(), c.description) << c.button;
+  }
+
+  form_.ShowError("No existe la tabla SOLUC.");
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].heard_name, "Error");
+  EXPECT_EQ(boxes_[0].heard_description, "No existe la tabla SOLUC.");
 }
 
 }  // namespace

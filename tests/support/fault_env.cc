@@ -42,8 +42,8 @@ PathMatch Anything() {
 // FaultEnv may refuse.
 class FaultFile : public File {
  public:
-  FaultFile(FaultEnv& env, std::filesystem::path path, std::unique_ptr<File> target)
-      : env_(env), path_(std::move(path)), target_(std::move(target)) {}
+  FaultFile(FaultEnv& env, std::filesystem::path path, std::unique_ptr<File> target, bool only_read)
+      : env_(env), path_(std::move(path)), target_(std::move(target)), only_read_(only_read) {}
 
   Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size, std::size_t* read) override {
     return target_->ReadAt(offset, buffer, size, read);
@@ -102,8 +102,11 @@ class FaultFile : public File {
   Status Info(FileInfo* info) override { return target_->Info(info); }
   Status TakeAccessOf(const FileInfo* original) override { return target_->TakeAccessOf(original); }
 
+  // A file only read has nothing for a close to lose: only files opened for
+  // writing fail to close.
   Status Close() override {
     const Status status = target_->Close();
+    if (only_read_) return status;
     if (Status refused = env_.Check(env_.close_failures_, path_); !refused) return refused;
     return status;
   }
@@ -160,6 +163,7 @@ class FaultFile : public File {
   FaultEnv& env_;
   std::filesystem::path path_;
   std::unique_ptr<File> target_;
+  bool only_read_;
   std::uint64_t position_ = 0;  // where the next Read or Append goes
 };
 
@@ -268,11 +272,11 @@ FaultEnv::Room* FaultEnv::RoomFor(const std::filesystem::path& path) {
   return nullptr;
 }
 
-std::unique_ptr<File> FaultEnv::Wrap(const std::filesystem::path& path,
-                                     std::unique_ptr<File> file) {
+std::unique_ptr<File> FaultEnv::Wrap(const std::filesystem::path& path, std::unique_ptr<File> file,
+                                     bool only_read) {
   FileInfo info;
   if (file->Info(&info).ok()) NoteHeld(path, info);
-  return std::make_unique<FaultFile>(*this, path, std::move(file));
+  return std::make_unique<FaultFile>(*this, path, std::move(file), only_read);
 }
 
 Status FaultEnv::Open(const std::filesystem::path& path, OpenOptions options,
@@ -286,7 +290,7 @@ Status FaultEnv::Open(const std::filesystem::path& path, OpenOptions options,
   }
   std::unique_ptr<File> opened;
   if (Status status = target().Open(path, options, &opened); !status) return status;
-  *file = Wrap(path, std::move(opened));
+  *file = Wrap(path, std::move(opened), options.mode == OpenMode::kRead);
   return Status();
 }
 

@@ -49,8 +49,8 @@ class FaultEnv : public EnvWrapper {
   // the room a test sets does not depend on the files a run removes.
   void FailWritesAfter(PathMatch match, std::uint64_t bytes,
                        Status status = Status::Of(Status::Code::kNoSpace));
-  // Syncing, closing or creating matching files fails. A failed close still
-  // closes the file, as the system's does.
+  // Syncing, closing (of a file opened for writing) or creating matching
+  // files fails. A failed close still closes the file, as the system's does.
   void FailSync(PathMatch match, Status status = Status::Of(Status::Code::kNoSpace));
   void FailClose(PathMatch match, Status status = Status::Of(Status::Code::kNoSpace));
   void FailCreate(PathMatch match, Status status = Status::Of(Status::Code::kNoSpace));
@@ -138,7 +138,8 @@ class FaultEnv : public EnvWrapper {
   void NoteHeld(const std::filesystem::path& path, const FileInfo& info);
   // The room of the first write limit matching `path`, or null.
   Room* RoomFor(const std::filesystem::path& path);
-  std::unique_ptr<File> Wrap(const std::filesystem::path& path, std::unique_ptr<File> file);
+  std::unique_ptr<File> Wrap(const std::filesystem::path& path, std::unique_ptr<File> file,
+                             bool only_read = false);
 
   std::vector<Room> rooms_;
   std::vector<Rule> sync_failures_;

@@ -470,6 +470,27 @@ TEST_F(TableStoreTest, FileThatMayNotBeWrittenOpensForReadingOnly) {
   EXPECT_EQ(testing::ReadFile(dir_ / "T.DBF"), before);
 }
 
+// A look at a table that may be written never asks for write access (which
+// a program holding it would see) and refuses to write.
+TEST_F(TableStoreTest, ReadingOpenNeverAsksToWrite) {
+  MakeRows({{"A", "", 1}});
+  const std::string before = testing::ReadFile(dir_ / "T.DBF");
+  testing::FaultEnv faults;
+  std::vector<pontexa::OpenMode> modes;
+  faults.before_open = [&](const std::filesystem::path& path, pontexa::OpenMode mode) {
+    if (path.filename() == "T.DBF") modes.push_back(mode);
+  };
+  const ScopedEnv scoped(faults);
+  Table table(store_, "T");
+  table.OpenTable(OpenMode::kReading);
+  EXPECT_EQ(table.TextOf("CODE"), "A");
+  EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
+            "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
+  table.CloseTable();
+  EXPECT_EQ(modes, std::vector<pontexa::OpenMode>{pontexa::OpenMode::kRead});
+  EXPECT_EQ(testing::ReadFile(dir_ / "T.DBF"), before);
+}
+
 TEST_F(TableStoreTest, RefusesBadTableNamesAndLayouts) {
   EXPECT_THAT(MessageOf([&] { store_.MakeEmptyTable("../T", kLayout); }),
               HasSubstr("no es válido"));
