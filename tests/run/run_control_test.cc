@@ -1,4 +1,5 @@
 #include "run/run_control.h"
+#include "run/folder_claim.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +75,9 @@ class RunControlTest : public ::testing::Test {
   std::vector<std::string> TableFiles() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(tables_dir_)) {
-      // The report every run writes is no table.
-      if (entry.path().filename() != kReportFileName) {
+      // The report every run writes and the lock file it holds are no tables.
+      if (entry.path().filename() != kReportFileName &&
+          entry.path().filename() != kClaimFileName) {
         names.push_back(entry.path().filename().string());
       }
     }
