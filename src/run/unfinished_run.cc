@@ -331,7 +331,10 @@ std::string RunRecordText(const RunRecord& record) {
   text += "proceso: " + std::to_string(record.process) + "\n";
   text += "archivo-xml: " + Encode(record.exchange_file) + "\n";
   text += "tablas:";
-  for (const std::string& table : record.table_names) text += " " + Encode(table);
+  for (const std::string& table : record.table_names) {
+    text += ' ';
+    text += Encode(table);
+  }
   text += "\n";
   if (record.copy_made) {
     text += "copia: ";
