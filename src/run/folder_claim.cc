@@ -83,6 +83,11 @@ FolderClaim FolderClaim::Take(const std::filesystem::path& table_folder, HoldKin
   return claim;
 }
 
+void FolderClaim::Release() {
+  if (file_ && exclusive_) (void)file_->Truncate(0);
+  file_.reset();
+}
+
 ExchangeFileClaim ExchangeFileClaim::TryTake(const std::filesystem::path& exchange_file) {
   Env& env = Env::Current();
   // A save renames a new file over the path: the file locked must be the one

@@ -26,6 +26,14 @@ class ClaimRefused : public Error {
 class FolderClaim {
  public:
   FolderClaim() = default;  // holds nothing
+  ~FolderClaim() { Release(); }
+  FolderClaim(FolderClaim&&) = default;
+  FolderClaim& operator=(FolderClaim&& other) {
+    Release();
+    file_ = std::move(other.file_);
+    exclusive_ = other.exclusive_;
+    return *this;
+  }
 
   // Takes the claim at once, without waiting. Raises Error naming the other
   // run's process and machine when another run holds a conflicting claim, and
@@ -40,7 +48,9 @@ class FolderClaim {
   // Pontexa can be using it.
   bool exclusive() const { return file_ != nullptr && exclusive_; }
   bool held() const { return file_ != nullptr; }
-  void Release() { file_.reset(); }
+  // Lets the folder go; an exclusive holder first wipes its name from the
+  // lock file, so that no later refusal names a run that is over.
+  void Release();
 
  private:
   std::unique_ptr<File> file_;
