@@ -246,6 +246,7 @@ bool RunControl::RunToHoraplan() {
         // The error ends with a point before the sentence that follows it.
         std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
+        record.PuttingBack();
         throw Error(message + " " + before.PutBack());
       }
       before.Keep();

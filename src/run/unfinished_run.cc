@@ -488,6 +488,16 @@ void UnfinishedRun::NoteWritten() {
 
 void UnfinishedRun::WritingAll() { Writing(kAllTables); }
 
+void UnfinishedRun::PuttingBack() noexcept {
+  if (!active_ || !record_.copy_made) return;
+  try {
+    record_.writing = kAllTables;
+    Save();
+  } catch (...) {
+    // The record as it was still names the copy.
+  }
+}
+
 void UnfinishedRun::Writing(const std::string& table) {
   if (!active_) return;
   NoteWritten();

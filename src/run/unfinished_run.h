@@ -70,6 +70,10 @@ class UnfinishedRun {
   void Writing(const std::string& table);
   // Every table is about to be written at once.
   void WritingAll();
+  // A failed run is about to put every table back: none of them is known
+  // until it is done. Never raises: a record that cannot be updated leaves
+  // the next run more cautious, not less.
+  void PuttingBack() noexcept;
   // The folder is in its final state: flushed to disk, and the record goes.
   void Done();
 
