@@ -120,7 +120,9 @@ class CrashStatesTest : public ::testing::Test {
           const bool new_ = now.tables == after_.tables;
           EXPECT_TRUE(old || new_) << where << ": tables neither old nor new";
           // A run that got to its end keeps its tables, power cut or not.
-          if (done == changes.size()) EXPECT_TRUE(new_) << where;
+          if (done == changes.size()) {
+            EXPECT_TRUE(new_) << where;
+          }
         } else {
           EXPECT_TRUE(now.exchange_file == before_.exchange_file ||
                       now.exchange_file == after_.exchange_file)
