@@ -195,7 +195,9 @@ TEST(Env, RecordLocksConflictUnlessBothAreSharedAndGoWithTheirHandle) {
     std::unique_ptr<File> second;
     const Status status = env().OpenLocked(path, {c.second, true, false}, &second);
     EXPECT_EQ(status.ok(), c.second_taken);
-    if (!c.second_taken) EXPECT_EQ(status.code(), Code::kLocked);
+    if (!c.second_taken) {
+      EXPECT_EQ(status.code(), Code::kLocked);
+    }
     second.reset();
     first.reset();
     EXPECT_TRUE(env().OpenLocked(path, {HoldKind::kExclusive, true, false}, &second).ok())
