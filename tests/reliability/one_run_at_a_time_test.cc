@@ -57,6 +57,26 @@ class OneRunAtATimeTest : public ::testing::Test {
     return TakeSnapshotOutsideCopies(school_.tables);
   }
 
+  // Runs GEDU to Horaplan in a child process killed outright as it opens
+  // PROFT.DBF to write it: no destructor runs, nothing is put back.
+  void RunKilledAtTheSecondTable() {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      testing::FaultEnv faults;
+      faults.LeaveOutOtherProcesses();
+      faults.before_open = [tables = school_.tables](const fs::path& path, OpenMode mode) {
+        if (path == tables / "PROFT.DBF" && mode != OpenMode::kRead) _exit(9);
+      };
+      const ScopedEnv scoped(faults);
+      RunInProcess("to-horaplan", school_a_, school_.tables);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+  }
+
   SampleSchool school_;
   fs::path school_a_ = school_.dir / "a.xml";
   fs::path school_b_ = school_.dir / "b.xml";
@@ -111,25 +131,11 @@ TEST_F(OneRunAtATimeTest, TwoConversionsAtOnceNeverMixTheTables) {
 
 // A run dies while it writes its second table, as a kill leaves it. The list
 // of copies and --check only say that it waits to be put right; the next
-// restore puts it right first, says so on standard error, then restores.
+// restore, or the next conversion, puts it right first, says so on standard
+// error, then does its own work.
 TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRestore) {
   const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    testing::FaultEnv faults;
-    faults.LeaveOutOtherProcesses();
-    faults.before_open = [tables = school_.tables](const fs::path& path, OpenMode mode) {
-      // Killed outright: no destructor runs, nothing is put back.
-      if (path == tables / "PROFT.DBF" && mode != OpenMode::kRead) _exit(9);
-    };
-    const ScopedEnv scoped(faults);
-    RunInProcess("to-horaplan", school_a_, school_.tables);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+  RunKilledAtTheSecondTable();
   const std::optional<run::RunRecord> record = run::ReadRunRecord(school_.tables);
   ASSERT_TRUE(record);
   const Snapshot mixed = TakeSnapshotOutsideCopies(school_.tables);
@@ -152,6 +158,17 @@ TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRest
   EXPECT_EQ(restored.err, run::messages::TablesPutRight(false, record->time) + "\n");
   ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
   EXPECT_FALSE(fs::exists(school_.tables / run::kRunRecordName));
+
+  // The next conversion says it first, on standard error, then runs.
+  RunKilledAtTheSecondTable();
+  const std::optional<run::RunRecord> again = run::ReadRunRecord(school_.tables);
+  ASSERT_TRUE(again);
+  const Outcome converted = RunCli("to-horaplan", school_b_, school_.tables);
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_EQ(converted.out, "Proceso finalizado\n");
+  EXPECT_THAT(converted.err, StartsWith(run::messages::TablesPutRight(false, again->time) + "\n"));
+  const Snapshot converted_tables = TakeSnapshotOutsideCopies(school_.tables);
+  EXPECT_EQ(converted_tables, After({school_b_}));
 }
 
 }  // namespace
