@@ -63,6 +63,19 @@ std::optional<std::string> Decode(std::string_view value) {
   return out;
 }
 
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A table's name as the catalogue has them: letters, digits and '_' only, so
+// that a record, whoever wrote it, never leads outside the table folder.
+bool IsTableName(std::string_view name) {
+  return !name.empty() && name.size() <= 32 && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
 std::vector<std::string_view> Words(std::string_view text) {
   std::vector<std::string_view> words;
   std::size_t at = 0;
@@ -172,10 +185,6 @@ bool SameFiles(const std::vector<CopiedFile>& a, const std::vector<CopiedFile>& 
   return true;
 }
 
-bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // Removes the temporary files a run cut short leaves in the table folder:
 // the report and record being written, and the files put back beside their
@@ -376,7 +385,7 @@ std::optional<RunRecord> ParseRunRecord(std::string_view text) {
     if (key == "tablas" || line == "tablas:") {
       for (const std::string_view word : Words(line.substr(7))) {
         const std::optional<std::string> table = Decode(word);
-        if (!table) return std::nullopt;
+        if (!table || !IsTableName(*table)) return std::nullopt;
         record.table_names.push_back(*table);
       }
       continue;
@@ -420,6 +429,24 @@ std::optional<RunRecord> ParseRunRecord(std::string_view text) {
     }
   }
   if (!ended || !kind_seen || record.made_by.empty()) return std::nullopt;
+  // Every file belongs to a table of the run (or, for the exchange file, to none).
+  for (const auto* files : {&record.copied, &record.last_known}) {
+    for (const CopiedFile& file : *files) {
+      const bool listed = std::find(record.table_names.begin(), record.table_names.end(),
+                                    file.table) != record.table_names.end();
+      if (record.tables ? !listed : !file.table.empty()) return std::nullopt;
+    }
+  }
+  if (record.writing != "" && record.writing != kAllTables &&
+      std::find(record.table_names.begin(), record.table_names.end(), record.writing) ==
+          record.table_names.end()) {
+    return std::nullopt;
+  }
+  const std::string_view base = record.copy_base;
+  if (!base.empty() && (base.size() != 15 || base[8] != '-' || !AllDigits(base.substr(0, 8)) ||
+                        !AllDigits(base.substr(9)))) {
+    return std::nullopt;
+  }
   return record;
 }
 

@@ -60,6 +60,7 @@ TEST(RunRecord, TextThatIsNotAWholeRecordIsRefused) {
   RunRecord record;
   record.made_by = kMadeByToHoraplan;
   record.table_names = kTables;
+  record.copy_base = "20261209-192000";
   record.copy_made = true;
   record.copy_name = "20261209-192000";
   record.copied = {{"PROFT", "PROFT.DBF", 10, std::string(64, 'b')}};
@@ -78,6 +79,10 @@ TEST(RunRecord, TextThatIsNotAWholeRecordIsRefused) {
            replaced("PROFT.DBF 10", "../PROFT.DBF 10"),        // a file outside the folder
            replaced(" 10 ", " diez "),                         // a size that is no number
            replaced("contenido: tablas", "contenido: otra"),
+           replaced("tablas: ASIGNOMT", "tablas: ../../notas"),  // a table outside the folder
+           replaced("copiado: PROFT", "copiado: OTRA"),          // a file of no table of the run
+           whole.substr(0, whole.size() - 4) + "escribiendo: OTRA\nfin\n",
+           replaced("carpeta-copia: ", "carpeta-copia: ../"),
            whole + "sobra\n",
            std::string(),
        }) {
