@@ -70,6 +70,11 @@ std::string CopyOfRunMissing(std::string_view copy_name) {
   return "la copia " + Quoted(copy_name) + " falta o está dañada";
 }
 
+std::string RemoveRecordToGoOn(std::string_view record_path) {
+  return " Si las tablas ya le sirven como están, borre " + Quoted(record_path) +
+         " para seguir.";
+}
+
 std::string ExchangeFileKeptOld(bool restore, std::string_view time, std::string_view path) {
   return Opening(restore, time) + ". El archivo XML " + Quoted(path) +
          " se ha quedado como estaba antes de ella.";

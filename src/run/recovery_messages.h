@@ -28,6 +28,9 @@ std::string CannotPutRight(bool restore, std::string_view time, std::string_view
                            std::string_view copy_name, std::string_view copy_folder);
 std::string CannotPutRightNoCopy(bool restore, std::string_view time, std::string_view reason);
 std::string CopyOfRunMissing(std::string_view copy_name);
+// After CannotPutRight when the copy itself is missing: nothing can bring the
+// tables back, so the user decides and removes the record.
+std::string RemoveRecordToGoOn(std::string_view record_path);
 // An unfinished save of the exchange file: it is the old one or the new one.
 std::string ExchangeFileKeptOld(bool restore, std::string_view time, std::string_view path);
 std::string ExchangeFileIsNew(bool restore, std::string_view time, std::string_view path);

@@ -317,7 +317,14 @@ std::string PutRightTables(const std::filesystem::path& table_folder, const RunR
     throw Error(messages::CannotPutRight(restore, record.time, reason, record.copy_name, copies));
   };
   if (!TablesAs(table_folder, copy)) {
-    if (!copy_whole) refuse(messages::CopyOfRunMissing(record.copy_name));
+    if (!copy_whole) {
+      try {
+        refuse(messages::CopyOfRunMissing(record.copy_name));
+      } catch (const Error& error) {
+        throw Error(error.what() +
+                    messages::RemoveRecordToGoOn(RecordPath(table_folder).string()));
+      }
+    }
     try {
       PutBackTables(copy, table_folder, /*only_changed=*/true);
     } catch (const Error& error) {

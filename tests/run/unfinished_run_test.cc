@@ -248,7 +248,12 @@ TEST_F(UnfinishedRunTest, TablesThatCannotBePutBackRefuseEveryRunNamingTheCopy) 
   }
   // A copy that is gone cannot put anything back either.
   fs::remove_all(copy_.folder);
-  EXPECT_NE(PutRightError().find(messages::CopyOfRunMissing(copy_.name)), std::string::npos);
+  const std::string missing = PutRightError();
+  EXPECT_NE(missing.find(messages::CopyOfRunMissing(copy_.name)), std::string::npos) << missing;
+  // Nothing can bring them back: the message says how to go on.
+  EXPECT_TRUE(missing.ends_with(
+      messages::RemoveRecordToGoOn((dir_ / kRunRecordName).string())))
+      << missing;
   EXPECT_TRUE(fs::exists(dir_ / kRunRecordName));
 }
 
