@@ -117,9 +117,9 @@ class UnfinishedRunTest : public ::testing::Test {
   // copy, ASIGNOMT half written with a new code-page file beside it. With
   // `before_copy`, killed while it made its copy: the record without a copy,
   // and a copy folder without a manifest.
-  void CutShort(bool before_copy = false) {
+  void CutShort(bool before_copy = false, const char* made_by = kMadeByToHoraplan) {
     RunRecord record;
-    record.made_by = kMadeByToHoraplan;
+    record.made_by = made_by;
     record.time = LocalTime(now_, "%Y-%m-%d %H:%M");
     record.copy_base = LocalTime(now_, "%Y%m%d-%H%M%S");
     record.process = 99;
@@ -196,6 +196,16 @@ TEST_F(UnfinishedRunTest, RunCutShortWhileCopyingLeavesTheTablesAndLosesItsUnfin
   EXPECT_EQ(Tables(), old_);
   EXPECT_FALSE(fs::exists(CopiesFolder(dir_.path())));
   EXPECT_FALSE(fs::exists(dir_ / kRunRecordName));
+}
+
+// A restore cut short is put back from the copy it made of what it replaced,
+// and the message names a restore, not a conversion.
+TEST_F(UnfinishedRunTest, RestoreCutShortIsPutBackAndSaidAsARestore) {
+  CutShort(/*before_copy=*/false, kMadeByRestore);
+  const std::string said = PutRight();
+  EXPECT_EQ(said, messages::TablesPutRight(/*restore=*/true, time_));
+  EXPECT_TRUE(said.starts_with("La \xC3\xBAltima restauraci\xC3\xB3n (")) << said;
+  EXPECT_EQ(Tables(), old_);
 }
 
 // A table changed after the run's last step (Horaplan opened the mixed
