@@ -26,10 +26,12 @@
 #include "platform/error.h"
 #include "platform/regional_settings.h"
 #include "run/dry_run.h"
+#include "run/folder_claim.h"
 #include "run/run_control.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/timetable_directory.h"
+#include "run/unfinished_run.h"
 #include "version.h"
 
 namespace {
@@ -66,6 +68,8 @@ class CliUi : public pontexa::run::RunUi {
     messages_.push_back(text);
   }
   void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
+  // Said at once, before anything else of the run.
+  void ShowNotice(const std::string& text) override { std::cerr << text << "\n"; }
   void SetWaitCursor(bool) override {}
 
   void PrintMessages(std::ostream& out) const {
@@ -170,13 +174,35 @@ int main(int argc, char** argv) {
                                                 ? std::filesystem::path(*parsed.directory)
                                                 : pontexa::run::TimetableDirectory();
     if (parsed.command == Command::kSnapshots) {
+      // Only reads: shares the folder with other readers, and only says what
+      // waits to be put right.
+      const pontexa::run::FolderClaim claim =
+          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
+      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
+          !notice.empty()) {
+        std::cerr << notice << "\n";
+      }
       return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
     }
     if (parsed.command == Command::kRestore) {
+      const pontexa::run::FolderClaim claim =
+          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kExclusive);
+      if (claim.exclusive()) {
+        if (const std::string notice = pontexa::run::PutRightUnfinishedRun(directory);
+            !notice.empty()) {
+          std::cerr << notice << "\n";
+        }
+      }
       return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
     }
     const bool to_horaplan = parsed.command == Command::kToHoraplan;
     if (parsed.check) {
+      const pontexa::run::FolderClaim claim =
+          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
+      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
+          !notice.empty()) {
+        std::cerr << notice << "\n";
+      }
       const pontexa::run::DryRunOutcome outcome =
           pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
       if (!outcome.report.conversion.empty()) {

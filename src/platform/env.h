@@ -94,6 +94,13 @@ enum class OpenMode {
                      // path the user names, such as /dev/stdout
 };
 
+// How a file is opened to hold a claim on it (see Env::OpenLocked).
+struct LockRequest {
+  HoldKind kind = HoldKind::kExclusive;
+  bool create = false;       // created empty when missing; a final symbolic link is refused
+  bool follow_link = false;  // a final symbolic link is followed (never with `create`)
+};
+
 struct OpenOptions {
   OpenMode mode = OpenMode::kRead;
   // Return at once instead of waiting on something that is not a plain file,
@@ -197,6 +204,17 @@ class Env {
   // Removes a file (or a symbolic link, not what it names).
   virtual Status Remove(const std::filesystem::path& path) = 0;
 
+  // Opens the regular file at `path` without waiting and takes a record lock
+  // (fcntl, on the open file description) over the whole of it: a write lock
+  // for kExclusive, a read lock for kShared. Such locks reach across network
+  // shares and go when the file is closed or its process ends, however it
+  // ends. kLocked when another open file holds a conflicting lock; kOther with
+  // NotARegularFile's words when `path` is a pipe, device, folder or a link
+  // not to be followed. A file system that cannot lock gives the file
+  // unlocked. The lock lasts while *file stays open.
+  virtual Status OpenLocked(const std::filesystem::path& path, LockRequest request,
+                            std::unique_ptr<File>* file) = 0;
+
   // --- Folders
   virtual Status MakeFolder(const std::filesystem::path& path) = 0;
   // Removes a folder and everything in it.
@@ -214,6 +232,8 @@ class Env {
   // --- Processes
   virtual std::unique_ptr<OpenFileScan> NewOpenFileScan() = 0;
   virtual ProcessId ThisProcess() = 0;
+  // The name of this machine on the network, "" when the system gives none.
+  virtual std::string HostName() = 0;
 
   // --- The clock, the user and the regional settings
   virtual std::time_t Now() = 0;
@@ -274,6 +294,10 @@ class EnvWrapper : public Env {
     return target_.Rename(from, to);
   }
   Status Remove(const std::filesystem::path& path) override { return target_.Remove(path); }
+  Status OpenLocked(const std::filesystem::path& path, LockRequest request,
+                    std::unique_ptr<File>* file) override {
+    return target_.OpenLocked(path, request, file);
+  }
   Status MakeFolder(const std::filesystem::path& path) override { return target_.MakeFolder(path); }
   Status RemoveTree(const std::filesystem::path& path) override { return target_.RemoveTree(path); }
   Status RemoveEmptyFolder(const std::filesystem::path& path) override {
@@ -290,6 +314,7 @@ class EnvWrapper : public Env {
   }
   std::unique_ptr<OpenFileScan> NewOpenFileScan() override { return target_.NewOpenFileScan(); }
   ProcessId ThisProcess() override { return target_.ThisProcess(); }
+  std::string HostName() override { return target_.HostName(); }
   std::time_t Now() override { return target_.Now(); }
   std::tm LocalTime(std::time_t when) override { return target_.LocalTime(when); }
   std::string Variable(const std::string& name) override { return target_.Variable(name); }

@@ -6,6 +6,7 @@
 #include "run/put_back.h"
 #include "run/saved_copies.h"
 #include "run/saved_timetable.h"
+#include "run/unfinished_run.h"
 
 namespace pontexa::run {
 namespace {
@@ -34,6 +35,10 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
   request.exchange_file = copy->manifest.exchange_file;
   request.now = now;
 
+  UnfinishedRun record(table_folder, kMadeByRestore, copy->manifest.holds_tables, now,
+                       copy->manifest.holds_tables ? copy->manifest.tables
+                                                   : std::vector<std::string>{},
+                       copy->manifest.exchange_file);
   RestoreOutcome outcome;
   outcome.restored = copy->name;
   outcome.tables = copy->manifest.holds_tables;
@@ -42,9 +47,12 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
     CheckTablesNotHeld(table_folder, copy->manifest.tables, *Env::Current().NewOpenFileScan());
     // Always written, also with no table there, so that the restore itself
     // can be undone.
-    outcome.undo_copy = CopyBeforeRestore(copy->name, [&] {
-                          return CopyTables(request, copy->manifest.tables, /*even_if_empty=*/true);
-                        }).name;
+    const SavedCopy undo = CopyBeforeRestore(copy->name, [&] {
+      return CopyTables(request, copy->manifest.tables, /*even_if_empty=*/true);
+    });
+    outcome.undo_copy = undo.name;
+    record.CopyMade(undo);
+    record.WritingAll();
     // Catalogues put back may give a saved timetable's codes to other elements.
     const SavedTimetableCodes saved_timetable(table_folder);
     PutBackTables(*copy, table_folder, /*only_changed=*/false);
@@ -53,12 +61,15 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
     // Whatever is at the file's path now is copied first (a symbolic link is
     // followed; a dangling one leaves nothing to copy).
     FileInfo present;
+    SavedCopy undo;
     if (Env::Current().Info(copy->manifest.exchange_file, &present).ok()) {
-      outcome.undo_copy =
-          CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); }).name;
+      undo = CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); });
+      outcome.undo_copy = undo.name;
     }
+    record.CopyMade(undo);
     PutBackExchangeFile(*copy);
   }
+  record.Done();
   PruneCopies(table_folder);
   return outcome;
 }

@@ -14,6 +14,7 @@
 #include "run/put_back.h"
 #include "run/saved_timetable.h"
 #include "run/tables_before_run.h"
+#include "run/unfinished_run.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
 #include "to_gedu/timetable_section.h"
@@ -83,6 +84,23 @@ RunControl::RunControl(RunUi& ui, std::filesystem::path timetable_directory,
                        RegionalSettings regional)
     : ui_(ui), timetable_directory_(std::move(timetable_directory)), regional_(regional) {}
 
+void RunControl::ClaimAndPutRight() {
+  claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kExclusive);
+  if (!claim_.exclusive()) return;
+  const std::string notice = PutRightUnfinishedRun(timetable_directory_);
+  if (notice.empty()) return;
+  if (last_report_) last_report_->recovery = notice;
+  // No claim is held while a box waits for the user.
+  claim_.Release();
+  ui_.ShowNotice(notice);
+  claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kExclusive);
+  // Another run may have come and gone meanwhile.
+  if (claim_.exclusive()) {
+    const std::string more = PutRightUnfinishedRun(timetable_directory_);
+    if (!more.empty() && last_report_) last_report_->recovery += " " + more;
+  }
+}
+
 bool RunControl::ChooseExchangeFile() {
   if (std::optional<std::string> chosen = ui_.ChooseExchangeFile(exchange_file_name_)) {
     exchange_file_name_ = std::move(*chosen);
@@ -123,13 +141,17 @@ CopyRequest RunControl::Request(const char* made_by) const {
 
 void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
                               const std::function<void(exchange::SectionWriter&)>& write_section) {
+  const CopyRequest request = Request(kMadeByToGedu);
+  UnfinishedRun record(timetable_directory_, kMadeByToGedu, /*tables=*/false, request.now, {},
+                       request.exchange_file);
   SavedCopy copy;
   try {
-    copy = CopyExchangeFile(Request(kMadeByToGedu));
+    copy = CopyExchangeFile(request);
   } catch (const Error& error) {
     throw Error(messages::CannotCopyBeforeSaving(PathForMessage(exchange_file_name_),
                                                  AsReason(error.what())));
   }
+  record.CopyMade(copy);
   try {
     file.SaveWithSection(exchange_file_name_, write_section);
   } catch (...) {
@@ -137,6 +159,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
     if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
     throw;
   }
+  record.Done();
   PruneCopies(timetable_directory_);
 }
 
@@ -149,11 +172,13 @@ bool RunControl::ShowingErrors(Run run) {
   } catch (...) {
     message = ErrorBoxText(messages::MessageOfCurrentError());
   }
-  if (last_report_) {
+  // A run refused its claim changes nothing, not even the report.
+  if (last_report_ && claim_.held()) {
     last_report_->ok = false;
     last_report_->error = message;
     WriteReportFile(*last_report_);
   }
+  claim_.Release();
   ui_.ShowError(message);
   return false;
 }
@@ -171,6 +196,7 @@ void RunControl::FinishRun(const char* closing_message) {
   RunReport& report = *last_report_;
   report.ok = true;
   const bool written = WriteReportFile(report);
+  claim_.Release();
   // Notas only change how things look in Horaplan: the report holds them,
   // the box shows what the office must act on.
   if (report.findings.CountOf(FindingLevel::kAviso) == 0) {
@@ -189,28 +215,44 @@ bool RunControl::RunToHoraplan() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
+    ClaimAndPutRight();
     LoadExchangeDocument();
     const exchange::Document& document = *exchange_document_;
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
+      // Recorded before anything changes, so that a run cut short is put
+      // right by the next one.
+      const CopyRequest request = Request(kMadeByToHoraplan);
+      UnfinishedRun record(timetable_directory_, kMadeByToHoraplan, /*tables=*/true, request.now,
+                           kBuiltTables, request.exchange_file);
       // A copy of the tables first: a step that fails puts every table back.
-      const TablesBeforeRun before(Request(kMadeByToHoraplan), kBuiltTables);
+      const TablesBeforeRun before(request, kBuiltTables);
+      record.CopyMade(before.copy());
       // The codes a saved timetable uses, and what they name before the rebuild.
       const SavedTimetableCodes saved_timetable(timetable_directory_);
       try {
         // A table another program holds stops the run before any is touched.
         to_horaplan::CheckTablesNotHeld(store);
+        record.Writing(tables::kAsignomt);
         to_horaplan::BuildSubjectTable(document, store, &findings);
+        record.Writing(tables::kProft);
         to_horaplan::BuildTeacherTable(document, store, &findings);
+        record.Writing(tables::kAulat);
         to_horaplan::BuildRoomTable(document, store, &findings);
+        record.Writing(tables::kGrupost);
         to_horaplan::BuildGroupTable(document, store, &findings);
+        record.Writing(tables::kAsigt);
         to_horaplan::BuildAssignmentTable(document, store, &findings);
+        record.Writing(tables::kDiashorast);
         to_horaplan::CreateDayHourTable(store, &findings);
+        // Flushed to disk before the record goes.
+        record.Done();
       } catch (...) {
         // The error ends with a point before the sentence that follows it.
         std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
+        record.PuttingBack();
         throw Error(message + " " + before.PutBack());
       }
       before.Keep();
@@ -225,6 +267,9 @@ bool RunControl::RunToGedu() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;
+    ClaimAndPutRight();
+    // Two runs from different table folders never save one file at once.
+    const ExchangeFileClaim exchange_claim = ExchangeFileClaim::Take(exchange_file_name_);
     // The file is written back byte for byte around the new section, so it is
     // read as bytes and checked, not made into a tree.
     exchange_document_.reset();

@@ -9,6 +9,7 @@
 #include "exchange/document.h"
 #include "exchange/exchange_file.h"
 #include "platform/regional_settings.h"
+#include "run/folder_claim.h"
 #include "run/messages.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
@@ -51,6 +52,11 @@ class RunControl {
   const std::optional<RunReport>& LastReport() const { return last_report_; }
 
  private:
+  // Takes the table folder's exclusive claim and puts right what a run cut
+  // short left there; what was put right is said first, with the claim let go
+  // while the user reads it. Raises Error when another run holds the folder
+  // or the folder cannot be put right.
+  void ClaimAndPutRight();
   // Steps 1 to 3 of both runs; false after "No existe archivo".
   bool ChooseExchangeFile();
   // A new document from ExchangeFileName; raises Error when it does not load.
@@ -79,6 +85,9 @@ class RunControl {
   std::string exchange_file_name_;
   std::unique_ptr<exchange::Document> exchange_document_;
   std::optional<RunReport> last_report_;
+  // Held from just after the file is chosen until just before a box waits
+  // for the user.
+  FolderClaim claim_;
 };
 
 }  // namespace pontexa::run

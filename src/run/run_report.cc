@@ -8,6 +8,7 @@
 #include "platform/env.h"
 #include "platform/local_time.h"
 #include "run/messages.h"
+#include "run/recovery_messages.h"
 
 namespace pontexa::run {
 namespace {
@@ -100,6 +101,7 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
   head += messages::ReportExchangeFile(report.exchange_file) + "\n";
   head += messages::ReportTableFolder(report.table_folder) + "\n";
   head += messages::ReportOutcome(report.ok, report.error) + "\n";
+  if (!report.recovery.empty()) head += messages::ReportRecovery(report.recovery) + "\n";
   head += "\n" + messages::ReportRowsHeading(to_horaplan) + "\n";
   if (report.findings.rows().empty()) head += "  " + messages::ReportNoTables() + "\n";
   for (const auto& [table, rows] : report.findings.rows()) {

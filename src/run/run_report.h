@@ -22,6 +22,7 @@ struct RunReport {
   std::time_t started = 0;
   bool ok = false;
   std::string error;  // the error that ended the run, as shown; "" when ok
+  std::string recovery;  // what was put right of a run cut short before it; "" when nothing
   Findings findings;
 };
 

@@ -22,6 +22,9 @@ class RunUi {
   // one per line, as details the user may open.
   virtual void ShowMessageWithDetails(const std::string& text, const std::string& summary,
                                       const std::string& details) = 0;
+  // What was put right of a run cut short, said before anything else of the
+  // run; returns when the user has read it. The window shows it as a message.
+  virtual void ShowNotice(const std::string& text) { ShowMessage(text); }
   // The error that ended a run, already in its final form (see ErrorBoxText).
   virtual void ShowError(const std::string& text) = 0;
   // The application-wide wait cursor on or off.

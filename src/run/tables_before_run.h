@@ -28,6 +28,8 @@ class TablesBeforeRun {
   // the copy is. Never raises.
   std::string PutBack() const noexcept;
 
+  const SavedCopy& copy() const { return copy_; }
+
  private:
   SavedCopy copy_;
   std::filesystem::path table_folder_;

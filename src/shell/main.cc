@@ -27,6 +27,8 @@ int main(int argc, char* argv[]) {
 
   pontexa::shell::TMForm form(timetable_directory, regional);
   form.show();
+  // What a run cut short left is put right, and said, before anything else.
+  form.PutRightUnfinishedRun();
   // Closing the window ends the event loop; nothing is written at shut-down.
   return application.exec();
 }

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <utility>
 
+#include "run/unfinished_run.h"
 #include "shell/application_title.h"
 #include "shell/gradient_panel.h"
 #include "shell/messages.h"
@@ -229,6 +230,18 @@ void TMForm::showEvent(QShowEvent* event) {
     QRect frame = frameGeometry();
     frame.moveCenter(where->geometry().center());
     move(frame.topLeft());
+  }
+}
+
+void TMForm::PutRightUnfinishedRun() {
+  // The claim taken for it is let go before the box waits for the user.
+  bool error = false;
+  const std::string text = run::PutRightAtStartUp(timetable_directory_, &error);
+  if (text.empty()) return;
+  if (error) {
+    ShowError(run::ErrorBoxText(text));
+  } else {
+    ShowMessage(text);
   }
 }
 

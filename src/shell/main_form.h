@@ -36,6 +36,9 @@ class TMForm : public QWidget, public run::RunUi {
   ~TMForm() override;
 
   void SetDialogRunner(DialogRunner runner);
+  // At start-up: puts right what a run cut short left in the table folder and
+  // says so in a box (an error box when it cannot be put right).
+  void PutRightUnfinishedRun();
   const run::RunControl& Control() const { return control_; }
   // Screen pixels per pixel of the window's description.
   double Scale() const { return scale_; }

@@ -218,8 +218,9 @@ TEST_F(CliTest, FailuresGoToStandardErrorWithStatusOne) {
   EXPECT_EQ(no_tables.status, 1);
   EXPECT_NE(no_tables.err.find("DIASHORAST"), std::string::npos) << no_tables.err;
   EXPECT_EQ(ReadFile(sample_), ReadFile(fs::path(PONTEXA_EXAMPLES) / "instituto.xml"));
-  // Only the report every run leaves, saying how it ended.
-  EXPECT_EQ(std::distance(fs::directory_iterator(tables_), fs::directory_iterator()), 1);
+  // Only the report every run leaves, saying how it ended, and the lock file.
+  EXPECT_EQ(std::distance(fs::directory_iterator(tables_), fs::directory_iterator()), 2);
+  EXPECT_TRUE(fs::exists(tables_ / "pontexa-bloqueo.lck"));
   EXPECT_NE(ReadFile(tables_ / "pontexa-informe.txt").find("Resultado: error: "),
             std::string::npos);
 }

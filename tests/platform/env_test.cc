@@ -3,6 +3,7 @@
 #include "platform/env.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -173,6 +174,62 @@ TEST(Env, HoldsKeepOtherHandlesOutUntilClosed) {
     }
   }
 }
+
+// The record locks a run's claim rests on: two claims conflict unless both
+// are shared, whatever process or handle asks, and go with the handle.
+TEST(Env, RecordLocksConflictUnlessBothAreSharedAndGoWithTheirHandle) {
+  TempDir dir;
+  const fs::path path = dir / "pontexa-bloqueo.lck";
+  struct Case {
+    HoldKind first, second;
+    bool second_taken;
+  } cases[] = {
+      {HoldKind::kShared, HoldKind::kShared, true},
+      {HoldKind::kShared, HoldKind::kExclusive, false},
+      {HoldKind::kExclusive, HoldKind::kShared, false},
+      {HoldKind::kExclusive, HoldKind::kExclusive, false},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<File> first;
+    ASSERT_TRUE(env().OpenLocked(path, {c.first, /*create=*/true, false}, &first).ok());
+    std::unique_ptr<File> second;
+    const Status status = env().OpenLocked(path, {c.second, true, false}, &second);
+    EXPECT_EQ(status.ok(), c.second_taken);
+    if (!c.second_taken) {
+      EXPECT_EQ(status.code(), Code::kLocked);
+    }
+    second.reset();
+    first.reset();
+    EXPECT_TRUE(env().OpenLocked(path, {HoldKind::kExclusive, true, false}, &second).ok())
+        << "a closed handle holds nothing";
+  }
+  // Made when missing only when asked to.
+  std::unique_ptr<File> file;
+  EXPECT_EQ(env().OpenLocked(dir / "none.xml", {HoldKind::kExclusive, false, true}, &file).code(),
+            Code::kNotFound);
+}
+
+TEST(Env, RecordLocksRefuseWhatIsNotAPlainFileWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo.lck").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder.lck");
+  WriteFile(dir / "real.xml", "x");
+  fs::create_symlink(dir / "real.xml", dir / "link.lck");
+  for (const char* name : {"fifo.lck", "folder.lck", "link.lck"}) {
+    std::unique_ptr<File> file;
+    const Status status = env().OpenLocked(dir / name, {HoldKind::kExclusive, true, false}, &file);
+    EXPECT_FALSE(status.ok()) << name;
+    if (std::string(name) != "folder.lck") {
+      EXPECT_EQ(status.text(), "No es un archivo normal") << name;
+    }
+    EXPECT_EQ(file, nullptr) << name;
+  }
+  // A link the user names, such as the exchange file, is followed when asked.
+  std::unique_ptr<File> file;
+  EXPECT_TRUE(env().OpenLocked(dir / "link.lck", {HoldKind::kExclusive, false, true}, &file).ok());
+}
+
+TEST(Env, HostNameNamesThisMachine) { EXPECT_FALSE(env().HostName().empty()); }
 
 TEST(Env, ScopedEnvPutsAnotherEnvInPlaceAndGivesItBack) {
   class Counting : public EnvWrapper {

@@ -59,6 +59,8 @@ inline Outcome RunCli(const std::string& command, const fs::path& file, const fs
 using Snapshot = std::map<std::string, std::string>;
 
 inline constexpr char kReportFile[] = "pontexa-informe.txt";
+// The lock file every run holds its claim on; it stays, as the report does.
+inline constexpr char kLockFile[] = "pontexa-bloqueo.lck";
 
 // The copies Pontexa keeps inside the table folder.
 inline constexpr char kCopiesFolder[] = "copias-pontexa";
@@ -68,7 +70,8 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
   if (!fs::is_directory(folder)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
     const std::string name = fs::relative(entry.path(), folder).string();
-    if (entry.is_regular_file() && name != kReportFile && name != std::string("~") + kReportFile) {
+    if (entry.is_regular_file() && name != kReportFile && name != kLockFile &&
+        name != std::string("~") + kReportFile) {
       files[name] = ReadFile(entry.path());
     }
   }

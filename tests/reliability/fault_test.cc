@@ -287,7 +287,13 @@ TEST_F(FaultTest, DiskFullWhileTablesAreBuiltLeavesOnlyWholeTables) {
     {
       FaultEnv faults;
       faults.LeaveOutOtherProcesses();
-      faults.FailWritesAfter(Under(school_.tables), room);
+      // The disk fills up under the tables; the run's record of itself is
+      // small and written before them (its own full disk is tested apart).
+      faults.FailWritesAfter(
+          [under = Under(school_.tables)](const fs::path& path) {
+            return under(path) && path.filename() != "~pontexa-en-curso.txt";
+          },
+          room);
       const ScopedEnv scoped(faults);
       run = RunInProcess("to-horaplan", school_.exchange_file, school_.tables);
     }

@@ -15,7 +15,9 @@
 #include "reliability/cli_harness.h"
 #include "reliability/in_process.h"
 #include "run/restore.h"
+#include "run/recovery_messages.h"
 #include "run/saved_copies.h"
+#include "run/unfinished_run.h"
 #include "support/error_message.h"
 #include "support/fault_env.h"
 #include "support/held_file.h"
@@ -361,15 +363,32 @@ TEST_F(UndoTest, UnknownCopyIsRefused) {
 // cannot catch), then is killed outright at random moments: each time the
 // newest copy, if the run made one, brings the folder back; otherwise the
 // folder was never touched.
-TEST_F(UndoTest, KilledRunLeavesACopyThatBringsTheFolderBack) {
+// Killed outright at any moment, or by the file-size limit part-way through
+// a table: the next start finds the run's record, puts the tables back as
+// they were and leaves none of its files behind; a run killed after it
+// finished keeps its new tables, and its copy brings the old ones back.
+TEST_F(UndoTest, KilledRunIsPutRightAtTheNextStart) {
   const rlim_t limit = LimitWithSmallTables();
   const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
-  const auto restore_newest = [&](std::size_t copies_before, const std::string& label) {
-    const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
-    if (copies.size() > copies_before) {
-      const Outcome restored = RunRestore(copies[0].name, school_.tables);
-      ASSERT_EQ(restored.status, 0) << label << ": " << restored.err;
+  const auto next_start = [&](std::size_t copies_before, const std::string& label) {
+    bool error = false;
+    const std::string notice = run::PutRightAtStartUp(school_.tables, &error);
+    EXPECT_FALSE(error) << label << ": " << notice;
+    EXPECT_FALSE(fs::exists(school_.tables / run::kRunRecordName)) << label;
+    for (const auto& entry : fs::recursive_directory_iterator(school_.tables)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(name.starts_with("~")) << label << ": " << name << " left over";
+      if (entry.is_directory() && entry.path().parent_path().filename() == kCopiesFolder) {
+        EXPECT_TRUE(fs::exists(entry.path() / run::kManifestName)) << label << ": " << name;
+      }
     }
+    if (TakeSnapshotOutsideCopies(school_.tables) == before) return;
+    // Only a run that finished changed the tables, and its copy undoes it.
+    EXPECT_EQ(notice, "") << label;
+    const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+    ASSERT_GT(copies.size(), copies_before) << label;
+    const Outcome restored = RunRestore(copies[0].name, school_.tables);
+    ASSERT_EQ(restored.status, 0) << label << ": " << restored.err;
     ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
   };
 
@@ -378,7 +397,14 @@ TEST_F(UndoTest, KilledRunLeavesACopyThatBringsTheFolderBack) {
   const Outcome died = RunCli("to-horaplan", changed_, school_.tables, die_at_limit);
   ASSERT_EQ(died.signal, SIGXFSZ) << died.err;
   ASSERT_NE(TakeSnapshotOutsideCopies(school_.tables), before);  // died part-way
-  restore_newest(0, "SIGXFSZ");
+  {
+    const std::optional<run::RunRecord> record = run::ReadRunRecord(school_.tables);
+    ASSERT_TRUE(record);
+    bool error = false;
+    EXPECT_EQ(run::PutRightAtStartUp(school_.tables, &error),
+              run::messages::TablesPutRight(false, record->time));
+  }
+  next_start(0, "SIGXFSZ");
 
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(RunCli("to-horaplan", changed_, school_.dir / "medida").status, 0);
@@ -394,7 +420,7 @@ TEST_F(UndoTest, KilledRunLeavesACopyThatBringsTheFolderBack) {
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     kill(child.pid, SIGKILL);
     if (WaitForProgram(child).signal == SIGKILL) ++killed;
-    restore_newest(copies_before, "round " + std::to_string(round));
+    next_start(copies_before, "round " + std::to_string(round));
   }
   EXPECT_GT(killed, 0);
 }

@@ -1,4 +1,6 @@
 #include "run/run_control.h"
+#include "run/folder_claim.h"
+#include "run/recovery_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +76,9 @@ class RunControlTest : public ::testing::Test {
   std::vector<std::string> TableFiles() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(tables_dir_)) {
-      // The report every run writes is no table.
-      if (entry.path().filename() != kReportFileName) {
+      // The report every run writes and the lock file it holds are no tables.
+      if (entry.path().filename() != kReportFileName &&
+          entry.path().filename() != kClaimFileName) {
         names.push_back(entry.path().filename().string());
       }
     }
@@ -154,6 +157,62 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
             (Calls{"choose ", "cursor on", "cursor off", "message Proceso finalizado"}));
   EXPECT_EQ(files_seen, (std::vector<std::size_t>{0, 12}));
   EXPECT_EQ(RowCount(tables::kAsigt), 1);
+}
+
+// While another run holds the folder, both conversions are refused at once
+// with a message naming it, and nothing in the folder changes, not even the
+// report.
+TEST_F(RunControlTest, ConversionsAreRefusedWhileAnotherRunHoldsTheFolder) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  const std::string before = ReadFile(path);
+  const FolderClaim other = FolderClaim::Take(tables_dir_, HoldKind::kExclusive);
+  const std::string refusal =
+      ErrorBoxText(messages::FolderInUse(std::to_string(Env::Current().ThisProcess()),
+                                         Env::Current().HostName(), tables_dir_.string()));
+  for (const bool to_horaplan : {true, false}) {
+    ui_.ClearCalls();
+    ui_.WillChoose(path);
+    EXPECT_FALSE(to_horaplan ? control_.RunToHoraplan() : control_.RunToGedu());
+    // The second run is offered the path the first confirmed.
+    EXPECT_EQ(ui_.calls(), (Calls{"choose " + (to_horaplan ? std::string() : path),
+                                  "error " + refusal}));
+    EXPECT_EQ(TableFiles(), std::vector<std::string>{}) << to_horaplan;
+    EXPECT_FALSE(fs::exists(tables_dir_ / kReportFileName)) << to_horaplan;
+    EXPECT_EQ(ReadFile(path), before);
+  }
+}
+
+// Two Horaplan-to-GEDU runs from different table folders never save one
+// exchange file at the same time.
+TEST_F(RunControlTest, SaveOfAnExchangeFileAnotherRunIsSavingIsRefused) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  ui_.WillChoose(path);
+  ASSERT_TRUE(control_.RunToHoraplan());
+  const std::string before = ReadFile(path);
+  const ExchangeFileClaim other = ExchangeFileClaim::Take(path);
+  ui_.ClearCalls();
+  ui_.WillChoose(path);
+  EXPECT_FALSE(control_.RunToGedu());
+  EXPECT_EQ(ui_.CallsOf("error"), Calls{ErrorBoxText(messages::ExchangeFileInUse(path))});
+  EXPECT_EQ(ReadFile(path), before);
+}
+
+// No box waits for the user while the run holds the folder: another run can
+// take it at every box, the run's own closing message and errors included.
+TEST_F(RunControlTest, NoBoxWaitsWithTheFolderClaimed) {
+  const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
+  int boxes = 0;
+  ui_.on_call = [&](const std::string& call) {
+    if (call.starts_with("message") || call.starts_with("error") || call.starts_with("notice")) {
+      ++boxes;
+      EXPECT_NO_THROW(FolderClaim::Take(tables_dir_, HoldKind::kExclusive)) << call;
+    }
+  };
+  ui_.WillChoose(path);
+  EXPECT_TRUE(control_.RunToHoraplan());
+  ui_.WillChoose(path);
+  EXPECT_FALSE(control_.RunToGedu());  // Horaplan has not made its timetable
+  EXPECT_EQ(boxes, 2);
 }
 
 TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {

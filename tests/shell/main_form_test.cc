@@ -12,12 +12,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "run/saved_copies.h"
+#include "run/unfinished_run.h"
 #include "support/held_file.h"
 #include "support/soluc_layout.h"
 #include "support/temp_dir.h"
@@ -344,6 +347,48 @@ TEST_F(MainFormTest, FailedConversionSaysInItsErrorBoxThatTheTablesWereLeftAsThe
   EXPECT_TRUE(boxes_[1].text.ends_with(". Las tablas de Horaplan se han dejado como estaban."))
       << boxes_[1].text;
   EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), subjects);
+}
+
+// A run killed part-way leaves its record; the window at start-up puts the
+// tables back from the run's copy and says so in a box, once.
+TEST_F(MainFormTest, AtStartUpARunCutShortIsPutRightAndSaid) {
+  const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
+  WriteFile(exchange, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+  WillType(QString::fromStdString(Folder(exchange)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  const std::string subjects = ReadFile(dir_ / "ASIGNOMT.DBF");
+  // The next run is killed while its first table is half written: its
+  // record, its copy and the half-written table are what it leaves.
+  {
+    run::CopyRequest request;
+    request.made_by = run::kMadeByToHoraplan;
+    request.table_folder = dir_.path();
+    request.exchange_file = exchange.string();
+    request.now = std::time(nullptr);
+    run::UnfinishedRun record(dir_.path(), run::kMadeByToHoraplan, /*tables=*/true, request.now,
+                              {tables::kAsignomt}, request.exchange_file);
+    record.CopyMade(run::CopyTables(request, {tables::kAsignomt}, /*even_if_empty=*/false));
+    record.Writing(tables::kAsignomt);
+    WriteFile(dir_ / "ASIGNOMT.DBF", "medio escrito");
+  }
+  ASSERT_TRUE(std::filesystem::exists(dir_ / run::kRunRecordName));
+  const std::optional<run::RunRecord> record = run::ReadRunRecord(dir_.path());
+  ASSERT_TRUE(record);
+  boxes_.clear();
+
+  TMForm restarted(dir_.path(), RegionalSettings{','});
+  restarted.SetDialogRunner([this](QDialog& dialog) { return Answer(dialog); });
+  restarted.PutRightUnfinishedRun();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "La \xC3\xBAltima conversi\xC3\xB3n (" + record->time +
+                                ") no termin\xC3\xB3. Las tablas de Horaplan se han dejado "
+                                "como estaban antes de ella.");
+  EXPECT_EQ(boxes_[0].icon, QMessageBox::NoIcon);
+  EXPECT_EQ(ReadFile(dir_ / "ASIGNOMT.DBF"), subjects);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / run::kRunRecordName));
+  // Nothing more to say at the next start.
+  restarted.PutRightUnfinishedRun();
+  EXPECT_EQ(boxes_.size(), 1u);
 }
 
 // A run with notas only (the sample school, as GEDU names its subjects)

@@ -21,6 +21,8 @@ void FakeRunUi::ShowMessageWithDetails(const std::string& text, const std::strin
 
 void FakeRunUi::ShowError(const std::string& text) { Record("error " + text); }
 
+void FakeRunUi::ShowNotice(const std::string& text) { Record("notice " + text); }
+
 void FakeRunUi::SetWaitCursor(bool on) {
   wait_cursor_ = on;
   Record(on ? "cursor on" : "cursor off");

@@ -12,7 +12,8 @@ namespace pontexa::testing {
 
 // A RunUi that answers the file dialog from a script and records every call,
 // in order, as one line each:
-//   "choose <offered>", "message <text>", "error <text>", "cursor on", "cursor off";
+//   "choose <offered>", "message <text>", "error <text>", "notice <text>", "cursor on",
+//   "cursor off";
 // a closing message with findings gives "message <text>" then "findings <summary>".
 class FakeRunUi : public run::RunUi {
  public:
@@ -29,6 +30,7 @@ class FakeRunUi : public run::RunUi {
   void ShowMessageWithDetails(const std::string& text, const std::string& summary,
                               const std::string& details) override;
   void ShowError(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
   void SetWaitCursor(bool on) override;
 
   const std::vector<std::string>& calls() const { return calls_; }

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "platform/env.h"
+#include "platform/messages.h"
 #include "platform/posix/file_descriptor.h"
 #include "platform/posix/file_locks.h"
 #include "platform/posix/posix_status.h"
@@ -252,6 +253,47 @@ class PosixEnv : public Env {
     return ::unlink(path.c_str()) == 0 ? Status() : LastError();
   }
 
+  Status OpenLocked(const std::filesystem::path& path, LockRequest request,
+                    std::unique_ptr<File>* file) override {
+    int flags = O_CLOEXEC | O_NONBLOCK | O_RDWR;
+    if (request.create) flags |= O_CREAT;
+    if (request.create || !request.follow_link) flags |= O_NOFOLLOW;
+    int fd;
+    do {
+      fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    // A shared claim makes do with reading, as on a read-only share.
+    if (fd < 0 && (errno == EACCES || errno == EROFS) && request.kind == HoldKind::kShared) {
+      do {
+        fd = ::open(path.c_str(), (flags & ~(O_RDWR | O_CREAT)) | O_RDONLY);
+      } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+      // O_NOFOLLOW refuses a link with ELOOP, which says nothing to the user.
+      if (errno == ELOOP && !request.follow_link) {
+        return Status(Status::Code::kOther, messages::NotARegularFile());
+      }
+      return LastError();
+    }
+    auto opened = std::make_unique<PosixFile>(fd);
+    FileInfo info;
+    if (Status status = opened->Info(&info); !status) return status;
+    if (!info.IsRegular()) return Status(Status::Code::kOther, messages::NotARegularFile());
+    const bool writable = (fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDONLY;
+    struct flock range = {};
+    range.l_type = request.kind == HoldKind::kExclusive && writable ? F_WRLCK : F_RDLCK;
+    range.l_whence = SEEK_SET;
+    int result;
+    do {
+      result = fcntl(fd, F_OFD_SETLK, &range);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0 && (errno == EAGAIN || errno == EACCES || errno == EWOULDBLOCK)) {
+      return Status::Of(Status::Code::kLocked);
+    }
+    *file = std::move(opened);
+    return Status();
+  }
+
   Status MakeFolder(const std::filesystem::path& path) override {
     return ::mkdir(path.c_str(), 0777) == 0 ? Status() : LastError();
   }
@@ -302,6 +344,12 @@ class PosixEnv : public Env {
   }
 
   ProcessId ThisProcess() override { return getpid(); }
+
+  std::string HostName() override {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
+  }
 
   std::time_t Now() override { return std::time(nullptr); }
 
