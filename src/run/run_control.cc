@@ -268,22 +268,25 @@ bool RunControl::RunToGedu() {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;
     ClaimAndPutRight();
-    // Two runs from different table folders never save one file at once.
-    const ExchangeFileClaim exchange_claim = ExchangeFileClaim::Take(exchange_file_name_);
-    // The file is written back byte for byte around the new section, so it is
-    // read as bytes and checked, not made into a tree.
-    exchange_document_.reset();
-    exchange::ExchangeFile file;
-    try {
-      file.Load(exchange_file_name_);
-    } catch (const exchange::CannotLoad& failure) {
-      FailLoad(failure.what());
+    {
+      // Two runs from different table folders never save one file at once;
+      // the file is let go before the closing box waits for the user.
+      const ExchangeFileClaim exchange_claim = ExchangeFileClaim::Take(exchange_file_name_);
+      // The file is written back byte for byte around the new section, so it
+      // is read as bytes and checked, not made into a tree.
+      exchange_document_.reset();
+      exchange::ExchangeFile file;
+      try {
+        file.Load(exchange_file_name_);
+      } catch (const exchange::CannotLoad& failure) {
+        FailLoad(failure.what());
+      }
+      const tables::TableStore store(timetable_directory_, regional_);
+      CheckTimetableNotOlderThanCatalogues(timetable_directory_, findings);
+      SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
+        to_gedu::WriteTimetableSection(out, store, &findings);
+      });
     }
-    const tables::TableStore store(timetable_directory_, regional_);
-    CheckTimetableNotOlderThanCatalogues(timetable_directory_, findings);
-    SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
-      to_gedu::WriteTimetableSection(out, store, &findings);
-    });
     FinishRun(kToGeduDone);
     return true;
   });

@@ -14,6 +14,7 @@
 #include "run/put_back.h"
 #include "run/recovery_messages.h"
 #include "run/run_report.h"
+#include "run/saved_timetable.h"
 
 namespace pontexa::run {
 namespace {
@@ -187,7 +188,7 @@ bool SameFiles(const std::vector<CopiedFile>& a, const std::vector<CopiedFile>& 
 
 
 // Removes the temporary files a run cut short leaves in the table folder:
-// the report and record being written, and the files put back beside their
+// the report, the record and the moved codes being written, and the files put back beside their
 // places (~pontexa-<process>-NAME). Only with the exclusive claim: no other
 // run can be writing them.
 void RemoveTemporaries(const std::filesystem::path& table_folder) {
@@ -196,7 +197,8 @@ void RemoveTemporaries(const std::filesystem::path& table_folder) {
   if (!env.List(table_folder, &names).ok()) return;
   for (const std::string& name : names) {
     bool leftover = name == "~" + std::string(kReportFileName) ||
-                    name == "~" + std::string(kRunRecordName);
+                    name == "~" + std::string(kRunRecordName) ||
+                    name == "~" + std::string(kMovedCodesFileName);
     if (!leftover && name.starts_with("~pontexa-")) {
       const std::string_view rest = std::string_view(name).substr(9);
       const std::size_t dash = rest.find('-');
