@@ -216,10 +216,11 @@ bool WriteReportFile(const RunReport& report) {
   const std::filesystem::path temporary = path.parent_path() / ("~" + std::string(kReportFileName));
   // A report is not worth a flush to disk: at worst a crash leaves the last one.
   std::unique_ptr<File> out;
-  if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) {
+  if (!env.Open(temporary, {.mode = OpenMode::kReplace, .regular_only = true}, &out).ok()) {
     // Something else with that name (a symbolic link): gone, then one more try.
     env.Remove(temporary);
-    if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) return false;
+    if (!env.Open(temporary, {.mode = OpenMode::kReplace, .regular_only = true}, &out).ok())
+      return false;
   }
   bool written = true;
   WriteReportPieces(report, /*for_notepad=*/true, [&](std::string_view piece) {

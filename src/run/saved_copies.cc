@@ -106,7 +106,7 @@ std::optional<std::string> ReadManifestText(const std::filesystem::path& path) {
   constexpr std::size_t kMostBytes = 1 << 20;
   std::unique_ptr<File> file;
   FileInfo info;
-  if (!Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok() ||
+  if (!Env::Current().Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file).ok() ||
       !file->Info(&info).ok() || !info.IsRegular() || info.size > kMostBytes) {
     return std::nullopt;
   }
