@@ -50,10 +50,11 @@ int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& o
 }
 
 int RestoreCommand(const std::filesystem::path& table_folder, const std::string& name,
-                   std::ostream& out, std::ostream& err) {
+                   const std::string& exchange_file, std::ostream& out, std::ostream& err) {
   std::string message;
   try {
-    const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, Env::Current().Now());
+    const run::RestoreOutcome outcome =
+        run::RestoreCopy(table_folder, name, Env::Current().Now(), exchange_file);
     out << messages::Restored(outcome.tables, outcome.restored);
     if (!outcome.undo_copy.empty()) {
       out << messages::WhatWasThereIsIn(outcome.undo_copy);

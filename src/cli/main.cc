@@ -3,7 +3,7 @@
 //   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli snapshots [--dir CARPETA]
-//   pontexa-cli restore NOMBRE [--dir CARPETA]
+//   pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
@@ -45,6 +45,7 @@ struct Arguments {
   std::string exchange_file;  // or the copy's name for restore
   std::optional<std::string> directory;
   std::optional<std::string> json_report;
+  std::optional<std::string> xml;  // restore: where an exchange-file copy goes
   bool check = false;
 };
 
@@ -139,6 +140,13 @@ int main(int argc, char** argv) {
       if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--report"));
       if (parsed.json_report) return UsageError(messages::Repeated("--report"));
       parsed.json_report = std::string(args[++i]);
+    } else if (!options_done && arg == "--xml") {
+      if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--xml"));
+      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
+      parsed.xml = std::string(args[++i]);
+    } else if (!options_done && arg.starts_with("--xml=")) {
+      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
+      parsed.xml = std::string(arg.substr(6));
     } else if (!options_done && arg == "--check") {
       parsed.check = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
@@ -160,6 +168,10 @@ int main(int argc, char** argv) {
   if (!conversion && (parsed.check || parsed.json_report)) {
     return UsageError(messages::CheckAndReportOnlyForConversions());
   }
+  if (parsed.xml && parsed.command != Command::kRestore) {
+    return UsageError(messages::XmlOnlyForRestore());
+  }
+  if (parsed.xml && parsed.xml->empty()) return UsageError(messages::EmptyXmlName());
   if (parsed.json_report && parsed.json_report->empty())
     return UsageError(messages::EmptyReportName());
   parsed.exchange_file = file.value_or("");
@@ -173,7 +185,8 @@ int main(int argc, char** argv) {
       return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
     }
     if (parsed.command == Command::kRestore) {
-      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
+      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
+                                          std::cout, std::cerr);
     }
     const bool to_horaplan = parsed.command == Command::kToHoraplan;
     if (parsed.check) {

@@ -136,7 +136,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
     if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
     throw;
   }
-  PruneCopies(timetable_directory_);
+  PruneCopies(timetable_directory_, copy.name);
 }
 
 template <typename Run>
@@ -227,6 +227,9 @@ bool RunControl::RunToGedu() {
     } catch (const exchange::CannotLoad& failure) {
       FailLoad(failure.what());
     }
+    CheckNoTableFileTwice(timetable_directory_,
+                          {tables::kDiashorast, tables::kGrupost, tables::kSoluc, tables::kProft,
+                           tables::kAsignomt, tables::kAulat});
     const tables::TableStore store(timetable_directory_, regional_);
     SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
       to_gedu::WriteTimetableSection(out, store, &findings);

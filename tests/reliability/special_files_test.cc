@@ -92,5 +92,26 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// A copy whose file was replaced by a named pipe is refused by the restore.
+TEST(SpecialFileInACopy, IsRefusedByTheRestore) {
+  SampleSchool school;
+  ASSERT_TRUE(PrepareTablesInProcess(school));
+  const Outcome run = RunGuarded(
+      {CliPath(), "to-horaplan", school.exchange_file.string(), "--dir", school.tables.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school.tables);
+  ASSERT_EQ(copies.size(), 1u);
+  const fs::path piped = copies[0].folder / "ASIGT.DBF";
+  fs::remove(piped);
+  MakePipe(piped);
+  const Snapshot before = TakeSnapshotOutsideCopies(school.tables);
+  const Outcome restored =
+      RunGuarded({CliPath(), "restore", copies[0].name, "--dir", school.tables.string()});
+  EXPECT_EQ(restored.status, 1);
+  EXPECT_THAT(restored.err, HasSubstr("No es un archivo normal"));
+  ExpectSameFiles(TakeSnapshotOutsideCopies(school.tables), before);
+  EXPECT_EQ(run::ListCopies(school.tables).size(), 1u);  // no undo copy left behind
+}
+
 }  // namespace
 }  // namespace pontexa::reliability
