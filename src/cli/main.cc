@@ -204,6 +204,13 @@ int main(int argc, char** argv) {
     const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();
+    // A report that could not be written is said on standard error; a failed
+    // run's error already says it.
+    if (done && report && !control.ReportWritten()) {
+      std::cerr << pontexa::run::messages::ReportNotWritten(
+                       pontexa::run::ReportPath(*report).string())
+                << "\n";
+    }
     if (done && report && !report->findings.empty()) {
       std::cerr << messages::FindingsSummary(pontexa::run::FindingsSummaryLine(*report),
                                              pontexa::run::ReportPath(*report).string())

@@ -138,8 +138,9 @@ class File {
   // Waits until everything written is on disk.
   virtual Status Sync() = 0;
   virtual Status Info(FileInfo* info) = 0;
-  // Gives the file the permissions and, where the system allows, the owner of
-  // `original`; without it, the permissions a newly created file gets.
+  // Gives the file the permissions and, where the system allows, the owner and
+  // group of `original` (the group alone when only that is allowed); without
+  // it, the permissions a newly created file gets.
   virtual Status TakeAccessOf(const FileInfo* original) = 0;
   // Closes the file; a failure here can mean written bytes were lost.
   virtual Status Close() = 0;
@@ -235,8 +236,8 @@ class Env {
   virtual RegionalSettings Regional() = 0;
 };
 
-// Makes `env` the current Env while it lives; for tests, which are single
-// threaded. Scopes nest.
+// Makes `env` the current Env while it lives; for tests and the trial run,
+// which are single threaded. Scopes nest.
 class ScopedEnv {
  public:
   explicit ScopedEnv(Env& env);

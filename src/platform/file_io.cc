@@ -218,7 +218,12 @@ void WriteFileAtomically(const std::string& path, const std::function<Status(Fil
     if (path.empty()) return Failure(messages::NoFileGiven());
     if (exists && original.IsFolder()) return Status::Of(Status::Code::kIsFolder);
     if (exists && !original.IsRegular()) return Failure(messages::NotARegularFile());
-    // A file the user made read-only is not replaced, even though its folder would allow it.
+    // A file the user made read-only is not replaced, even though its folder
+    // would allow it: judged by its permission bits, which the system's own
+    // check lets root pass over.
+    if (exists && (original.permissions & 0222) == 0) {
+      return Status(Status::Code::kPermissionDenied, messages::ReadOnlyFile());
+    }
     if (exists) {
       if (Status status = env.CheckWritable(target); !status) return status;
     }

@@ -181,6 +181,28 @@ std::string CannotMakeTrialFolder(std::string_view reason) {
   return "No se puede crear una carpeta temporal para la prueba: " + std::string(reason);
 }
 
+std::string TrialSpaceFailed(std::string_view trial_folder, std::string_view error) {
+  std::string text = "La prueba ha fallado en su propia carpeta temporal " + Quoted(trial_folder) +
+                     ", no en la carpeta de tablas ni en el archivo XML: " + std::string(error);
+  return text;
+}
+
+std::string OwnerNotKept(std::uint32_t owner, std::uint32_t group, std::uint32_t new_owner,
+                         std::uint32_t new_group) {
+  return "el sistema no ha permitido conservar el propietario y el grupo del archivo XML (" +
+         std::to_string(owner) + ":" + std::to_string(group) + "); ahora son " +
+         std::to_string(new_owner) + ":" + std::to_string(new_group) + ".";
+}
+
+std::string OtherNamesKeepOldContent(std::uint64_t names) {
+  return "el archivo XML tenía " + std::to_string(names) +
+         " nombres (enlaces físicos); los demás nombres siguen con el contenido anterior.";
+}
+
+std::string ReportNotWritten(std::string_view path) {
+  return "No se ha podido escribir el informe " + Quoted(path) + ".";
+}
+
 std::string SomeTableNotAsItWas() { return "alguna tabla no ha quedado como estaba"; }
 
 std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view copy_folder,
@@ -215,6 +237,8 @@ std::string ReportTableFolder(std::string_view folder) {
 std::string ReportOutcome(bool ok, std::string_view error) {
   return "Resultado: " + (ok ? std::string("terminado") : "error: " + std::string(error));
 }
+
+std::string ReportNote(std::string_view note) { return "Nota: " + std::string(note); }
 
 std::string ReportRowsHeading(bool to_horaplan) {
   return to_horaplan ? "Filas escritas:" : "Filas leídas:";

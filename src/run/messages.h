@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,16 @@ std::string Visible(std::string_view text);
 
 // The dry run.
 std::string CannotMakeTrialFolder(std::string_view reason);
+// A trial run that failed in its own temporary folder, such as a full $TMPDIR;
+// `error` names the temporary files.
+std::string TrialSpaceFailed(std::string_view trial_folder, std::string_view error);
+
+// Notes of the run report on how the exchange file was saved.
+std::string OwnerNotKept(std::uint32_t owner, std::uint32_t group, std::uint32_t new_owner,
+                         std::uint32_t new_group);
+std::string OtherNamesKeepOldContent(std::uint64_t names);
+// Said after a run whose report file could not be written.
+std::string ReportNotWritten(std::string_view path);
 
 // The run report: its lines, without their line ends.
 std::string ReportTitle();
@@ -86,6 +97,7 @@ std::string ReportExchangeFile(std::string_view path);
 std::string ReportTableFolder(std::string_view folder);
 // "Resultado: terminado", or the error that ended the run.
 std::string ReportOutcome(bool ok, std::string_view error);
+std::string ReportNote(std::string_view note);
 std::string ReportRowsHeading(bool to_horaplan);
 std::string ReportNoTables();
 std::string ReportFindingsCount(std::size_t findings);

@@ -122,6 +122,10 @@ CopyRequest RunControl::Request(const char* made_by) const {
 
 void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
                               const std::function<void(exchange::SectionWriter&)>& write_section) {
+  // What the file was, before its copy (which may be a second name of it), for
+  // the report's notes on how the save left it.
+  FileInfo before;
+  const bool known = Env::Current().Info(exchange_file_name_, &before).ok();
   SavedCopy copy;
   try {
     copy = CopyExchangeFile(Request(kMadeByToGedu));
@@ -136,12 +140,19 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
     if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
     throw;
   }
+  FileInfo after;
+  if (known && last_report_ && Env::Current().Info(exchange_file_name_, &after).ok()) {
+    for (std::string& note : NotesOnSavedFile(before, after)) {
+      last_report_->notes.push_back(std::move(note));
+    }
+  }
   PruneCopies(timetable_directory_, copy.name);
 }
 
 template <typename Run>
 bool RunControl::ShowingErrors(Run run) {
   last_report_.reset();
+  report_written_ = true;
   std::string message;
   try {
     return run();
@@ -151,7 +162,16 @@ bool RunControl::ShowingErrors(Run run) {
   if (last_report_) {
     last_report_->ok = false;
     last_report_->error = message;
-    WriteReportFile(*last_report_);
+    report_written_ = WriteReportFile(*last_report_);
+    // A run stopped by a full disk or a read-only folder has said why already;
+    // something else in the report's place (a folder) would go unsaid.
+    FileInfo in_place;
+    if (!report_written_ &&
+        Env::Current().LinkInfo(ReportPath(*last_report_), &in_place).ok() &&
+        !in_place.IsRegular()) {
+      if (!message.ends_with('.')) message += '.';
+      message += " " + messages::ReportNotWritten(ReportPath(*last_report_).string());
+    }
   }
   ui_.ShowError(message);
   return false;
@@ -170,12 +190,18 @@ void RunControl::FinishRun(const char* closing_message) {
   RunReport& report = *last_report_;
   report.ok = true;
   const bool written = WriteReportFile(report);
-  if (report.findings.empty()) {
+  report_written_ = written;
+  if (report.findings.empty() && written) {
     ui_.ShowMessage(closing_message);
     return;
   }
-  std::string summary = FindingsCount(report);
-  if (written) summary += messages::ReportIsAt(ReportPath(report).string());
+  std::string summary = report.findings.empty() ? "" : FindingsCount(report);
+  if (!written) {
+    summary +=
+        (summary.empty() ? "" : " ") + messages::ReportNotWritten(ReportPath(report).string());
+  } else {
+    summary += messages::ReportIsAt(ReportPath(report).string());
+  }
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
   ui_.ShowMessageWithDetails(closing_message, summary, FindingsByKind(report, kFindingsShown));

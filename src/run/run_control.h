@@ -49,6 +49,9 @@ class RunControl {
   // The report of the last run that got past the choice of the file, also
   // written to pontexa-informe.txt in the table folder; nothing before.
   const std::optional<RunReport>& LastReport() const { return last_report_; }
+  // False when the last run's report file could not be written (a folder in
+  // its place, a full disk); the run's closing box or error says so too.
+  bool ReportWritten() const { return report_written_; }
 
  private:
   // Steps 1 to 3 of both runs; false after "No existe archivo".
@@ -79,6 +82,7 @@ class RunControl {
   std::string exchange_file_name_;
   std::unique_ptr<exchange::Document> exchange_document_;
   std::optional<RunReport> last_report_;
+  bool report_written_ = true;
 };
 
 }  // namespace pontexa::run

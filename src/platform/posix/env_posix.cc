@@ -162,8 +162,11 @@ class PosixFile : public File {
   Status TakeAccessOf(const FileInfo* original) override {
     mode_t mode = 0666 & ~CurrentUmask();
     if (original != nullptr) {
-      // Only root may give a file away; anyone else keeps the file as their own.
-      (void)!fchown(fd_.get(), original->owner, original->group);
+      // Only root may give a file away; anyone else keeps the file as their
+      // own, but may still give it the original's group when they belong to it.
+      if (fchown(fd_.get(), original->owner, original->group) != 0) {
+        (void)!fchown(fd_.get(), static_cast<uid_t>(-1), original->group);
+      }
       mode = static_cast<mode_t>(original->permissions);
     }
     return fchmod(fd_.get(), mode) == 0 ? Status() : LastError();
