@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/file_copy.h"
@@ -229,6 +230,29 @@ TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
   }
   EXPECT_EQ(run::ListCopies(school_.tables).size(), copies_before);
   ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+}
+
+// An exchange file with a line break in its name: its copy is listed on one
+// line, and restoring it gives the file back.
+TEST_F(HostileCopies, LineBreakInTheExchangeFileNameKeepsItsCopyVisible) {
+  const fs::path odd = school_.dir / "horario\nnuevo.xml";
+  fs::copy_file(school_.exchange_file, odd);
+  const std::string before = ReadFile(odd);
+  const Outcome run = RunCli("to-gedu", odd, school_.tables);
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_NE(ReadFile(odd), before);
+  const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
+  ASSERT_EQ(copies.size(), 1u);
+
+  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
+  EXPECT_THAT(listed.out, HasSubstr("horario\\nnuevo.xml\n"));
+
+  const Outcome restored =
+      RunRestore({copies[0].name, "--dir", school_.tables.string(), "--xml", odd.string()});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_EQ(ReadFile(odd), before);
 }
 
 }  // namespace
