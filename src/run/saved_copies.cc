@@ -15,8 +15,8 @@
 namespace pontexa::run {
 namespace {
 
-// The manifest is written under this name, then renamed.
-const std::string kManifestTemporaryName = std::string(kManifestName) + ".tmp";
+// The manifest is written under this name, then renamed to kManifestName.
+constexpr char kManifestTemporaryName[] = "manifiesto.txt.tmp";
 
 // The number the next copy gets: one above every copy's there.
 std::uint64_t NextSequence(const std::filesystem::path& table_folder) {
@@ -252,8 +252,9 @@ std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder) {
   // Copies made before they were counted (sequence 0) sort as the oldest, by
   // the time they claim.
   std::sort(copies.begin(), copies.end(), [](const SavedCopy& a, const SavedCopy& b) {
-    if (a.manifest.sequence != b.manifest.sequence)
+    if (a.manifest.sequence != b.manifest.sequence) {
       return a.manifest.sequence > b.manifest.sequence;
+    }
     if (a.manifest.time != b.manifest.time) return a.manifest.time > b.manifest.time;
     if (SuffixOf(a.name) != SuffixOf(b.name)) return SuffixOf(a.name) > SuffixOf(b.name);
     return a.name > b.name;
