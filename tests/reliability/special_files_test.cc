@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct SpecialFileCase {
   int status;           // the expected exit status
   const char* message;  // part of the error, "" when the run ends well
 };
+
+void PrintTo(const SpecialFileCase& c, std::ostream* out) { *out << c.label; }
 
 class SpecialFile : public ::testing::TestWithParam<SpecialFileCase> {};
 
