@@ -27,8 +27,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # Each fuzz target for 60 seconds from its seed corpus (libFuzzer, clang 14).
 # New inputs go to a scratch folder; a crash leaves its input in build/fuzz/.
 cmake --preset fuzz >/dev/null
-cmake --build build/fuzz --target fuzz_table_reader fuzz_exchange -j"$(nproc)"
-for target in table_reader exchange; do
+cmake --build build/fuzz --target fuzz_table_reader fuzz_exchange fuzz_manifest -j"$(nproc)"
+for target in table_reader exchange manifest; do
   scratch=build/fuzz/scratch-$target
   rm -rf "$scratch" && mkdir -p "$scratch"
   build/fuzz/fuzz/fuzz_$target -max_total_time=60 -timeout=20 -rss_limit_mb=2048 \

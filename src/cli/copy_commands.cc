@@ -6,6 +6,7 @@
 #include "cli/messages.h"
 #include "platform/env.h"
 #include "platform/error.h"
+#include "run/messages.h"
 #include "run/restore.h"
 #include "run/run_control.h"
 #include "run/saved_copies.h"
@@ -16,11 +17,12 @@ namespace {
 std::string MadeByText(const run::CopyManifest& manifest) {
   if (manifest.made_by == run::kMadeByToHoraplan) return messages::MadeBeforeToHoraplan();
   if (manifest.made_by == run::kMadeByToGedu) return messages::MadeBeforeToGedu();
-  return messages::MadeBeforeRestoring(manifest.restored);
+  return messages::MadeBeforeRestoring(run::messages::Visible(manifest.restored));
 }
 
 std::string FilesText(const run::SavedCopy& copy) {
-  if (!copy.manifest.holds_tables) return copy.manifest.exchange_file;
+  // Values are shown with their control characters escaped: one line per copy.
+  if (!copy.manifest.holds_tables) return run::messages::Visible(copy.manifest.exchange_file);
   std::string text;
   for (const std::string& table : copy.manifest.tables) {
     const std::vector<run::CopiedFile> files = copy.manifest.FilesOf(table);
@@ -43,17 +45,18 @@ int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& o
     return 0;
   }
   for (const run::SavedCopy& copy : copies) {
-    out << copy.name << "  " << copy.manifest.time << "  " << MadeByText(copy.manifest) << "  "
-        << FilesText(copy) << "\n";
+    out << copy.name << "  " << run::messages::Visible(copy.manifest.time) << "  "
+        << MadeByText(copy.manifest) << "  " << FilesText(copy) << "\n";
   }
   return 0;
 }
 
 int RestoreCommand(const std::filesystem::path& table_folder, const std::string& name,
-                   std::ostream& out, std::ostream& err) {
+                   const std::string& exchange_file, std::ostream& out, std::ostream& err) {
   std::string message;
   try {
-    const run::RestoreOutcome outcome = run::RestoreCopy(table_folder, name, Env::Current().Now());
+    const run::RestoreOutcome outcome =
+        run::RestoreCopy(table_folder, name, Env::Current().Now(), exchange_file);
     out << messages::Restored(outcome.tables, outcome.restored);
     if (!outcome.undo_copy.empty()) {
       out << messages::WhatWasThereIsIn(outcome.undo_copy);

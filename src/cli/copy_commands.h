@@ -11,9 +11,10 @@ namespace pontexa::cli {
 int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& out,
                       std::ostream& err);
 
-// `restore NAME`: puts the copy back and says what it did. Returns the exit
-// status: 0 when it was put back, 1 with the error on `err`.
+// `restore NAME [--xml PATH]`: puts the copy back (a copy of the exchange
+// file onto `exchange_file`, which must exist) and says what it did. Returns
+// the exit status: 0 when it was put back, 1 with the error on `err`.
 int RestoreCommand(const std::filesystem::path& table_folder, const std::string& name,
-                   std::ostream& out, std::ostream& err);
+                   const std::string& exchange_file, std::ostream& out, std::ostream& err);
 
 }  // namespace pontexa::cli

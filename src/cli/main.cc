@@ -3,7 +3,7 @@
 //   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli snapshots [--dir CARPETA]
-//   pontexa-cli restore NOMBRE [--dir CARPETA]
+//   pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
@@ -47,6 +47,7 @@ struct Arguments {
   std::string exchange_file;  // or the copy's name for restore
   std::optional<std::string> directory;
   std::optional<std::string> json_report;
+  std::optional<std::string> xml;  // restore: where an exchange-file copy goes
   bool check = false;
 };
 
@@ -143,6 +144,13 @@ int main(int argc, char** argv) {
       if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--report"));
       if (parsed.json_report) return UsageError(messages::Repeated("--report"));
       parsed.json_report = std::string(args[++i]);
+    } else if (!options_done && arg == "--xml") {
+      if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--xml"));
+      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
+      parsed.xml = std::string(args[++i]);
+    } else if (!options_done && arg.starts_with("--xml=")) {
+      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
+      parsed.xml = std::string(arg.substr(6));
     } else if (!options_done && arg == "--check") {
       parsed.check = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
@@ -164,6 +172,10 @@ int main(int argc, char** argv) {
   if (!conversion && (parsed.check || parsed.json_report)) {
     return UsageError(messages::CheckAndReportOnlyForConversions());
   }
+  if (parsed.xml && parsed.command != Command::kRestore) {
+    return UsageError(messages::XmlOnlyForRestore());
+  }
+  if (parsed.xml && parsed.xml->empty()) return UsageError(messages::EmptyXmlName());
   if (parsed.json_report && parsed.json_report->empty())
     return UsageError(messages::EmptyReportName());
   parsed.exchange_file = file.value_or("");
@@ -193,7 +205,8 @@ int main(int argc, char** argv) {
           std::cerr << notice << "\n";
         }
       }
-      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, std::cout, std::cerr);
+      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
+                                          std::cout, std::cerr);
     }
     const bool to_horaplan = parsed.command == Command::kToHoraplan;
     if (parsed.check) {
@@ -217,6 +230,13 @@ int main(int argc, char** argv) {
     const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();
+    // A report that could not be written is said on standard error; a failed
+    // run's error already says it.
+    if (done && report && !control.ReportWritten()) {
+      std::cerr << pontexa::run::messages::ReportNotWritten(
+                       pontexa::run::ReportPath(*report).string())
+                << "\n";
+    }
     if (done && report && !report->findings.empty()) {
       std::cerr << messages::FindingsSummary(pontexa::run::FindingsSummaryLine(*report),
                                              pontexa::run::ReportPath(*report).string())

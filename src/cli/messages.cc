@@ -48,6 +48,10 @@ std::string CheckAndReportOnlyForConversions() {
 
 std::string EmptyReportName() { return "el informe está vacío"; }
 
+std::string XmlOnlyForRestore() { return "--xml solo vale para restore"; }
+
+std::string EmptyXmlName() { return "el archivo XML tras --xml está vacío"; }
+
 std::string CannotWriteReport(std::string_view path) {
   return "No se puede escribir el informe " + Quoted(path);
 }

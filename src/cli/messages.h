@@ -12,7 +12,7 @@ inline constexpr char kUsage[] =
     "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
     "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
     "     pontexa-cli snapshots [--dir CARPETA]\n"
-    "     pontexa-cli restore NOMBRE [--dir CARPETA]\n"
+    "     pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]\n"
     "     pontexa-cli --help | --version\n";
 
 inline constexpr char kHelp[] =
@@ -29,9 +29,10 @@ inline constexpr char kHelp[] =
     "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
     "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
     "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
-    "               archivo XML en la ruta de la que se copió. Antes copia lo que va a\n"
-    "               sustituir, de modo que también se puede deshacer. No cambia nada\n"
-    "               mientras otro programa tenga abierta una de las tablas.\n"
+    "               archivo XML en el archivo que se indique con --xml. Antes copia lo\n"
+    "               que va a sustituir, de modo que también se puede deshacer. No\n"
+    "               cambia nada mientras otro programa tenga abierta una de las tablas,\n"
+    "               ni si el manifiesto de la copia nombra archivos que no son suyos.\n"
     "\n"
     "Solo una ejecución cambia la carpeta de tablas a la vez: las demás se rechazan\n"
     "enseguida, sin cambiar nada. Si una ejecución no terminó (el programa murió o se\n"
@@ -50,7 +51,11 @@ inline constexpr char kHelp[] =
     "Antes de escribir, cada conversión copia lo que va a sustituir (las tablas, con\n"
     "sus archivos .MDX y .cpg, o el archivo XML) en CARPETA/copias-pontexa/AAAAMMDD-\n"
     "HHMMSS, con un manifiesto. Si to-horaplan falla a mitad, repone todas las tablas\n"
-    "como estaban. Se guardan las 20 copias más recientes.\n"
+    "como estaban. Se guardan las 20 copias más recientes, por orden de creación; en\n"
+    "copias-pontexa solo se tocan esas carpetas y los archivos que nombran sus\n"
+    "manifiestos. Ninguna ejecución acepta dos archivos de una tabla que solo se\n"
+    "distinguen por las mayúsculas (ASIGT.DBF y asigt.dbf), ni una tubería, un\n"
+    "dispositivo o una carpeta en lugar de un archivo de la carpeta de tablas.\n"
     "\n"
     "Las dos conversiones rechazan, antes de tocar nada, un archivo XML cuyas\n"
     "entidades se expanden a más de diez veces su tamaño.\n"
@@ -59,6 +64,10 @@ inline constexpr char kHelp[] =
     "                 del prefijo de Wine ($WINEPREFIX, o bien $HOME/.wine).\n"
     "  --report INFORME.json\n"
     "                 Escribe además el informe de la conversión en JSON.\n"
+    "  --xml ARCHIVO.xml\n"
+    "                 Con restore, el archivo XML que se sustituye por la copia de un\n"
+    "                 archivo XML; debe existir (un enlace simbólico se sigue). La ruta\n"
+    "                 que guarda el manifiesto no basta.\n"
     "  --check        Prueba la conversión sobre copias temporales de las tablas y del\n"
     "                 archivo XML y muestra el informe, sin cambiar nada: estado 0 si\n"
     "                 la conversión terminaría bien, 1 (con el error) si fallaría.\n"
@@ -84,6 +93,8 @@ std::string MissingXmlFile();
 std::string EmptyFolder();
 std::string CheckAndReportOnlyForConversions();
 std::string EmptyReportName();
+std::string XmlOnlyForRestore();
+std::string EmptyXmlName();
 
 std::string CannotWriteReport(std::string_view path);
 // The line on standard error after a run with findings: their summary and

@@ -27,6 +27,8 @@ Status Status::Of(Code code) {
       return Status(code, "No queda espacio en el disco");
     case Code::kLocked:
       return Status(code, "El archivo está en uso");
+    case Code::kNotRegular:
+      return Status(code, "No es un archivo normal");
     case Code::kOther:
       break;
   }

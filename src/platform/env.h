@@ -35,6 +35,7 @@ class Status {
     kReadOnly,          // the file system cannot be written
     kNoSpace,           // the disk or the user's quota is full
     kLocked,            // another open file holds a conflicting lock
+    kNotRegular,        // a named pipe, a device or a socket where a file was expected
     kOther,             // anything else; text() says what
   };
 
@@ -73,6 +74,8 @@ struct FileInfo {
   std::uint32_t permissions = 0;
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
+  // How many names the file has (hard links); 1 for most files.
+  std::uint64_t links = 1;
 
   bool IsRegular() const { return kind == Kind::kRegular; }
   bool IsFolder() const { return kind == Kind::kFolder; }
@@ -106,6 +109,11 @@ struct OpenOptions {
   // Return at once instead of waiting on something that is not a plain file,
   // such as a named pipe called like a table.
   bool no_wait = false;
+  // Accept only a regular file: opened without waiting, then anything else (a
+  // named pipe, a device, a folder) is closed again and refused with kIsFolder
+  // or kNotRegular. For every file of the table folder, the copies and the
+  // trial space, where nothing but plain files belongs.
+  bool regular_only = false;
 };
 
 // An open file. Every operation that can fail says so through its Status;
@@ -137,8 +145,9 @@ class File {
   // Waits until everything written is on disk.
   virtual Status Sync() = 0;
   virtual Status Info(FileInfo* info) = 0;
-  // Gives the file the permissions and, where the system allows, the owner of
-  // `original`; without it, the permissions a newly created file gets.
+  // Gives the file the permissions and, where the system allows, the owner and
+  // group of `original` (the group alone when only that is allowed); without
+  // it, the permissions a newly created file gets.
   virtual Status TakeAccessOf(const FileInfo* original) = 0;
   // Closes the file; a failure here can mean written bytes were lost.
   virtual Status Close() = 0;
@@ -247,8 +256,8 @@ class Env {
   virtual RegionalSettings Regional() = 0;
 };
 
-// Makes `env` the current Env while it lives; for tests, which are single
-// threaded. Scopes nest.
+// Makes `env` the current Env while it lives; for tests and the trial run,
+// which are single threaded. Scopes nest.
 class ScopedEnv {
  public:
   explicit ScopedEnv(Env& env);

@@ -22,7 +22,9 @@ constexpr std::size_t kChunk = 1 << 16;
 
 std::unique_ptr<File> OpenForReading(const std::filesystem::path& path) {
   std::unique_ptr<File> file;
-  if (Status status = Env::Current().Open(path, {OpenMode::kRead}, &file); !status) {
+  if (Status status =
+          Env::Current().Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file);
+      !status) {
     CannotRead(path, status);
   }
   return file;
@@ -53,7 +55,9 @@ FileDigest ReadWithDigest(const std::filesystem::path& path, File& in, Consume c
 class NewFile {
  public:
   explicit NewFile(const std::filesystem::path& path) : path_(path) {
-    if (Status status = Env::Current().Open(path, {OpenMode::kCreateNew}, &out_); !status) {
+    if (Status status =
+            Env::Current().Open(path, {.mode = OpenMode::kCreateNew, .regular_only = true}, &out_);
+        !status) {
       CannotWrite(path, status);
     }
   }

@@ -77,7 +77,7 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& ba
     FileInfo info;
     if (!env.LinkInfo(path, &info).ok() || !info.IsRegular()) continue;
     std::unique_ptr<File> file;
-    if (!env.Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok()) continue;
+    if (!env.Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file).ok()) continue;
     if (file->TryHold(HoldKind::kExclusive)) env.Remove(path);
   }
 }
@@ -137,7 +137,12 @@ namespace {
 // Opens an existing regular file for reading.
 Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info) {
   if (path.empty()) return Failure(messages::NoFileGiven());
-  if (Status status = Env::Current().Open(path, {OpenMode::kRead}, &file); !status) return status;
+  // Never waits: a named pipe or a device in place of the file is refused at once.
+  if (Status status =
+          Env::Current().Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file);
+      !status) {
+    return status;
+  }
   if (Status status = file->Info(&info); !status) return status;
   if (info.IsFolder()) return Status::Of(Status::Code::kIsFolder);
   if (!info.IsRegular()) return Failure(messages::NotARegularFile());
@@ -213,7 +218,12 @@ void WriteFileAtomically(const std::string& path, const std::function<Status(Fil
     if (path.empty()) return Failure(messages::NoFileGiven());
     if (exists && original.IsFolder()) return Status::Of(Status::Code::kIsFolder);
     if (exists && !original.IsRegular()) return Failure(messages::NotARegularFile());
-    // A file the user made read-only is not replaced, even though its folder would allow it.
+    // A file the user made read-only is not replaced, even though its folder
+    // would allow it: judged by its permission bits, which the system's own
+    // check lets root pass over.
+    if (exists && (original.permissions & 0222) == 0) {
+      return Status(Status::Code::kPermissionDenied, messages::ReadOnlyFile());
+    }
     if (exists) {
       if (Status status = env.CheckWritable(target); !status) return status;
     }
@@ -223,7 +233,9 @@ void WriteFileAtomically(const std::string& path, const std::function<Status(Fil
     }
     // Held while the save lasts, so that no other save takes it for one a
     // killed process left behind.
-    if (Status status = env.Open(temp.path, {OpenMode::kRead}, &temp.lock); !status) {
+    if (Status status =
+            env.Open(temp.path, {.mode = OpenMode::kRead, .regular_only = true}, &temp.lock);
+        !status) {
       return status;
     }
     if (!temp.lock->TryHold(HoldKind::kShared)) return Status::Of(Status::Code::kLocked);

@@ -29,6 +29,8 @@ std::string CannotConvertFromCodePage(int code_page) {
 std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
 std::string NotARegularFile() { return "No es un archivo normal"; }
 
+std::string ReadOnlyFile() { return "El archivo es de solo lectura"; }
+
 std::string CannotSave(std::string_view path, std::string_view why) {
   return "No se puede guardar el archivo " + Quoted(path) + ": " + std::string(why);
 }

@@ -3,16 +3,85 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/ascii.h"
+#include "run/messages.h"
+
 namespace pontexa::run {
 namespace {
 
 constexpr char kFirstLine[] = "Pontexa: copia hecha antes de escribir";
-constexpr char kFormat[] = "1";
+// The first format wrote values as they were; the second escapes them and
+// counts the copies.
+constexpr char kFirstFormat[] = "1";
+constexpr char kFormat[] = "2";
 constexpr char kLastLine[] = "fin";
+
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+std::string Escaped(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (const char c : value) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (IsControl(c)) {
+      const auto byte = static_cast<unsigned char>(c);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The value an escaped text stands for; nothing for an escape that Escaped
+// never writes.
+std::optional<std::string> Unescaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (i + 1 < text.size() && text[i + 1] == '\\') {
+      out += '\\';
+      i += 1;
+      continue;
+    }
+    if (i + 3 >= text.size() || text[i + 1] != 'x') return std::nullopt;
+    const int high = HexDigit(text[i + 2]);
+    const int low = HexDigit(text[i + 3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(high * 16 + low);
+    i += 3;
+  }
+  return out;
+}
 
 bool IsPlainFileName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0\n\r", 5)) == std::string_view::npos;
+         name.find_first_of("/\\") == std::string_view::npos &&
+         std::none_of(name.begin(), name.end(), IsControl);
+}
+
+bool IsTableName(std::string_view table) {
+  return !table.empty() && std::all_of(table.begin(), table.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
 }
 
 bool IsDigest(std::string_view text) {
@@ -21,13 +90,9 @@ bool IsDigest(std::string_view text) {
          });
 }
 
-bool HasNoLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") == std::string_view::npos;
-}
-
 // "archivo: TABLE SIZE SHA256 NAME", with "-" as the table of the exchange file
 // and the name last, since it may hold spaces.
-std::optional<CopiedFile> ParseFileLine(std::string_view value) {
+std::optional<CopiedFile> ParseFileLine(std::string_view value, bool escaped) {
   CopiedFile file;
   std::string_view rest = value;
   const auto next_word = [&rest]() -> std::optional<std::string_view> {
@@ -40,13 +105,19 @@ std::optional<CopiedFile> ParseFileLine(std::string_view value) {
   const auto table = next_word();
   const auto size = next_word();
   const auto digest = next_word();
-  if (!table || !size || !digest) return std::nullopt;
+  if (!table || !size || !digest || rest.empty()) return std::nullopt;
   file.table = *table == "-" ? "" : std::string(*table);
   const auto [end, error] = std::from_chars(size->data(), size->data() + size->size(), file.size);
   if (error != std::errc() || end != size->data() + size->size()) return std::nullopt;
-  if (!IsDigest(*digest) || !IsPlainFileName(rest)) return std::nullopt;
+  if (!IsDigest(*digest)) return std::nullopt;
   file.sha256 = std::string(*digest);
-  file.name = std::string(rest);
+  if (!escaped) {
+    file.name = std::string(rest);
+  } else if (std::optional<std::string> name = Unescaped(rest)) {
+    file.name = std::move(*name);
+  } else {
+    return std::nullopt;
+  }
   return file;
 }
 
@@ -63,16 +134,17 @@ std::vector<CopiedFile> CopyManifest::FilesOf(std::string_view table) const {
 std::string ManifestText(const CopyManifest& manifest) {
   std::string text = std::string(kFirstLine) + "\n";
   text += "formato: " + std::string(kFormat) + "\n";
-  text += "origen: " + manifest.made_by + "\n";
-  if (!manifest.restored.empty()) text += "repone: " + manifest.restored + "\n";
-  text += "hora: " + manifest.time + "\n";
-  text += "archivo-xml: " + manifest.exchange_file + "\n";
-  text += "carpeta-tablas: " + manifest.table_folder + "\n";
+  text += "secuencia: " + std::to_string(manifest.sequence) + "\n";
+  text += "origen: " + Escaped(manifest.made_by) + "\n";
+  if (!manifest.restored.empty()) text += "repone: " + Escaped(manifest.restored) + "\n";
+  text += "hora: " + Escaped(manifest.time) + "\n";
+  text += "archivo-xml: " + Escaped(manifest.exchange_file) + "\n";
+  text += "carpeta-tablas: " + Escaped(manifest.table_folder) + "\n";
   text += std::string("contenido: ") + (manifest.holds_tables ? "tablas" : "archivo-xml") + "\n";
-  for (const std::string& table : manifest.tables) text += "tabla: " + table + "\n";
+  for (const std::string& table : manifest.tables) text += "tabla: " + Escaped(table) + "\n";
   for (const CopiedFile& file : manifest.files) {
-    text += "archivo: " + (file.table.empty() ? std::string("-") : file.table) + " " +
-            std::to_string(file.size) + " " + file.sha256 + " " + file.name + "\n";
+    text += "archivo: " + (file.table.empty() ? std::string("-") : Escaped(file.table)) + " " +
+            std::to_string(file.size) + " " + file.sha256 + " " + Escaped(file.name) + "\n";
   }
   text += std::string(kLastLine) + "\n";
   return text;
@@ -86,50 +158,72 @@ std::optional<CopyManifest> ParseManifest(std::string_view text) {
     lines.push_back(text.substr(0, end));
     text.remove_prefix(end + 1);
   }
-  if (lines.size() < 2 || lines.front() != kFirstLine || lines.back() != kLastLine) {
+  if (lines.size() < 3 || lines.front() != kFirstLine || lines.back() != kLastLine) {
+    return std::nullopt;
+  }
+  // The format comes second, so that every value after it is read the way
+  // its format wrote it.
+  const std::string_view format_line = lines[1];
+  bool escaped;
+  if (format_line == std::string("formato: ") + kFormat) {
+    escaped = true;
+  } else if (format_line == std::string("formato: ") + kFirstFormat) {
+    escaped = false;
+  } else {
     return std::nullopt;
   }
   CopyManifest manifest;
-  bool format_seen = false, content_seen = false, time_seen = false;
-  for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+  bool content_seen = false, time_seen = false, sequence_seen = false;
+  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
     const std::string_view line = lines[i];
     const std::size_t colon = line.find(": ");
     if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view key = line.substr(0, colon);
-    const std::string_view value = line.substr(colon + 2);
-    if (key == "formato") {
-      if (value != kFormat) return std::nullopt;
-      format_seen = true;
+    const std::string_view raw = line.substr(colon + 2);
+    if (key == "archivo") {
+      std::optional<CopiedFile> file = ParseFileLine(raw, escaped);
+      if (!file) return std::nullopt;
+      manifest.files.push_back(std::move(*file));
+      continue;
+    }
+    std::string value(raw);
+    if (escaped) {
+      std::optional<std::string> unescaped = Unescaped(raw);
+      if (!unescaped) return std::nullopt;
+      value = std::move(*unescaped);
+    }
+    if (key == "secuencia" && escaped) {
+      const auto [end, error] =
+          std::from_chars(raw.data(), raw.data() + raw.size(), manifest.sequence);
+      if (error != std::errc() || end != raw.data() + raw.size() || sequence_seen) {
+        return std::nullopt;
+      }
+      sequence_seen = true;
     } else if (key == "origen") {
-      manifest.made_by = std::string(value);
+      manifest.made_by = std::move(value);
     } else if (key == "repone") {
-      manifest.restored = std::string(value);
+      manifest.restored = std::move(value);
     } else if (key == "hora") {
-      manifest.time = std::string(value);
+      manifest.time = std::move(value);
       time_seen = true;
     } else if (key == "archivo-xml") {
-      manifest.exchange_file = std::string(value);
+      manifest.exchange_file = std::move(value);
     } else if (key == "carpeta-tablas") {
-      manifest.table_folder = std::string(value);
+      manifest.table_folder = std::move(value);
     } else if (key == "contenido") {
       if (value != "tablas" && value != "archivo-xml") return std::nullopt;
       manifest.holds_tables = value == "tablas";
       content_seen = true;
     } else if (key == "tabla") {
-      if (!IsPlainFileName(value) || value.find(' ') != std::string_view::npos) {
-        return std::nullopt;
-      }
-      manifest.tables.emplace_back(value);
-    } else if (key == "archivo") {
-      std::optional<CopiedFile> file = ParseFileLine(value);
-      if (!file) return std::nullopt;
-      manifest.files.push_back(std::move(*file));
+      if (value.empty() || value.find(' ') != std::string::npos) return std::nullopt;
+      manifest.tables.push_back(std::move(value));
     }
     // Keys this version does not know are left for later versions.
   }
   const bool known_maker = manifest.made_by == kMadeByToHoraplan ||
                            manifest.made_by == kMadeByToGedu || manifest.made_by == kMadeByRestore;
-  if (!format_seen || !content_seen || !time_seen || !known_maker) return std::nullopt;
+  if (!content_seen || !time_seen || !known_maker) return std::nullopt;
+  if (escaped && !sequence_seen) return std::nullopt;
   if (manifest.holds_tables) {
     if (manifest.tables.empty()) return std::nullopt;
     for (const CopiedFile& file : manifest.files) {
@@ -139,7 +233,7 @@ std::optional<CopyManifest> ParseManifest(std::string_view text) {
       }
     }
   } else if (manifest.files.size() != 1 || !manifest.files[0].table.empty() ||
-             manifest.exchange_file.empty() || !HasNoLineBreak(manifest.exchange_file)) {
+             manifest.exchange_file.empty()) {
     return std::nullopt;
   }
   // Two files of one name would overwrite each other in the copy's folder.
@@ -149,6 +243,33 @@ std::optional<CopyManifest> ParseManifest(std::string_view text) {
     }
   }
   return manifest;
+}
+
+std::optional<std::string> ManifestFault(const CopyManifest& manifest) {
+  for (const std::string& table : manifest.tables) {
+    if (!IsTableName(table)) return messages::ManifestNamesNoTable(table);
+  }
+  for (const CopiedFile& file : manifest.files) {
+    if (!IsPlainFileName(file.name) || file.name == kManifestName) {
+      return messages::ManifestNamesNoFileName(file.name);
+    }
+    if (file.table.empty()) {
+      // Only a copy of the exchange file holds it, and only it.
+      if (manifest.holds_tables || manifest.files.size() != 1) {
+        return messages::ManifestNamesFileOfNoTable(file.name);
+      }
+      continue;
+    }
+    static constexpr const char* kExtensions[] = {".DBF", ".MDX", ".CPG"};
+    const bool of_its_table =
+        std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](const char* extension) {
+          return SameIgnoringAsciiCase(file.name, file.table + extension);
+        });
+    if (!manifest.holds_tables || !of_its_table) {
+      return messages::ManifestNamesFileOfNoTable(file.name);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace pontexa::run

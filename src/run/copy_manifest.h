@@ -27,6 +27,9 @@ struct CopiedFile {
 // file of each listed table: its .DBF, .MDX and .cpg in whatever letter case
 // they had; a listed table without files did not exist) or the exchange file.
 struct CopyManifest {
+  // The order copies were made in, counted per copies folder from 1; 0 for a
+  // copy made before copies were counted, which counts as older than any other.
+  std::uint64_t sequence = 0;
   std::string made_by;              // kMadeBy...
   std::string restored;             // for a restore: the name of the copy put back
   std::string time;                 // local time of the copy, "AAAA-MM-DD HH:MM:SS"
@@ -41,11 +44,21 @@ struct CopyManifest {
 
 inline constexpr char kManifestName[] = "manifiesto.txt";
 
+// The manifest's text. Every value is written so that no byte of it can end
+// or add a line: a backslash as "\\", a control character as "\xHH".
 std::string ManifestText(const CopyManifest& manifest);
 
 // The manifest a text describes, or nothing when the text is not a complete,
-// well-formed manifest (a copy cut short, a file of someone else). File names
-// are plain names, never paths.
+// well-formed manifest (a copy cut short, a file of someone else). Manifests
+// of the first format, written before values were escaped and copies
+// counted, are read as they were written.
 std::optional<CopyManifest> ParseManifest(std::string_view text);
+
+// Why the files a well-formed manifest names cannot be trusted, as a reason
+// in lower case ("su manifiesto nombra ..."); nothing when they can: every
+// table name is letters, digits or "_", and every file name is a plain name
+// (no "/", no "..", no control character) that is the .DBF, .MDX or .cpg of
+// the table it belongs to, or the one copy of the exchange file.
+std::optional<std::string> ManifestFault(const CopyManifest& manifest);
 
 }  // namespace pontexa::run

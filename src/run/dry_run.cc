@@ -50,6 +50,95 @@ class ScratchUi : public RunUi {
   std::string path_;
 };
 
+// Watches the trial's writes into its temporary folder. The real folder and
+// file are only read, so a write that fails there (a full $TMPDIR) is the
+// trial's own failure, to be told as such, not as one of the real folder.
+class TrialSpaceWatch : public EnvWrapper {
+ public:
+  TrialSpaceWatch(Env& target, std::filesystem::path folder)
+      : EnvWrapper(target), folder_(folder.string() + "/") {}
+
+  bool failed() const { return failed_; }
+
+  Status Open(const std::filesystem::path& path, OpenOptions options,
+              std::unique_ptr<File>* file) override {
+    const Status status = target().Open(path, options, file);
+    if (!Inside(path)) return status;
+    if (!status) {
+      if (options.mode != OpenMode::kRead) Note(status);
+      return status;
+    }
+    *file = std::make_unique<WatchedFile>(std::move(*file), this);
+    return status;
+  }
+  Status CreateTemporary(const std::filesystem::path& folder, std::string_view prefix,
+                         std::unique_ptr<File>* file, std::filesystem::path* path) override {
+    const Status status = target().CreateTemporary(folder, prefix, file, path);
+    if (!Inside(folder / "x")) return status;
+    if (!status) return Note(status);
+    *file = std::make_unique<WatchedFile>(std::move(*file), this);
+    return status;
+  }
+  Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    const Status status = target().Rename(from, to);
+    return Inside(to) ? Note(status) : status;
+  }
+  Status MakeFolder(const std::filesystem::path& path) override {
+    const Status status = target().MakeFolder(path);
+    return Inside(path) ? Note(status) : status;
+  }
+
+ private:
+  // An open file of the trial folder whose failed writes are noted.
+  class WatchedFile : public File {
+   public:
+    WatchedFile(std::unique_ptr<File> file, TrialSpaceWatch* watch)
+        : file_(std::move(file)), watch_(watch) {}
+    Status ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                  std::size_t* read) override {
+      return file_->ReadAt(offset, buffer, size, read);
+    }
+    Status Read(char* buffer, std::size_t size, std::size_t* read) override {
+      return file_->Read(buffer, size, read);
+    }
+    Status WriteAt(std::uint64_t offset, std::string_view bytes, std::size_t* written) override {
+      return watch_->Note(file_->WriteAt(offset, bytes, written));
+    }
+    Status Append(std::string_view bytes) override { return watch_->Note(file_->Append(bytes)); }
+    Status Truncate(std::uint64_t size) override { return watch_->Note(file_->Truncate(size)); }
+    void StartWriteBack(std::uint64_t offset, std::uint64_t length) override {
+      file_->StartWriteBack(offset, length);
+    }
+    Status Sync() override { return watch_->Note(file_->Sync()); }
+    Status Info(FileInfo* info) override { return file_->Info(info); }
+    Status TakeAccessOf(const FileInfo* original) override {
+      return watch_->Note(file_->TakeAccessOf(original));
+    }
+    Status Close() override { return watch_->Note(file_->Close()); }
+    bool TryHold(HoldKind kind) override { return file_->TryHold(kind); }
+    std::optional<ProcessId> LockedElsewhere() override { return file_->LockedElsewhere(); }
+
+   private:
+    std::unique_ptr<File> file_;
+    TrialSpaceWatch* watch_;
+  };
+
+  bool Inside(const std::filesystem::path& path) const {
+    return path.string().starts_with(folder_);
+  }
+  // A name that exists or does not is an answer, not a failure of the space.
+  Status Note(Status status) {
+    if (!status.ok() && status.code() != Status::Code::kExists &&
+        status.code() != Status::Code::kNotFound) {
+      failed_ = true;
+    }
+    return status;
+  }
+
+  std::string folder_;
+  bool failed_ = false;
+};
+
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   if (from.empty()) return;
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
@@ -69,6 +158,8 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
           : std::vector<std::string>{tables::kDiashorast, tables::kGrupost,  tables::kSoluc,
                                      tables::kProft,      tables::kAsignomt, tables::kAulat};
   const ScratchFolder scratch;
+  TrialSpaceWatch watch(Env::Current(), scratch.path());
+  const ScopedEnv watched(watch);
   const std::filesystem::path scratch_tables = scratch.path() / "tablas";
   const std::filesystem::path scratch_file =
       scratch.path() / std::filesystem::path(exchange_file).filename();
@@ -115,6 +206,9 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     }
   } catch (const Error& error) {
     outcome.message = ErrorBoxText(error.what());
+    if (watch.failed()) {
+      outcome.message = messages::TrialSpaceFailed(scratch.path().string(), outcome.message);
+    }
     outcome.report.conversion = to_horaplan ? kMadeByToHoraplan : kMadeByToGedu;
     outcome.report.exchange_file = exchange_file;
     outcome.report.table_folder = table_folder.string();
@@ -128,13 +222,21 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
   if (control.LastReport()) outcome.report = *control.LastReport();
+  if (watch.failed()) {
+    // The trial's own folder failed it: said as such, with the trial's names.
+    outcome.would_succeed = false;
+    outcome.message = messages::TrialSpaceFailed(scratch.path().string(), outcome.message);
+    outcome.report.error = outcome.message;
+  }
   // The user knows the real places, not the scratch ones.
   const auto real_names = [&](std::string& text) {
     ReplaceAll(text, scratch_tables.string(), table_folder.string());
     ReplaceAll(text, scratch_file.string(), exchange_file);
   };
-  real_names(outcome.message);
-  real_names(outcome.report.error);
+  if (!watch.failed()) {
+    real_names(outcome.message);
+    real_names(outcome.report.error);
+  }
   for (Finding& finding : outcome.report.findings.all()) {
     real_names(finding.detail);
   }

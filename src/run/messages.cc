@@ -99,6 +99,84 @@ std::string CannotWrite(std::string_view path, std::string_view reason) {
   return "no se puede escribir " + Quoted(path) + ": " + std::string(reason);
 }
 
+std::string ManifestNamesNoTable(std::string_view table) {
+  return "su manifiesto nombra la tabla " + Quoted(Visible(table)) +
+         ", que no es un nombre de tabla";
+}
+
+std::string ManifestNamesNoFileName(std::string_view name) {
+  return "su manifiesto nombra " + Quoted(Visible(name)) + ", que no es un nombre de archivo";
+}
+
+std::string ManifestNamesFileOfNoTable(std::string_view name) {
+  return "su manifiesto nombra el archivo " + Quoted(Visible(name)) +
+         ", que no es de ninguna de sus tablas";
+}
+
+std::string UnsafeCopy(std::string_view copy, std::string_view reason) {
+  return "La copia " + Quoted(Visible(copy)) + " no se puede reponer: " + std::string(reason) +
+         ". No se ha cambiado nada.";
+}
+
+std::string ExchangeCopyNeedsPath(std::string_view copy, std::string_view recorded_path) {
+  return "La copia " + Quoted(copy) + " es del archivo XML " + Quoted(Visible(recorded_path)) +
+         ": indique el archivo que se sustituye, por ejemplo «pontexa-cli restore " +
+         std::string(copy) + " --xml RUTA». No se ha cambiado nada.";
+}
+
+std::string NoExchangeFileToReplace(std::string_view path) {
+  return "No existe el archivo XML " + Quoted(Visible(path)) +
+         ": la copia solo se repone sobre un archivo que ya existe. No se ha cambiado nada.";
+}
+
+std::string XmlPathForTablesCopy(std::string_view copy) {
+  return "La copia " + Quoted(copy) +
+         " es de tablas, no del archivo XML: no se indica ningún archivo XML para reponerla. No "
+         "se ha cambiado nada.";
+}
+
+std::string RestoreCutShort(std::string_view error, const std::vector<std::string>& changed,
+                            std::string_view undo_folder, std::string_view undo_name) {
+  std::vector<std::string> quoted;
+  for (const std::string& name : changed) quoted.push_back(Quoted(Visible(name)));
+  std::string text(error);
+  if (!text.ends_with('.')) text += '.';
+  return text + " La restauración se ha quedado a medias: ya se había" +
+         (changed.size() == 1 ? " cambiado " : "n cambiado ") + Enumeration(quoted) +
+         ". Lo que había antes está en la copia " + Quoted(undo_folder) +
+         "; «pontexa-cli restore " + std::string(undo_name) + "» lo repone.";
+}
+
+std::string TableFileTwice(std::string_view first, std::string_view second) {
+  return "La carpeta de tablas tiene dos archivos de la misma tabla que solo se distinguen por "
+         "las mayúsculas: " +
+         Quoted(Visible(first)) + " y " + Quoted(Visible(second)) +
+         ". Deje solo uno de los dos; no se ha cambiado nada.";
+}
+
+std::string Visible(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string CannotMakeTrialFolder(std::string_view reason) {
   return "No se puede crear una carpeta temporal para la prueba: " + std::string(reason);
 }
@@ -131,6 +209,28 @@ std::string TimetableNotChecked(std::string_view reason) {
   return "No se ha podido comprobar si los códigos del horario guardado (SOLUC) siguen "
          "nombrando a los mismos elementos: " +
          std::string(reason) + ".";
+}
+
+std::string TrialSpaceFailed(std::string_view trial_folder, std::string_view error) {
+  std::string text = "La prueba ha fallado en su propia carpeta temporal " + Quoted(trial_folder) +
+                     ", no en la carpeta de tablas ni en el archivo XML: " + std::string(error);
+  return text;
+}
+
+std::string OwnerNotKept(std::uint32_t owner, std::uint32_t group, std::uint32_t new_owner,
+                         std::uint32_t new_group) {
+  return "el sistema no ha permitido conservar el propietario y el grupo del archivo XML (" +
+         std::to_string(owner) + ":" + std::to_string(group) + "); ahora son " +
+         std::to_string(new_owner) + ":" + std::to_string(new_group) + ".";
+}
+
+std::string OtherNamesKeepOldContent(std::uint64_t names) {
+  return "el archivo XML tenía " + std::to_string(names) +
+         " nombres (enlaces físicos); los demás nombres siguen con el contenido anterior.";
+}
+
+std::string ReportNotWritten(std::string_view path) {
+  return "No se ha podido escribir el informe " + Quoted(path) + ".";
 }
 
 std::string SomeTableNotAsItWas() { return "alguna tabla no ha quedado como estaba"; }
@@ -167,6 +267,8 @@ std::string ReportTableFolder(std::string_view folder) {
 std::string ReportOutcome(bool ok, std::string_view error) {
   return "Resultado: " + (ok ? std::string("terminado") : "error: " + std::string(error));
 }
+
+std::string ReportNote(std::string_view note) { return "Nota: " + std::string(note); }
 
 std::string ReportRowsHeading(bool to_horaplan) {
   return to_horaplan ? "Filas escritas:" : "Filas leídas:";

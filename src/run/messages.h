@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +58,38 @@ std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view co
 // The same when no table existed before the run, so there is no copy.
 std::string TablesNotLeftAsTheyWereNoCopy(std::string_view reason);
 
+// Why a copy's manifest cannot be trusted (see ManifestFault), in lower case.
+std::string ManifestNamesNoTable(std::string_view table);
+std::string ManifestNamesNoFileName(std::string_view name);
+std::string ManifestNamesFileOfNoTable(std::string_view name);
+// A restore refused before it changed anything.
+std::string UnsafeCopy(std::string_view copy, std::string_view reason);
+std::string ExchangeCopyNeedsPath(std::string_view copy, std::string_view recorded_path);
+std::string NoExchangeFileToReplace(std::string_view path);
+std::string XmlPathForTablesCopy(std::string_view copy);
+// A restore that failed after it had changed some files: its error, the files
+// changed (file names) and the copy that puts them back.
+std::string RestoreCutShort(std::string_view error, const std::vector<std::string>& changed,
+                            std::string_view undo_folder, std::string_view undo_name);
+// Two letter-case variants of one table file in the table folder.
+std::string TableFileTwice(std::string_view first, std::string_view second);
+
+// A text with every control character shown as a visible escape ("\n",
+// "\t", "\x1B"), so that it can never end or add a line.
+std::string Visible(std::string_view text);
+
 // The dry run.
 std::string CannotMakeTrialFolder(std::string_view reason);
+// A trial run that failed in its own temporary folder, such as a full $TMPDIR;
+// `error` names the temporary files.
+std::string TrialSpaceFailed(std::string_view trial_folder, std::string_view error);
+
+// Notes of the run report on how the exchange file was saved.
+std::string OwnerNotKept(std::uint32_t owner, std::uint32_t group, std::uint32_t new_owner,
+                         std::uint32_t new_group);
+std::string OtherNamesKeepOldContent(std::uint64_t names);
+// Said after a run whose report file could not be written.
+std::string ReportNotWritten(std::string_view path);
 
 // The codes of a saved timetable (SOLUC) that came to name other elements.
 struct CodeOwnerWords {
@@ -89,6 +120,7 @@ std::string ReportExchangeFile(std::string_view path);
 std::string ReportTableFolder(std::string_view folder);
 // "Resultado: terminado", or the error that ended the run.
 std::string ReportOutcome(bool ok, std::string_view error);
+std::string ReportNote(std::string_view note);
 std::string ReportRowsHeading(bool to_horaplan);
 std::string ReportNoTables();
 // "Avisos: 3", "Notas: ninguna".

@@ -45,14 +45,15 @@ class PreparedFiles {
     }
   }
 
-  // Moves every prepared file onto its place.
-  void Switch() {
+  // Moves every prepared file onto its place, adding each name to `changed`.
+  void Switch(std::vector<std::string>* changed) {
     while (!files_.empty()) {
       const auto [temporary, target] = files_.back();
       if (Status status = Env::Current().Rename(temporary, target); !status) {
         throw Error(messages::CannotPutBack(target.string(), status.text()));
       }
       files_.pop_back();
+      if (changed != nullptr) changed->push_back(target.filename().string());
     }
   }
 
@@ -77,7 +78,7 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
 }
 
 void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
-                   bool only_changed) {
+                   bool only_changed, std::vector<std::string>* changed) {
   std::vector<std::string> tables;
   for (const std::string& table : copy.manifest.tables) {
     if (!only_changed || !TableAsInCopy(copy, table_folder, table)) tables.push_back(table);
@@ -104,22 +105,26 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
       if (NameExists(file)) {
         throw Error(messages::CannotRemove(file.string()));
       }
+      if (changed != nullptr) changed->push_back(file.filename().string());
     }
   }
-  prepared.Switch();
+  prepared.Switch(changed);
   SyncFolder(table_folder);
 }
 
-bool ExchangeFileAsInCopy(const SavedCopy& copy) {
-  return !copy.manifest.files.empty() &&
-         Matches(copy.manifest.exchange_file, copy.manifest.files.front());
+bool ExchangeFileAsInCopy(const SavedCopy& copy, const std::filesystem::path& path) {
+  return !copy.manifest.files.empty() && Matches(path, copy.manifest.files.front());
 }
 
-void PutBackExchangeFile(const SavedCopy& copy) {
+bool ExchangeFileAsInCopy(const SavedCopy& copy) {
+  return ExchangeFileAsInCopy(copy, copy.manifest.exchange_file);
+}
+
+void PutBackExchangeFile(const SavedCopy& copy, const std::string& path) {
   const CopiedFile& file = copy.manifest.files.front();
   const std::filesystem::path source = copy.folder / file.name;
   WriteFileAtomically(
-      copy.manifest.exchange_file,
+      path,
       [&source](File* out) -> Status {
         if (out == nullptr) return Status();
         Status unwritten;

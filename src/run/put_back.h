@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/saved_copies.h"
 
@@ -19,15 +21,19 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
 // changed while another program holds a file of those tables (the in-use
 // error) or while a copied file does not read back as it was copied; the
 // files are first written beside their places and checked, then switched.
-// Raises Error.
+// Raises Error; `changed`, when given, then holds the names of the files of the
+// table folder already removed or replaced.
 void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
-                   bool only_changed);
+                   bool only_changed, std::vector<std::string>* changed = nullptr);
 
-// True when the exchange file named in the copy's manifest has the copied bytes.
+// True when the file at `path` has the bytes of the copy's exchange file.
+bool ExchangeFileAsInCopy(const SavedCopy& copy, const std::filesystem::path& path);
+// The same for the path the copy's manifest records: only for a copy this
+// run made itself.
 bool ExchangeFileAsInCopy(const SavedCopy& copy);
 
-// Puts the copied exchange file back at the path its manifest records, as a
-// save does: wholly the old file or wholly the copied one. Raises Error.
-void PutBackExchangeFile(const SavedCopy& copy);
+// Puts the copied exchange file back at `path`, as a save does (a symbolic
+// link followed): wholly the old file or wholly the copied one. Raises Error.
+void PutBackExchangeFile(const SavedCopy& copy, const std::string& path);
 
 }  // namespace pontexa::run

@@ -1,5 +1,8 @@
 #include "run/restore.h"
 
+#include <system_error>
+#include <vector>
+
 #include "platform/env.h"
 #include "platform/error.h"
 #include "run/messages.h"
@@ -20,13 +23,41 @@ SavedCopy CopyBeforeRestore(const std::string& name, MakeCopy make_copy) {
   }
 }
 
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
+// Puts the tables back; a failure after some files changed says which, and
+// where their copy is; a failure before leaves no copy of the restore behind.
+void PutBackTablesOrExplain(const SavedCopy& copy, const std::filesystem::path& table_folder,
+                            const SavedCopy& undo) {
+  std::vector<std::string> changed;
+  try {
+    PutBackTables(copy, table_folder, /*only_changed=*/false, &changed);
+  } catch (const Error& error) {
+    if (changed.empty() || !undo.written()) {
+      RemoveCopy(undo);
+      throw;
+    }
+    throw Error(messages::RestoreCutShort(error.what(), changed, undo.folder.string(), undo.name));
+  } catch (...) {
+    if (changed.empty()) RemoveCopy(undo);
+    throw;
+  }
+}
+
 }  // namespace
 
 RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::string_view name,
-                           std::time_t now) {
+                           std::time_t now, const std::string& exchange_file) {
   const std::optional<SavedCopy> copy = FindCopy(table_folder, name);
   if (!copy) {
-    throw Error(messages::NoSuchCopy(name, CopiesFolder(table_folder).string()));
+    throw Error(messages::NoSuchCopy(messages::Visible(name), CopiesFolder(table_folder).string()));
+  }
+  if (std::optional<std::string> fault = ManifestFault(copy->manifest)) {
+    throw Error(messages::UnsafeCopy(copy->name, *fault));
   }
   CopyRequest request;
   request.made_by = kMadeByRestore;
@@ -35,16 +66,30 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
   request.exchange_file = copy->manifest.exchange_file;
   request.now = now;
 
+  // Refused before anything is recorded or copied.
+  if (copy->manifest.holds_tables) {
+    if (!exchange_file.empty()) throw Error(messages::XmlPathForTablesCopy(copy->name));
+    CheckNoTableFileTwice(table_folder, copy->manifest.tables);
+    CheckTablesNotHeld(table_folder, copy->manifest.tables, *Env::Current().NewOpenFileScan());
+  } else {
+    // The manifest only says where the file was; the user says where it goes.
+    if (exchange_file.empty()) {
+      throw Error(messages::ExchangeCopyNeedsPath(copy->name, copy->manifest.exchange_file));
+    }
+    if (!IsExistingFile(exchange_file)) {
+      throw Error(messages::NoExchangeFileToReplace(exchange_file));
+    }
+    request.exchange_file = AbsolutePath(exchange_file);
+  }
+
   UnfinishedRun record(table_folder, kMadeByRestore, copy->manifest.holds_tables, now,
                        copy->manifest.holds_tables ? copy->manifest.tables
                                                    : std::vector<std::string>{},
-                       copy->manifest.exchange_file);
+                       request.exchange_file);
   RestoreOutcome outcome;
   outcome.restored = copy->name;
   outcome.tables = copy->manifest.holds_tables;
   if (copy->manifest.holds_tables) {
-    // Refused before anything, the copy of what it replaces included.
-    CheckTablesNotHeld(table_folder, copy->manifest.tables, *Env::Current().NewOpenFileScan());
     // Always written, also with no table there, so that the restore itself
     // can be undone.
     const SavedCopy undo = CopyBeforeRestore(copy->name, [&] {
@@ -55,22 +100,23 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
     record.WritingAll();
     // Catalogues put back may give a saved timetable's codes to other elements.
     const SavedTimetableCodes saved_timetable(table_folder);
-    PutBackTables(*copy, table_folder, /*only_changed=*/false);
+    PutBackTablesOrExplain(*copy, table_folder, undo);
     saved_timetable.CompareWithCatalogues(outcome.findings);
   } else {
-    // Whatever is at the file's path now is copied first (a symbolic link is
-    // followed; a dangling one leaves nothing to copy).
-    FileInfo present;
-    SavedCopy undo;
-    if (Env::Current().Info(copy->manifest.exchange_file, &present).ok()) {
-      undo = CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); });
-      outcome.undo_copy = undo.name;
-    }
+    // Whatever is at that path now is copied first (a symbolic link is followed).
+    const SavedCopy undo = CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); });
+    outcome.undo_copy = undo.name;
     record.CopyMade(undo);
-    PutBackExchangeFile(*copy);
+    try {
+      PutBackExchangeFile(*copy, exchange_file);
+    } catch (...) {
+      // A save that fails leaves the file as it was: its copy is not needed.
+      RemoveCopy(undo);
+      throw;
+    }
   }
   record.Done();
-  PruneCopies(table_folder);
+  PruneCopies(table_folder, outcome.undo_copy);
   return outcome;
 }
 

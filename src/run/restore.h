@@ -20,12 +20,18 @@ struct RestoreOutcome {
   Findings findings;
 };
 
-// Puts the copy of that name back: its tables into the table folder, or the
-// exchange file to the path its manifest records. First it copies what it is
-// about to replace; after it, the oldest copies beyond kCopiesKept go. Refuses
-// with the in-use error, changing nothing, while another program holds a file
-// of those tables. Raises Error (no such copy, in use, damaged copy, disk).
+// Puts the copy of that name back: its tables into the table folder, or its
+// exchange file onto `exchange_file`, the existing file the user names now
+// (a symbolic link followed as a save follows it); the path the manifest
+// records is never written on its own authority. First it copies what it is
+// about to replace; after it, the oldest copies beyond kCopiesKept go, never
+// the one it made. Refuses, changing nothing: a copy whose manifest names a
+// file it may not name, an exchange-file copy without an existing
+// `exchange_file` (or a tables copy with one), two letter-case variants of a
+// table file, another program holding a file of those tables. A restore that
+// fails leaves no copy of its own behind, unless it had changed some files:
+// then its error names them and that copy. Raises Error.
 RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::string_view name,
-                           std::time_t now);
+                           std::time_t now, const std::string& exchange_file = "");
 
 }  // namespace pontexa::run

@@ -144,6 +144,10 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   const CopyRequest request = Request(kMadeByToGedu);
   UnfinishedRun record(timetable_directory_, kMadeByToGedu, /*tables=*/false, request.now, {},
                        request.exchange_file);
+  // What the file was, before its copy (which may be a second name of it), for
+  // the report's notes on how the save left it.
+  FileInfo before;
+  const bool known = Env::Current().Info(exchange_file_name_, &before).ok();
   SavedCopy copy;
   try {
     copy = CopyExchangeFile(request);
@@ -159,13 +163,20 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
     if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
     throw;
   }
+  FileInfo after;
+  if (known && last_report_ && Env::Current().Info(exchange_file_name_, &after).ok()) {
+    for (std::string& note : NotesOnSavedFile(before, after)) {
+      last_report_->notes.push_back(std::move(note));
+    }
+  }
   record.Done();
-  PruneCopies(timetable_directory_);
+  PruneCopies(timetable_directory_, copy.name);
 }
 
 template <typename Run>
 bool RunControl::ShowingErrors(Run run) {
   last_report_.reset();
+  report_written_ = true;
   std::string message;
   try {
     return run();
@@ -176,7 +187,16 @@ bool RunControl::ShowingErrors(Run run) {
   if (last_report_ && claim_.held()) {
     last_report_->ok = false;
     last_report_->error = message;
-    WriteReportFile(*last_report_);
+    report_written_ = WriteReportFile(*last_report_);
+    // A run stopped by a full disk or a read-only folder has said why already;
+    // something else in the report's place (a folder) would go unsaid.
+    FileInfo in_place;
+    if (!report_written_ &&
+        Env::Current().LinkInfo(ReportPath(*last_report_), &in_place).ok() &&
+        !in_place.IsRegular()) {
+      if (!message.ends_with('.')) message += '.';
+      message += " " + messages::ReportNotWritten(ReportPath(*last_report_).string());
+    }
   }
   claim_.Release();
   ui_.ShowError(message);
@@ -196,15 +216,22 @@ void RunControl::FinishRun(const char* closing_message) {
   RunReport& report = *last_report_;
   report.ok = true;
   const bool written = WriteReportFile(report);
+  report_written_ = written;
   claim_.Release();
   // Notas only change how things look in Horaplan: the report holds them,
   // the box shows what the office must act on.
-  if (report.findings.CountOf(FindingLevel::kAviso) == 0) {
+  const bool avisos = report.findings.CountOf(FindingLevel::kAviso) > 0;
+  if (!avisos && written) {
     ui_.ShowMessage(closing_message);
     return;
   }
-  std::string summary = FindingsCount(report);
-  if (written) summary += messages::ReportIsAt(ReportPath(report).string());
+  std::string summary = avisos ? FindingsCount(report) : "";
+  if (!written) {
+    summary +=
+        (summary.empty() ? "" : " ") + messages::ReportNotWritten(ReportPath(report).string());
+  } else {
+    summary += messages::ReportIsAt(ReportPath(report).string());
+  }
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
   ui_.ShowMessageWithDetails(closing_message, summary,
@@ -281,6 +308,9 @@ bool RunControl::RunToGedu() {
       } catch (const exchange::CannotLoad& failure) {
         FailLoad(failure.what());
       }
+      CheckNoTableFileTwice(timetable_directory_,
+                            {tables::kDiashorast, tables::kGrupost, tables::kSoluc, tables::kProft,
+                             tables::kAsignomt, tables::kAulat});
       const tables::TableStore store(timetable_directory_, regional_);
       CheckTimetableNotOlderThanCatalogues(timetable_directory_, findings);
       SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {

@@ -50,6 +50,9 @@ class RunControl {
   // The report of the last run that got past the choice of the file, also
   // written to pontexa-informe.txt in the table folder; nothing before.
   const std::optional<RunReport>& LastReport() const { return last_report_; }
+  // False when the last run's report file could not be written (a folder in
+  // its place, a full disk); the run's closing box or error says so too.
+  bool ReportWritten() const { return report_written_; }
 
  private:
   // Takes the table folder's exclusive claim and puts right what a run cut
@@ -88,6 +91,7 @@ class RunControl {
   // Held from just after the file is chosen until just before a box waits
   // for the user.
   FolderClaim claim_;
+  bool report_written_ = true;
 };
 
 }  // namespace pontexa::run

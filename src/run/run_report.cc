@@ -1,5 +1,6 @@
 #include "run/run_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -77,6 +78,28 @@ std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
 
 constexpr FindingLevel kLevels[] = {FindingLevel::kAviso, FindingLevel::kNota};
 
+// Appends a value with its control characters made visible; most values have
+// none and go as they are.
+std::string& AppendValue(std::string& out, std::string_view value) {
+  const bool plain = std::none_of(value.begin(), value.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return plain ? out.append(value) : out.append(messages::Visible(value));
+}
+
+std::string VisibleValue(std::string_view value) {
+  std::string out;
+  return AppendValue(out, value);
+}
+
+// One finding's line, without its line end.
+void AppendFinding(std::string& out, const Finding& finding) {
+  out.append("  ");
+  AppendValue(out, finding.id.empty() ? std::string_view(messages::kNoId) : finding.id);
+  out.append(": ");
+  AppendValue(out, finding.detail);
+}
+
 // A text of one or more lines with its line ends made CRLF.
 std::string WithCrLf(std::string_view text) {
   std::string out;
@@ -98,14 +121,19 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
   head += messages::ReportTitle() + "\n\n";
   head += messages::ReportConversion(to_horaplan) + "\n";
   head += messages::ReportTime(LocalTime(report.started, "%Y-%m-%d %H:%M:%S")) + "\n";
-  head += messages::ReportExchangeFile(report.exchange_file) + "\n";
-  head += messages::ReportTableFolder(report.table_folder) + "\n";
-  head += messages::ReportOutcome(report.ok, report.error) + "\n";
-  if (!report.recovery.empty()) head += messages::ReportRecovery(report.recovery) + "\n";
+  head += messages::ReportExchangeFile(VisibleValue(report.exchange_file)) + "\n";
+  head += messages::ReportTableFolder(VisibleValue(report.table_folder)) + "\n";
+  head += messages::ReportOutcome(report.ok, VisibleValue(report.error)) + "\n";
+  if (!report.recovery.empty()) {
+    head += messages::ReportRecovery(VisibleValue(report.recovery)) + "\n";
+  }
+  for (const std::string& note : report.notes) {
+    head += messages::ReportNote(VisibleValue(note)) + "\n";
+  }
   head += "\n" + messages::ReportRowsHeading(to_horaplan) + "\n";
   if (report.findings.rows().empty()) head += "  " + messages::ReportNoTables() + "\n";
   for (const auto& [table, rows] : report.findings.rows()) {
-    std::string name = table;
+    std::string name = VisibleValue(table);
     name.resize(std::max<std::size_t>(name.size(), 12), ' ');
     head += "  " + name + std::to_string(rows) + "\n";
   }
@@ -122,17 +150,14 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
     lines.append(messages::ReportFindingsCount(level, report.findings.CountOf(level))).append(eol);
     if (!groups.empty()) lines.append(eol);
     for (const auto& [kind, findings] : groups) {
-      lines.append(kind)
+      AppendValue(lines, kind)
           .append(" (")
           .append(std::to_string(findings.size()))
           .append(")")
           .append(eol);
       for (const Finding* finding : findings) {
-        lines.append("  ")
-            .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
-            .append(": ")
-            .append(finding->detail)
-            .append(eol);
+        AppendFinding(lines, *finding);
+        lines.append(eol);
         if (lines.size() >= (1 << 16)) {
           write(lines);
           lines.clear();
@@ -150,14 +175,11 @@ std::string FindingsByKind(const RunReport& report, FindingLevel level, std::siz
   std::size_t shown = 0;
   for (const auto& [kind, findings] : ByKind(report.findings, level)) {
     if (shown >= most) break;
-    text.append(kind).append(" (").append(std::to_string(findings.size())).append(")\n");
+    AppendValue(text, kind).append(" (").append(std::to_string(findings.size())).append(")\n");
     for (const Finding* finding : findings) {
       if (shown++ >= most) break;
-      text.append("  ")
-          .append(finding->id.empty() ? std::string_view(messages::kNoId) : finding->id)
-          .append(": ")
-          .append(finding->detail)
-          .append("\n");
+      AppendFinding(text, *finding);
+      text.append("\n");
     }
   }
   const std::size_t count = report.findings.CountOf(level);
@@ -204,6 +226,11 @@ std::string ReportJson(const RunReport& report) {
   json += "  \"started\": " + Json(IsoTime(report.started)) + ",\n";
   json += std::string("  \"ok\": ") + (report.ok ? "true" : "false") + ",\n";
   json += "  \"error\": " + (report.ok ? std::string("null") : Json(report.error)) + ",\n";
+  json += "  \"notes\": [";
+  for (std::size_t i = 0; i < report.notes.size(); ++i) {
+    json += (i > 0 ? ", " : "") + Json(report.notes[i]);
+  }
+  json += "],\n";
   json += "  \"tables\": {";
   bool first = true;
   for (const auto& [table, rows] : report.findings.rows()) {
@@ -223,6 +250,15 @@ std::string ReportJson(const RunReport& report) {
   return json;
 }
 
+std::vector<std::string> NotesOnSavedFile(const FileInfo& before, const FileInfo& after) {
+  std::vector<std::string> notes;
+  if (before.owner != after.owner || before.group != after.group) {
+    notes.push_back(messages::OwnerNotKept(before.owner, before.group, after.owner, after.group));
+  }
+  if (before.links > 1) notes.push_back(messages::OtherNamesKeepOldContent(before.links));
+  return notes;
+}
+
 std::filesystem::path ReportPath(const RunReport& report) {
   return std::filesystem::path(report.table_folder) / kReportFileName;
 }
@@ -235,10 +271,11 @@ bool WriteReportFile(const RunReport& report) {
   const std::filesystem::path temporary = path.parent_path() / ("~" + std::string(kReportFileName));
   // A report is not worth a flush to disk: at worst a crash leaves the last one.
   std::unique_ptr<File> out;
-  if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) {
+  if (!env.Open(temporary, {.mode = OpenMode::kReplace, .regular_only = true}, &out).ok()) {
     // Something else with that name (a symbolic link): gone, then one more try.
     env.Remove(temporary);
-    if (!env.Open(temporary, {OpenMode::kReplace}, &out).ok()) return false;
+    if (!env.Open(temporary, {.mode = OpenMode::kReplace, .regular_only = true}, &out).ok())
+      return false;
   }
   bool written = true;
   WriteReportPieces(report, /*for_notepad=*/true, [&](std::string_view piece) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <memory>
 
 #include "platform/case_variants.h"
@@ -14,10 +15,23 @@
 namespace pontexa::run {
 namespace {
 
+// The manifest is written under this name, then renamed to kManifestName.
+constexpr char kManifestTemporaryName[] = "manifiesto.txt.tmp";
+
+// The number the next copy gets: one above every copy's there.
+std::uint64_t NextSequence(const std::filesystem::path& table_folder) {
+  std::uint64_t highest = 0;
+  for (const SavedCopy& copy : ListCopies(table_folder)) {
+    highest = std::max(highest, copy.manifest.sequence);
+  }
+  return highest == UINT64_MAX ? highest : highest + 1;
+}
+
 // Creates the copies folder when needed and a new, empty folder for one copy.
 SavedCopy NewCopyFolder(const CopyRequest& request) {
   Env& env = Env::Current();
   const std::filesystem::path copies = CopiesFolder(request.table_folder);
+  const std::uint64_t sequence = NextSequence(request.table_folder);
   if (Status status = env.MakeFolder(copies); !status && status.code() != Status::Code::kExists) {
     throw Error(messages::CannotMakeFolder(copies.string(), status.text()));
   }
@@ -30,6 +44,7 @@ SavedCopy NewCopyFolder(const CopyRequest& request) {
       SavedCopy copy;
       copy.name = name;
       copy.folder = folder;
+      copy.manifest.sequence = sequence;
       copy.manifest.made_by = request.made_by;
       copy.manifest.restored = request.restored;
       copy.manifest.time = LocalTime(request.now, "%Y-%m-%d %H:%M:%S");
@@ -57,9 +72,14 @@ class CopyInProgress {
   // Copies a table's file (`table` names the table) or, with `table` empty,
   // the exchange file: that one is only ever replaced whole, never written in
   // place, so a second name of it serves as its copy where one can be made.
+  // A control character in its name becomes "_" in the copy's folder: the
+  // manifest names plain files only.
   void Add(const std::filesystem::path& from, std::string table) {
-    const std::string name = from.filename().string();
-    if (name == kManifestName) {
+    std::string name = from.filename().string();
+    for (char& c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    }
+    if (name == kManifestName || name == kManifestTemporaryName) {
       throw Error(messages::CannotCopyFileNamed(name));
     }
     const std::filesystem::path to = copy_.folder / name;
@@ -72,7 +92,7 @@ class CopyInProgress {
   // with a manifest is always whole.
   SavedCopy Finish() {
     const std::filesystem::path manifest = copy_.folder / kManifestName;
-    const std::filesystem::path temporary = copy_.folder / (std::string(kManifestName) + ".tmp");
+    const std::filesystem::path temporary = copy_.folder / kManifestTemporaryName;
     WriteNewFile(temporary, ManifestText(copy_.manifest));
     if (Status status = Env::Current().Rename(temporary, manifest); !status) {
       throw Error(messages::CannotWrite(manifest.string(), status.text()));
@@ -106,7 +126,7 @@ std::optional<std::string> ReadManifestText(const std::filesystem::path& path) {
   constexpr std::size_t kMostBytes = 1 << 20;
   std::unique_ptr<File> file;
   FileInfo info;
-  if (!Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok() ||
+  if (!Env::Current().Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file).ok() ||
       !file->Info(&info).ok() || !info.IsRegular() || info.size > kMostBytes) {
     return std::nullopt;
   }
@@ -141,6 +161,36 @@ std::filesystem::path CopiesFolder(const std::filesystem::path& table_folder) {
   return table_folder / kCopiesFolderName;
 }
 
+bool IsCopyName(std::string_view name) {
+  // AAAAMMDD-HHMMSS: 15 characters, then "-N" with N from 2, no leading zero.
+  const auto digits = [&name](std::size_t from, std::size_t count) {
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (name[i] < '0' || name[i] > '9') return false;
+    }
+    return true;
+  };
+  if (name.size() < 15 || !digits(0, 8) || name[8] != '-' || !digits(9, 6)) return false;
+  if (name.size() == 15) return true;
+  const std::string_view number = name.substr(16);
+  return name[15] == '-' && !number.empty() && number.size() <= 3 && number[0] != '0' &&
+         digits(16, number.size()) && number != "1";
+}
+
+void CheckNoTableFileTwice(const std::filesystem::path& table_folder,
+                           const std::vector<std::string>& tables) {
+  // A .cpg has no twin problem: the runs replace every variant of it with
+  // one of their own, and no reader of the tables takes it.
+  for (const std::string& table : tables) {
+    for (const char* extension : {".DBF", ".MDX"}) {
+      const std::vector<std::filesystem::path> variants =
+          CaseVariants(table_folder, table + extension);
+      if (variants.size() > 1) {
+        throw Error(messages::TableFileTwice(variants[0].string(), variants[1].string()));
+      }
+    }
+  }
+}
+
 std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
                                                 std::string_view table) {
   std::vector<std::filesystem::path> files;
@@ -161,6 +211,7 @@ void CheckTablesNotHeld(const std::filesystem::path& table_folder,
 
 SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>& tables,
                      bool even_if_empty) {
+  CheckNoTableFileTwice(request.table_folder, tables);
   bool any_file = false;
   for (const std::string& table : tables) {
     if (!TableFilesOf(request.table_folder, table).empty()) any_file = true;
@@ -194,9 +245,16 @@ std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder) {
   std::vector<std::string> names;
   if (!Env::Current().List(folder, &names).ok()) return copies;
   for (const std::string& name : names) {
-    if (std::optional<SavedCopy> copy = ReadCopy(folder / name)) copies.push_back(std::move(*copy));
+    if (!IsCopyName(name)) continue;
+    std::optional<SavedCopy> copy = ReadCopy(folder / name);
+    if (copy && !ManifestFault(copy->manifest)) copies.push_back(std::move(*copy));
   }
+  // Copies made before they were counted (sequence 0) sort as the oldest, by
+  // the time they claim.
   std::sort(copies.begin(), copies.end(), [](const SavedCopy& a, const SavedCopy& b) {
+    if (a.manifest.sequence != b.manifest.sequence) {
+      return a.manifest.sequence > b.manifest.sequence;
+    }
     if (a.manifest.time != b.manifest.time) return a.manifest.time > b.manifest.time;
     if (SuffixOf(a.name) != SuffixOf(b.name)) return SuffixOf(a.name) > SuffixOf(b.name);
     return a.name > b.name;
@@ -206,15 +264,26 @@ std::vector<SavedCopy> ListCopies(const std::filesystem::path& table_folder) {
 
 std::optional<SavedCopy> FindCopy(const std::filesystem::path& table_folder,
                                   std::string_view name) {
-  const bool plain =
-      !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
-  if (!plain) return std::nullopt;
+  if (!IsCopyName(name)) return std::nullopt;
   return ReadCopy(CopiesFolder(table_folder) / std::string(name));
 }
 
-void PruneCopies(const std::filesystem::path& table_folder, std::size_t keep) {
+void PruneCopies(const std::filesystem::path& table_folder, std::string_view spared,
+                 std::size_t keep) {
   const std::vector<SavedCopy> copies = ListCopies(table_folder);
-  for (std::size_t i = keep; i < copies.size(); ++i) Env::Current().RemoveTree(copies[i].folder);
+  // The spared copy counts among those kept, wherever it sorts.
+  std::size_t kept = std::any_of(copies.begin(), copies.end(),
+                                 [&](const SavedCopy& copy) { return copy.name == spared; })
+                         ? 1
+                         : 0;
+  for (const SavedCopy& copy : copies) {
+    if (copy.name == spared) continue;
+    if (kept < keep) {
+      ++kept;
+      continue;
+    }
+    RemoveCopy(copy);
+  }
 }
 
 std::string AsReason(std::string message) {
@@ -226,8 +295,15 @@ std::string AsReason(std::string message) {
 
 void RemoveCopy(const SavedCopy& copy) {
   if (!copy.written()) return;
-  Env::Current().RemoveTree(copy.folder);
-  Env::Current().RemoveEmptyFolder(copy.folder.parent_path());
+  Env& env = Env::Current();
+  // Only names the manifest may name: a planted "../x" is never removed.
+  if (!ManifestFault(copy.manifest)) {
+    for (const CopiedFile& file : copy.manifest.files) env.Remove(copy.folder / file.name);
+  }
+  env.Remove(copy.folder / kManifestName);
+  env.Remove(copy.folder / kManifestTemporaryName);
+  env.RemoveEmptyFolder(copy.folder);
+  env.RemoveEmptyFolder(copy.folder.parent_path());
 }
 
 }  // namespace pontexa::run

@@ -10,6 +10,8 @@
 namespace pontexa::run {
 TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::string> tables)
     : table_folder_(request.table_folder) {
+  // Its own message: this is no failure to copy.
+  CheckNoTableFileTwice(request.table_folder, tables);
   try {
     copy_ = CopyTables(request, tables, /*even_if_empty=*/false);
   } catch (const Error& error) {
@@ -17,7 +19,7 @@ TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::st
   }
 }
 
-void TablesBeforeRun::Keep() const { PruneCopies(table_folder_); }
+void TablesBeforeRun::Keep() const { PruneCopies(table_folder_, copy_.name); }
 
 std::string TablesBeforeRun::PutBack() const noexcept {
   std::string reason;

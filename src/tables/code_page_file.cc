@@ -16,7 +16,8 @@ std::string FileName(std::string_view table_name) { return std::string(table_nam
 
 Status WriteWhole(const std::filesystem::path& path, std::string_view text) {
   std::unique_ptr<File> file;
-  Status status = Env::Current().Open(path, {OpenMode::kReplace}, &file);
+  Status status =
+      Env::Current().Open(path, {.mode = OpenMode::kReplace, .regular_only = true}, &file);
   if (status.ok()) status = file->Append(text);
   if (file) {
     const Status closed = file->Close();

@@ -54,11 +54,12 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, HoldKind 
                                     const OpenFileScan& others, bool only_read) {
   bool read_only = only_read;
   std::unique_ptr<File> opened;
-  Status status = only_read ? Open(path, {OpenMode::kRead}, &opened)
-                            : Open(path, {OpenMode::kReadWrite}, &opened);
+  Status status = only_read
+                      ? Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &opened)
+                      : Open(path, {.mode = OpenMode::kReadWrite, .regular_only = true}, &opened);
   if (!only_read && status.IsAccessProblem()) {
     read_only = true;
-    status = Open(path, {OpenMode::kRead}, &opened);
+    status = Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &opened);
   }
   if (!status) {
     if (status.code() == Status::Code::kNotFound) throw Error(messages::NoSuchTable(path));
@@ -77,7 +78,9 @@ LockedFile LockedFile::OpenExisting(const std::filesystem::path& path, HoldKind 
 
 LockedFile LockedFile::CreateEmpty(const std::filesystem::path& path, const OpenFileScan& others) {
   std::unique_ptr<File> opened;
-  if (Status status = Open(path, {OpenMode::kReadWriteCreate}, &opened); !status) {
+  if (Status status =
+          Open(path, {.mode = OpenMode::kReadWriteCreate, .regular_only = true}, &opened);
+      !status) {
     throw Error(messages::CannotCreateTable(path, status.text()));
   }
   File& file = *opened;

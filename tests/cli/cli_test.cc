@@ -238,6 +238,10 @@ TEST(CliUsage, WrongUsageGivesStatusTwo) {
       {"snapshots", "sobra"},
       {"restore"},
       {"restore", "a", "b"},
+      {"restore", "a", "--xml"},
+      {"restore", "a", "--xml", "x.xml", "--xml=y.xml"},
+      {"restore", "a", "--xml="},
+      {"to-gedu", "a.xml", "--xml", "b.xml"},
   };
   for (const auto& args : cases) {
     const Outcome outcome = Cli(args);

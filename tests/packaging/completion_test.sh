@@ -9,7 +9,10 @@ folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 cd "$folder"
 mkdir -p carpeta/sub otra otra/copias-pontexa/20261209-101500 otra/copias-pontexa/sin-manifiesto
+mkdir -p otra/copias-pontexa/20261209-101500-2 otra/copias-pontexa/guardar-examenes
 touch otra/copias-pontexa/20261209-101500/manifiesto.txt
+touch otra/copias-pontexa/20261209-101500-2/manifiesto.txt
+touch otra/copias-pontexa/guardar-examenes/manifiesto.txt
 touch escuela.xml VIEJO.XML notas.txt carpeta/dentro.xml carpeta/dentro.dbf
 
 passed=0
@@ -49,9 +52,13 @@ expect 'carpeta' pontexa-cli to-gedu --dir = ca
 expect '' pontexa-cli to-gedu -- --d
 # Nothing to offer after an unknown command.
 expect '' pontexa-cli desconocida ''
-# A saved copy is named by its folder, only where it has a manifest.
-expect '20261209-101500' pontexa-cli restore --dir otra ''
-expect '20261209-101500' pontexa-cli restore --dir = otra 2026
+# A saved copy is named by its folder, only where it has a manifest and the
+# folder is named as a copy.
+expect '20261209-101500 20261209-101500-2' pontexa-cli restore --dir otra ''
+expect '20261209-101500 20261209-101500-2' pontexa-cli restore --dir = otra 2026
+# restore --xml takes an exchange file.
+expect '-- --dir --xml' pontexa-cli restore -
+expect 'VIEJO.XML carpeta escuela.xml otra' pontexa-cli restore 20261209-101500 --xml ''
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -58,6 +58,41 @@ TEST(Env, FailuresCarryTheirCodeAndTheWordsTheUserReads) {
   EXPECT_EQ(Status().text(), "");
 }
 
+// Opening only a regular file never waits: a named pipe without a writer or
+// reader, a device or a folder is refused at once, whatever the mode.
+TEST(Env, OnlyRegularFilesOpenWhenAsked) {
+  TempDir dir;
+  WriteFile(dir / "tabla", "x");
+  fs::create_directory(dir / "carpeta");
+  ASSERT_EQ(mkfifo((dir / "tubo").c_str(), 0644), 0);
+  const struct {
+    fs::path path;
+    Code code;
+  } cases[] = {{dir / "tabla", Code::kOk},
+               {dir / "tubo", Code::kNotRegular},
+               {"/dev/null", Code::kNotRegular},
+               {dir / "carpeta", Code::kIsFolder}};
+  for (const OpenMode mode : {OpenMode::kRead, OpenMode::kReadWrite, OpenMode::kReplace}) {
+    for (const auto& c : cases) {
+      std::unique_ptr<File> file;
+      const Status status = env().Open(c.path, {.mode = mode, .regular_only = true}, &file);
+      EXPECT_EQ(status.code(), c.code) << c.path << " mode " << static_cast<int>(mode);
+      if (c.code == Code::kOk) {
+        ASSERT_TRUE(file);
+        std::size_t read = 0;
+        char byte = 0;
+        // Opened the usual way once accepted: reads and writes behave as always.
+        if (mode == OpenMode::kRead) {
+          EXPECT_TRUE(file->Read(&byte, 1, &read).ok());
+          EXPECT_EQ(read, 1u);
+        }
+      } else {
+        EXPECT_EQ(status.text(), Status::Of(c.code).text());
+      }
+    }
+  }
+}
+
 TEST(Env, FilesReadAndWriteAtOffsetsAndInOrder) {
   TempDir dir;
   const fs::path path = dir / "t.dbf";

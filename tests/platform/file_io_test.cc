@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -187,6 +188,30 @@ TEST(ReplaceFileAtomically, KeepsPermissionsAndFollowsSymbolicLinks) {
   ASSERT_EQ(stat((dir / "x.xml").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"link.xml", "x.xml"}));
+}
+
+// A file without a write bit is not replaced, even for root, whom the
+// system's own check lets through; one with a write bit keeps its owner and
+// group where the system allows it (root may give files away).
+TEST(ReplaceFileAtomically, ReadOnlyFileStaysAndOwnerIsKept) {
+  TempDir dir;
+  WriteFile(dir / "x.xml", "old");
+  ASSERT_EQ(chmod((dir / "x.xml").c_str(), 0444), 0);
+  EXPECT_EQ(MessageOf([&] { ReplaceFileAtomically((dir / "x.xml").string(), "new", Accept); }),
+            "No se puede guardar el archivo '" + (dir / "x.xml").string() +
+                "': El archivo es de solo lectura");
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "old");
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"x.xml"});
+
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  ASSERT_EQ(chmod((dir / "x.xml").c_str(), 0664), 0);
+  ASSERT_EQ(chown((dir / "x.xml").c_str(), 4242, 4343), 0);
+  ReplaceFileAtomically((dir / "x.xml").string(), "new", Accept);
+  struct stat info;
+  ASSERT_EQ(stat((dir / "x.xml").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4242u);
+  EXPECT_EQ(info.st_gid, 4343u);
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "new");
 }
 
 TEST(ReplaceFileAtomically, NewFileGetsTheUsualPermissions) {

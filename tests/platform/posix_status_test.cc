@@ -26,6 +26,7 @@ TEST(PosixStatus, SystemErrorsGiveTheirCodeAndSpanishWords) {
       {ENOSPC, Code::kNoSpace, "No queda espacio en el disco"},
       {EDQUOT, Code::kNoSpace, "Se ha superado la cuota de disco"},
       {EBUSY, Code::kLocked, "El archivo está en uso"},
+      {ENXIO, Code::kNotRegular, "No es un archivo normal"},
       {EAGAIN, Code::kLocked, "El archivo está en uso"},
       {EFBIG, Code::kOther, "El archivo es demasiado grande"},
       {EIO, Code::kOther, "Error de entrada/salida"},

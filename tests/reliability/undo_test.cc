@@ -42,8 +42,10 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-Outcome RunRestore(const std::string& name, const fs::path& dir) {
-  return RunProgram({CliPath(), "restore", name, "--dir", dir.string()});
+Outcome RunRestore(const std::string& name, const fs::path& dir, const fs::path& xml = {}) {
+  std::vector<std::string> argv = {CliPath(), "restore", name, "--dir", dir.string()};
+  if (!xml.empty()) argv.insert(argv.end(), {"--xml", xml.string()});
+  return RunProgram(argv);
 }
 
 // The size of each table the changed school gives, from a run elsewhere.
@@ -279,7 +281,7 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
   EXPECT_FALSE(copies[0].manifest.holds_tables);
   EXPECT_EQ(copies[0].manifest.exchange_file, school_.exchange_file.string());
 
-  const Outcome restored = RunRestore(copies[0].name, school_.tables);
+  const Outcome restored = RunRestore(copies[0].name, school_.tables, school_.exchange_file);
   EXPECT_EQ(restored.status, 0) << restored.err;
   EXPECT_TRUE(ReadFile(school_.exchange_file) == before);
   // Put back in place, as a save: nothing else beside the file.
@@ -288,7 +290,10 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
     beside.insert(entry.path().filename().string());
   }
   EXPECT_EQ(beside, (std::set<std::string>{"cambiado.xml", "htemp", "instituto.xml"}));
-  EXPECT_EQ(RunRestore(run::ListCopies(school_.tables)[0].name, school_.tables).status, 0);
+  EXPECT_EQ(
+      RunRestore(run::ListCopies(school_.tables)[0].name, school_.tables, school_.exchange_file)
+          .status,
+      0);
   EXPECT_TRUE(ReadFile(school_.exchange_file) == after);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -64,9 +65,9 @@ TEST(RunReport, JsonGivesEachFindingItsLevel) {
 TEST(RunReport, WindowShowsTheAvisosGroupedByKind) {
   const RunReport report = Sample();
   EXPECT_EQ(FindingsByKind(report, FindingLevel::kAviso),
-            "cut (2)\n  T\x01: Otro.\n  A1: Aula.\nunknown-teacher (1)\n  T9: Sin.\n");
+            "cut (2)\n  T\\x01: Otro.\n  A1: Aula.\nunknown-teacher (1)\n  T9: Sin.\n");
   EXPECT_EQ(FindingsByKind(report, FindingLevel::kAviso, 2),
-            "cut (2)\n  T\x01: Otro.\n  A1: Aula.\n... y 1 aviso m\xC3\xA1s en el informe.\n");
+            "cut (2)\n  T\\x01: Otro.\n  A1: Aula.\n... y 1 aviso m\xC3\xA1s en el informe.\n");
   EXPECT_EQ(FindingsByKind(report, FindingLevel::kNota),
             "cut (1)\n  S1: Cortado.\nskipped-lesson (1)\n  fila 2: Sin d\xC3\xAD"
             "a.\n");
@@ -80,8 +81,8 @@ TEST(RunReport, TextListsAvisosThenNotas) {
   const std::string text = ReportText(Sample());
   EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);  // every line ends in CRLF
-  EXPECT_NE(text.find("Resultado: error: Falta la tabla\tSOLUC\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\r\nAvisos: 3\r\n\r\ncut (2)\r\n  T\x01: Otro.\r\n  A1: Aula.\r\n"
+  EXPECT_NE(text.find("Resultado: error: Falta la tabla\\tSOLUC\\n\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nAvisos: 3\r\n\r\ncut (2)\r\n  T\\x01: Otro.\r\n  A1: Aula.\r\n"
                       "unknown-teacher (1)\r\n  T9: Sin.\r\n\r\nNotas: 2\r\n\r\ncut (1)\r\n"
                       "  S1: Cortado.\r\nskipped-lesson (1)\r\n"),
             std::string::npos)
@@ -117,6 +118,73 @@ TEST(RunReport, EmptyLevelsSaySo) {
     EXPECT_TRUE(out.str().ends_with(c.text)) << out.str();
     EXPECT_EQ(FindingsSummaryLine(report), c.summary);
   }
+}
+
+// No value can add a line to the report, whatever control characters it
+// holds: they show as escapes, and the report has the lines it would have had.
+TEST(RunReport, ValuesCannotAddLines) {
+  RunReport plain;
+  plain.conversion = "to-horaplan";
+  plain.exchange_file = "/x/a.xml";
+  plain.table_folder = "/h";
+  plain.ok = true;
+  plain.notes = {"una nota"};
+  plain.findings.CountRows("ASIGT", 1);
+  plain.findings.Add({"cut", "ASIGT", "ID", "subject", "S1", "Cortado."});
+  RunReport forged = plain;
+  forged.exchange_file = "/x/a\r\nResultado: terminado\x1b[2J.xml";
+  forged.table_folder = "/h\n";
+  forged.notes = {"una\nnota"};
+  forged.findings = Findings();
+  forged.findings.CountRows("ASIGT\n", 1);
+  forged.findings.Add(
+      {"cut\n", "ASIGT", "ID", "subject", "S1\n\nAvisos: ninguno", "Cor\rtado.\x7f"});
+  const auto lines = [](const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  const std::string text = ReportText(forged);
+  EXPECT_EQ(lines(text), lines(ReportText(plain)));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), lines(text));
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  EXPECT_NE(text.find("Archivo XML: /x/a\\r\\nResultado: terminado\\x1B[2J.xml\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  S1\\n\\nAvisos: ninguno: Cor\\rtado.\\x7F\r\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Nota: una\\nnota\r\n"), std::string::npos) << text;
+  const std::string details = FindingsByKind(forged, FindingLevel::kAviso);
+  EXPECT_EQ(lines(details), lines(FindingsByKind(plain, FindingLevel::kAviso)));
+  EXPECT_NE(ReportJson(forged).find("\"notes\": [\"una\\nnota\"]"), std::string::npos);
+}
+
+// How a save left the exchange file, as the report notes it.
+TEST(RunReport, NotesOnASavedFileSayWhatWasNotKept) {
+  FileInfo before;
+  before.owner = 1001;
+  before.group = 100;
+  FileInfo same = before;
+  FileInfo other_owner = before;
+  other_owner.owner = 1000;
+  FileInfo linked = before;
+  linked.links = 3;
+  const struct {
+    const char* label;
+    FileInfo before, after;
+    std::vector<std::string> notes;
+  } cases[] = {
+      {"kept", before, same, {}},
+      {"owner not kept",
+       before,
+       other_owner,
+       {"el sistema no ha permitido conservar el propietario y el grupo del archivo XML "
+        "(1001:100); ahora son 1000:100."}},
+      {"other names",
+       linked,
+       same,
+       {"el archivo XML tenía 3 nombres (enlaces físicos); los demás nombres siguen con el "
+        "contenido anterior."}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NotesOnSavedFile(c.before, c.after), c.notes) << c.label;
 }
 
 // A run killed while writing its report leaves the temporary file; the next

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "platform/env.h"
@@ -94,15 +95,118 @@ TEST(CopyManifest, RefusesAnythingButAWholeValidManifest) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"cut short", good.substr(0, good.size() - 4)},
       {"no last line", replaced("fin\n", "")},
-      {"other format", replaced("formato: 1", "formato: 2")},
+      {"other format", replaced("formato: 2", "formato: 3")},
       {"unknown maker", replaced("origen: to-gedu", "origen: otro")},
-      {"path as a name", replaced(" instituto.xml\n", " ../instituto.xml\n")},
+      {"unknown escape", replaced("/x/instituto.xml", "/x/\\q.xml")},
+      {"escape cut short", replaced("/x/instituto.xml", "/x/\\x4")},
+      {"no sequence", replaced("secuencia: 0\n", "")},
       {"short digest", replaced(std::string(64, 'c'), "ccc")},
       {"size not a number", replaced(" 10 ", " diez ")},
       {"no exchange file", replaced("archivo-xml: /x/instituto.xml\n", "")},
       {"empty", ""},
   };
   for (const auto& [label, text] : cases) EXPECT_FALSE(ParseManifest(text)) << label;
+}
+
+// No byte of a value can end a manifest's line or add one: a forged
+// "fin" or "archivo:" line in a path stays part of the path.
+TEST(CopyManifest, ValuesCannotBreakItsLines) {
+  CopyManifest manifest;
+  manifest.sequence = 7;
+  manifest.made_by = kMadeByToGedu;
+  manifest.time = "2026-01-01 10:10:12";
+  manifest.exchange_file = "/x/a\nfin\narchivo: - 1 " + std::string(64, 'd') + " b\\\x1b\x7f.xml";
+  manifest.table_folder = "/x/\r\ttablas";
+  manifest.holds_tables = false;
+  manifest.files = {{"", "horario.xml", 10, std::string(64, 'c')}};
+  const std::string text = ManifestText(manifest);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10);
+  EXPECT_NE(text.find("archivo-xml: /x/a\\x0Afin\\x0Aarchivo"), std::string::npos) << text;
+  const std::optional<CopyManifest> read = ParseManifest(text);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->exchange_file, manifest.exchange_file);
+  EXPECT_EQ(read->table_folder, manifest.table_folder);
+  EXPECT_EQ(read->sequence, 7u);
+  ASSERT_EQ(read->files.size(), 1u);
+  EXPECT_EQ(read->files[0].name, "horario.xml");
+}
+
+// Copies made before values were escaped and copies counted still read, as
+// the oldest copies, with their backslashes as they were written.
+TEST(CopyManifest, ReadsTheFirstFormat) {
+  const std::string text =
+      "Pontexa: copia hecha antes de escribir\nformato: 1\norigen: to-horaplan\n"
+      "hora: 2099-12-31 23:59:59\narchivo-xml: C:\\x41\\horario.xml\n"
+      "carpeta-tablas: /h\ncontenido: tablas\ntabla: ASIGT\narchivo: ASIGT 3 " +
+      std::string(64, 'e') + " asigt.dbf\nfin\n";
+  const std::optional<CopyManifest> read = ParseManifest(text);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->sequence, 0u);
+  EXPECT_EQ(read->exchange_file, "C:\\x41\\horario.xml");
+  EXPECT_EQ(read->files.at(0).name, "asigt.dbf");
+  EXPECT_FALSE(ManifestFault(*read));
+}
+
+// A manifest may name only the files of the tables it lists, by plain
+// names, or its one copy of the exchange file.
+TEST(CopyManifest, FaultNamesWhatItMayNotName) {
+  const std::string digest(64, 'a');
+  const auto tables_copy = [&](std::vector<std::string> tables, std::vector<CopiedFile> files) {
+    CopyManifest manifest;
+    manifest.tables = std::move(tables);
+    manifest.files = std::move(files);
+    return manifest;
+  };
+  CopyManifest exchange_copy;
+  exchange_copy.holds_tables = false;
+  exchange_copy.files = {{"", "../../.bashrc", 1, digest}};
+  const struct {
+    const char* label;
+    CopyManifest manifest;
+    std::optional<std::string> fault;
+  } cases[] = {
+      {"every file of its table",
+       tables_copy({"ASIGT"}, {{"ASIGT", "asigt.dbf", 1, digest},
+                               {"ASIGT", "ASIGT.MDX", 1, digest},
+                               {"ASIGT", "ASIGT.cpg", 1, digest}}),
+       std::nullopt},
+      {"a file of the user's", tables_copy({"ASIGT"}, {{"ASIGT", "notas.txt", 1, digest}}),
+       "su manifiesto nombra el archivo 'notas.txt', que no es de ninguna de sus tablas"},
+      {"another table's file", tables_copy({"ASIGT", "PROFT"}, {{"ASIGT", "PROFT.DBF", 1, digest}}),
+       "su manifiesto nombra el archivo 'PROFT.DBF', que no es de ninguna de sus tablas"},
+      {"a path", tables_copy({"ASIGT"}, {{"ASIGT", "../ASIGT.DBF", 1, digest}}),
+       "su manifiesto nombra '../ASIGT.DBF', que no es un nombre de archivo"},
+      {"a control character", tables_copy({"ASIGT"}, {{"ASIGT", "ASIGT.DBF\n", 1, digest}}),
+       "su manifiesto nombra 'ASIGT.DBF\\n', que no es un nombre de archivo"},
+      {"the manifest itself", tables_copy({"ASIGT"}, {{"ASIGT", kManifestName, 1, digest}}),
+       "su manifiesto nombra 'manifiesto.txt', que no es un nombre de archivo"},
+      {"a table that is a path", tables_copy({"../ASIGT"}, {}),
+       "su manifiesto nombra la tabla '../ASIGT', que no es un nombre de tabla"},
+      {"the exchange file in a tables copy", tables_copy({"ASIGT"}, {{"", "a.xml", 1, digest}}),
+       "su manifiesto nombra el archivo 'a.xml', que no es de ninguna de sus tablas"},
+      {"an exchange copy by a path", exchange_copy,
+       "su manifiesto nombra '../../.bashrc', que no es un nombre de archivo"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ManifestFault(c.manifest), c.fault) << c.label;
+}
+
+TEST(SavedCopies, OnlyTimeNamedFoldersAreCopies) {
+  const struct {
+    const char* name;
+    bool copy;
+  } cases[] = {{"20260609-101500", true},
+               {"20260609-101500-2", true},
+               {"20260609-101500-999", true},
+               {"20260609-101500-1", false},
+               {"20260609-101500-02", false},
+               {"20260609-101500-", false},
+               {"20260609-1015", false},
+               {"guardar-examenes", false},
+               {"2026060a-101500", false},
+               {"20260609_101500", false},
+               {"..", false},
+               {"20260609-101500/..", false}};
+  for (const auto& c : cases) EXPECT_EQ(IsCopyName(c.name), c.copy) << c.name;
 }
 
 TEST_F(SavedCopiesTest, CopiesEveryFileOfATableWhateverItsLetterCase) {
@@ -160,7 +264,7 @@ TEST_F(SavedCopiesTest, PruningKeepsTheTwentyNewestAndNeverTouchesOtherFolders) 
   fs::create_directory(copies / "19990101-000001");  // a damaged manifest
   WriteFile(copies / "19990101-000001" / kManifestName, "Pontexa: copia\nfin\n");
 
-  PruneCopies(dir_.path());
+  PruneCopies(dir_.path(), "");
 
   const std::vector<SavedCopy> kept = ListCopies(dir_.path());
   ASSERT_EQ(kept.size(), kCopiesKept);
@@ -173,6 +277,94 @@ TEST_F(SavedCopiesTest, PruningKeepsTheTwentyNewestAndNeverTouchesOtherFolders) 
 
 // Putting back removes what the run created (a table where none was, a .cpg
 // beside a table) and brings back the files it had replaced or deleted.
+// Pruning follows the order the copies were made in: a clock set back, or a
+// copy that claims a time to come, never costs the copy just made.
+TEST_F(SavedCopiesTest, PruningFollowsTheOrderCopiesWereMadeAndSparesTheNewest) {
+  WriteFile(dir_ / "AULAT.DBF", "a");
+  const fs::path copies = CopiesFolder(dir_.path());
+  // A copy from before copies were counted, claiming a time to come.
+  const SavedCopy planted = CopyTables(Request(kNoon), {"AULAT"}, false);
+  std::string text = ReadFile(planted.folder / kManifestName);
+  text.replace(text.find("formato: 2\nsecuencia: 1\n"), 24, "formato: 1\n");
+  text.replace(text.find("hora: "), 25, "hora: 2099-12-31 23:59:59");
+  WriteFile(planted.folder / kManifestName, text);
+  std::vector<std::string> made;
+  for (int i = 0; i < 4; ++i) {
+    made.push_back(
+        CopyTables(Request(kNoon - 3600 * i), {"AULAT"}, false).name);  // clock goes back
+  }
+  const std::vector<SavedCopy> listed = ListCopies(dir_.path());
+  ASSERT_EQ(listed.size(), 5u);
+  EXPECT_EQ(listed.front().name, made.back());
+  EXPECT_EQ(listed.back().name, planted.name);
+
+  PruneCopies(dir_.path(), made.back(), 2);
+  std::vector<std::string> kept;
+  for (const SavedCopy& copy : ListCopies(dir_.path())) kept.push_back(copy.name);
+  EXPECT_EQ(kept, (std::vector<std::string>{made[3], made[2]}));
+
+  // The copy a run made stays even when it sorts past those kept.
+  PruneCopies(dir_.path(), made[2], 1);
+  EXPECT_TRUE(fs::exists(copies / made[2] / kManifestName));
+  EXPECT_FALSE(fs::exists(copies / made[3]));
+}
+
+// Pruning removes the files a manifest lists and nothing else: a folder that
+// is not named as a copy is never touched, and a user's file in a copy
+// folder keeps the folder.
+TEST_F(SavedCopiesTest, PruningRemovesOnlyWhatItMade) {
+  WriteFile(dir_ / "AULAT.DBF", "a");
+  const fs::path copies = CopiesFolder(dir_.path());
+  const SavedCopy first = CopyTables(Request(kNoon), {"AULAT"}, false);
+  WriteFile(first.folder / "notas.txt", "mías");
+  fs::create_directory(copies / "guardar-examenes");
+  fs::copy_file(first.folder / kManifestName, copies / "guardar-examenes" / kManifestName);
+  WriteFile(copies / "guardar-examenes" / "notas.txt", "mías");
+  const SavedCopy second = CopyTables(Request(kNoon + 1), {"AULAT"}, false);
+  const SavedCopy third = CopyTables(Request(kNoon + 2), {"AULAT"}, false);
+  EXPECT_EQ(ListCopies(dir_.path()).size(), 3u);
+
+  PruneCopies(dir_.path(), third.name, 1);
+  EXPECT_EQ(ReadFile(copies / "guardar-examenes" / "notas.txt"), "mías");
+  EXPECT_TRUE(fs::exists(copies / "guardar-examenes" / kManifestName));
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(first.folder)) {
+    left.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::set<std::string>{"notas.txt"});
+  EXPECT_FALSE(fs::exists(second.folder));
+  EXPECT_FALSE(FindCopy(dir_.path(), "guardar-examenes"));
+}
+
+TEST_F(SavedCopiesTest, TwoLetterCaseVariantsOfATableFileRefuseTheCopy) {
+  WriteFile(dir_ / "ASIGT.DBF", "a");
+  WriteFile(dir_ / "asigt.dbf", "b");
+  EXPECT_EQ(MessageOf([&] {
+              CopyTables(Request(kNoon), {"PROFT", "ASIGT"}, false);
+            }),
+            "La carpeta de tablas tiene dos archivos de la misma tabla que solo se distinguen por "
+            "las mayúsculas: '" +
+                (dir_ / "ASIGT.DBF").string() + "' y '" + (dir_ / "asigt.dbf").string() +
+                "'. Deje solo uno de los dos; no se ha cambiado nada.");
+  EXPECT_FALSE(fs::exists(CopiesFolder(dir_.path())));
+}
+
+// An exchange file with a line break in its name is copied under a plain
+// name, and its copy is listed like any other.
+TEST_F(SavedCopiesTest, ExchangeFileWithALineBreakInItsNameIsCopiedAndListed) {
+  const fs::path odd = dir_ / "horario\nnuevo.xml";
+  WriteFile(odd, "<document/>");
+  CopyRequest request = Request(kNoon);
+  request.made_by = kMadeByToGedu;
+  request.exchange_file = odd.string();
+  const SavedCopy copy = CopyExchangeFile(request);
+  const std::vector<SavedCopy> listed = ListCopies(dir_.path());
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].manifest.exchange_file, odd.string());
+  EXPECT_EQ(listed[0].manifest.files.at(0).name, "horario_nuevo.xml");
+  EXPECT_EQ(ReadFile(copy.folder / "horario_nuevo.xml"), "<document/>");
+}
+
 TEST_F(SavedCopiesTest, PutBackGivesTheFolderAsItWasCopied) {
   WriteFile(dir_ / "ASIGNOMT.DBF", "viejo");
   WriteFile(dir_ / "asignomt.mdx", "indice");

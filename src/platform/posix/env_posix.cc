@@ -37,6 +37,7 @@ FileInfo InfoOf(const struct stat& status) {
   info.permissions = static_cast<std::uint32_t>(status.st_mode & 07777);
   info.owner = static_cast<std::uint32_t>(status.st_uid);
   info.group = static_cast<std::uint32_t>(status.st_gid);
+  info.links = static_cast<std::uint64_t>(status.st_nlink);
   return info;
 }
 
@@ -62,7 +63,8 @@ int OpenFlags(OpenOptions options) {
       flags |= O_WRONLY | O_CREAT | O_TRUNC;
       break;
   }
-  if (options.no_wait) flags |= O_NONBLOCK;
+  if (options.no_wait || options.regular_only) flags |= O_NONBLOCK;
+  if (options.regular_only) flags |= O_NOCTTY;
   return flags;
 }
 
@@ -161,8 +163,11 @@ class PosixFile : public File {
   Status TakeAccessOf(const FileInfo* original) override {
     mode_t mode = 0666 & ~CurrentUmask();
     if (original != nullptr) {
-      // Only root may give a file away; anyone else keeps the file as their own.
-      (void)!fchown(fd_.get(), original->owner, original->group);
+      // Only root may give a file away; anyone else keeps the file as their
+      // own, but may still give it the original's group when they belong to it.
+      if (fchown(fd_.get(), original->owner, original->group) != 0) {
+        (void)!fchown(fd_.get(), static_cast<uid_t>(-1), original->group);
+      }
       mode = static_cast<mode_t>(original->permissions);
     }
     return fchmod(fd_.get(), mode) == 0 ? Status() : LastError();
@@ -200,7 +205,17 @@ class PosixEnv : public Env {
       fd = ::open(path.c_str(), OpenFlags(options), 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return LastError();
-    *file = std::make_unique<PosixFile>(fd);
+    auto opened = std::make_unique<PosixFile>(fd);
+    if (options.regular_only) {
+      struct stat status;
+      if (fstat(fd, &status) != 0) return LastError();
+      if (S_ISDIR(status.st_mode)) return Status::Of(Status::Code::kIsFolder);
+      if (!S_ISREG(status.st_mode)) return Status::Of(Status::Code::kNotRegular);
+      // Reads and writes of a regular file never wait anyway; the flag goes so
+      // that the file behaves as one opened the usual way.
+      if (!options.no_wait) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    *file = std::move(opened);
     return Status();
   }
 
@@ -334,7 +349,7 @@ class PosixEnv : public Env {
   }
 
   Status SyncFolder(const std::filesystem::path& folder) override {
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return LastError();
     return fsync(fd.get()) == 0 ? Status() : LastError();
   }

@@ -61,6 +61,11 @@ Status::Code CodeOf(int errno_value) {
     case EBUSY:
     case ETXTBSY:
       return Status::Code::kLocked;
+    // A named pipe opened for writing without waiting, with nobody reading it,
+    // and a device that is not there.
+    case ENXIO:
+    case ENODEV:
+      return Status::Code::kNotRegular;
     default:
       return Status::Code::kOther;
   }
