@@ -10,8 +10,9 @@
 // run on a fresh copy of the exchange file; times, on its own, the check that
 // to-gedu makes of the file it has written before that file replaces the
 // exchange file; and runs the floor program on the same files. Times are
-// medians of wall-clock time; peak memory is the largest of the timed runs. The conversions run under LC_ALL=es_ES.UTF-8 (decimal
-// comma), so that the output does not depend on the caller's locale.
+// medians of wall-clock time; peak memory is the largest of the timed runs. The conversions run
+// under LC_ALL=es_ES.UTF-8 (decimal comma), so that the output does not depend on the caller's
+// locale.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -358,9 +359,11 @@ int main(int argc, char** argv) {
       data_lines.push_back(line);
       std::snprintf(line, sizeof line,
                     "k=%d: to-gedu comprueba el archivo escrito antes de reemplazar el de "
-                    "intercambio: %s (cpu %s), %.1f %% del tiempo de to-gedu",
-                    k, Seconds(guard.wall).c_str(), Seconds(guard.cpu).c_str(),
-                    to_gedu.run.wall > 0 ? 100 * guard.wall / to_gedu.run.wall : 0.0);
+                    "intercambio: %s, %.1f %% del tiempo de to-gedu (cpu %s, %.1f %%)",
+                    k, Seconds(guard.wall).c_str(),
+                    to_gedu.run.wall > 0 ? 100 * guard.wall / to_gedu.run.wall : 0.0,
+                    Seconds(guard.cpu).c_str(),
+                    to_gedu.run.cpu > 0 ? 100 * guard.cpu / to_gedu.run.cpu : 0.0);
       data_lines.push_back(line);
 
       if (k == options.ks.front()) {

@@ -1,7 +1,9 @@
 #include "exchange/text_encoding.h"
 
 #include <libxml/encoding.h>
+#include <libxml/globals.h>
 #include <libxml/xmlIO.h>
+#include <libxml/xmlerror.h>
 
 #include <algorithm>
 #include <cctype>
@@ -53,6 +55,45 @@ std::string NameKey(std::string_view name) {
   return key;
 }
 
+// Takes, while it lives, what libxml2 reports of a conversion, instead of its
+// printing it on the standard error: libxml2 may give up on text it cannot
+// convert (not even as a character reference), drop it and go on, and says
+// so only there.
+class ConversionErrors {
+ public:
+  ConversionErrors()
+      : structured_(xmlStructuredError),
+        structured_context_(xmlStructuredErrorContext),
+        generic_(xmlGenericError),
+        generic_context_(xmlGenericErrorContext) {
+    xmlSetStructuredErrorFunc(this, &Structured);
+    xmlSetGenericErrorFunc(this, &Generic);
+  }
+  ~ConversionErrors() {
+    xmlSetStructuredErrorFunc(structured_context_, structured_);
+    xmlSetGenericErrorFunc(generic_context_, generic_);
+  }
+  ConversionErrors(const ConversionErrors&) = delete;
+  ConversionErrors& operator=(const ConversionErrors&) = delete;
+
+  bool any() const { return any_; }
+
+ private:
+  static void Structured(void* self, xmlErrorPtr error) {
+    if (error == nullptr || error->level >= XML_ERR_ERROR)
+      static_cast<ConversionErrors*>(self)->any_ = true;
+  }
+  static void Generic(void* self, const char*, ...) {
+    static_cast<ConversionErrors*>(self)->any_ = true;
+  }
+
+  bool any_ = false;
+  xmlStructuredErrorFunc structured_;
+  void* structured_context_;
+  xmlGenericErrorFunc generic_;
+  void* generic_context_;
+};
+
 int AppendToString(void* text, const char* buffer, int length) {
   static_cast<std::string*>(text)->append(buffer, static_cast<std::size_t>(length));
   return length;
@@ -61,6 +102,7 @@ int AppendToString(void* text, const char* buffer, int length) {
 // UTF-8 text in the named encoding, written by a converter of its own as
 // TextEncoder writes it; nothing when the encoding cannot be written.
 std::optional<std::string> EncodedAlone(const std::string& encoding, std::string_view utf8) {
+  const ConversionErrors errors;
   xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding.c_str());
   if (handler == nullptr) return std::nullopt;
   std::string text;
@@ -73,7 +115,7 @@ std::optional<std::string> EncodedAlone(const std::string& encoding, std::string
       xmlOutputBufferWrite(buffer, static_cast<int>(utf8.size()), utf8.data()) >= 0;
   // Flushes what is left and closes the converter.
   const bool closed = xmlOutputBufferClose(buffer) >= 0;
-  if (!written || !closed) return std::nullopt;
+  if (!written || !closed || errors.any()) return std::nullopt;
   return text;
 }
 
@@ -190,9 +232,11 @@ bool IsStatefulEncoding(const FileEncoding& encoding) {
 // character reference for a character the encoding lacks.
 struct TextEncoder::Converter {
   ~Converter() {
+    const ConversionErrors ignored;
     if (buffer != nullptr) xmlOutputBufferClose(buffer);
   }
   xmlOutputBufferPtr buffer = nullptr;
+  bool failed = false;  // libxml2 reported an error while converting
 };
 
 TextEncoder::TextEncoder(const FileEncoding& encoding, BlockWriter& out)
@@ -217,7 +261,9 @@ TextEncoder::~TextEncoder() = default;
 
 void TextEncoder::Write(std::string_view utf8) {
   if (converter_) {
+    const ConversionErrors errors;
     xmlOutputBufferWrite(converter_->buffer, static_cast<int>(utf8.size()), utf8.data());
+    converter_->failed = converter_->failed || errors.any();
     return;
   }
   if (encoding_.layout != CharacterLayout::kUtf16Le &&
@@ -251,7 +297,14 @@ void TextEncoder::Write(std::string_view utf8) {
 }
 
 Status TextEncoder::Flush() {
-  if (!partial_.empty() || (converter_ && xmlOutputBufferFlush(converter_->buffer) < 0)) {
+  bool converted = partial_.empty();
+  if (converter_) {
+    const ConversionErrors errors;
+    // Text libxml2 could not convert is either reported or left in its buffer.
+    converted = converted && xmlOutputBufferFlush(converter_->buffer) >= 0 && !errors.any() &&
+                !converter_->failed && xmlOutputBufferGetSize(converter_->buffer) == 0;
+  }
+  if (!converted) {
     return Status(Status::Code::kOther, messages::CannotWriteInEncoding(encoding_.name));
   }
   return Status();

@@ -52,8 +52,8 @@ class TextEncoder {
   TextEncoder& operator=(const TextEncoder&) = delete;
 
   void Write(std::string_view utf8);
-  // Everything written so far is handed to the BlockWriter. Fails when the
-  // text could not be converted.
+  // Everything written so far is handed to the BlockWriter. Fails when any of
+  // the text could not be converted, or a character was left unfinished.
   Status Flush();
 
  private:

@@ -506,6 +506,31 @@ TEST(TextEncoderTest, CharacterSplitBetweenWritesIsWrittenWhole) {
   }
 }
 
+// An encoding whose converter drops what it cannot write, "&#8364;" and what
+// follows it included: the save fails in Spanish (the conversion, or the
+// written file that would not load), the file stays as it was, and libxml2
+// prints nothing of its own.
+TEST(TextEncoderTest, EncodingThatCannotBeWrittenFailsQuietly) {
+  TempDir dir;
+  const fs::path path = dir / "intercambio.xml";
+  const std::string original =
+      "<?xml version=\"1.0\" encoding=\"ISO-88591\"?>\n<document><a n=\"\xE9\"/></document>\n";
+  WriteFile(path, original);
+  ::testing::internal::CaptureStderr();
+  std::string message;
+  try {
+    ExchangeFile file;
+    file.Load(path.string());
+    file.SaveWithSection(path.string(), WriteNewSection);
+  } catch (const Error& error) {
+    message = error.what();
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_THAT(message,
+              ::testing::StartsWith("No se puede guardar el archivo '" + path.string() + "': "));
+  EXPECT_TRUE(ReadFile(path) == original);
+}
+
 TEST(ExchangeFileLoad, RefusesAsTheDocumentDoes) {
   TempDir dir;
   WriteFile(dir / "bad.xml", "<document>\n  <a>\n    <b></a>\n</document>\n");
