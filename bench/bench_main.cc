@@ -7,10 +7,12 @@
 // For each k: writes the school's exchange file; runs `to-horaplan` on it (one
 // warm-up run, then --reps timed runs); plays Horaplan by adding DIASHORAST and
 // SOLUC coded like the tables just written; runs `to-gedu` the same way, each
-// run on a fresh copy of the exchange file; and runs the floor program on the
-// same files. Times are medians of wall-clock time; peak memory is the largest
-// of the timed runs. The conversions run under LC_ALL=es_ES.UTF-8 (decimal
-// comma), so that the output does not depend on the caller's locale.
+// run on a fresh copy of the exchange file; times, on its own, the check that
+// to-gedu makes of the file it has written before that file replaces the
+// exchange file; and runs the floor program on the same files. Times are
+// medians of wall-clock time; peak memory is the largest of the timed runs. The conversions run
+// under LC_ALL=es_ES.UTF-8 (decimal comma), so that the output does not depend on the caller's
+// locale.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -56,6 +58,7 @@ struct Options {
   std::string cli = PONTEXA_BENCH_CLI;
   std::string make_school = PONTEXA_BENCH_MAKE_SCHOOL;
   std::string floor = PONTEXA_BENCH_FLOOR;
+  std::string guard = PONTEXA_BENCH_GUARD;
 };
 
 struct Stats {
@@ -316,6 +319,10 @@ int main(int argc, char** argv) {
                   options.reps,
                   [&] { fs::copy_file(exchange, written, fs::copy_options::overwrite_existing); });
 
+      // The check of the written file before it replaces the exchange file, on its own.
+      const Stats guard = Measure("comprobación del archivo escrito",
+                                  {options.guard, written.string()}, options.reps);
+
       std::vector<std::string> floor_args = {options.floor, "--xml", exchange.string(), "--scratch",
                                              scratch.string()};
       for (const fs::path& table : horaplan_outputs) floor_args.push_back(table.string());
@@ -349,6 +356,14 @@ int main(int argc, char** argv) {
                     k, Size(fs::file_size(exchange)).c_str(), Seconds(made.wall_seconds).c_str(),
                     RowCountOf(pontexa::bench::TableFile(gedu, "SOLUC")),
                     Seconds(played.wall_seconds).c_str());
+      data_lines.push_back(line);
+      std::snprintf(line, sizeof line,
+                    "k=%d: to-gedu comprueba el archivo escrito antes de reemplazar el de "
+                    "intercambio: %s, %.1f %% del tiempo de to-gedu (cpu %s, %.1f %%)",
+                    k, Seconds(guard.wall).c_str(),
+                    to_gedu.run.wall > 0 ? 100 * guard.wall / to_gedu.run.wall : 0.0,
+                    Seconds(guard.cpu).c_str(),
+                    to_gedu.run.cpu > 0 ? 100 * guard.cpu / to_gedu.run.cpu : 0.0);
       data_lines.push_back(line);
 
       if (k == options.ks.front()) {

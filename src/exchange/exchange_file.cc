@@ -3,7 +3,6 @@
 #include <libxml/entities.h>
 #include <libxml/tree.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -41,6 +40,9 @@ void ExchangeFile::Load(const std::string& path) {
   const std::string declared =
       doc->encoding != nullptr ? reinterpret_cast<const char*>(doc->encoding) : "";
   encoding_ = DetectFileEncoding(bytes, declared);
+  // In an encoding that keeps a shift state, the section's bytes would change
+  // how the file's own bytes after it read: refused before anything is written.
+  if (IsStatefulEncoding(encoding_)) throw Error(messages::StatefulEncoding(path, encoding_.name));
   layout_ = ScanRootLayout(bytes, encoding_);
   // The scan and the parser must agree on what stands under the root, or the
   // section could be put in the wrong place: the file is then not written.
@@ -114,10 +116,6 @@ void ExchangeFile::SaveWithSection(const std::string& path,
   if (!loaded_) throw Error(messages::NoRootToWriteInto());
   const std::vector<Edit> edits = EarlierSections();
   const std::string_view bytes(bytes_);
-  // Only an entity's text put in place of its reference is markup this save
-  // did not make itself: then the written file is parsed again in full.
-  const bool rewrites_entities =
-      std::any_of(edits.begin(), edits.end(), [](const Edit& edit) { return !edit.utf8.empty(); });
   std::size_t size = 0;
   std::uint64_t checksum = 0;
   WriteFileAtomically(
@@ -160,10 +158,7 @@ void ExchangeFile::SaveWithSection(const std::string& path,
         return Status();
       },
       [&](const std::string& written) -> Status {
-        // The file holds the loaded bytes, which passed the load's check, with
-        // whole elements taken out and one written by SectionWriter put in: it
-        // is well-formed by construction. What is checked is that the disk
-        // gives back exactly the bytes that were written.
+        // First that the disk gives back exactly the bytes that were written.
         Checksum read_back;
         std::size_t read = 0;
         Status unreadable = ReadFileInBlocks(written, [&](std::string_view block) {
@@ -175,7 +170,11 @@ void ExchangeFile::SaveWithSection(const std::string& path,
         if (read != size || read_back.Value() != checksum) {
           return Status(Status::Code::kOther, pontexa::messages::WrittenDiffers());
         }
-        if (!rewrites_entities) return Status();
+        // Then that those bytes load as the file did. Whole elements taken
+        // out of a file that loaded and one written by SectionWriter put in
+        // should always load; this pass is what makes sure, whatever the
+        // encoding, an entity's text put in place of its reference or the
+        // file's limits make of it, before the file is replaced.
         try {
           CheckWellFormedFile(written, path);
         } catch (const CannotLoad& unreadable_again) {

@@ -19,7 +19,9 @@ class ExchangeFile {
   // Reads the whole file and checks it under the rules of Document::Load (the
   // same safety settings and the same reasons for refusing it), without
   // building a tree. Raises CannotLoad, as Document::Load does, when it cannot
-  // be read or is not well-formed.
+  // be read or is not well-formed; Error "No se puede escribir la sección de
+  // horarios en el archivo '<path>': ..." when it is in a stateful encoding
+  // (see IsStatefulEncoding), into which no section can be written.
   void Load(const std::string& path);
 
   // Writes the loaded file to path: its bytes with each `time-tables` child of
@@ -30,9 +32,11 @@ class ExchangeFile {
   // kept. A root written "<name/>" gets an end tag; a reference directly under
   // the root to an entity that holds a `time-tables` element is replaced by the
   // entity's text without it. The file is replaced atomically (see
-  // WriteFileAtomically). Errors raised by `write_section` come first and
-  // unchanged; then the save's own, "No se puede guardar el archivo '<path>':
-  // <why>"; on any error the file on disk stays as it was.
+  // WriteFileAtomically) once the written file has been read back and has
+  // loaded under the rules of Load. Errors raised by `write_section` come first
+  // and unchanged; then the save's own, "No se puede guardar el archivo
+  // '<path>': <why>" (a written file that would not load among them); on any
+  // error the file on disk stays as it was.
   void SaveWithSection(const std::string& path,
                        const std::function<void(SectionWriter&)>& write_section) const;
 

@@ -64,8 +64,18 @@ std::string NoRootToWriteInto() {
          "de horarios";
 }
 
+std::string StatefulEncoding(std::string_view path, std::string_view encoding) {
+  return "No se puede escribir la sección de horarios en el archivo " + Quoted(path) +
+         ": está en la codificación de caracteres " + Quoted(encoding) +
+         ", que cambia de modo entre unos caracteres y otros, y escribir en ella una parte del "
+         "archivo alteraría el resto. El archivo no se ha modificado; guárdelo en UTF-8 y vuelva "
+         "a intentarlo";
+}
+
 std::string WrittenUnreadable(std::string_view why) {
-  return "El documento escrito no se puede volver a leer (" + std::string(why) + ")";
+  return "El archivo escrito no se podría volver a leer (" + std::string(why) +
+         "): ponerlo en lugar del archivo de intercambio lo habría dañado, así que el archivo "
+         "se deja como estaba";
 }
 
 std::string EncodingNotWritable(std::string_view encoding) {

@@ -31,6 +31,7 @@ std::string ElementNotEnded(std::string_view name);
 
 // Writing.
 std::string NoRootToWriteInto();
+std::string StatefulEncoding(std::string_view path, std::string_view encoding);
 std::string WrittenUnreadable(std::string_view why);
 std::string EncodingNotWritable(std::string_view encoding);
 std::string CannotWriteInEncoding(std::string_view encoding);

@@ -135,6 +135,7 @@ class ErrorCapture {
       case XML_ERR_UNSUPPORTED_ENCODING:
         return "codificación de caracteres no admitida";
       case XML_ERR_INVALID_ENCODING:
+      case XML_I18N_CONV_FAILED:
         return "el texto no corresponde a la codificación de caracteres declarada";
       case XML_ERR_STRING_NOT_STARTED:
       case XML_ERR_STRING_NOT_CLOSED:
@@ -532,18 +533,27 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   EntityBudget budget(context.get(), Env::Current().Info(path, &info).ok() ? info.size : 0);
   std::size_t total = 0;
   bool too_large = false;
+  // Bytes the parser could not convert from the file's encoding stop it
+  // without making the document ill-formed: only what xmlParseChunk returns
+  // tells. The check of the whole bytes refuses them.
+  bool unconverted = false;
   Status unreadable = ReadFileInBlocks(path, [&](std::string_view block) {
     total += block.size();
     if (total > static_cast<std::size_t>(INT_MAX)) {
       too_large = true;
       return false;
     }
-    xmlParseChunk(context.get(), block.data(), static_cast<int>(block.size()), 0);
+    const int parsed =
+        xmlParseChunk(context.get(), block.data(), static_cast<int>(block.size()), 0);
+    unconverted = parsed != 0 && context->wellFormed != 0 && !budget.Exceeded();
     // Past the first fatal error the rest of the file changes nothing.
-    return context->wellFormed != 0 && !budget.Exceeded();
+    return context->wellFormed != 0 && !budget.Exceeded() && !unconverted;
   });
   const bool whole = unreadable.ok() && total > 0 && !too_large;
-  if (whole && context->wellFormed) xmlParseChunk(context.get(), nullptr, 0, 1);
+  if (whole && context->wellFormed && !unconverted) {
+    unconverted = xmlParseChunk(context.get(), nullptr, 0, 1) != 0 && context->wellFormed != 0 &&
+                  !budget.Exceeded();
+  }
   // The parser's document is freed here whatever the outcome, also when the
   // file was not read to its end.
   XmlDocPtr partial(context->myDoc);
@@ -552,7 +562,7 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   if (total == 0) throw CannotLoad(messages::FileEmpty());
   if (too_large) throw CannotLoad(messages::FileTooLarge());
   if (budget.Exceeded()) throw CannotLoad(budget.Describe());
-  if (context->wellFormed) return total;
+  if (context->wellFormed && !unconverted) return total;
   FailParse(errors);
 }
 

@@ -10,10 +10,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
 #include "platform/error.h"
+#include "platform/file_io.h"
 #include "support/error_message.h"
 #include "support/temp_dir.h"
 
@@ -374,6 +378,157 @@ TEST_F(FailedSave, ReadOnlyFileComesAfterTheSection) {
   fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
   if (geteuid() != 0) EXPECT_EQ(failing, "Tabla en uso");
   EXPECT_EQ(ReadFile(path_), original_);
+}
+
+// The file written back would not load again: a file that uses an entity of
+// 100,000 characters 150 times is within the entities' limit while an earlier
+// section of 2 MB makes it large, and past it once that section is gone.
+TEST(WrittenFileCheck, FileThatWouldNoLongerLoadIsNotReplaced) {
+  TempDir dir;
+  const fs::path path = dir / "intercambio.xml";
+  std::string uses;
+  for (int i = 0; i < 150; ++i) uses += "&e;";
+  std::string old_section = "<time-tables>";
+  while (old_section.size() < (std::size_t{2} << 20)) old_section += "<time-table id=\"viejo\"/>";
+  old_section += "</time-tables>";
+  const std::string original = "<!DOCTYPE document [<!ENTITY e \"" + std::string(100000, 'A') +
+                               "\">]>\n<document><nota>" + uses + "</nota>" + old_section +
+                               "</document>\n";
+  WriteFile(path, original);
+  ExchangeFile file;
+  ASSERT_NO_THROW(file.Load(path.string()));
+
+  const std::string message =
+      MessageOf([&] { file.SaveWithSection(path.string(), WriteNewSection); });
+  EXPECT_THAT(message, ::testing::StartsWith("No se puede guardar el archivo '" + path.string() +
+                                             "': El archivo escrito no se podría volver a leer ("));
+  EXPECT_THAT(message, HasSubstr("las entidades del archivo se expanden a demasiado texto"));
+  EXPECT_THAT(message, HasSubstr("lo habría dañado"));
+  EXPECT_TRUE(ReadFile(path) == original);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// ---- Encodings ----
+
+struct EncodingCase {
+  const char* name;
+  bool stateful;
+};
+
+// Told by the name for the families that are known, by writing characters one
+// at a time and all at once for the EBCDIC code pages that shift in and out.
+TEST(StatefulEncoding, IsToldFromTheOnesThatWriteEachCharacterAlone) {
+  const EncodingCase cases[] = {
+      {"UTF-8", false},        {"ISO-8859-1", false}, {"ISO-8859-15", false},
+      {"windows-1252", false}, {"KOI8-R", false},     {"Shift_JIS", false},
+      {"EUC-JP", false},       {"Big5", false},       {"GB18030", false},
+      {"UCS-4LE", false},      {"IBM037", false},     {"UTF-16", false},
+      {"UTF-7", true},         {"utf7", true},        {"UTF-7-IMAP", true},
+      {"ISO-2022-JP", true},   {"csISO2022JP", true}, {"ISO-2022-JP-2", true},
+      {"ISO-2022-KR", true},   {"ISO-2022-CN", true}, {"HZ-GB-2312", true},
+      {"IBM930", true},        {"IBM933", true},      {"IBM1390", true},
+  };
+  for (const EncodingCase& c : cases) {
+    const FileEncoding encoding = DetectFileEncoding(
+        c.name == std::string("UTF-16") ? std::string("\xFF\xFE<\0", 4) : "<?xml", c.name);
+    EXPECT_EQ(IsStatefulEncoding(encoding), c.stateful) << c.name;
+  }
+}
+
+TEST(StatefulEncoding, FileIsRefusedBeforeAnythingIsWritten) {
+  TempDir dir;
+  const struct {
+    const char* declared;
+    std::string bytes;
+  } files[] = {
+      // All in ASCII, which UTF-7 writes as itself.
+      {"UTF-7", "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<document><a/></document>\n"},
+      {"ISO-2022-JP",
+       Encode("<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?>\n<document><a n=\"\xE6\x97\xA5"
+              "\"/><time-tables/></document>\n",
+              "ISO-2022-JP")},
+  };
+  for (const auto& f : files) {
+    const fs::path path = dir / "intercambio.xml";
+    WriteFile(path, f.bytes);
+    ExchangeFile file;
+    try {
+      file.Load(path.string());
+      ADD_FAILURE() << f.declared << " was loaded";
+    } catch (const CannotLoad& error) {
+      ADD_FAILURE() << f.declared << " was taken as unreadable: " << error.what();
+    } catch (const Error& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "No se puede escribir la sección de horarios en el archivo '" + path.string() +
+                    "': está en la codificación de caracteres '" + f.declared +
+                    "', que cambia de modo entre unos caracteres y otros, y escribir en ella una "
+                    "parte del archivo alteraría el resto. El archivo no se ha modificado; "
+                    "guárdelo en UTF-8 y vuelva a intentarlo");
+    }
+    EXPECT_THAT(MessageOf([&] { file.SaveWithSection(path.string(), WriteNewSection); }),
+                HasSubstr("no tiene elemento raíz"))
+        << f.declared;
+    EXPECT_TRUE(ReadFile(path) == f.bytes) << f.declared;
+  }
+}
+
+// Text handed over in pieces of any size, a character split between two of
+// them, gives the same bytes as the text handed over at once.
+TEST(TextEncoderTest, CharacterSplitBetweenWritesIsWrittenWhole) {
+  TempDir dir;
+  const std::string text = "<a n=\"Mi\xC3\xA9rcoles \xE2\x82\xAC \xF0\x9D\x84\x9E \xE6\x97\xA5\"/>";
+  for (const char* name : {"UTF-8", "UTF-16LE", "UTF-16BE", "ISO-8859-15", "windows-1252",
+                           "GB18030", "Shift_JIS", "UCS-4LE"}) {
+    const FileEncoding encoding =
+        name == std::string("UTF-16LE")   ? FileEncoding{CharacterLayout::kUtf16Le, name}
+        : name == std::string("UTF-16BE") ? FileEncoding{CharacterLayout::kUtf16Be, name}
+                                          : DetectFileEncoding("<?xml", name);
+    auto written = [&](std::size_t piece) {
+      const fs::path path = dir / "texto";
+      std::unique_ptr<File> file;
+      EXPECT_TRUE(Env::Current().Open(path, {OpenMode::kReplace}, &file).ok());
+      BlockWriter out(file.get());
+      {
+        TextEncoder encoder(encoding, out);
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+          encoder.Write(std::string_view(text).substr(at, piece));
+        }
+        EXPECT_TRUE(encoder.Flush().ok()) << name << " " << piece;
+      }
+      EXPECT_TRUE(out.Finish().ok());
+      EXPECT_TRUE(file->Close().ok());
+      return ReadFile(path);
+    };
+    const std::string at_once = written(text.size());
+    for (std::size_t piece : {1, 2, 3, 5}) {
+      EXPECT_TRUE(written(piece) == at_once) << name << " in pieces of " << piece;
+    }
+  }
+}
+
+// An encoding whose converter drops what it cannot write, "&#8364;" and what
+// follows it included: the save fails in Spanish (the conversion, or the
+// written file that would not load), the file stays as it was, and libxml2
+// prints nothing of its own.
+TEST(TextEncoderTest, EncodingThatCannotBeWrittenFailsQuietly) {
+  TempDir dir;
+  const fs::path path = dir / "intercambio.xml";
+  const std::string original =
+      "<?xml version=\"1.0\" encoding=\"ISO-88591\"?>\n<document><a n=\"\xE9\"/></document>\n";
+  WriteFile(path, original);
+  ::testing::internal::CaptureStderr();
+  std::string message;
+  try {
+    ExchangeFile file;
+    file.Load(path.string());
+    file.SaveWithSection(path.string(), WriteNewSection);
+  } catch (const Error& error) {
+    message = error.what();
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_THAT(message,
+              ::testing::StartsWith("No se puede guardar el archivo '" + path.string() + "': "));
+  EXPECT_TRUE(ReadFile(path) == original);
 }
 
 TEST(ExchangeFileLoad, RefusesAsTheDocumentDoes) {

@@ -119,5 +119,27 @@ TEST(CheckWellFormedFile, AgreesWithTheCheckOfTheWholeFile) {
             "No existe el archivo o la carpeta");
 }
 
+// Bytes that do not convert from the file's encoding, after the first block:
+// the parser reading block by block stops there without calling the document
+// ill-formed, and the file must still be refused, as the whole bytes are.
+TEST(CheckWellFormedFile, RefusesBytesThatDoNotConvert) {
+  pontexa::testing::TempDir dir;
+  const std::string filler(100000, 'x');
+  const std::string cases[] = {
+      // A shift into base64 left open where plain text resumes.
+      "<?xml version=\"1.0\" encoding=\"UTF-7\"?><d>" + filler + "+AD</d>",
+      // A byte windows-1252 leaves undefined.
+      "<?xml version=\"1.0\" encoding=\"windows-1252\"?><d>" + filler + "\x81</d>",
+      // A Shift_JIS lead byte followed by a byte that cannot trail it.
+      "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><d>" + filler + "\x83\x0A</d>",
+  };
+  for (const std::string& bytes : cases) {
+    pontexa::testing::WriteFile(dir / "x.xml", bytes);
+    EXPECT_THROW(CheckWellFormed(bytes, "x.xml"), CannotLoad) << bytes.substr(0, 60);
+    EXPECT_THROW(CheckWellFormedFile((dir / "x.xml").string(), "x.xml"), CannotLoad)
+        << bytes.substr(0, 60);
+  }
+}
+
 }  // namespace
 }  // namespace pontexa::exchange
