@@ -4,16 +4,20 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
 #include "exchange/messages.h"
+#include "platform/env.h"
 #include "platform/file_io.h"
 
 namespace pontexa::exchange {
@@ -459,6 +463,67 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
   }
 }
 
+// The file a streaming parse reads, handed to libxml2 a block at a time. The
+// first block is read before the parser starts, so that an empty or
+// unreadable file is told as such and not as a parse error.
+class FileSource {
+ public:
+  explicit FileSource(const std::string& path) {
+    if (status_ = OpenForReading(path, file_, info_); !status_) return;
+    if (info_.size > static_cast<std::uint64_t>(INT_MAX)) {
+      too_large_ = true;
+      return;
+    }
+    first_.resize(kFirstBlock);
+    std::size_t got = 0;
+    status_ = file_->Read(first_.data(), first_.size(), &got);
+    first_.resize(status_.ok() ? got : 0);
+    total_ = first_.size();
+  }
+
+  const Status& status() const { return status_; }
+  bool empty() const { return total_ == 0; }
+  bool too_large() const { return too_large_; }
+  std::uint64_t size() const { return info_.size; }
+
+  static int Read(void* self, char* buffer, int length) {
+    return static_cast<FileSource*>(self)->ReadInto(buffer, length);
+  }
+
+ private:
+  static constexpr std::size_t kFirstBlock = 1 << 16;
+
+  int ReadInto(char* buffer, int length) {
+    if (length <= 0) return 0;
+    const std::size_t wanted = static_cast<std::size_t>(length);
+    if (taken_ < first_.size()) {
+      const std::size_t n = std::min(wanted, first_.size() - taken_);
+      std::memcpy(buffer, first_.data() + taken_, n);
+      taken_ += n;
+      if (taken_ == first_.size()) std::string().swap(first_);
+      return static_cast<int>(n);
+    }
+    if (!status_.ok() || too_large_) return -1;
+    std::size_t got = 0;
+    if (status_ = file_->Read(buffer, wanted, &got); !status_) return -1;
+    total_ += got;
+    // The file grew past what one parse takes while it was read.
+    if (total_ > static_cast<std::size_t>(INT_MAX)) {
+      too_large_ = true;
+      return -1;
+    }
+    return static_cast<int>(got);
+  }
+
+  std::unique_ptr<File> file_;
+  FileInfo info_;
+  Status status_;
+  std::string first_;
+  std::size_t taken_ = 0;
+  std::size_t total_ = 0;
+  bool too_large_ = false;
+};
+
 // Raises what the parser reported.
 [[noreturn]] void FailParse(const ErrorCapture& errors) { throw CannotLoad(errors.Describe()); }
 
@@ -553,6 +618,33 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   if (too_large) throw CannotLoad(messages::FileTooLarge());
   if (budget.Exceeded()) throw CannotLoad(budget.Describe());
   if (context->wellFormed) return total;
+  FailParse(errors);
+}
+
+void StreamXmlFile(const std::string& path, const std::string& name,
+                   const std::function<void(_xmlParserCtxt* context)>& install) {
+  InitXmlLibrary();
+  FileSource source(path);
+  if (!source.status()) throw CannotLoad(source.status().text());
+  if (source.too_large()) throw CannotLoad(messages::FileTooLarge());
+  if (source.empty()) throw CannotLoad(messages::FileEmpty());
+  ErrorCapture errors(name);
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlCreateIOParserCtxt(
+      nullptr, nullptr, &FileSource::Read, nullptr, &source, XML_CHAR_ENCODING_NONE));
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
+  xmlCtxtUseOptions(context.get(), kParseOptions);
+  NameInput(context.get(), name);
+  KeepOnlyDtdHandlers(context->sax);
+  install(context.get());
+  EntityBudget budget(context.get(), source.size());
+  xmlParseDocument(context.get());
+  // What the parse learnt of the DTD goes here, whatever the outcome.
+  XmlDocPtr partial(context->myDoc);
+  context->myDoc = nullptr;
+  if (!source.status()) throw CannotLoad(source.status().text());
+  if (source.too_large()) throw CannotLoad(messages::FileTooLarge());
+  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
+  if (context->wellFormed) return;
   FailParse(errors);
 }
 

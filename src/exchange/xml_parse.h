@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "exchange/cannot_load.h"
 
 struct _xmlDoc;
+struct _xmlParserCtxt;
 
 namespace pontexa::exchange {
 
@@ -56,5 +58,17 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
 // it. Returns the file's length when it parses; raises CannotLoad when it does
 // not, as CheckWellFormed, or when it cannot be read.
 std::size_t CheckWellFormedFile(const std::string& path, const std::string& name);
+
+// Parses the file at `path`, read block by block, in one pass that builds no
+// tree, under the rules of ParseXml: the same errors with their line and
+// column, the same bound on entity text, the same encodings. `install` is
+// handed the parser's context before the parse starts and sets the content
+// handlers of its SAX table (elements, text, CDATA, comments, processing
+// instructions, references); the DTD is recorded as usual, so that the
+// handlers can look entities up in the context's document while the parse
+// runs. Raises CannotLoad as ParseXml does, or with why the file cannot be
+// read (as ReadWholeFile says it).
+void StreamXmlFile(const std::string& path, const std::string& name,
+                   const std::function<void(_xmlParserCtxt* context)>& install);
 
 }  // namespace pontexa::exchange

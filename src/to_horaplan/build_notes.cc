@@ -45,6 +45,23 @@ std::string BuildNotes::Read(const exchange::Element& element, std::string_view 
   return value;
 }
 
+std::string BuildNotes::Read(std::string_view utf8, const char* field, const std::string& id) {
+  std::string value = SystemFromUtf8(utf8);
+  // Anything that does not surely fit fits when it comes back unchanged.
+  if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
+    Add("replaced-characters", field, id, messages::ReplacedCharacters(utf8, FindingText(value)));
+  }
+  return value;
+}
+
+std::string BuildNotes::ReadId(std::string_view utf8, const char* field) {
+  std::string value = SystemFromUtf8(utf8);
+  if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
+    Add("replaced-characters", field, value, messages::ReplacedCharacters(utf8, FindingText(value)));
+  }
+  return value;
+}
+
 void BuildNotes::CheckIdentity(const std::string& id, const std::string& name,
                                const char* name_field) {
   if (findings_ == nullptr) return;

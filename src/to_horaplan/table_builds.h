@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/document.h"
+#include "exchange/school_records.h"
 #include "platform/findings.h"
 #include "tables/table_store.h"
 
@@ -34,6 +35,17 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
 // GEDU identifier in GRUPOST, ASIGNOMT and PROFT (held exclusively meanwhile,
 // with AULAT). An identifier without a row gives empty codes.
 void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
+                          Findings* findings = nullptr);
+// The same builds over the records of one pass over the file.
+void BuildSubjectTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
+                       Findings* findings = nullptr);
+void BuildTeacherTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
+                       Findings* findings = nullptr);
+void BuildRoomTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
+                    Findings* findings = nullptr);
+void BuildGroupTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
+                     Findings* findings = nullptr);
+void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                           Findings* findings = nullptr);
 // DIASHORAST: created empty, for Horaplan to fill.
 void CreateDayHourTable(const tables::TableStore& store, Findings* findings = nullptr);
