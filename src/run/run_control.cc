@@ -93,12 +93,9 @@ bool RunControl::ChooseExchangeFile() {
   return true;
 }
 
-void RunControl::LoadExchangeDocument() {
-  // The document of the previous run goes before the new one is read.
-  exchange_document_.reset();
-  exchange_document_ = std::make_unique<exchange::Document>();
+exchange::SchoolRecords RunControl::ReadSchool() const {
   try {
-    exchange_document_->Load(exchange_file_name_);
+    return exchange::ReadSchoolRecords(exchange_file_name_);
   } catch (const exchange::CannotLoad& failure) {
     FailLoad(failure.what());
   }
@@ -185,8 +182,7 @@ bool RunControl::RunToHoraplan() {
   return ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
-    LoadExchangeDocument();
-    const exchange::Document& document = *exchange_document_;
+    const exchange::SchoolRecords school = ReadSchool();
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
@@ -195,11 +191,11 @@ bool RunControl::RunToHoraplan() {
       try {
         // A table another program holds stops the run before any is touched.
         to_horaplan::CheckTablesNotHeld(store);
-        to_horaplan::BuildSubjectTable(document, store, &findings);
-        to_horaplan::BuildTeacherTable(document, store, &findings);
-        to_horaplan::BuildRoomTable(document, store, &findings);
-        to_horaplan::BuildGroupTable(document, store, &findings);
-        to_horaplan::BuildAssignmentTable(document, store, &findings);
+        to_horaplan::BuildSubjectTable(school, store, &findings);
+        to_horaplan::BuildTeacherTable(school, store, &findings);
+        to_horaplan::BuildRoomTable(school, store, &findings);
+        to_horaplan::BuildGroupTable(school, store, &findings);
+        to_horaplan::BuildAssignmentTable(school, store, &findings);
         to_horaplan::CreateDayHourTable(store, &findings);
       } catch (...) {
         // The error ends with a point before the sentence that follows it.
@@ -220,7 +216,6 @@ bool RunControl::RunToGedu() {
     Findings& findings = StartReport(kMadeByToGedu).findings;
     // The file is written back byte for byte around the new section, so it is
     // read as bytes and checked, not made into a tree.
-    exchange_document_.reset();
     exchange::ExchangeFile file;
     try {
       file.Load(exchange_file_name_);
