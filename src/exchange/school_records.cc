@@ -12,10 +12,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "exchange/vocabulary.h"
 #include "exchange/xml_parse.h"
 
 namespace pontexa::exchange {
 namespace {
+
+namespace vocab = vocabulary;
 
 // Entities nested deeper than this are not followed when reading text. The
 // parser has already refused files whose entities loop or grow out of
@@ -165,27 +168,27 @@ enum class Role : std::uint8_t {
 Role ChildRole(Role parent, const xmlChar* name) {
   switch (parent) {
     case Role::kDocument:
-      if (Is(name, "subjects")) return Role::kSubjects;
-      if (Is(name, "teachers")) return Role::kTeachers;
-      if (Is(name, "locations")) return Role::kLocations;
-      if (Is(name, "groups")) return Role::kGroups;
+      if (Is(name, vocab::kSubjects)) return Role::kSubjects;
+      if (Is(name, vocab::kTeachers)) return Role::kTeachers;
+      if (Is(name, vocab::kLocations)) return Role::kLocations;
+      if (Is(name, vocab::kGroups)) return Role::kGroups;
       return Role::kOther;
     case Role::kSubjects:
-      return Is(name, "subject") ? Role::kSubject : Role::kOther;
+      return Is(name, vocab::kSubjectElement) ? Role::kSubject : Role::kOther;
     case Role::kTeachers:
-      return Is(name, "teacher") ? Role::kTeacher : Role::kOther;
+      return Is(name, vocab::kTeacher) ? Role::kTeacher : Role::kOther;
     case Role::kLocations:
-      return Is(name, "location") ? Role::kLocation : Role::kOther;
+      return Is(name, vocab::kLocation) ? Role::kLocation : Role::kOther;
     case Role::kGroups:
-      return Is(name, "group") ? Role::kGroup : Role::kOther;
+      return Is(name, vocab::kGroup) ? Role::kGroup : Role::kOther;
     case Role::kGroup:
-      return Is(name, "assigned-subjects") ? Role::kAssignedSubjects : Role::kOther;
+      return Is(name, vocab::kAssignedSubjects) ? Role::kAssignedSubjects : Role::kOther;
     case Role::kAssignedSubjects:
-      return Is(name, "assigned-subject") ? Role::kAssignedSubject : Role::kOther;
+      return Is(name, vocab::kAssignedSubject) ? Role::kAssignedSubject : Role::kOther;
     case Role::kAssignedSubject:
-      return Is(name, "assigned-teachers") ? Role::kAssignedTeachers : Role::kOther;
+      return Is(name, vocab::kAssignedTeachers) ? Role::kAssignedTeachers : Role::kOther;
     case Role::kAssignedTeachers:
-      return Is(name, "assigned-teacher") ? Role::kAssignedTeacher : Role::kOther;
+      return Is(name, vocab::kAssignedTeacher) ? Role::kAssignedTeacher : Role::kOther;
     default:
       return Role::kOther;
   }
@@ -264,8 +267,8 @@ class RecordReader {
                             defaulted, attribute_list);
       return;
     }
-    self->Start(local, prefix, Attributes(self->context_->myDoc, attribute_list, attributes,
-                                          defaulted));
+    self->Start(local, prefix,
+                Attributes(self->context_->myDoc, attribute_list, attributes, defaulted));
   }
 
   static void EndElement(void* user, const xmlChar* local, const xmlChar* prefix,
@@ -324,8 +327,7 @@ class RecordReader {
     self->EndRun();
     if (self->name_ == Name::kDone) return;  // the text before it was the name
     std::string text;
-    AppendEntityText(xmlGetDocEntity(self->context_->myDoc, name), self->context_->myDoc, text,
-                     0);
+    AppendEntityText(xmlGetDocEntity(self->context_->myDoc, name), self->context_->myDoc, text, 0);
     if (self->name_ == Name::kAwaiting) {
       self->name_text_ = std::move(text);
       self->name_ = Name::kDone;
@@ -340,7 +342,7 @@ class RecordReader {
     Role role = Role::kOther;
     if (prefix == nullptr) {
       if (open_.empty()) {
-        role = Is(local, "document") ? Role::kDocument : Role::kOther;
+        role = Is(local, vocab::kDocument) ? Role::kDocument : Role::kOther;
       } else {
         role = ChildRole(parent, local);
       }
@@ -349,33 +351,33 @@ class RecordReader {
     switch (role) {
       case Role::kSubject: {
         SubjectRecord& subject = records_.subjects.emplace_back();
-        subject.id = attributes.Value("id");
-        subject.name = attributes.Value("name");
+        subject.id = attributes.Value(vocab::kId);
+        subject.name = attributes.Value(vocab::kName);
         subject.reads_hours = attributes.Count() > 2;
-        if (subject.reads_hours) subject.hours = attributes.Value("hours");
+        if (subject.reads_hours) subject.hours = attributes.Value(vocab::kHours);
         break;
       }
       case Role::kTeacher:
       case Role::kLocation:
         StartName(role == Role::kTeacher ? records_.teachers : records_.locations,
-                  attributes.Value("id"));
+                  attributes.Value(vocab::kId));
         break;
       case Role::kGroup: {
         GroupRecord& group = records_.groups.emplace_back();
-        group.id = attributes.Value("id");
-        group.name = attributes.Value("name");
+        group.id = attributes.Value(vocab::kId);
+        group.name = attributes.Value(vocab::kName);
         group.first_assignment = records_.assignments.size();
         break;
       }
       case Role::kAssignedSubject: {
         AssignedSubject& assigned = records_.assignments.emplace_back();
-        assigned.subject = ids_.Intern(attributes.Value("id"));
+        assigned.subject = ids_.Intern(attributes.Value(vocab::kId));
         ++records_.groups.back().assignment_count;
         break;
       }
       case Role::kAssignedTeacher: {
         AssignedSubject& assigned = records_.assignments.back();
-        assigned.last_teacher = ids_.Intern(attributes.Value("id"));
+        assigned.last_teacher = ids_.Intern(attributes.Value(vocab::kId));
         ++assigned.teacher_count;
         break;
       }

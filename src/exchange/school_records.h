@@ -75,7 +75,7 @@ struct SchoolRecords {
 // says why (for a file that is not XML, with the parser's line and column). No
 // external entity or DTD is loaded and the network is never used; a file whose
 // entity references stand for far more text than the file holds is refused
-// (see ParseXml).
+// (see xml_parse.h).
 SchoolRecords ReadSchoolRecords(const std::string& path);
 
 }  // namespace pontexa::exchange

@@ -26,7 +26,7 @@ namespace {
 // The options of every parse: keep everything, fetch nothing, expand nothing.
 // Deliberately absent: XML_PARSE_NOENT (expand entities), XML_PARSE_DTDLOAD
 // (fetch the external DTD), XML_PARSE_HUGE (lift the depth and size limits),
-// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file from the tree).
+// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file).
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 
 // Refuses every external resource: a declared external entity or DTD stays a
@@ -454,7 +454,7 @@ void KeepOnlyDtdHandlers(xmlSAXHandler* sax) {
   sax->reference = nullptr;
 }
 
-// Names the parser's input after the file, as ParseXml does, so that errors in
+// Names the parser's input after the file, so that errors in
 // the file itself are told from those inside entity declarations.
 void NameInput(xmlParserCtxt* context, const std::string& name) {
   if (context->input != nullptr && context->input->filename == nullptr) {
@@ -538,23 +538,6 @@ void InitXmlLibrary() {
 }
 
 void XmlDocFree::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
-
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name) {
-  InitXmlLibrary();
-  if (bytes.empty()) throw CannotLoad(messages::FileEmpty());
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw CannotLoad(messages::FileTooLarge());
-  ErrorCapture errors(name);
-  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
-  if (!context) throw CannotLoad(messages::NoMemoryToRead());
-  EntityBudget budget(context.get(), bytes.size());
-  XmlDocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                  name.c_str(), nullptr, kParseOptions));
-  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
-  // Only a fatal error makes the file unreadable; a namespace slip such as an
-  // undeclared prefix leaves a tree that still reads as the file holds it.
-  if (doc && context->wellFormed) return doc;
-  FailParse(errors);
-}
 
 void CheckWellFormed(std::string_view bytes, const std::string& name) {
   RootChildCount count;

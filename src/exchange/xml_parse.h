@@ -22,21 +22,18 @@ struct XmlDocFree {
 };
 using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 
-// Parses the bytes of an XML file. White space between elements, comments,
-// processing instructions, CDATA sections, the DOCTYPE and entity references are
-// all kept in the tree as they are in the file. Nothing is
-// read from outside the bytes (no external entity, no external DTD, no network),
-// no entity reference is replaced by its text, and libxml2's limits on depth and
-// size stay in force. A file whose entity references stand for more than ten
-// times its own size in text (plus 1 MiB) is refused, the parse stopped as soon
-// as the count passes that. libxml2 prints nothing. On failure raises CannotLoad,
-// led by the line and column ("línea 3, columna 7: ..."). `name` is the file's
-// name, used only to tell the file's own errors from those inside entity
-// declarations.
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name);
+// Every parse here keeps to the same rules: nothing is read from outside the
+// file (no external entity, no external DTD, no network), no entity reference
+// is replaced by its text, and libxml2's limits on depth and size stay in
+// force. A file whose entity references stand for more than ten times its own
+// size in text (plus 1 MiB) is refused, the parse stopped as soon as the count
+// passes that. libxml2 prints nothing. A file that does not parse raises
+// CannotLoad, led by the line and column ("línea 3, columna 7: ..."). `name` is
+// the file's name, used only to tell the file's own errors from those inside
+// entity declarations.
 
-// Checks that the bytes parse, under the same rules as ParseXml, without building
-// a tree (several times faster). Raises CannotLoad when they do not, as ParseXml.
+// Checks that the bytes parse, without building a tree. Raises CannotLoad when
+// they do not.
 void CheckWellFormed(std::string_view bytes, const std::string& name);
 
 // What the parser saw directly under the root element, written in the file
@@ -60,14 +57,14 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
 std::size_t CheckWellFormedFile(const std::string& path, const std::string& name);
 
 // Parses the file at `path`, read block by block, in one pass that builds no
-// tree, under the rules of ParseXml: the same errors with their line and
-// column, the same bound on entity text, the same encodings. `install` is
+// tree, under the same rules and with the same errors as CheckWellFormed, in
+// every encoding the parser reads. `install` is
 // handed the parser's context before the parse starts and sets the content
 // handlers of its SAX table (elements, text, CDATA, comments, processing
 // instructions, references); the DTD is recorded as usual, so that the
 // handlers can look entities up in the context's document while the parse
-// runs. Raises CannotLoad as ParseXml does, or with why the file cannot be
-// read (as ReadWholeFile says it).
+// runs. Raises CannotLoad as CheckWellFormed does, or with why the file
+// cannot be read (as ReadWholeFile says it).
 void StreamXmlFile(const std::string& path, const std::string& name,
                    const std::function<void(_xmlParserCtxt* context)>& install);
 
