@@ -5,13 +5,17 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "exchange/messages.h"
 #include "exchange/vocabulary.h"
 #include "exchange/xml_parse.h"
 
@@ -41,12 +45,22 @@ bool IsXmlBlank(std::string_view text) {
 
 // Cuts every code point U+0000 to U+0020 from both ends: in UTF-8 they are
 // single bytes, and no other character's bytes fall in that range.
-std::string Trimmed(std::string_view text) {
+std::string_view Trimmed(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
   std::size_t begin = 0;
   while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-  return std::string(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
+}
+
+// Keeps a text with the records' others; raises CannotLoad when they would
+// outgrow what a TextRef can reach.
+TextRef Keep(std::string& store, std::string_view text) {
+  if (store.size() + text.size() > UINT32_MAX) throw CannotLoad(messages::FileTooLarge());
+  const TextRef ref{static_cast<std::uint32_t>(store.size()),
+                    static_cast<std::uint32_t>(text.size())};
+  store.append(text);
+  return ref;
 }
 
 // ---- The text of an entity ----
@@ -109,12 +123,15 @@ void AppendNodeText(const xmlNode* node, std::string& out, int depth) {
 // references and the predefined entities are already replaced, except that
 // a value holding a reference comes with every "&" written as a reference
 // ("&#38;") and the other entity references left as written.
-std::string AttributeText(xmlDoc* doc, const xmlChar* begin, const xmlChar* end) {
+// The value, in `buffer` when it needs building.
+std::string_view AttributeText(xmlDoc* doc, const xmlChar* begin, const xmlChar* end,
+                               std::string& buffer) {
   const std::string_view raw(reinterpret_cast<const char*>(begin),
                              static_cast<std::size_t>(end - begin));
-  if (raw.find('&') == std::string_view::npos) return std::string(raw);
+  if (raw.find('&') == std::string_view::npos) return raw;
   xmlNode* list = xmlStringLenGetNodeList(doc, begin, static_cast<int>(end - begin));
-  std::string text;
+  std::string& text = buffer;
+  text.clear();
   for (const xmlNode* child = list; child != nullptr; child = child->next) {
     if (child->type == XML_TEXT_NODE) {
       text.append(View(child->content));
@@ -129,20 +146,28 @@ std::string AttributeText(xmlDoc* doc, const xmlChar* begin, const xmlChar* end)
 // The ids of the assignments, each kept once.
 class IdTable {
  public:
-  explicit IdTable(std::vector<std::string>& ids) : ids_(ids) {}
+  explicit IdTable(SchoolRecords& records) : records_(records) {}
 
-  std::uint32_t Intern(std::string id) {
+  std::uint32_t Intern(std::string_view id) {
     auto found = index_.find(id);
     if (found != index_.end()) return found->second;
-    const auto index = static_cast<std::uint32_t>(ids_.size());
-    ids_.push_back(id);
-    index_.emplace(std::move(id), index);
+    const auto index = static_cast<std::uint32_t>(records_.ids.size());
+    records_.ids.push_back(Keep(records_.text, id));
+    index_.emplace(std::string(id), index);
     return index;
   }
 
  private:
-  std::vector<std::string>& ids_;
-  std::unordered_map<std::string, std::uint32_t> index_;
+  // Looks strings up by view, without making a string of each.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+
+  SchoolRecords& records_;
+  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
 };
 
 // What an open element of the file is to the builds.
@@ -206,12 +231,12 @@ class Attributes {
   int Count() const { return written_; }
 
   // The value of the attribute written with exactly this name and no prefix,
-  // trimmed; "" when there is none.
-  std::string Value(std::string_view name) const {
+  // trimmed; "" when there is none. It may live in `buffer`.
+  std::string_view Value(std::string_view name, std::string& buffer) const {
     for (int i = 0; i < written_; ++i) {
       const xmlChar** attribute = list_ + 5 * i;
       if (attribute[1] == nullptr && Is(attribute[0], name)) {
-        return Trimmed(AttributeText(doc_, attribute[3], attribute[4]));
+        return Trimmed(AttributeText(doc_, attribute[3], attribute[4], buffer));
       }
     }
     return "";
@@ -231,7 +256,7 @@ class Attributes {
 class RecordReader {
  public:
   RecordReader(xmlParserCtxt* context, SchoolRecords& records)
-      : context_(context), records_(records), ids_(records.ids), previous_(active_) {
+      : context_(context), records_(records), ids_(records), previous_(active_) {
     xmlSAXHandler* sax = context->sax;
     sax->startElementNs = &RecordReader::StartElement;
     sax->endElementNs = &RecordReader::EndElement;
@@ -348,36 +373,39 @@ class RecordReader {
       }
     }
     open_.push_back(role);
+    const auto keep = [&](std::string_view name) {
+      return Keep(records_.text, attributes.Value(name, buffer_));
+    };
     switch (role) {
       case Role::kSubject: {
         SubjectRecord& subject = records_.subjects.emplace_back();
-        subject.id = attributes.Value(vocab::kId);
-        subject.name = attributes.Value(vocab::kName);
+        subject.id = keep(vocab::kId);
+        subject.name = keep(vocab::kName);
         subject.reads_hours = attributes.Count() > 2;
-        if (subject.reads_hours) subject.hours = attributes.Value(vocab::kHours);
+        if (subject.reads_hours) subject.hours = keep(vocab::kHours);
         break;
       }
       case Role::kTeacher:
       case Role::kLocation:
         StartName(role == Role::kTeacher ? records_.teachers : records_.locations,
-                  attributes.Value(vocab::kId));
+                  keep(vocab::kId));
         break;
       case Role::kGroup: {
         GroupRecord& group = records_.groups.emplace_back();
-        group.id = attributes.Value(vocab::kId);
-        group.name = attributes.Value(vocab::kName);
+        group.id = keep(vocab::kId);
+        group.name = keep(vocab::kName);
         group.first_assignment = records_.assignments.size();
         break;
       }
       case Role::kAssignedSubject: {
         AssignedSubject& assigned = records_.assignments.emplace_back();
-        assigned.subject = ids_.Intern(attributes.Value(vocab::kId));
+        assigned.subject = ids_.Intern(attributes.Value(vocab::kId, buffer_));
         ++records_.groups.back().assignment_count;
         break;
       }
       case Role::kAssignedTeacher: {
         AssignedSubject& assigned = records_.assignments.back();
-        assigned.last_teacher = ids_.Intern(attributes.Value(vocab::kId));
+        assigned.last_teacher = ids_.Intern(attributes.Value(vocab::kId, buffer_));
         ++assigned.teacher_count;
         break;
       }
@@ -414,9 +442,9 @@ class RecordReader {
 
   // ---- The name of a teacher or location ----
 
-  void StartName(std::vector<NamedRecord>& list, std::string id) {
+  void StartName(std::vector<NamedRecord>& list, TextRef id) {
     NamedRecord& record = list.emplace_back();
-    record.id = std::move(id);
+    record.id = id;
     named_ = &list;
     name_ = Name::kAwaiting;
     name_depth_ = open_.size();
@@ -438,7 +466,7 @@ class RecordReader {
     if (name_ == Name::kInElement && open_.size() == element_depth_) name_ = Name::kDone;
     if (open_.size() == name_depth_) {
       if (name_ == Name::kAwaiting) name_text_.clear();
-      named_->back().name = Trimmed(name_text_);
+      named_->back().name = Keep(records_.text, Trimmed(name_text_));
       name_ = Name::kNone;
       named_ = nullptr;
     }
@@ -470,6 +498,7 @@ class RecordReader {
   std::size_t name_depth_ = 0;
   std::size_t element_depth_ = 0;
   std::string name_text_;
+  std::string buffer_;  // an attribute value that needs building
   Run run_ = Run::kNone;
   std::string run_text_;
   RecordReader* previous_;
@@ -485,6 +514,15 @@ SchoolRecords ReadSchoolRecords(const std::string& path) {
   StreamXmlFile(path, path, [&](xmlParserCtxt* context) {
     reader = std::make_unique<RecordReader>(context, records);
   });
+  reader.reset();
+  // The lists grew by doubling; the builds that follow need only what they hold.
+  records.subjects.shrink_to_fit();
+  records.teachers.shrink_to_fit();
+  records.locations.shrink_to_fit();
+  records.groups.shrink_to_fit();
+  records.assignments.shrink_to_fit();
+  records.ids.shrink_to_fit();
+  records.text.shrink_to_fit();
   return records;
 }
 

@@ -21,13 +21,21 @@ namespace pontexa::exchange {
 // entity reference brings in are not part of the file's structure and are not
 // read.
 
+// A text of the file, kept in SchoolRecords::text; read it with
+// SchoolRecords::View. Texts are kept together so that a large school's many
+// short values cost a few bytes each, not a string each.
+struct TextRef {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+};
+
 // A subject: its id, name and hours attributes. Its hours are read only when
 // it carries more than two attributes (counted as written, without those the
 // DTD adds).
 struct SubjectRecord {
-  std::string id;
-  std::string name;
-  std::string hours;
+  TextRef id;
+  TextRef name;
+  TextRef hours;
   bool reads_hours = false;
 };
 
@@ -37,8 +45,8 @@ struct SubjectRecord {
 // before it passed over. An element's text is all text and CDATA below it,
 // where text made only of white space between its elements counts for nothing.
 struct NamedRecord {
-  std::string id;
-  std::string name;
+  TextRef id;
+  TextRef name;
 };
 
 // One assigned subject of a group (at assigned-subjects/assigned-subject), by
@@ -53,8 +61,8 @@ struct AssignedSubject {
 // A group: its id and name attributes, and its assigned subjects, which are
 // SchoolRecords::assignments from `first_assignment` on.
 struct GroupRecord {
-  std::string id;
-  std::string name;
+  TextRef id;
+  TextRef name;
   std::size_t first_assignment = 0;
   std::size_t assignment_count = 0;
 };
@@ -67,7 +75,13 @@ struct SchoolRecords {
   std::vector<AssignedSubject> assignments;
   // Each id the assignments name, once, so that a large school's many
   // assignments hold numbers and not texts.
-  std::vector<std::string> ids;
+  std::vector<TextRef> ids;
+  // Every text the records refer to, one after another.
+  std::string text;
+
+  std::string_view View(TextRef ref) const {
+    return std::string_view(text).substr(ref.offset, ref.length);
+  }
 };
 
 // Reads the exchange file at `path` in one streaming pass, the file never held

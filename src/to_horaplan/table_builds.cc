@@ -80,25 +80,26 @@ void BuildCatalogue(const std::vector<Record>& records, const tables::TableStore
 }
 
 // Teachers and rooms differ only in their table, records and the word for them.
-void BuildInitialsTable(const std::vector<exchange::NamedRecord>& records,
+void BuildInitialsTable(const exchange::SchoolRecords& school,
+                        const std::vector<exchange::NamedRecord>& records,
                         const tables::TableStore& store, const char* table_name,
                         const tables::Layout& layout, const char* kind, BuildNotes& notes) {
-  BuildCatalogue(records, store, table_name, layout, field::kAbrev, notes,
-                 [&](const exchange::NamedRecord& record, UsedCodes& used, Table& table) {
-                   const std::string idgedu = notes.ReadId(record.id, field::kIdGedu);
-                   const std::string nombre = notes.Read(record.name, field::kNombre, idgedu);
-                   notes.CheckIdentity(idgedu, nombre, field::kNombre);
-                   notes.CheckFits(field::kNombre, nombre, idgedu);
-                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-                   const std::string abrev =
-                       UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
-                                     {kind, idgedu, nombre}, notes, field::kAbrev);
-                   table.StartNewRow();
-                   table.PutText(field::kAbrev, abrev);
-                   table.PutText(field::kNombre, nombre);
-                   table.PutText(field::kIdGedu, idgedu);
-                   table.SaveNewRow();
-                 });
+  BuildCatalogue(
+      records, store, table_name, layout, field::kAbrev, notes,
+      [&](const exchange::NamedRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
+        const std::string nombre = notes.Read(school.View(record.name), field::kNombre, idgedu);
+        notes.CheckIdentity(idgedu, nombre, field::kNombre);
+        notes.CheckFits(field::kNombre, nombre, idgedu);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
+                                                {kind, idgedu, nombre}, notes, field::kAbrev);
+        table.StartNewRow();
+        table.PutText(field::kAbrev, abrev);
+        table.PutText(field::kNombre, nombre);
+        table.PutText(field::kIdGedu, idgedu);
+        table.SaveNewRow();
+      });
 }
 
 // The first row for each IDGEDU of a binding, read in one scan, so that a
@@ -126,78 +127,79 @@ void BuildSubjectTable(const exchange::SchoolRecords& school, const tables::Tabl
                        Findings* findings) {
   const tables::Layout& layout = tables::AsignomtLayout();
   BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
-  BuildCatalogue(school.subjects, store, tables::kAsignomt, layout, field::kCodLargo, notes,
-                 [&](const exchange::SubjectRecord& record, UsedCodes& used, Table& table) {
-                   const std::string idgedu = notes.ReadId(record.id, field::kIdGedu);
-                   const std::string cod = LastChars(idgedu, 4);
-                   const std::string nombre = notes.Read(record.name, field::kNombre, idgedu);
-                   // The hours are looked for only when there are more than the two
-                   // attributes every subject carries; an absent value counts as empty.
-                   std::string horas;
-                   if (record.reads_hours) horas = notes.Read(record.hours, field::kHoras, idgedu);
-                   notes.CheckIdentity(idgedu, nombre, field::kNombre);
-                   notes.CheckFits(field::kNombre, nombre, idgedu);
-                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-                   const std::string codlargo =
-                       UniqueCodeFor(nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre},
-                                     notes, field::kCodLargo);
-                   table.StartNewRow();
-                   table.PutText(field::kCod, cod);
-                   table.PutText(field::kCodLargo, codlargo);
-                   table.PutText(field::kNombre, nombre);
-                   table.PutText(field::kIdGedu, idgedu);
-                   if (horas.empty()) horas = "4";
-                   notes.CheckFits(field::kHoras, horas, idgedu);
-                   // The assignments read the hours back as stored; what is not a number
-                   // counts as 1 hour there.
-                   if (findings != nullptr && !IsWholeNumber(horas) &&
-                       !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
-                     notes.Add("hours-not-number", field::kHoras, idgedu,
-                               messages::HoursNotANumber(Utf8FromSystem(horas)));
-                   }
-                   table.PutText(field::kHoras, horas);
-                   table.SaveNewRow();
-                 });
+  BuildCatalogue(
+      school.subjects, store, tables::kAsignomt, layout, field::kCodLargo, notes,
+      [&](const exchange::SubjectRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
+        const std::string cod = LastChars(idgedu, 4);
+        const std::string nombre = notes.Read(school.View(record.name), field::kNombre, idgedu);
+        // The hours are looked for only when there are more than the two
+        // attributes every subject carries; an absent value counts as empty.
+        std::string horas;
+        if (record.reads_hours)
+          horas = notes.Read(school.View(record.hours), field::kHoras, idgedu);
+        notes.CheckIdentity(idgedu, nombre, field::kNombre);
+        notes.CheckFits(field::kNombre, nombre, idgedu);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        const std::string codlargo = UniqueCodeFor(
+            nombre.substr(0, 5), used, {"la asignatura", idgedu, nombre}, notes, field::kCodLargo);
+        table.StartNewRow();
+        table.PutText(field::kCod, cod);
+        table.PutText(field::kCodLargo, codlargo);
+        table.PutText(field::kNombre, nombre);
+        table.PutText(field::kIdGedu, idgedu);
+        if (horas.empty()) horas = "4";
+        notes.CheckFits(field::kHoras, horas, idgedu);
+        // The assignments read the hours back as stored; what is not a number
+        // counts as 1 hour there.
+        if (findings != nullptr && !IsWholeNumber(horas) &&
+            !ReadHours(FirstChars(horas, FieldWidth(layout, field::kHoras)))) {
+          notes.Add("hours-not-number", field::kHoras, idgedu,
+                    messages::HoursNotANumber(Utf8FromSystem(horas)));
+        }
+        table.PutText(field::kHoras, horas);
+        table.SaveNewRow();
+      });
 }
 
 void BuildTeacherTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                        Findings* findings) {
   BuildNotes notes(findings, tables::kProft, "teacher", tables::ProftLayout());
-  BuildInitialsTable(school.teachers, store, tables::kProft, tables::ProftLayout(), "el profesor",
-                     notes);
+  BuildInitialsTable(school, school.teachers, store, tables::kProft, tables::ProftLayout(),
+                     "el profesor", notes);
 }
 
 void BuildRoomTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                     Findings* findings) {
   BuildNotes notes(findings, tables::kAulat, "location", tables::AulatLayout());
-  BuildInitialsTable(school.locations, store, tables::kAulat, tables::AulatLayout(), "el aula",
-                     notes);
+  BuildInitialsTable(school, school.locations, store, tables::kAulat, tables::AulatLayout(),
+                     "el aula", notes);
 }
 
 void BuildGroupTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                      Findings* findings) {
   const tables::Layout& layout = tables::GrupostLayout();
   BuildNotes notes(findings, tables::kGrupost, "group", layout);
-  BuildCatalogue(school.groups, store, tables::kGrupost, layout, field::kAbrev, notes,
-                 [&](const exchange::GroupRecord& record, UsedCodes& used, Table& table) {
-                   const std::string idgedu = notes.ReadId(record.id, field::kIdGedu);
-                   const std::string name = notes.Read(record.name, field::kNivel, idgedu);
-                   const GroupNameParts parts = CutGroupName(name);
-                   notes.CheckIdentity(idgedu, name, field::kNivel);
-                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-                   notes.CheckFits(field::kNivel, parts.nivel, idgedu);
-                   const std::string abrev =
-                       UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
-                                     {"el grupo", idgedu, name}, notes, field::kAbrev);
-                   table.StartNewRow();
-                   table.PutText(field::kAbrev, abrev);
-                   table.PutText(field::kTurno, "");
-                   table.PutText(field::kNivel, parts.nivel);
-                   table.PutText(field::kCurso, parts.curso);
-                   table.PutText(field::kGrupo, parts.grupo);
-                   table.PutText(field::kIdGedu, idgedu);
-                   table.SaveNewRow();
-                 });
+  BuildCatalogue(
+      school.groups, store, tables::kGrupost, layout, field::kAbrev, notes,
+      [&](const exchange::GroupRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
+        const std::string name = notes.Read(school.View(record.name), field::kNivel, idgedu);
+        const GroupNameParts parts = CutGroupName(name);
+        notes.CheckIdentity(idgedu, name, field::kNivel);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        notes.CheckFits(field::kNivel, parts.nivel, idgedu);
+        const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(name), 3), used,
+                                                {"el grupo", idgedu, name}, notes, field::kAbrev);
+        table.StartNewRow();
+        table.PutText(field::kAbrev, abrev);
+        table.PutText(field::kTurno, "");
+        table.PutText(field::kNivel, parts.nivel);
+        table.PutText(field::kCurso, parts.curso);
+        table.PutText(field::kGrupo, parts.grupo);
+        table.PutText(field::kIdGedu, idgedu);
+        table.SaveNewRow();
+      });
 }
 
 void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
@@ -235,8 +237,8 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
   ids.reserve(school.ids.size());
   subject_of.reserve(school.ids.size());
   teacher_of.reserve(school.ids.size());
-  for (const std::string& utf8 : school.ids) {
-    const std::string& id = ids.emplace_back(SystemFromUtf8(utf8));
+  for (const exchange::TextRef utf8 : school.ids) {
+    const std::string& id = ids.emplace_back(SystemFromUtf8(school.View(utf8)));
     const auto subject = subject_rows.find(id);
     subject_of.push_back(subject != subject_rows.end() ? &subject->second : nullptr);
     const auto teacher = teacher_codes.find(id);
@@ -245,7 +247,7 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
 
   for (const exchange::GroupRecord& group : school.groups) {
     GroupRow group_row;  // empty codes when the group is not in GRUPOST
-    const std::string group_id = SystemFromUtf8(group.id);
+    const std::string group_id = SystemFromUtf8(school.View(group.id));
     if (auto found = group_rows.find(group_id); found != group_rows.end()) {
       group_row = found->second;
     } else if (findings != nullptr) {

@@ -40,10 +40,10 @@ class SchoolRecordsTest : public ::testing::Test {
     return "(loaded)";
   }
   std::vector<std::string> TeacherNames(const std::string& body) {
+    const SchoolRecords records = Read("<document><teachers>" + body + "</teachers></document>");
     std::vector<std::string> names;
-    for (const NamedRecord& teacher :
-         Read("<document><teachers>" + body + "</teachers></document>").teachers) {
-      names.push_back(teacher.name);
+    for (const NamedRecord& teacher : records.teachers) {
+      names.emplace_back(records.View(teacher.name));
     }
     return names;
   }
@@ -57,8 +57,11 @@ std::vector<std::string> Assignments(const SchoolRecords& records) {
   for (const GroupRecord& group : records.groups) {
     for (std::size_t a = 0; a < group.assignment_count; ++a) {
       const AssignedSubject& assigned = records.assignments[group.first_assignment + a];
-      out.push_back(group.id + ":" + records.ids[assigned.subject] + "/" +
-                    (assigned.teacher_count > 0 ? records.ids[assigned.last_teacher] : "-") + "," +
+      const std::string teacher =
+          assigned.teacher_count > 0 ? std::string(records.View(records.ids[assigned.last_teacher]))
+                                     : "-";
+      out.push_back(std::string(records.View(group.id)) + ":" +
+                    std::string(records.View(records.ids[assigned.subject])) + "/" + teacher + "," +
                     std::to_string(assigned.teacher_count));
     }
   }
@@ -89,15 +92,15 @@ TEST_F(SchoolRecordsTest, RepeatedAndNestedSectionsAreReadInDocumentOrder) {
       "  <subjects><subject id=\"s2\" name=\"Arte\" hours=\"2\" extra=\"x\"/></subjects>\n"
       "</document>\n");
   ASSERT_EQ(records.groups.size(), 3u);
-  EXPECT_EQ(records.groups[0].name, "1 ESO A");
-  EXPECT_EQ(records.groups[2].id, "g3");
+  EXPECT_EQ(records.View(records.groups[0].name), "1 ESO A");
+  EXPECT_EQ(records.View(records.groups[2].id), "g3");
   EXPECT_EQ(Assignments(records),
             (std::vector<std::string>{"g1:s1/t2,2", "g1:s2/-,0", "g1:s1/-,0"}));
   ASSERT_EQ(records.subjects.size(), 2u);
-  EXPECT_EQ(records.subjects[0].name, "Lengua");
+  EXPECT_EQ(records.View(records.subjects[0].name), "Lengua");
   EXPECT_FALSE(records.subjects[0].reads_hours);
   EXPECT_TRUE(records.subjects[1].reads_hours);
-  EXPECT_EQ(records.subjects[1].hours, "2");
+  EXPECT_EQ(records.View(records.subjects[1].hours), "2");
 }
 
 TEST_F(SchoolRecordsTest, OnlyUnprefixedNamesUnderTheDocumentRootCount) {
@@ -109,7 +112,7 @@ TEST_F(SchoolRecordsTest, OnlyUnprefixedNamesUnderTheDocumentRootCount) {
       "<g:teacher id=\"c\"/></teachers><p:teachers><teacher id=\"d\"/></p:teachers>"
       "</document>");
   ASSERT_EQ(records.teachers.size(), 1u);
-  EXPECT_EQ(records.teachers[0].id, "b");
+  EXPECT_EQ(records.View(records.teachers[0].id), "b");
 }
 
 TEST_F(SchoolRecordsTest, AttributesAreFoundByExactNameAndTrimmed) {
@@ -136,10 +139,10 @@ TEST_F(SchoolRecordsTest, AttributesAreFoundByExactNameAndTrimmed) {
     const SchoolRecords records =
         Read(std::string("<document><subjects>") + c.subject + "</subjects></document>");
     ASSERT_EQ(records.subjects.size(), 1u) << c.subject;
-    EXPECT_EQ(records.subjects[0].id, c.id) << c.subject;
-    EXPECT_EQ(records.subjects[0].name, c.name) << c.subject;
+    EXPECT_EQ(records.View(records.subjects[0].id), c.id) << c.subject;
+    EXPECT_EQ(records.View(records.subjects[0].name), c.name) << c.subject;
     EXPECT_EQ(records.subjects[0].reads_hours, c.reads_hours) << c.subject;
-    EXPECT_EQ(records.subjects[0].hours, c.hours) << c.subject;
+    EXPECT_EQ(records.View(records.subjects[0].hours), c.hours) << c.subject;
   }
 }
 
@@ -149,7 +152,7 @@ TEST_F(SchoolRecordsTest, AttributesTheDtdAddsAreNotCounted) {
       "<document><subjects><subject id=\"s\" name=\"n\"/></subjects></document>");
   ASSERT_EQ(records.subjects.size(), 1u);
   EXPECT_FALSE(records.subjects[0].reads_hours);
-  EXPECT_EQ(records.subjects[0].hours, "");
+  EXPECT_EQ(records.View(records.subjects[0].hours), "");
 }
 
 TEST_F(SchoolRecordsTest, TheNameIsTheTextOfTheFirstChildOfAnyKind) {
@@ -196,15 +199,16 @@ TEST_F(SchoolRecordsTest, DeclaredEntitiesReadAsTheirText) {
       "<teacher id=\"3\">pre &nombre;</teacher><teacher id=\"4\"><n>&centro;!</n></teacher>"
       "</teachers></document>\n");
   ASSERT_EQ(records.groups.size(), 1u);
-  EXPECT_EQ(records.groups[0].id, "IES & \"Sur\" de Cuenca");
-  EXPECT_EQ(records.groups[0].name,
+  EXPECT_EQ(records.View(records.groups[0].id), "IES & \"Sur\" de Cuenca");
+  EXPECT_EQ(records.View(records.groups[0].name),
             "Cuenca & \xC3\xA9 (Espa\xC3\xB1"
             "a)");
   ASSERT_EQ(records.teachers.size(), 4u);
-  EXPECT_EQ(records.teachers[0].name, "IES & \"Sur\" de Cuenca");
-  EXPECT_EQ(records.teachers[1].name, "LuisPaz");  // the blank between elements counts for nothing
-  EXPECT_EQ(records.teachers[2].name, "pre");
-  EXPECT_EQ(records.teachers[3].name, "IES & \"Sur\"!");
+  EXPECT_EQ(records.View(records.teachers[0].name), "IES & \"Sur\" de Cuenca");
+  EXPECT_EQ(records.View(records.teachers[1].name),
+            "LuisPaz");  // the blank between elements counts for nothing
+  EXPECT_EQ(records.View(records.teachers[2].name), "pre");
+  EXPECT_EQ(records.View(records.teachers[3].name), "IES & \"Sur\"!");
 }
 
 TEST_F(SchoolRecordsTest, ElementsAnEntityBringsInAreNotRead) {
@@ -212,7 +216,7 @@ TEST_F(SchoolRecordsTest, ElementsAnEntityBringsInAreNotRead) {
       "<!DOCTYPE document [<!ENTITY g \"<group id='x'/>\">]>"
       "<document><groups>&g;<group id=\"y\"/></groups></document>");
   ASSERT_EQ(records.groups.size(), 1u);
-  EXPECT_EQ(records.groups[0].id, "y");
+  EXPECT_EQ(records.View(records.groups[0].id), "y");
 }
 
 TEST_F(SchoolRecordsTest, AssignmentIdsAreKeptOnce) {
@@ -223,7 +227,9 @@ TEST_F(SchoolRecordsTest, AssignmentIdsAreKeptOnce) {
       "<assigned-subject id=\"s\"><assigned-teachers><assigned-teacher id=\"s\"/>"
       "</assigned-teachers></assigned-subject>"
       "</assigned-subjects></group></groups></document>");
-  EXPECT_EQ(records.ids, (std::vector<std::string>{"s", "t"}));
+  ASSERT_EQ(records.ids.size(), 2u);
+  EXPECT_EQ(records.View(records.ids[0]), "s");
+  EXPECT_EQ(records.View(records.ids[1]), "t");
   EXPECT_EQ(Assignments(records), (std::vector<std::string>{"g:s/t,1", "g:s/s,1"}));
 }
 
@@ -263,11 +269,11 @@ TEST_P(SchoolRecordsEncoding, TextReadsTheSameInEveryEncoding) {
   const SchoolRecords records =
       ReadSchoolRecords((kData / (std::string("round-trip-") + GetParam() + ".xml")).string());
   ASSERT_GE(records.teachers.size(), 2u);
-  EXPECT_EQ(records.teachers[0].name,
+  EXPECT_EQ(records.View(records.teachers[0].name),
             "N\xC3\xBA\xC3\xB1"
             "ez Pe\xC3\xB1"
             "a, Jos\xC3\xA9");
-  EXPECT_EQ(records.teachers[1].name, "O'Brien & <Hijos>");
+  EXPECT_EQ(records.View(records.teachers[1].name), "O'Brien & <Hijos>");
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, SchoolRecordsEncoding,
@@ -316,7 +322,7 @@ TEST_F(SchoolRecordsTest, ExternalEntitiesAndDtdsAreNeverRead) {
     if (reason == "(loaded)") {
       const SchoolRecords records = ReadSchoolRecords((dir_ / "x.xml").string());
       ASSERT_EQ(records.teachers.size(), 1u) << xml;
-      EXPECT_EQ(records.teachers[0].name, "") << xml;
+      EXPECT_EQ(records.View(records.teachers[0].name), "") << xml;
     }
     EXPECT_EQ(reason.find("SECRETO"), std::string::npos) << xml;
   }
