@@ -245,6 +245,13 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
     teacher_of.push_back(teacher != teacher_codes.end() ? &teacher->second : nullptr);
   }
 
+  struct Sessions {
+    bool known = false;
+    double hours = 0;
+    std::string text;
+  };
+  std::vector<Sessions> sessions_of(school.ids.size());
+
   for (const exchange::GroupRecord& group : school.groups) {
     GroupRow group_row;  // empty codes when the group is not in GRUPOST
     const std::string group_id = SystemFromUtf8(school.View(group.id));
@@ -259,11 +266,11 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
       // Every value of the row starts empty for each assigned subject, the
       // teacher code included: a subject without assigned teachers gets none,
       // not the teacher of the subject before it.
-      SubjectRow subject_row;
+      static const SubjectRow kNoSubject;
+      const SubjectRow& subject_row =
+          subject_of[assigned.subject] != nullptr ? *subject_of[assigned.subject] : kNoSubject;
       const std::string& subject_id = ids[assigned.subject];
-      if (const SubjectRow* found = subject_of[assigned.subject]) {
-        subject_row = *found;
-      } else if (findings != nullptr) {
+      if (subject_of[assigned.subject] == nullptr && findings != nullptr) {
         notes.Add("unknown-subject", field::kCAsig, subject_id,
                   messages::UnknownSubject(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       }
@@ -293,11 +300,18 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
       asigt.PutText(field::kNivel, group_row.nivel);
       asigt.PutText(field::kCurso, group_row.curso);
       asigt.PutText(field::kGrupo, group_row.grupo);
-      if (!subject_row.horas.empty()) {
-        asigt.PutFloat(field::kHoras, ReadHours(subject_row.horas).value_or(1.0));
+      // The sessions follow the hours as the field holds them, which are the
+      // same at every row of one subject: worked out at its first row.
+      Sessions& sessions = sessions_of[assigned.subject];
+      if (!sessions.known) {
+        sessions.hours = ReadHours(subject_row.horas).value_or(1.0);
+        if (!subject_row.horas.empty()) asigt.PutFloat(field::kHoras, sessions.hours);
+        sessions.text = SesionesText(asigt.FloatOf(field::kHoras));
+        sessions.known = true;
+      } else if (!subject_row.horas.empty()) {
+        asigt.PutFloat(field::kHoras, sessions.hours);
       }
-      // The sessions follow the hours as the field holds them.
-      asigt.PutText(field::kSesiones, SesionesText(asigt.FloatOf(field::kHoras)));
+      asigt.PutText(field::kSesiones, sessions.text);
       asigt.SaveNewRow();
       ++rows;
     }
