@@ -143,31 +143,50 @@ std::string_view AttributeText(xmlDoc* doc, const xmlChar* begin, const xmlChar*
   return text;
 }
 
-// The ids of the assignments, each kept once.
+// The ids of the assignments, each kept once. An open-addressing table of
+// indices into SchoolRecords::ids: a large school looks an id up at every
+// assignment, and a table of nodes would cost a cache miss or two each time.
 class IdTable {
  public:
-  explicit IdTable(SchoolRecords& records) : records_(records) {}
+  explicit IdTable(SchoolRecords& records) : records_(records), slots_(1024) {}
 
   std::uint32_t Intern(std::string_view id) {
-    auto found = index_.find(id);
-    if (found != index_.end()) return found->second;
+    const std::uint64_t hash = std::hash<std::string_view>()(id);
+    std::size_t at = static_cast<std::size_t>(hash) & (slots_.size() - 1);
+    for (;; at = (at + 1) & (slots_.size() - 1)) {
+      const Slot& slot = slots_[at];
+      if (slot.index_plus_one == 0) break;
+      if (slot.hash == hash && records_.View(records_.ids[slot.index_plus_one - 1]) == id) {
+        return slot.index_plus_one - 1;
+      }
+    }
     const auto index = static_cast<std::uint32_t>(records_.ids.size());
     records_.ids.push_back(Keep(records_.text, id));
-    index_.emplace(std::string(id), index);
+    slots_[at] = Slot{hash, index + 1};
+    // At most half full, so that a search stops soon.
+    if (2 * records_.ids.size() > slots_.size()) Grow();
     return index;
   }
 
  private:
-  // Looks strings up by view, without making a string of each.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>()(text);
-    }
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t index_plus_one = 0;  // 0: empty
   };
 
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.index_plus_one == 0) continue;
+      std::size_t at = static_cast<std::size_t>(slot.hash) & (slots_.size() - 1);
+      while (slots_[at].index_plus_one != 0) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+
   SchoolRecords& records_;
-  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
+  std::vector<Slot> slots_;
 };
 
 // What an open element of the file is to the builds.
