@@ -463,9 +463,10 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
   }
 }
 
-// The file a streaming parse reads, handed to libxml2 a block at a time. The
-// first block is read before the parser starts, so that an empty or
-// unreadable file is told as such and not as a parse error.
+// The file a streaming parse reads, handed to libxml2 in the pieces it asks
+// for (a few kilobytes each) from blocks read whole, so that a large file
+// costs few system calls. The first block is read before the parser starts,
+// so that an empty or unreadable file is told as such and not as a parse error.
 class FileSource {
  public:
   explicit FileSource(const std::string& path) {
@@ -474,11 +475,8 @@ class FileSource {
       too_large_ = true;
       return;
     }
-    first_.resize(kFirstBlock);
-    std::size_t got = 0;
-    status_ = file_->Read(first_.data(), first_.size(), &got);
-    first_.resize(status_.ok() ? got : 0);
-    total_ = first_.size();
+    block_.resize(kBlockSize);
+    Fill();
   }
 
   const Status& status() const { return status_; }
@@ -491,35 +489,41 @@ class FileSource {
   }
 
  private:
-  static constexpr std::size_t kFirstBlock = 1 << 16;
+  static constexpr std::size_t kBlockSize = 1 << 16;
 
-  int ReadInto(char* buffer, int length) {
-    if (length <= 0) return 0;
-    const std::size_t wanted = static_cast<std::size_t>(length);
-    if (taken_ < first_.size()) {
-      const std::size_t n = std::min(wanted, first_.size() - taken_);
-      std::memcpy(buffer, first_.data() + taken_, n);
-      taken_ += n;
-      if (taken_ == first_.size()) std::string().swap(first_);
-      return static_cast<int>(n);
-    }
-    if (!status_.ok() || too_large_) return -1;
+  // Reads the next block; false at the end of the file or on failure.
+  bool Fill() {
+    taken_ = 0;
+    filled_ = 0;
+    if (!status_.ok() || too_large_) return false;
     std::size_t got = 0;
-    if (status_ = file_->Read(buffer, wanted, &got); !status_) return -1;
+    if (status_ = file_->Read(block_.data(), block_.size(), &got); !status_) return false;
+    filled_ = got;
     total_ += got;
     // The file grew past what one parse takes while it was read.
     if (total_ > static_cast<std::size_t>(INT_MAX)) {
       too_large_ = true;
-      return -1;
+      filled_ = 0;
+      return false;
     }
-    return static_cast<int>(got);
+    return got > 0;
+  }
+
+  int ReadInto(char* buffer, int length) {
+    if (length <= 0) return 0;
+    if (taken_ == filled_ && !Fill()) return status_.ok() && !too_large_ ? 0 : -1;
+    const std::size_t n = std::min(static_cast<std::size_t>(length), filled_ - taken_);
+    std::memcpy(buffer, block_.data() + taken_, n);
+    taken_ += n;
+    return static_cast<int>(n);
   }
 
   std::unique_ptr<File> file_;
   FileInfo info_;
   Status status_;
-  std::string first_;
+  std::string block_;
   std::size_t taken_ = 0;
+  std::size_t filled_ = 0;
   std::size_t total_ = 0;
   bool too_large_ = false;
 };
