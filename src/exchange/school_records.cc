@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -291,6 +292,9 @@ class RecordReader {
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
 
+  // What stopped the parse from within, if anything did.
+  const std::exception_ptr& failure() const { return failure_; }
+
  private:
   // Where the name of a teacher or location stands.
   enum class Name : std::uint8_t { kNone, kAwaiting, kInElement, kDone };
@@ -311,8 +315,10 @@ class RecordReader {
                             defaulted, attribute_list);
       return;
     }
-    self->Start(local, prefix,
-                Attributes(self->context_->myDoc, attribute_list, attributes, defaulted));
+    self->Guard([&] {
+      self->Start(local, prefix,
+                  Attributes(self->context_->myDoc, attribute_list, attributes, defaulted));
+    });
   }
 
   static void EndElement(void* user, const xmlChar* local, const xmlChar* prefix,
@@ -322,7 +328,7 @@ class RecordReader {
       xmlSAX2EndElementNs(user, local, prefix, uri);
       return;
     }
-    self->End();
+    self->Guard([&] { self->End(); });
   }
 
   static void Characters(void* user, const xmlChar* text, int length) {
@@ -331,7 +337,7 @@ class RecordReader {
       xmlSAX2Characters(user, text, length);
       return;
     }
-    self->Append(Run::kText, text, length);
+    self->Guard([&] { self->Append(Run::kText, text, length); });
   }
 
   static void CData(void* user, const xmlChar* text, int length) {
@@ -340,7 +346,7 @@ class RecordReader {
       xmlSAX2CDataBlock(user, text, length);
       return;
     }
-    self->Append(Run::kCData, text, length);
+    self->Guard([&] { self->Append(Run::kCData, text, length); });
   }
 
   static void Comment(void* user, const xmlChar* text) {
@@ -349,7 +355,7 @@ class RecordReader {
       xmlSAX2Comment(user, text);
       return;
     }
-    self->OtherNode(View(text));
+    self->Guard([&] { self->OtherNode(View(text)); });
   }
 
   static void Instruction(void* user, const xmlChar* target, const xmlChar* data) {
@@ -358,7 +364,7 @@ class RecordReader {
       xmlSAX2ProcessingInstruction(user, target, data);
       return;
     }
-    self->OtherNode(View(data));
+    self->Guard([&] { self->OtherNode(View(data)); });
   }
 
   static void Reference(void* user, const xmlChar* name) {
@@ -367,16 +373,35 @@ class RecordReader {
       xmlSAX2Reference(user, name);
       return;
     }
-    if (self->name_ != Name::kAwaiting && self->name_ != Name::kInElement) return;
-    self->EndRun();
-    if (self->name_ == Name::kDone) return;  // the text before it was the name
+    self->Guard([&] { self->ReferenceTo(name); });
+  }
+
+  // An entity reference: its text, when it comes in a name.
+  void ReferenceTo(const xmlChar* name) {
+    if (name_ != Name::kAwaiting && name_ != Name::kInElement) return;
+    EndRun();
+    if (name_ == Name::kDone) return;  // the text before it was the name
     std::string text;
-    AppendEntityText(xmlGetDocEntity(self->context_->myDoc, name), self->context_->myDoc, text, 0);
-    if (self->name_ == Name::kAwaiting) {
-      self->name_text_ = std::move(text);
-      self->name_ = Name::kDone;
+    AppendEntityText(xmlGetDocEntity(context_->myDoc, name), context_->myDoc, text, 0);
+    if (name_ == Name::kAwaiting) {
+      name_text_ = std::move(text);
+      name_ = Name::kDone;
     } else {
-      self->name_text_ += text;
+      name_text_ += text;
+    }
+  }
+
+  // Runs `act` for one of the file's own callbacks. Nothing may be thrown
+  // through libxml2: a failure (no memory, more text than the records can
+  // reach) is kept and the parse stopped; ReadSchoolRecords raises it.
+  template <typename Act>
+  void Guard(Act act) {
+    if (failure_) return;
+    try {
+      act();
+    } catch (...) {
+      failure_ = std::current_exception();
+      xmlStopParser(context_);
     }
   }
 
@@ -518,6 +543,7 @@ class RecordReader {
   std::size_t element_depth_ = 0;
   std::string name_text_;
   std::string buffer_;  // an attribute value that needs building
+  std::exception_ptr failure_;
   Run run_ = Run::kNone;
   std::string run_text_;
   RecordReader* previous_;
@@ -530,9 +556,17 @@ thread_local RecordReader* RecordReader::active_ = nullptr;
 SchoolRecords ReadSchoolRecords(const std::string& path) {
   SchoolRecords records;
   std::unique_ptr<RecordReader> reader;
-  StreamXmlFile(path, path, [&](xmlParserCtxt* context) {
-    reader = std::make_unique<RecordReader>(context, records);
-  });
+  try {
+    StreamXmlFile(path, path, [&](xmlParserCtxt* context) {
+      reader = std::make_unique<RecordReader>(context, records);
+    });
+  } catch (const CannotLoad&) {
+    // A failure within a callback stopped the parse, which may then report it
+    // as its own error: the failure is what happened.
+    if (reader && reader->failure()) std::rethrow_exception(reader->failure());
+    throw;
+  }
+  if (reader && reader->failure()) std::rethrow_exception(reader->failure());
   reader.reset();
   // The lists grew by doubling; the builds that follow need only what they hold.
   records.subjects.shrink_to_fit();
