@@ -2,8 +2,8 @@
 // against which the benchmark sets the conversions' time and memory.
 //
 //   pontexa-bench-floor --xml FILE.xml --scratch DIR [TABLE.DBF...]
-//   pontexa-bench-floor --stream --xml FILE.xml [--output OUT] [--write-tables]
-//                       --scratch DIR [TABLE.DBF...]
+//   pontexa-bench-floor --stream --xml FILE.xml [--output OUT [--read-output]]
+//                       [--write-tables] --scratch DIR [TABLE.DBF...]
 //
 // Tree floor: reads the bytes of every table, parses the exchange file with
 // libxml2 into a tree, saves the tree into DIR, writes the tables' bytes into
@@ -12,8 +12,9 @@
 // Streaming floor: reads the bytes of every table, runs libxml2's streaming
 // reader over the exchange file (same options), and writes the conversion's
 // output into DIR: the bytes of OUT (through a small buffer) when the output
-// is an exchange file, the tables' bytes with --write-tables when the output
-// is the tables.
+// is an exchange file, then with --read-output the streaming reader once more
+// over what it wrote (the check a save makes before it replaces the file); the
+// tables' bytes with --write-tables when the output is the tables.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
@@ -72,6 +73,18 @@ void CopyBytes(const std::filesystem::path& from, const std::filesystem::path& t
   }
 }
 
+// Runs libxml2's streaming reader over the whole file.
+void StreamRead(const std::filesystem::path& xml) {
+  std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
+      xmlReaderForFile(xml.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_COMPACT),
+      &xmlFreeTextReader);
+  if (!reader) throw std::runtime_error("libxml2 no puede abrir " + xml.string());
+  int step;
+  while ((step = xmlTextReaderRead(reader.get())) == 1) {
+  }
+  if (step < 0) throw std::runtime_error("libxml2 no puede leer " + xml.string());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +92,7 @@ int main(int argc, char** argv) {
   std::filesystem::path output;
   bool stream = false;
   bool write_tables = false;
+  bool read_output = false;
   std::filesystem::path scratch;
   std::vector<std::filesystem::path> tables;
   for (int i = 1; i < argc; ++i) {
@@ -89,6 +103,8 @@ int main(int argc, char** argv) {
       stream = true;
     } else if (arg == "--write-tables") {
       write_tables = true;
+    } else if (arg == "--read-output") {
+      read_output = true;
     } else if (arg == "--output" && i + 1 < argc) {
       output = argv[++i];
     } else if (arg == "--scratch" && i + 1 < argc) {
@@ -101,9 +117,10 @@ int main(int argc, char** argv) {
     }
   }
   if (xml.empty() || scratch.empty()) {
-    std::fprintf(stderr,
-                 "uso: pontexa-bench-floor [--stream [--output SALIDA] [--write-tables]] "
-                 "--xml ARCHIVO.xml --scratch CARPETA [TABLA.DBF...]\n");
+    std::fprintf(
+        stderr,
+        "uso: pontexa-bench-floor [--stream [--output SALIDA [--read-output]] [--write-tables]] "
+        "--xml ARCHIVO.xml --scratch CARPETA [TABLA.DBF...]\n");
     return 2;
   }
 
@@ -112,15 +129,9 @@ int main(int argc, char** argv) {
     for (const auto& table : tables) table_bytes.push_back(ReadBytes(table));
 
     if (stream) {
-      std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
-          xmlReaderForFile(xml.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_COMPACT),
-          &xmlFreeTextReader);
-      if (!reader) throw std::runtime_error("libxml2 no puede abrir " + xml);
-      int step;
-      while ((step = xmlTextReaderRead(reader.get())) == 1) {
-      }
-      if (step < 0) throw std::runtime_error("libxml2 no puede leer " + xml);
+      StreamRead(xml);
       if (!output.empty()) CopyBytes(output, scratch / "floor.xml");
+      if (!output.empty() && read_output) StreamRead(scratch / "floor.xml");
       for (std::size_t i = 0; write_tables && i < tables.size(); ++i) {
         WriteBytes(scratch / tables[i].filename(), table_bytes[i]);
       }

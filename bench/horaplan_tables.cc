@@ -2,7 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <stdexcept>
 
 #include "random.h"
@@ -91,6 +93,95 @@ std::vector<Lesson> PlaceLessons(const School& school) {
   return lessons;
 }
 
+std::vector<Lesson> PlanLessons(const School& school) {
+  Rng rng(school.seed ^ 0x9A7E5C0DE5ull);
+  // Who is busy in which slot, one bit per slot.
+  static_assert(kSlots <= 64, "one bit per slot");
+  std::vector<std::uint64_t> teacher_busy(school.teachers.size(), 0);
+  std::vector<std::uint64_t> room_busy(school.rooms.size(), 0);
+  // The teachers of each department of each copy, who stand in for one another.
+  std::map<std::pair<int, int>, std::vector<int>> colleagues;
+  for (std::size_t t = 0; t < school.teachers.size(); ++t) {
+    const int copy = static_cast<int>(t) / kTeachersPerCopy;
+    colleagues[{copy, school.teachers[t].department}].push_back(static_cast<int>(t));
+  }
+  // The teachers who can give a lesson in `slot`: each assigned teacher, or a
+  // free colleague of the same department; empty when someone is missing.
+  const auto staff = [&](const Assignment& assignment, int slot) {
+    std::vector<int> chosen;
+    for (int teacher : assignment.teachers) {
+      int found = -1;
+      if ((teacher_busy[teacher] >> slot & 1) == 0) {
+        found = teacher;
+      } else {
+        const int copy = teacher / kTeachersPerCopy;
+        for (int other : colleagues[{copy, school.teachers[teacher].department}]) {
+          if ((teacher_busy[other] >> slot & 1) == 0 &&
+              std::find(chosen.begin(), chosen.end(), other) == chosen.end() &&
+              std::find(assignment.teachers.begin(), assignment.teachers.end(), other) ==
+                  assignment.teachers.end()) {
+            found = other;
+            break;
+          }
+        }
+      }
+      if (found < 0 || std::find(chosen.begin(), chosen.end(), found) != chosen.end())
+        return std::vector<int>();
+      chosen.push_back(found);
+    }
+    return chosen;
+  };
+
+  std::vector<Lesson> lessons;
+  lessons.reserve(school.groups.size() * 70);
+  for (std::size_t g = 0; g < school.groups.size(); ++g) {
+    const Group& group = school.groups[g];
+    int start = rng.Below(kSlots);
+    for (const Assignment& assignment : group.assignments) {
+      const int weekly = LessonsPerWeek(school.subjects[assignment.subject]);
+      for (int n = 0; n < weekly; ++n) {
+        Lesson lesson;
+        lesson.subject = assignment.subject;
+        lesson.group = static_cast<int>(g);
+        int slot = -1;
+        std::vector<int> teachers = assignment.teachers;
+        if (!rng.Chance(1)) {
+          for (int step = 0; step < kSlots && slot < 0; ++step) {
+            const int candidate = (start + step) % kSlots;
+            std::vector<int> chosen = staff(assignment, candidate);
+            if (!chosen.empty()) {
+              slot = candidate;
+              teachers = std::move(chosen);
+            }
+          }
+        }
+        start = (start + 1) % kSlots;
+        if (slot >= 0) {
+          lesson.day = slot / kHoursPerDay + 1;
+          lesson.hour = slot % kHoursPerDay + 1;
+          const std::uint64_t bit = std::uint64_t{1} << slot;
+          for (int teacher : teachers) teacher_busy[teacher] |= bit;
+          if ((room_busy[group.home_room] & bit) == 0) {
+            lesson.room = group.home_room;
+          } else {
+            const int first = rng.Below(kRoomsPerCopy);
+            for (int r = 0; r < kRoomsPerCopy && lesson.room < 0; ++r) {
+              const int room = group.copy * kRoomsPerCopy + (first + r) % kRoomsPerCopy;
+              if ((room_busy[room] & bit) == 0) lesson.room = room;
+            }
+          }
+          if (lesson.room >= 0) room_busy[lesson.room] |= bit;
+        }
+        for (int teacher : teachers) {
+          lesson.teacher = teacher;
+          lessons.push_back(lesson);
+        }
+      }
+    }
+  }
+  return lessons;
+}
+
 CatalogueCodes ReadCatalogueCodes(const School& school, const std::filesystem::path& directory) {
   CatalogueCodes codes;
   const auto read = [&](const char* name) {
@@ -155,10 +246,12 @@ DbfWriter SolutionTable(const std::vector<Lesson>& lessons, const CatalogueCodes
   return table;
 }
 
-std::size_t WriteHoraplanTables(const School& school, const std::filesystem::path& directory) {
+std::size_t WriteHoraplanTables(const School& school, const std::filesystem::path& directory,
+                                Timetable timetable) {
   const CatalogueCodes codes = ReadCatalogueCodes(school, directory);
   DayHourTable(codes.language_driver).Save(TableFile(directory, "DIASHORAST"));
-  const DbfWriter solution = SolutionTable(PlaceLessons(school), codes);
+  const DbfWriter solution = SolutionTable(
+      timetable == Timetable::kPlanned ? PlanLessons(school) : PlaceLessons(school), codes);
   solution.Save(TableFile(directory, "SOLUC"));
   return solution.RowCount();
 }

@@ -2,9 +2,10 @@
 //
 //   pontexa-make-school exchange --k K [--seed S] FILE.xml
 //       the exchange file of a school of scale K, as GEDU exports it;
-//   pontexa-make-school horaplan --k K [--seed S] --dir DIR
+//   pontexa-make-school horaplan --k K [--seed S] [--timetable planned|clashing] --dir DIR
 //       what Horaplan adds for the same school: DIASHORAST.DBF and SOLUC.DBF in DIR,
-//       coded like the catalogue tables that `pontexa-cli to-horaplan` wrote there.
+//       coded like the catalogue tables that `pontexa-cli to-horaplan` wrote there;
+//       SOLUC as a planner would make it, or (the default) full of clashes.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -19,7 +20,8 @@ namespace {
 
 constexpr char kUsage[] =
     "uso: pontexa-make-school exchange --k K [--seed S] ARCHIVO.xml\n"
-    "     pontexa-make-school horaplan --k K [--seed S] --dir CARPETA\n";
+    "     pontexa-make-school horaplan --k K [--seed S] [--timetable planned|clashing]\n"
+    "                                  --dir CARPETA\n";
 
 [[noreturn]] void UsageError(const std::string& why) {
   std::fprintf(stderr, "%s\n%s", why.c_str(), kUsage);
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
   unsigned long long seed = 1;
   std::string dir;
   std::string file;
+  pontexa::bench::Timetable timetable = pontexa::bench::Timetable::kClashing;
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -54,6 +57,13 @@ int main(int argc, char** argv) {
       k = ParseNumber(arg, argv[++i]);
     } else if (arg == "--seed" && has_value) {
       seed = static_cast<unsigned long long>(ParseNumber(arg, argv[++i]));
+    } else if (arg == "--timetable" && has_value) {
+      const std::string_view which = argv[++i];
+      if (which == "planned") {
+        timetable = pontexa::bench::Timetable::kPlanned;
+      } else if (which != "clashing") {
+        UsageError("--timetable espera planned o clashing");
+      }
     } else if (arg == "--dir" && has_value) {
       dir = argv[++i];
     } else if (!arg.starts_with("--") && file.empty()) {
@@ -76,7 +86,7 @@ int main(int argc, char** argv) {
                   school.groups.size(), assignments);
     } else {
       if (dir.empty()) UsageError("Falta --dir");
-      const std::size_t rows = pontexa::bench::WriteHoraplanTables(school, dir);
+      const std::size_t rows = pontexa::bench::WriteHoraplanTables(school, dir, timetable);
       std::printf("SOLUC: %zu filas\n", rows);
     }
   } catch (const std::exception& e) {

@@ -16,12 +16,12 @@ class ExchangeFile {
  public:
   ExchangeFile() = default;
 
-  // Reads the whole file and checks it under the rules of Document::Load (the
-  // same safety settings and the same reasons for refusing it), without
-  // building a tree. Raises CannotLoad, as Document::Load does, when it cannot
-  // be read or is not well-formed; Error "No se puede escribir la sección de
-  // horarios en el archivo '<path>': ..." when it is in a stateful encoding
-  // (see IsStatefulEncoding), into which no section can be written.
+  // Reads the whole file and checks it under the rules of ReadSchoolRecords
+  // (the same safety settings and the same reasons for refusing it), without
+  // building a tree. Raises CannotLoad, as ReadSchoolRecords does, when it
+  // cannot be read or is not well-formed; Error "No se puede escribir la
+  // sección de horarios en el archivo '<path>': ..." when it is in a stateful
+  // encoding (see IsStatefulEncoding), into which no section can be written.
   void Load(const std::string& path);
 
   // Writes the loaded file to path: its bytes with each `time-tables` child of

@@ -20,16 +20,8 @@ std::string EntitiesTooLarge(long line, long column, unsigned long long times_fi
          std::to_string(times_file_size) + " veces el tamaño del archivo)";
 }
 
-std::string InvalidSelectionPath(std::string_view path) {
-  return "Ruta de selección no válida: " + Quoted(path);
-}
-
 std::string NoEndOfRootElement() {
   return "no se ha podido situar el final del elemento raíz en el archivo";
-}
-
-std::string NoMemoryToCreateDocument() {
-  return "No hay memoria suficiente para crear el documento";
 }
 
 std::string InvalidElementName(std::string_view name) {

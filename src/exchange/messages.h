@@ -14,11 +14,9 @@ std::string FileTooLarge();
 std::string NoMemoryToRead();
 std::string NotWellFormed();
 std::string EntitiesTooLarge(long line, long column, unsigned long long times_file_size);
-std::string InvalidSelectionPath(std::string_view path);
 std::string NoEndOfRootElement();
 
-// Reading the document and writing a new section.
-std::string NoMemoryToCreateDocument();
+// Writing a new section, and what it is checked against.
 std::string InvalidElementName(std::string_view name);
 std::string InvalidAttributeName(std::string_view name);
 std::string CannotSetAttributeWithoutElement(std::string_view name);

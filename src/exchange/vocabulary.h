@@ -1,17 +1,21 @@
 #pragma once
 
-// The element and attribute names of the exchange file, and the paths by which
-// the conversions reach them. Names are matched exactly, letter case included.
+// The element and attribute names of the exchange file. Names are matched
+// exactly, letter case included.
 
 namespace pontexa::exchange::vocabulary {
 
-// Read side: catalogue paths from the document, and relative paths below them.
-inline constexpr char kSubjectPath[] = "/document/subjects/subject";
-inline constexpr char kTeacherPath[] = "/document/teachers/teacher";
-inline constexpr char kLocationPath[] = "/document/locations/location";
-inline constexpr char kGroupPath[] = "/document/groups/group";
-inline constexpr char kAssignedSubjectPath[] = "assigned-subjects/assigned-subject";
-inline constexpr char kAssignedTeacherPath[] = "assigned-teachers/assigned-teacher";
+// Read side: the root, the catalogue sections and their elements, and the
+// lists below each group.
+inline constexpr char kDocument[] = "document";
+inline constexpr char kSubjects[] = "subjects";
+inline constexpr char kSubjectElement[] = "subject";
+inline constexpr char kTeachers[] = "teachers";
+inline constexpr char kTeacher[] = "teacher";
+inline constexpr char kAssignedSubjects[] = "assigned-subjects";
+inline constexpr char kAssignedSubject[] = "assigned-subject";
+inline constexpr char kAssignedTeachers[] = "assigned-teachers";
+inline constexpr char kAssignedTeacher[] = "assigned-teacher";
 
 // Attributes.
 inline constexpr char kId[] = "id";
@@ -24,7 +28,8 @@ inline constexpr char kDay[] = "day";
 inline constexpr char kInterval[] = "interval";
 inline constexpr char kActivity[] = "activity";
 
-// Write side: the time-tables section.
+// Write side: the time-tables section (groups, group, locations and location
+// name the catalogues on the read side too).
 inline constexpr char kTimeTables[] = "time-tables";
 inline constexpr char kTimeTable[] = "time-table";
 inline constexpr char kDays[] = "days";

@@ -4,16 +4,20 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
 #include "exchange/messages.h"
+#include "platform/env.h"
 #include "platform/file_io.h"
 
 namespace pontexa::exchange {
@@ -22,7 +26,7 @@ namespace {
 // The options of every parse: keep everything, fetch nothing, expand nothing.
 // Deliberately absent: XML_PARSE_NOENT (expand entities), XML_PARSE_DTDLOAD
 // (fetch the external DTD), XML_PARSE_HUGE (lift the depth and size limits),
-// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file from the tree).
+// XML_PARSE_NOBLANKS and XML_PARSE_NOCDATA (they would drop parts of the file).
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
 
 // Refuses every external resource: a declared external entity or DTD stays a
@@ -451,7 +455,7 @@ void KeepOnlyDtdHandlers(xmlSAXHandler* sax) {
   sax->reference = nullptr;
 }
 
-// Names the parser's input after the file, as ParseXml does, so that errors in
+// Names the parser's input after the file, so that errors in
 // the file itself are told from those inside entity declarations.
 void NameInput(xmlParserCtxt* context, const std::string& name) {
   if (context->input != nullptr && context->input->filename == nullptr) {
@@ -459,6 +463,71 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
         reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(name.c_str())));
   }
 }
+
+// The file a streaming parse reads, handed to libxml2 in the pieces it asks
+// for (a few kilobytes each) from blocks read whole, so that a large file
+// costs few system calls. The first block is read before the parser starts,
+// so that an empty or unreadable file is told as such and not as a parse error.
+class FileSource {
+ public:
+  explicit FileSource(const std::string& path) {
+    if (status_ = OpenForReading(path, file_, info_); !status_) return;
+    if (info_.size > static_cast<std::uint64_t>(INT_MAX)) {
+      too_large_ = true;
+      return;
+    }
+    block_.resize(kBlockSize);
+    Fill();
+  }
+
+  const Status& status() const { return status_; }
+  bool empty() const { return total_ == 0; }
+  bool too_large() const { return too_large_; }
+  std::uint64_t size() const { return info_.size; }
+
+  static int Read(void* self, char* buffer, int length) {
+    return static_cast<FileSource*>(self)->ReadInto(buffer, length);
+  }
+
+ private:
+  static constexpr std::size_t kBlockSize = 1 << 16;
+
+  // Reads the next block; false at the end of the file or on failure.
+  bool Fill() {
+    taken_ = 0;
+    filled_ = 0;
+    if (!status_.ok() || too_large_) return false;
+    std::size_t got = 0;
+    if (status_ = file_->Read(block_.data(), block_.size(), &got); !status_) return false;
+    filled_ = got;
+    total_ += got;
+    // The file grew past what one parse takes while it was read.
+    if (total_ > static_cast<std::size_t>(INT_MAX)) {
+      too_large_ = true;
+      filled_ = 0;
+      return false;
+    }
+    return got > 0;
+  }
+
+  int ReadInto(char* buffer, int length) {
+    if (length <= 0) return 0;
+    if (taken_ == filled_ && !Fill()) return status_.ok() && !too_large_ ? 0 : -1;
+    const std::size_t n = std::min(static_cast<std::size_t>(length), filled_ - taken_);
+    std::memcpy(buffer, block_.data() + taken_, n);
+    taken_ += n;
+    return static_cast<int>(n);
+  }
+
+  std::unique_ptr<File> file_;
+  FileInfo info_;
+  Status status_;
+  std::string block_;
+  std::size_t taken_ = 0;
+  std::size_t filled_ = 0;
+  std::size_t total_ = 0;
+  bool too_large_ = false;
+};
 
 // Raises what the parser reported.
 [[noreturn]] void FailParse(const ErrorCapture& errors) { throw CannotLoad(errors.Describe()); }
@@ -474,23 +543,6 @@ void InitXmlLibrary() {
 }
 
 void XmlDocFree::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
-
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name) {
-  InitXmlLibrary();
-  if (bytes.empty()) throw CannotLoad(messages::FileEmpty());
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw CannotLoad(messages::FileTooLarge());
-  ErrorCapture errors(name);
-  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
-  if (!context) throw CannotLoad(messages::NoMemoryToRead());
-  EntityBudget budget(context.get(), bytes.size());
-  XmlDocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                  name.c_str(), nullptr, kParseOptions));
-  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
-  // Only a fatal error makes the file unreadable; a namespace slip such as an
-  // undeclared prefix leaves a tree that still reads as the file holds it.
-  if (doc && context->wellFormed) return doc;
-  FailParse(errors);
-}
 
 void CheckWellFormed(std::string_view bytes, const std::string& name) {
   RootChildCount count;
@@ -563,6 +615,33 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   if (too_large) throw CannotLoad(messages::FileTooLarge());
   if (budget.Exceeded()) throw CannotLoad(budget.Describe());
   if (context->wellFormed && !unconverted) return total;
+  FailParse(errors);
+}
+
+void StreamXmlFile(const std::string& path, const std::string& name,
+                   const std::function<void(_xmlParserCtxt* context)>& install) {
+  InitXmlLibrary();
+  FileSource source(path);
+  if (!source.status()) throw CannotLoad(source.status().text());
+  if (source.too_large()) throw CannotLoad(messages::FileTooLarge());
+  if (source.empty()) throw CannotLoad(messages::FileEmpty());
+  ErrorCapture errors(name);
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlCreateIOParserCtxt(
+      nullptr, nullptr, &FileSource::Read, nullptr, &source, XML_CHAR_ENCODING_NONE));
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
+  xmlCtxtUseOptions(context.get(), kParseOptions);
+  NameInput(context.get(), name);
+  KeepOnlyDtdHandlers(context->sax);
+  install(context.get());
+  EntityBudget budget(context.get(), source.size());
+  xmlParseDocument(context.get());
+  // What the parse learnt of the DTD goes here, whatever the outcome.
+  XmlDocPtr partial(context->myDoc);
+  context->myDoc = nullptr;
+  if (!source.status()) throw CannotLoad(source.status().text());
+  if (source.too_large()) throw CannotLoad(messages::FileTooLarge());
+  if (budget.Exceeded()) throw CannotLoad(budget.Describe());
+  if (context->wellFormed) return;
   FailParse(errors);
 }
 

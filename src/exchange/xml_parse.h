@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "exchange/cannot_load.h"
 
 struct _xmlDoc;
+struct _xmlParserCtxt;
 
 namespace pontexa::exchange {
 
@@ -20,21 +22,18 @@ struct XmlDocFree {
 };
 using XmlDocPtr = std::unique_ptr<_xmlDoc, XmlDocFree>;
 
-// Parses the bytes of an XML file. White space between elements, comments,
-// processing instructions, CDATA sections, the DOCTYPE and entity references are
-// all kept in the tree as they are in the file. Nothing is
-// read from outside the bytes (no external entity, no external DTD, no network),
-// no entity reference is replaced by its text, and libxml2's limits on depth and
-// size stay in force. A file whose entity references stand for more than ten
-// times its own size in text (plus 1 MiB) is refused, the parse stopped as soon
-// as the count passes that. libxml2 prints nothing. On failure raises CannotLoad,
-// led by the line and column ("línea 3, columna 7: ..."). `name` is the file's
-// name, used only to tell the file's own errors from those inside entity
-// declarations.
-XmlDocPtr ParseXml(std::string_view bytes, const std::string& name);
+// Every parse here keeps to the same rules: nothing is read from outside the
+// file (no external entity, no external DTD, no network), no entity reference
+// is replaced by its text, and libxml2's limits on depth and size stay in
+// force. A file whose entity references stand for more than ten times its own
+// size in text (plus 1 MiB) is refused, the parse stopped as soon as the count
+// passes that. libxml2 prints nothing. A file that does not parse raises
+// CannotLoad, led by the line and column ("línea 3, columna 7: ..."). `name` is
+// the file's name, used only to tell the file's own errors from those inside
+// entity declarations.
 
-// Checks that the bytes parse, under the same rules as ParseXml, without building
-// a tree (several times faster). Raises CannotLoad when they do not, as ParseXml.
+// Checks that the bytes parse, without building a tree. Raises CannotLoad when
+// they do not.
 void CheckWellFormed(std::string_view bytes, const std::string& name);
 
 // What the parser saw directly under the root element, written in the file
@@ -56,5 +55,17 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
 // it. Returns the file's length when it parses; raises CannotLoad when it does
 // not, as CheckWellFormed, or when it cannot be read.
 std::size_t CheckWellFormedFile(const std::string& path, const std::string& name);
+
+// Parses the file at `path`, read block by block, in one pass that builds no
+// tree, under the same rules and with the same errors as CheckWellFormed, in
+// every encoding the parser reads. `install` is
+// handed the parser's context before the parse starts and sets the content
+// handlers of its SAX table (elements, text, CDATA, comments, processing
+// instructions, references); the DTD is recorded as usual, so that the
+// handlers can look entities up in the context's document while the parse
+// runs. Raises CannotLoad as CheckWellFormed does, or with why the file
+// cannot be read (as ReadWholeFile says it).
+void StreamXmlFile(const std::string& path, const std::string& name,
+                   const std::function<void(_xmlParserCtxt* context)>& install);
 
 }  // namespace pontexa::exchange

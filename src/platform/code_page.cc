@@ -132,15 +132,6 @@ std::string Utf8FromSystem(std::string_view text) {
   return out;
 }
 
-std::string ValueFromUtf8(std::string_view utf8) {
-  // Code points up to U+0020 are single bytes in UTF-8, so the cut works on bytes.
-  std::size_t begin = 0;
-  std::size_t end = utf8.size();
-  while (begin < end && static_cast<unsigned char>(utf8[begin]) <= 0x20) ++begin;
-  while (end > begin && static_cast<unsigned char>(utf8[end - 1]) <= 0x20) --end;
-  return SystemFromUtf8(utf8.substr(begin, end - begin));
-}
-
 std::string SystemFromCodePage(std::string_view bytes, int code_page) {
   if (code_page == 1252) return std::string(bytes);
   bool plain = true;

@@ -19,10 +19,6 @@ std::string SystemFromUtf8(std::string_view utf8);
 // 8-bit text to UTF-8, exactly.
 std::string Utf8FromSystem(std::string_view text);
 
-// A value read from the exchange document: every code point U+0000 to U+0020 is
-// cut from both ends, then the rest is converted with SystemFromUtf8.
-std::string ValueFromUtf8(std::string_view utf8);
-
 // Text stored in a table under another code page (dBase language driver), to
 // 8-bit text, characters the system code page lacks as in SystemFromUtf8. `code_page` is a Windows
 // code page number such as 437, 850, 1252.

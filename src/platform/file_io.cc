@@ -132,9 +132,6 @@ Status BlockWriter::Finish() {
   return error_;
 }
 
-namespace {
-
-// Opens an existing regular file for reading.
 Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info) {
   if (path.empty()) return Failure(messages::NoFileGiven());
   // Never waits: a named pipe or a device in place of the file is refused at once.
@@ -148,8 +145,6 @@ Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, File
   if (!info.IsRegular()) return Failure(messages::NotARegularFile());
   return Status();
 }
-
-}  // namespace
 
 Status ReadFileInBlocks(const std::string& path,
                         const std::function<bool(std::string_view block)>& consume) {

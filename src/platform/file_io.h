@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ namespace pontexa {
 // the Status says why: missing, a folder, unreadable, not a regular file, or
 // no file given at all.
 Status ReadWholeFile(const std::string& path, std::string* bytes);
+
+// Opens an existing regular file for reading from its start; `info` gets what
+// the system says of it. Fails as ReadWholeFile.
+Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, FileInfo& info);
 
 // Hands the file's bytes to consume in blocks of up to BlockWriter::kBlockSize,
 // in order, until the file ends or consume returns false. Fails as ReadWholeFile.

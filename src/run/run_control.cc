@@ -112,12 +112,9 @@ bool RunControl::ChooseExchangeFile() {
   return true;
 }
 
-void RunControl::LoadExchangeDocument() {
-  // The document of the previous run goes before the new one is read.
-  exchange_document_.reset();
-  exchange_document_ = std::make_unique<exchange::Document>();
+exchange::SchoolRecords RunControl::ReadSchool() const {
   try {
-    exchange_document_->Load(exchange_file_name_);
+    return exchange::ReadSchoolRecords(exchange_file_name_);
   } catch (const exchange::CannotLoad& failure) {
     FailLoad(failure.what());
   }
@@ -243,8 +240,7 @@ bool RunControl::RunToHoraplan() {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
     ClaimAndPutRight();
-    LoadExchangeDocument();
-    const exchange::Document& document = *exchange_document_;
+    const exchange::SchoolRecords school = ReadSchool();
     const tables::TableStore store(timetable_directory_, regional_);
     {
       WaitCursor wait(ui_);
@@ -262,15 +258,15 @@ bool RunControl::RunToHoraplan() {
         // A table another program holds stops the run before any is touched.
         to_horaplan::CheckTablesNotHeld(store);
         record.Writing(tables::kAsignomt);
-        to_horaplan::BuildSubjectTable(document, store, &findings);
+        to_horaplan::BuildSubjectTable(school, store, &findings);
         record.Writing(tables::kProft);
-        to_horaplan::BuildTeacherTable(document, store, &findings);
+        to_horaplan::BuildTeacherTable(school, store, &findings);
         record.Writing(tables::kAulat);
-        to_horaplan::BuildRoomTable(document, store, &findings);
+        to_horaplan::BuildRoomTable(school, store, &findings);
         record.Writing(tables::kGrupost);
-        to_horaplan::BuildGroupTable(document, store, &findings);
+        to_horaplan::BuildGroupTable(school, store, &findings);
         record.Writing(tables::kAsigt);
-        to_horaplan::BuildAssignmentTable(document, store, &findings);
+        to_horaplan::BuildAssignmentTable(school, store, &findings);
         record.Writing(tables::kDiashorast);
         to_horaplan::CreateDayHourTable(store, &findings);
         // Flushed to disk before the record goes.
@@ -301,7 +297,6 @@ bool RunControl::RunToGedu() {
       const ExchangeFileClaim exchange_claim = ExchangeFileClaim::Take(exchange_file_name_);
       // The file is written back byte for byte around the new section, so it
       // is read as bytes and checked, not made into a tree.
-      exchange_document_.reset();
       exchange::ExchangeFile file;
       try {
         file.Load(exchange_file_name_);

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "exchange/document.h"
 #include "exchange/exchange_file.h"
+#include "exchange/school_records.h"
 #include "platform/regional_settings.h"
 #include "run/folder_claim.h"
 #include "run/messages.h"
@@ -22,7 +22,7 @@ namespace pontexa::run {
 std::string ErrorBoxText(const std::string& message);
 
 // The two conversions from the click to the closing message. Holds the state
-// that lasts between runs: the path confirmed last and the latest document.
+// that lasts between runs: the path confirmed last and the latest report.
 // Every failure of a run is caught here and shown once through RunUi::ShowError;
 // nothing escapes to the caller.
 class RunControl {
@@ -62,8 +62,9 @@ class RunControl {
   void ClaimAndPutRight();
   // Steps 1 to 3 of both runs; false after "No existe archivo".
   bool ChooseExchangeFile();
-  // A new document from ExchangeFileName; raises Error when it does not load.
-  void LoadExchangeDocument();
+  // What the table builds read from ExchangeFileName, in one pass; raises
+  // Error when it does not load.
+  exchange::SchoolRecords ReadSchool() const;
   // Raises the Error of a file that does not load, for `reason`.
   [[noreturn]] void FailLoad(std::string reason) const;
   // What a copy made now records about this run.
@@ -86,7 +87,6 @@ class RunControl {
   std::filesystem::path timetable_directory_;
   RegionalSettings regional_;
   std::string exchange_file_name_;
-  std::unique_ptr<exchange::Document> exchange_document_;
   std::optional<RunReport> last_report_;
   // Held from just after the file is chosen until just before a box waits
   // for the user.

@@ -30,16 +30,19 @@ BuildNotes::BuildNotes(Findings* findings, const char* table, const char* elemen
                        const tables::Layout& layout)
     : findings_(findings), table_(table), element_(element), layout_(layout) {}
 
-std::string BuildNotes::Read(const exchange::Element& element, std::string_view attribute,
-                             const char* field, const std::string& id) {
-  if (element.IsNull()) return "";
-  const exchange::Node node =
-      attribute.empty() ? element.FirstChild() : element.Attributes().NamedItem(attribute);
-  const std::string utf8 = node.Utf8Value();
+std::string BuildNotes::Read(std::string_view utf8, const char* field, const std::string& id) {
   std::string value = SystemFromUtf8(utf8);
   // Anything that does not surely fit fits when it comes back unchanged.
   if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
-    Add("replaced-characters", field, attribute == "id" ? value : id,
+    Add("replaced-characters", field, id, messages::ReplacedCharacters(utf8, FindingText(value)));
+  }
+  return value;
+}
+
+std::string BuildNotes::ReadId(std::string_view utf8, const char* field) {
+  std::string value = SystemFromUtf8(utf8);
+  if (findings_ != nullptr && !SurelyFits(utf8) && Utf8FromSystem(value) != utf8) {
+    Add("replaced-characters", field, value,
         messages::ReplacedCharacters(utf8, FindingText(value)));
   }
   return value;

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "exchange/document.h"
 #include "platform/findings.h"
 #include "tables/field_layout.h"
 
@@ -24,11 +23,10 @@ class BuildNotes {
   // Room for the identifiers of this many elements.
   void Expect(std::size_t elements) { ids_.reserve(elements); }
 
-  // The attribute's value (or the element's first child's with `attribute`
-  // ""), as Node::Value reads it, noting the characters the code page could
-  // not hold, for `field`. `id` names the element ("" while the id itself is read).
-  std::string Read(const exchange::Element& element, std::string_view attribute, const char* field,
-                   const std::string& id);
+  // A value read from the file (UTF-8), as 8-bit text, noting the characters
+  // the code page could not hold, for `field`; ReadId for the element's id.
+  std::string Read(std::string_view utf8, const char* field, const std::string& id);
+  std::string ReadId(std::string_view utf8, const char* field);
 
   // missing-id, duplicate-id (the lookups take the first), missing-name.
   void CheckIdentity(const std::string& id, const std::string& name, const char* name_field);

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
-#include "exchange/vocabulary.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "tables/catalogue.h"
@@ -17,27 +17,13 @@
 
 namespace pontexa::to_horaplan {
 
-namespace vocab = exchange::vocabulary;
 namespace field = tables::field;
-using exchange::Element;
-using exchange::NodeList;
 using tables::Binding;
 using tables::OpenMode;
 using tables::Table;
 using tables::TableBinding;
 
 namespace {
-
-// An element that lacks an attribute or child that a build reads is read as
-// having the empty text there.
-std::string AttributeText(const Element& element, std::string_view name) {
-  if (element.IsNull()) return "";
-  return element.Attributes().NamedItem(name).Value();
-}
-
-std::size_t AttributeCount(const Element& element) {
-  return element.IsNull() ? 0 : element.Attributes().Length();
-}
 
 std::size_t FieldWidth(const tables::Layout& layout, std::string_view field) {
   for (const tables::FieldLayout& spec : layout) {
@@ -77,45 +63,43 @@ void RecreateTable(const tables::TableStore& store, const char* table_name,
 }
 
 // What the four catalogue builds share: the table made afresh and open, then
-// `add_row(element, used, table)` for each element at `path`, in document
-// order, with the codes of `code_field` handed out so far; then the rows counted.
-template <typename AddRow>
-void BuildCatalogue(const exchange::Document& document, const tables::TableStore& store,
-                    const char* table_name, const tables::Layout& layout, const char* path,
-                    const char* code_field, BuildNotes& notes, AddRow add_row) {
+// `add_row(record, used, table)` for each record, in document order, with the
+// codes of `code_field` handed out so far; then the rows counted.
+template <typename Record, typename AddRow>
+void BuildCatalogue(const std::vector<Record>& records, const tables::TableStore& store,
+                    const char* table_name, const tables::Layout& layout, const char* code_field,
+                    BuildNotes& notes, AddRow add_row) {
   RecreateTable(store, table_name, layout);
   UsedCodes used(FieldWidth(layout, code_field));
   Table table(store, table_name);
   table.OpenTable(OpenMode::kShared);
-  const NodeList nodes = document.SelectNodes(path);
-  notes.Expect(nodes.Length());
-  for (std::size_t i = 0; i < nodes.Length(); ++i) {
-    add_row(nodes.Item(static_cast<std::ptrdiff_t>(i)).AsElement(), used, table);
-  }
+  notes.Expect(records.size());
+  for (const Record& record : records) add_row(record, used, table);
   table.CloseTable();
-  notes.CountRows(static_cast<std::int64_t>(nodes.Length()));
+  notes.CountRows(static_cast<std::int64_t>(records.size()));
 }
 
-// Teachers and rooms differ only in their table, path and the word for them.
-void BuildInitialsTable(const exchange::Document& document, const tables::TableStore& store,
-                        const char* table_name, const tables::Layout& layout, const char* path,
-                        const char* kind, BuildNotes& notes) {
-  BuildCatalogue(document, store, table_name, layout, path, field::kAbrev, notes,
-                 [&](const Element& element, UsedCodes& used, Table& table) {
-                   const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
-                   const std::string nombre = notes.Read(element, "", field::kNombre, idgedu);
-                   notes.CheckIdentity(idgedu, nombre, field::kNombre);
-                   notes.CheckFits(field::kNombre, nombre, idgedu);
-                   notes.CheckFits(field::kIdGedu, idgedu, idgedu);
-                   const std::string abrev =
-                       UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
-                                     {kind, idgedu, nombre}, notes, field::kAbrev);
-                   table.StartNewRow();
-                   table.PutText(field::kAbrev, abrev);
-                   table.PutText(field::kNombre, nombre);
-                   table.PutText(field::kIdGedu, idgedu);
-                   table.SaveNewRow();
-                 });
+// Teachers and rooms differ only in their table, records and the word for them.
+void BuildInitialsTable(const exchange::SchoolRecords& school,
+                        const std::vector<exchange::NamedRecord>& records,
+                        const tables::TableStore& store, const char* table_name,
+                        const tables::Layout& layout, const char* kind, BuildNotes& notes) {
+  BuildCatalogue(
+      records, store, table_name, layout, field::kAbrev, notes,
+      [&](const exchange::NamedRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
+        const std::string nombre = notes.Read(school.View(record.name), field::kNombre, idgedu);
+        notes.CheckIdentity(idgedu, nombre, field::kNombre);
+        notes.CheckFits(field::kNombre, nombre, idgedu);
+        notes.CheckFits(field::kIdGedu, idgedu, idgedu);
+        const std::string abrev = UniqueCodeFor(FirstChars(InitialsOf(nombre), 2), used,
+                                                {kind, idgedu, nombre}, notes, field::kAbrev);
+        table.StartNewRow();
+        table.PutText(field::kAbrev, abrev);
+        table.PutText(field::kNombre, nombre);
+        table.PutText(field::kIdGedu, idgedu);
+        table.SaveNewRow();
+      });
 }
 
 // The first row for each IDGEDU of a binding, read in one scan, so that a
@@ -139,21 +123,21 @@ struct SubjectRow {
 
 }  // namespace
 
-void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildSubjectTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                        Findings* findings) {
   const tables::Layout& layout = tables::AsignomtLayout();
   BuildNotes notes(findings, tables::kAsignomt, "subject", layout);
   BuildCatalogue(
-      document, store, tables::kAsignomt, layout, vocab::kSubjectPath, field::kCodLargo, notes,
-      [&](const Element& element, UsedCodes& used, Table& table) {
-        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
+      school.subjects, store, tables::kAsignomt, layout, field::kCodLargo, notes,
+      [&](const exchange::SubjectRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
         const std::string cod = LastChars(idgedu, 4);
-        const std::string nombre = notes.Read(element, vocab::kName, field::kNombre, idgedu);
+        const std::string nombre = notes.Read(school.View(record.name), field::kNombre, idgedu);
         // The hours are looked for only when there are more than the two
         // attributes every subject carries; an absent value counts as empty.
         std::string horas;
-        if (AttributeCount(element) > 2)
-          horas = notes.Read(element, vocab::kHours, field::kHoras, idgedu);
+        if (record.reads_hours)
+          horas = notes.Read(school.View(record.hours), field::kHoras, idgedu);
         notes.CheckIdentity(idgedu, nombre, field::kNombre);
         notes.CheckFits(field::kNombre, nombre, idgedu);
         notes.CheckFits(field::kIdGedu, idgedu, idgedu);
@@ -178,29 +162,29 @@ void BuildSubjectTable(const exchange::Document& document, const tables::TableSt
       });
 }
 
-void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildTeacherTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                        Findings* findings) {
   BuildNotes notes(findings, tables::kProft, "teacher", tables::ProftLayout());
-  BuildInitialsTable(document, store, tables::kProft, tables::ProftLayout(), vocab::kTeacherPath,
+  BuildInitialsTable(school, school.teachers, store, tables::kProft, tables::ProftLayout(),
                      "el profesor", notes);
 }
 
-void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildRoomTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                     Findings* findings) {
   BuildNotes notes(findings, tables::kAulat, "location", tables::AulatLayout());
-  BuildInitialsTable(document, store, tables::kAulat, tables::AulatLayout(), vocab::kLocationPath,
+  BuildInitialsTable(school, school.locations, store, tables::kAulat, tables::AulatLayout(),
                      "el aula", notes);
 }
 
-void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildGroupTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                      Findings* findings) {
   const tables::Layout& layout = tables::GrupostLayout();
   BuildNotes notes(findings, tables::kGrupost, "group", layout);
   BuildCatalogue(
-      document, store, tables::kGrupost, layout, vocab::kGroupPath, field::kAbrev, notes,
-      [&](const Element& element, UsedCodes& used, Table& table) {
-        const std::string idgedu = notes.Read(element, vocab::kId, field::kIdGedu, "");
-        const std::string name = notes.Read(element, vocab::kName, field::kNivel, idgedu);
+      school.groups, store, tables::kGrupost, layout, field::kAbrev, notes,
+      [&](const exchange::GroupRecord& record, UsedCodes& used, Table& table) {
+        const std::string idgedu = notes.ReadId(school.View(record.id), field::kIdGedu);
+        const std::string name = notes.Read(school.View(record.name), field::kNivel, idgedu);
         const GroupNameParts parts = CutGroupName(name);
         notes.CheckIdentity(idgedu, name, field::kNivel);
         notes.CheckFits(field::kIdGedu, idgedu, idgedu);
@@ -218,7 +202,7 @@ void BuildGroupTable(const exchange::Document& document, const tables::TableStor
       });
 }
 
-void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                           Findings* findings) {
   BuildNotes notes(findings, tables::kAsigt, "assigned-subject", tables::AsigtLayout());
   std::int64_t rows = 0;
@@ -245,49 +229,59 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
     return SubjectRow{t.TextOf(field::kCod), t.TextOf(field::kHoras)};
   });
 
-  const NodeList groups = document.SelectNodes(vocab::kGroupPath);
-  for (std::size_t g = 0; g < groups.Length(); ++g) {
-    const Element group = groups.Item(static_cast<std::ptrdiff_t>(g)).AsElement();
+  // The assignments' ids as 8-bit text, each converted and looked up once:
+  // a large school names each of them many times.
+  std::vector<std::string> ids;
+  std::vector<const SubjectRow*> subject_of;
+  std::vector<const std::string*> teacher_of;
+  ids.reserve(school.ids.size());
+  subject_of.reserve(school.ids.size());
+  teacher_of.reserve(school.ids.size());
+  for (const exchange::TextRef utf8 : school.ids) {
+    const std::string& id = ids.emplace_back(SystemFromUtf8(school.View(utf8)));
+    const auto subject = subject_rows.find(id);
+    subject_of.push_back(subject != subject_rows.end() ? &subject->second : nullptr);
+    const auto teacher = teacher_codes.find(id);
+    teacher_of.push_back(teacher != teacher_codes.end() ? &teacher->second : nullptr);
+  }
+
+  struct Sessions {
+    bool known = false;
+    double hours = 0;
+    std::string text;
+  };
+  std::vector<Sessions> sessions_of(school.ids.size());
+
+  for (const exchange::GroupRecord& group : school.groups) {
     GroupRow group_row;  // empty codes when the group is not in GRUPOST
-    const std::string group_id = AttributeText(group, vocab::kId);
+    const std::string group_id = SystemFromUtf8(school.View(group.id));
     if (auto found = group_rows.find(group_id); found != group_rows.end()) {
       group_row = found->second;
     } else if (findings != nullptr) {
       notes.Add("unknown-group", field::kCGrup, group_id,
                 messages::UnknownGroup(Utf8FromSystem(group_id)), "group");
     }
-    if (group.IsNull()) continue;
-    const NodeList subjects = group.SelectNodes(vocab::kAssignedSubjectPath);
-    for (std::size_t s = 0; s < subjects.Length(); ++s) {
-      const Element subject = subjects.Item(static_cast<std::ptrdiff_t>(s)).AsElement();
+    for (std::size_t a = 0; a < group.assignment_count; ++a) {
+      const exchange::AssignedSubject& assigned = school.assignments[group.first_assignment + a];
       // Every value of the row starts empty for each assigned subject, the
       // teacher code included: a subject without assigned teachers gets none,
       // not the teacher of the subject before it.
-      SubjectRow subject_row;
-      const std::string subject_id = AttributeText(subject, vocab::kId);
-      if (auto found = subject_rows.find(subject_id); found != subject_rows.end()) {
-        subject_row = found->second;
-      } else if (findings != nullptr) {
+      static const SubjectRow kNoSubject;
+      const SubjectRow& subject_row =
+          subject_of[assigned.subject] != nullptr ? *subject_of[assigned.subject] : kNoSubject;
+      const std::string& subject_id = ids[assigned.subject];
+      if (subject_of[assigned.subject] == nullptr && findings != nullptr) {
         notes.Add("unknown-subject", field::kCAsig, subject_id,
                   messages::UnknownSubject(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       }
+      // The last assigned teacher decides, also when it is not found.
       std::string teacher_code;
       std::string teacher_id;
-      std::size_t teacher_count = 0;
-      if (!subject.IsNull()) {
-        const NodeList teachers = subject.SelectNodes(vocab::kAssignedTeacherPath);
-        teacher_count = teachers.Length();
-        // The last assigned teacher decides, also when it is not found.
-        for (std::size_t t = 0; t < teachers.Length(); ++t) {
-          const Element teacher = teachers.Item(static_cast<std::ptrdiff_t>(t)).AsElement();
-          teacher_code.clear();
-          teacher_id = AttributeText(teacher, vocab::kId);
-          if (auto found = teacher_codes.find(teacher_id); found != teacher_codes.end()) {
-            teacher_code = found->second;
-          }
-        }
+      if (assigned.teacher_count > 0) {
+        teacher_id = ids[assigned.last_teacher];
+        if (const std::string* found = teacher_of[assigned.last_teacher]) teacher_code = *found;
       }
-      if (findings != nullptr && teacher_count == 0) {
+      if (findings != nullptr && assigned.teacher_count == 0) {
         notes.Add("no-teacher", field::kCProf, subject_id,
                   messages::NoTeacher(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       } else if (findings != nullptr && teacher_code.empty()) {
@@ -306,11 +300,18 @@ void BuildAssignmentTable(const exchange::Document& document, const tables::Tabl
       asigt.PutText(field::kNivel, group_row.nivel);
       asigt.PutText(field::kCurso, group_row.curso);
       asigt.PutText(field::kGrupo, group_row.grupo);
-      if (!subject_row.horas.empty()) {
-        asigt.PutFloat(field::kHoras, ReadHours(subject_row.horas).value_or(1.0));
+      // The sessions follow the hours as the field holds them, which are the
+      // same at every row of one subject: worked out at its first row.
+      Sessions& sessions = sessions_of[assigned.subject];
+      if (!sessions.known) {
+        sessions.hours = ReadHours(subject_row.horas).value_or(1.0);
+        if (!subject_row.horas.empty()) asigt.PutFloat(field::kHoras, sessions.hours);
+        sessions.text = SesionesText(asigt.FloatOf(field::kHoras));
+        sessions.known = true;
+      } else if (!subject_row.horas.empty()) {
+        asigt.PutFloat(field::kHoras, sessions.hours);
       }
-      // The sessions follow the hours as the field holds them.
-      asigt.PutText(field::kSesiones, SesionesText(asigt.FloatOf(field::kHoras)));
+      asigt.PutText(field::kSesiones, sessions.text);
       asigt.SaveNewRow();
       ++rows;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/document.h"
+#include "exchange/school_records.h"
 #include "platform/findings.h"
 #include "tables/table_store.h"
 
@@ -19,21 +19,24 @@ namespace pontexa::to_horaplan {
 // stops it before any table is touched.
 void CheckTablesNotHeld(const tables::TableStore& store);
 
+// Each reads the records of one pass over the exchange file (see
+// exchange::ReadSchoolRecords), taken whole before any table is touched.
+//
 // ASIGNOMT: one row per subject (COD, CODLARGO, NOMBRE, IDGEDU, HORAS).
-void BuildSubjectTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildSubjectTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                        Findings* findings = nullptr);
 // PROFT and AULAT: one row per teacher / location (ABREV, NOMBRE, IDGEDU).
-void BuildTeacherTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildTeacherTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                        Findings* findings = nullptr);
-void BuildRoomTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildRoomTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                     Findings* findings = nullptr);
 // GRUPOST: one row per group, its name cut into CURSO, NIVEL and GRUPO.
-void BuildGroupTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildGroupTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                      Findings* findings = nullptr);
 // ASIGT: one row per assigned subject of each group, with the codes looked up by
 // GEDU identifier in GRUPOST, ASIGNOMT and PROFT (held exclusively meanwhile,
 // with AULAT). An identifier without a row gives empty codes.
-void BuildAssignmentTable(const exchange::Document& document, const tables::TableStore& store,
+void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
                           Findings* findings = nullptr);
 // DIASHORAST: created empty, for Horaplan to fill.
 void CreateDayHourTable(const tables::TableStore& store, Findings* findings = nullptr);

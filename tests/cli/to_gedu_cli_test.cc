@@ -10,10 +10,11 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "exchange/document.h"
 #include "support/program.h"
 #include "support/temp_dir.h"
+#include "support/xml_file.h"
 #include "tables/table_store.h"
 
 namespace pontexa {
@@ -23,6 +24,7 @@ using ::testing::HasSubstr;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
+using testing::XmlFile;
 
 namespace fs = std::filesystem;
 
@@ -58,15 +60,9 @@ class ToGeduCliTest : public ::testing::Test {
   fs::path exchange_file_ = dir_ / "instituto.xml";
 };
 
-std::string Attribute(const exchange::Node& node, const char* name) {
-  return node.AsElement().Attributes().NamedItem(name).Value();
-}
-
-std::set<std::string> Ids(const exchange::Document& document, const char* path) {
-  std::set<std::string> ids;
-  const exchange::NodeList nodes = document.SelectNodes(path);
-  for (std::size_t i = 0; i < nodes.Length(); ++i) ids.insert(Attribute(nodes.Item(i), "id"));
-  return ids;
+std::set<std::string> Ids(const XmlFile& file, const std::string& xpath) {
+  const std::vector<std::string> ids = file.Attributes(xpath, "id");
+  return std::set<std::string>(ids.begin(), ids.end());
 }
 
 TEST_F(ToGeduCliTest, SampleTimetableComesBackWithGeduIdentifiers) {
@@ -76,52 +72,65 @@ TEST_F(ToGeduCliTest, SampleTimetableComesBackWithGeduIdentifiers) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "Proceso Terminado\n");
 
-  exchange::Document document;
-  ASSERT_NO_THROW(document.Load(exchange_file_.string()));
+  const XmlFile document(exchange_file_);
+  const std::string table = "/document/time-tables/time-table";
   const std::set<std::string> groups = Ids(document, "/document/groups/group");
   const std::set<std::string> teachers = Ids(document, "/document/teachers/teacher");
   const std::set<std::string> rooms = Ids(document, "/document/locations/location");
   const std::set<std::string> subjects = Ids(document, "/document/subjects/subject");
 
   // The week: five days, four of seven hours and a Friday of six.
-  const exchange::NodeList days = document.SelectNodes("/document/time-tables/time-table/days/day");
-  ASSERT_EQ(days.Length(), 5u);
-  EXPECT_EQ(Attribute(days.Item(2), "name"), "Mi\xE9rcoles");
-  EXPECT_EQ(days.Item(0).AsElement().SelectNodes("interval").Length(), 7u);
-  EXPECT_EQ(days.Item(4).AsElement().SelectNodes("interval").Length(), 6u);
+  const std::vector<std::string> days = document.Attributes(table + "/days/day", "name");
+  ASSERT_EQ(days.size(), 5u);
+  EXPECT_EQ(days[2], "Miércoles");
+  EXPECT_EQ(document.Count(table + "/days/day[1]/interval"), 7u);
+  EXPECT_EQ(document.Count(table + "/days/day[5]/interval"), 6u);
 
   // Every used group, teacher and subject is one of the file's own.
-  for (const std::string& id : Ids(document, "/document/time-tables/time-table/groups/group")) {
+  for (const std::string& id : Ids(document, table + "/groups/group")) {
     EXPECT_TRUE(groups.count(id)) << id;
   }
-  for (const std::string& id : Ids(document, "/document/time-tables/time-table/members/member")) {
+  for (const std::string& id : Ids(document, table + "/members/member")) {
     EXPECT_TRUE(teachers.count(id)) << id;
   }
-  std::set<std::string> activities;
-  const exchange::NodeList activity_nodes =
-      document.SelectNodes("/document/time-tables/time-table/activities/activity");
-  for (std::size_t i = 0; i < activity_nodes.Length(); ++i) {
-    EXPECT_TRUE(subjects.count(Attribute(activity_nodes.Item(i), "subject")));
-    activities.insert(Attribute(activity_nodes.Item(i), "id"));
+  for (const std::string& subject :
+       document.Attributes(table + "/activities/activity", "subject")) {
+    EXPECT_TRUE(subjects.count(subject)) << subject;
   }
+  const std::set<std::string> activities = Ids(document, table + "/activities/activity");
 
   // One input per lesson of SOLUC, each naming known records, and no group,
   // teacher or room in two places at once.
   tables::TableStore store(tables_, RegionalSettings{','});
   tables::Table soluc(store, "SOLUC");
   soluc.OpenTable(tables::OpenMode::kShared);
-  const exchange::NodeList inputs =
-      document.SelectNodes("/document/time-tables/time-table/inputs/input");
-  EXPECT_EQ(static_cast<std::int64_t>(inputs.Length()), soluc.RowCount());
+  const std::string input_path = table + "/inputs/input";
+  const std::vector<std::string> input_ids = document.Attributes(input_path, "id");
+  const std::vector<std::string> input_activities = document.Attributes(input_path, "activity");
+  const std::vector<std::string> input_days = document.Attributes(input_path, "day");
+  const std::vector<std::string> input_intervals = document.Attributes(input_path, "interval");
+  // The first group, member and room of each input, as the inputs come.
+  const auto first_of = [&](const char* list) {
+    std::vector<std::string> firsts;
+    for (std::size_t i = 1; i <= input_ids.size(); ++i) {
+      const std::vector<std::string> ids =
+          document.Attributes(input_path + "[" + std::to_string(i) + "]/" + list, "id");
+      firsts.push_back(ids.empty() ? "" : ids.front());
+    }
+    return firsts;
+  };
+  const std::vector<std::string> input_groups = first_of("groups/group");
+  const std::vector<std::string> input_members = first_of("members/member");
+  const std::vector<std::string> input_rooms = first_of("locations/location");
+  EXPECT_EQ(static_cast<std::int64_t>(input_ids.size()), soluc.RowCount());
   std::set<std::string> busy;
-  for (std::size_t i = 0; i < inputs.Length(); ++i) {
-    const exchange::Element input = inputs.Item(i).AsElement();
-    EXPECT_EQ(Attribute(input, "id"), "input" + std::to_string(i + 1));
-    EXPECT_TRUE(activities.count(Attribute(input, "activity")));
-    const std::string when = Attribute(input, "day") + "/" + Attribute(input, "interval");
-    const std::string group = Attribute(input.SelectSingleNode("groups/group"), "id");
-    const std::string member = Attribute(input.SelectSingleNode("members/member"), "id");
-    const std::string room = Attribute(input.SelectSingleNode("locations/location"), "id");
+  for (std::size_t i = 0; i < input_ids.size(); ++i) {
+    EXPECT_EQ(input_ids[i], "input" + std::to_string(i + 1));
+    EXPECT_TRUE(activities.count(input_activities[i]));
+    const std::string when = input_days[i] + "/" + input_intervals[i];
+    const std::string& group = input_groups[i];
+    const std::string& member = input_members[i];
+    const std::string& room = input_rooms[i];
     EXPECT_TRUE(groups.count(group)) << group;
     EXPECT_TRUE(teachers.count(member)) << member;
     EXPECT_TRUE(rooms.count(room)) << room;

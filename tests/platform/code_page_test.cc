@@ -89,14 +89,6 @@ TEST(CodePage, EveryCodePointOfTheBestFitTableGivesItsByteAndNoOtherDoes) {
   }
 }
 
-TEST(CodePage, ValuesLoseBlanksAndControlsAtBothEndsOnly) {
-  EXPECT_EQ(ValueFromUtf8(" \tMAT000123\r\n"), "MAT000123");
-  EXPECT_EQ(ValueFromUtf8("   "), "");
-  EXPECT_EQ(ValueFromUtf8("Luis \t G\xC3\xB3mez"), "Luis \t G\xF3mez");
-  // A no-break space is not cut.
-  EXPECT_EQ(ValueFromUtf8("\xC2\xA0x\xC2\xA0"), "\xA0x\xA0");
-}
-
 TEST(CodePage, TextFromOtherCodePages) {
   EXPECT_EQ(SystemFromCodePage("\xA4\x82", 437), "\xF1\xE9");  // ñé
   EXPECT_EQ(SystemFromCodePage("\xA5\x90", 850), "\xD1\xC9");  // ÑÉ

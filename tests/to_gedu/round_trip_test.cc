@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "exchange/document.h"
+#include "exchange/school_records.h"
 #include "timetable_fixture.h"
 #include "to_gedu/timetable_section.h"
 #include "to_horaplan/table_builds.h"
@@ -39,8 +39,8 @@ TEST_F(TimetableTest, LessonOfTheSecondOfTwoLookAlikeTeachersComesBackAsHis) {
       "</teachers>"
       "<groups><group id=\"G1\" name=\"1 ESO A\"/></groups>"
       "</document>");
-  exchange::Document document;
-  ASSERT_NO_THROW(document.Load(path.string()));
+  exchange::SchoolRecords document;
+  ASSERT_NO_THROW(document = exchange::ReadSchoolRecords(path.string()));
   to_horaplan::BuildSubjectTable(document, store_);
   to_horaplan::BuildTeacherTable(document, store_);
   to_horaplan::BuildGroupTable(document, store_);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "exchange/document.h"
+#include "exchange/school_records.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "support/temp_dir.h"
@@ -26,14 +26,15 @@ class BuildTest : public ::testing::Test {
   explicit BuildTest(char decimal_separator = ',')
       : store_(dir_.path(), RegionalSettings{decimal_separator}) {}
 
-  // Each call gives a new document, which lives as long as the test.
-  const exchange::Document& Load(const std::string& xml) {
+  // Each call reads a new file, whose records live as long as the test.
+  const exchange::SchoolRecords& Load(const std::string& xml) {
     const std::filesystem::path path =
         dir_ / ("intercambio" + std::to_string(documents_.size()) + ".xml");
     testing::WriteFile(path, xml);
-    exchange::Document& document = *documents_.emplace_back(std::make_unique<exchange::Document>());
-    EXPECT_NO_THROW(document.Load(path.string()));
-    return document;
+    exchange::SchoolRecords& school =
+        *documents_.emplace_back(std::make_unique<exchange::SchoolRecords>());
+    EXPECT_NO_THROW(school = exchange::ReadSchoolRecords(path.string()));
+    return school;
   }
 
   // The named fields of every row, in stored order, as UTF-8 text.
@@ -48,7 +49,7 @@ class BuildTest : public ::testing::Test {
     return rows;
   }
 
-  void BuildCatalogues(const exchange::Document& document) {
+  void BuildCatalogues(const exchange::SchoolRecords& document) {
     BuildSubjectTable(document, store_);
     BuildTeacherTable(document, store_);
     BuildRoomTable(document, store_);
@@ -57,7 +58,7 @@ class BuildTest : public ::testing::Test {
 
   TempDir dir_;
   tables::TableStore store_;
-  std::vector<std::unique_ptr<exchange::Document>> documents_;
+  std::vector<std::unique_ptr<exchange::SchoolRecords>> documents_;
 };
 
 std::string Doc(const std::string& body) {
@@ -95,7 +96,7 @@ TEST_F(BuildTest, LongValuesAreStoredCutButCodesComeFromTheWholeValue) {
 }
 
 TEST_F(BuildTest, TeacherAndRoomRowsTakeInitialsOfTheFirstChild) {
-  const exchange::Document& document = Load(Doc(R"(<teachers>
+  const exchange::SchoolRecords& document = Load(Doc(R"(<teachers>
     <teacher id="T1">Juan Pérez López</teacher>
     <teacher id="T2">Juana Pardo</teacher>
     <teacher id="T3" name="Otro nombre"><nombre>José Peña</nombre></teacher>
@@ -132,7 +133,7 @@ TEST_F(BuildTest, TeacherAndRoomRowsTakeInitialsOfTheFirstChild) {
 }
 
 TEST_F(BuildTest, CodesThatDifferOnlyByATrailingBlankGetANumber) {
-  const exchange::Document& document = Load(Doc(R"(<subjects>
+  const exchange::SchoolRecords& document = Load(Doc(R"(<subjects>
     <subject id="S1" name="Arte"/>
     <subject id="S2" name="Arte dramático"/>
   </subjects>
@@ -189,7 +190,7 @@ TEST_F(BuildTest, NoFreeCodeEndsTheBuildNamingTheElement) {
 }
 
 TEST_F(BuildTest, DocumentWithoutCataloguesGivesEmptyTables) {
-  const exchange::Document& document =
+  const exchange::SchoolRecords& document =
       Load("<otro><subjects><subject id=\"1\" name=\"A\"/></subjects></otro>");
   BuildCatalogues(document);
   BuildAssignmentTable(document, store_);
@@ -298,7 +299,7 @@ TEST_P(AssignmentTest, RowsCarryLookedUpCodesHoursAndSessions) {
 INSTANTIATE_TEST_SUITE_P(DecimalSeparators, AssignmentTest, ::testing::Values(',', '.'));
 
 TEST_F(BuildTest, AssignmentsTakeTheFirstGroupRowOfAnIdentifier) {
-  const exchange::Document& document = Load(Doc(R"(<groups>
+  const exchange::SchoolRecords& document = Load(Doc(R"(<groups>
       <group id="G1" name="1 ESO A"/>
       <group id="G1" name="2 BACH B">
         <assigned-subjects><assigned-subject id="S"/></assigned-subjects>
@@ -311,7 +312,7 @@ TEST_F(BuildTest, AssignmentsTakeTheFirstGroupRowOfAnIdentifier) {
 }
 
 TEST_F(BuildTest, AssignmentBuildReleasesTheBindingsAlsoWhenItFails) {
-  const exchange::Document& document = Load(Doc(kAssignments));
+  const exchange::SchoolRecords& document = Load(Doc(kAssignments));
   BuildSubjectTable(document, store_);
   BuildTeacherTable(document, store_);
   BuildGroupTable(document, store_);  // AULAT is missing: the third binding fails to open

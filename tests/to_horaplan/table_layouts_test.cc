@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "exchange/document.h"
+#include "exchange/school_records.h"
 #include "platform/regional_settings.h"
 #include "support/temp_dir.h"
 #include "tables/catalogue.h"
@@ -42,9 +42,9 @@ std::vector<StoredField> FieldsOnDisk(const std::filesystem::path& path) {
 TEST(TableLayouts, EveryBuiltTableHoldsExactlyTheFieldsOfItsLayout) {
   testing::TempDir dir;
   tables::TableStore store(dir.path(), RegionalSettings{','});
-  exchange::Document document;
-  ASSERT_NO_THROW(
-      document.Load((std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml").string()));
+  exchange::SchoolRecords document;
+  ASSERT_NO_THROW(document = exchange::ReadSchoolRecords(
+                      (std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml").string()));
   BuildSubjectTable(document, store);
   BuildTeacherTable(document, store);
   BuildRoomTable(document, store);
