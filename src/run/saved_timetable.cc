@@ -9,6 +9,7 @@
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/file_io.h"
+#include "platform/percent_escape.h"
 #include "run/messages.h"
 #include "run/saved_copies.h"
 #include "tables/catalogue.h"
@@ -89,44 +90,6 @@ std::unordered_map<std::string, CodeOwner> OwnersIn(const tables::TableStore& st
   }
   table.CloseTable();
   return owners;
-}
-
-// Bytes that would break a line of the record, bytes beyond ASCII and the
-// escape itself, as %HH: the record is plain ASCII.
-std::string Escaped(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7F || c == '%') {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-// Refuses what Escaped never writes: a byte it escapes, or an escape cut short.
-std::optional<std::string> Unescaped(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x20 || byte >= 0x7F) return std::nullopt;
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
-    if (error != std::errc() || end != text.data() + i + 3) return std::nullopt;
-    out += static_cast<char>(value);
-    i += 2;
-  }
-  return out;
 }
 
 std::vector<std::string_view> Split(std::string_view line, char separator) {
@@ -218,8 +181,8 @@ std::string MovedCodesText(const MovedCodesRecord& record) {
   text += "SOLUC\t" + std::to_string(record.soluc.size) + "\t" + record.soluc.sha256 + "\n";
   for (const MovedCodesRecord::Entry& entry : record.moved) {
     text += std::string(kCatalogues[static_cast<std::size_t>(entry.catalogue)].soluc_field) + "\t" +
-            Escaped(entry.code) + "\t" + Escaped(entry.before.idgedu) + "\t" +
-            Escaped(entry.before.name) + "\n";
+            PercentEscaped(entry.code) + "\t" + PercentEscaped(entry.before.idgedu) + "\t" +
+            PercentEscaped(entry.before.name) + "\n";
   }
   return text;
 }
@@ -247,9 +210,9 @@ std::optional<MovedCodesRecord> ParseMovedCodes(std::string_view text) {
     while (catalogue < kCodeCatalogues && parts[0] != kCatalogues[catalogue].soluc_field) {
       ++catalogue;
     }
-    std::optional<std::string> code = Unescaped(parts[1]);
-    std::optional<std::string> idgedu = Unescaped(parts[2]);
-    std::optional<std::string> name = Unescaped(parts[3]);
+    std::optional<std::string> code = PercentUnescaped(parts[1]);
+    std::optional<std::string> idgedu = PercentUnescaped(parts[2]);
+    std::optional<std::string> name = PercentUnescaped(parts[3]);
     if (catalogue == kCodeCatalogues || !code || code->empty() || !idgedu || !name) {
       return std::nullopt;
     }

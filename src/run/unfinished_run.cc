@@ -9,6 +9,7 @@
 #include "platform/file_copy.h"
 #include "platform/local_time.h"
 #include "platform/messages.h"
+#include "platform/percent_escape.h"
 #include "run/folder_claim.h"
 #include "run/messages.h"
 #include "run/put_back.h"
@@ -30,43 +31,9 @@ std::filesystem::path RecordTemporary(const std::filesystem::path& table_folder)
   return table_folder / ("~" + std::string(kRunRecordName));
 }
 
-// A value kept on one line: control characters, blanks and '%' as %XX.
-std::string Encode(std::string_view value) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : value) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte == 0x7f || c == '%') {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> Decode(std::string_view value) {
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] != '%') {
-      out += value[i];
-      continue;
-    }
-    if (i + 2 >= value.size()) return std::nullopt;
-    unsigned int byte = 0;
-    const auto [end, error] = std::from_chars(value.data() + i + 1, value.data() + i + 3, byte, 16);
-    if (error != std::errc() || end != value.data() + i + 3) return std::nullopt;
-    out += static_cast<char>(byte);
-    i += 2;
-  }
-  return out;
-}
-
 bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A table's name as the catalogue has them: letters, digits and '_' only, so
@@ -90,16 +57,16 @@ std::vector<std::string_view> Words(std::string_view text) {
 
 // The exchange file belongs to no table: "-" in place of the table's name.
 std::string FileLine(const CopiedFile& file) {
-  return (file.table.empty() ? "-" : Encode(file.table)) + " " + Encode(file.name) + " " + std::to_string(file.size) + " " +
-         file.sha256;
+  return (file.table.empty() ? "-" : PercentEscaped(file.table)) + " " + PercentEscaped(file.name) +
+         " " + std::to_string(file.size) + " " + file.sha256;
 }
 
 std::optional<CopiedFile> ParseFileLine(std::string_view text) {
   const std::vector<std::string_view> words = Words(text);
   if (words.size() != 4 || words[3].size() != 64) return std::nullopt;
   CopiedFile file;
-  const std::optional<std::string> table = Decode(words[0]);
-  const std::optional<std::string> name = Decode(words[1]);
+  const std::optional<std::string> table = PercentUnescaped(words[0]);
+  const std::optional<std::string> name = PercentUnescaped(words[1]);
   if (!table || !name || name->empty() || name->find('/') != std::string::npos) {
     return std::nullopt;
   }
@@ -186,7 +153,6 @@ bool SameFiles(const std::vector<CopiedFile>& a, const std::vector<CopiedFile>& 
   return true;
 }
 
-
 // Removes the temporary files a run cut short leaves in the table folder:
 // the report, the record and the moved codes being written, and the files put back beside their
 // places (~pontexa-<process>-NAME). Only with the exclusive claim: no other
@@ -219,10 +185,9 @@ void RemoveUnfinishedCopies(const std::filesystem::path& table_folder, const Run
   std::vector<std::string> names;
   if (record.copy_base.empty() || !env.List(copies, &names).ok()) return;
   for (const std::string& name : names) {
-    const bool of_run =
-        name == record.copy_base ||
-        (name.starts_with(record.copy_base + "-") &&
-         AllDigits(std::string_view(name).substr(record.copy_base.size() + 1)));
+    const bool of_run = name == record.copy_base ||
+                        (name.starts_with(record.copy_base + "-") &&
+                         AllDigits(std::string_view(name).substr(record.copy_base.size() + 1)));
     if (!of_run || name == record.copy_name) continue;
     FileInfo info;
     const std::filesystem::path folder = copies / name;
@@ -323,8 +288,7 @@ std::string PutRightTables(const std::filesystem::path& table_folder, const RunR
       try {
         refuse(messages::CopyOfRunMissing(record.copy_name));
       } catch (const Error& error) {
-        throw Error(error.what() +
-                    messages::RemoveRecordToGoOn(RecordPath(table_folder).string()));
+        throw Error(error.what() + messages::RemoveRecordToGoOn(RecordPath(table_folder).string()));
       }
     }
     try {
@@ -342,26 +306,26 @@ std::string PutRightTables(const std::filesystem::path& table_folder, const RunR
 
 std::string RunRecordText(const RunRecord& record) {
   std::string text = std::string(kFirstLine) + "\n";
-  text += "ejecucion: " + Encode(record.made_by) + "\n";
+  text += "ejecucion: " + PercentEscaped(record.made_by) + "\n";
   text += std::string("contenido: ") + (record.tables ? "tablas" : "archivo-xml") + "\n";
-  text += "hora: " + Encode(record.time) + "\n";
-  text += "carpeta-copia: " + Encode(record.copy_base) + "\n";
+  text += "hora: " + PercentEscaped(record.time) + "\n";
+  text += "carpeta-copia: " + PercentEscaped(record.copy_base) + "\n";
   text += "proceso: " + std::to_string(record.process) + "\n";
-  text += "archivo-xml: " + Encode(record.exchange_file) + "\n";
+  text += "archivo-xml: " + PercentEscaped(record.exchange_file) + "\n";
   text += "tablas:";
   for (const std::string& table : record.table_names) {
     text += ' ';
-    text += Encode(table);
+    text += PercentEscaped(table);
   }
   text += "\n";
   if (record.copy_made) {
     text += "copia: ";
-    text += record.copy_name.empty() ? std::string("-") : Encode(record.copy_name);
+    text += record.copy_name.empty() ? std::string("-") : PercentEscaped(record.copy_name);
     text += "\n";
     for (const CopiedFile& file : record.copied) text += "copiado: " + FileLine(file) + "\n";
     for (const CopiedFile& file : record.last_known) text += "estado: " + FileLine(file) + "\n";
   }
-  if (!record.writing.empty()) text += "escribiendo: " + Encode(record.writing) + "\n";
+  if (!record.writing.empty()) text += "escribiendo: " + PercentEscaped(record.writing) + "\n";
   text += std::string(kLastLine) + "\n";
   return text;
 }
@@ -393,7 +357,7 @@ std::optional<RunRecord> ParseRunRecord(std::string_view text) {
         colon == std::string_view::npos ? line.substr(line.size()) : line.substr(colon + 2);
     if (key == "tablas" || line == "tablas:") {
       for (const std::string_view word : Words(line.substr(7))) {
-        const std::optional<std::string> table = Decode(word);
+        const std::optional<std::string> table = PercentUnescaped(word);
         if (!table || !IsTableName(*table)) return std::nullopt;
         record.table_names.push_back(*table);
       }
@@ -406,7 +370,7 @@ std::optional<RunRecord> ParseRunRecord(std::string_view text) {
       (key == "copiado" ? record.copied : record.last_known).push_back(*file);
       continue;
     }
-    const std::optional<std::string> value = Decode(raw);
+    const std::optional<std::string> value = PercentUnescaped(raw);
     if (!value) return std::nullopt;
     if (key == "ejecucion") {
       record.made_by = *value;
@@ -511,9 +475,8 @@ void UnfinishedRun::NoteWritten() {
   if (Status status = Env::Current().SyncFolder(table_folder_); !status) {
     throw Error(messages::CannotWrite(table_folder_.string(), status.text()));
   }
-  std::erase_if(record_.last_known, [&](const CopiedFile& file) {
-    return all || file.table == record_.writing;
-  });
+  std::erase_if(record_.last_known,
+                [&](const CopiedFile& file) { return all || file.table == record_.writing; });
   for (const std::string& table : written) {
     for (CopiedFile& file : FilesNow(table_folder_, table)) {
       record_.last_known.push_back(std::move(file));
