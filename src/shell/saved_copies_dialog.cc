@@ -72,7 +72,7 @@ SavedCopiesDialog::SavedCopiesDialog(const std::vector<run::CopyRow>& rows, cons
           [this](QTreeWidgetItem* current) { restore_->setEnabled(current != nullptr); });
 
   const double scale = logicalDpiX() / 96.0;
-  resize(static_cast<int>(640 * scale), static_cast<int>(300 * scale));
+  resize(static_cast<int>(800 * scale), static_cast<int>(300 * scale));
   list_->setFocus();
 }
 
