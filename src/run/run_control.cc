@@ -416,8 +416,7 @@ bool RunControl::UndoLastRun() {
     const RestoreOutcome outcome =
         RestoreUnderClaim(left.copy_name, left.tables ? "" : left.exchange_file);
     undoable_.reset();
-    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.undo_copy),
-                 outcome.findings);
+    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.undo_copy), outcome.findings);
     return true;
   });
 }

@@ -64,8 +64,8 @@ RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCo
     }
   } else {
     const FileDigest digest = DigestOfFile(exchange_file);
-    left.files.push_back({"", std::filesystem::path(exchange_file).filename().string(),
-                          digest.size, digest.sha256});
+    left.files.push_back(
+        {"", std::filesystem::path(exchange_file).filename().string(), digest.size, digest.sha256});
   }
   return left;
 }
@@ -79,8 +79,7 @@ std::vector<std::string> ChangedSince(const std::filesystem::path& table_folder,
     if (!NameExists(left.exchange_file)) {
       changed.push_back(messages::ChangedFile(messages::Visible(file.name), FileChange::kRemoved));
     } else if (!Same(left.exchange_file, file)) {
-      changed.push_back(
-          messages::ChangedFile(messages::Visible(file.name), FileChange::kModified));
+      changed.push_back(messages::ChangedFile(messages::Visible(file.name), FileChange::kModified));
     }
     return changed;
   }

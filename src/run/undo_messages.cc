@@ -56,18 +56,17 @@ std::string TableDidNotExist(std::string_view table) {
 std::string ExchangeFileHeld(std::string_view path) { return "Archivo XML " + Quoted(path); }
 
 std::string RestoreQuestion(bool tables, std::string_view time, std::string_view made_by) {
-  const std::string what = tables
-                               ? "Sus tablas sustituirán a las de la carpeta de tablas; "
-                               : "Elija a continuación el archivo XML que sustituirá; ";
-  return "¿Reponer la copia del " + std::string(time) + " (" + std::string(made_by) + ")? " +
-         what + kCopyFirst;
+  const std::string what = tables ? "Sus tablas sustituirán a las de la carpeta de tablas; "
+                                  : "Elija a continuación el archivo XML que sustituirá; ";
+  return "¿Reponer la copia del " + std::string(time) + " (" + std::string(made_by) + ")? " + what +
+         kCopyFirst;
 }
 
 std::string RestoreDone(bool tables, std::string_view copy, std::string_view undo_copy,
                         std::string_view path) {
-  std::string text = tables ? "Tablas repuestas desde la copia " + Quoted(copy) + "."
-                            : "Archivo XML " + Quoted(path) + " repuesto desde la copia " +
-                                  Quoted(copy) + ".";
+  std::string text =
+      tables ? "Tablas repuestas desde la copia " + Quoted(copy) + "."
+             : "Archivo XML " + Quoted(path) + " repuesto desde la copia " + Quoted(copy) + ".";
   if (!undo_copy.empty()) text += " Lo que había antes está en la copia " + Quoted(undo_copy) + ".";
   return text;
 }

@@ -387,8 +387,8 @@ bool TMForm::Confirm(const Question& question) {
   box.setIcon(question.warning ? QMessageBox::Warning : QMessageBox::Question);
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(question.text));
-  QPushButton* go = box.addButton(QString::fromStdString(question.go_ahead),
-                                  QMessageBox::AcceptRole);
+  QPushButton* go =
+      box.addButton(QString::fromStdString(question.go_ahead), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(QMessageBox::Cancel);
   cancel->setText(messages::kCancelButton);
   // Where something will be lost, Enter does not go ahead.

@@ -23,9 +23,8 @@ SavedCopiesDialog::SavedCopiesDialog(const std::vector<run::CopyRow>& rows, cons
   setSizeGripEnabled(true);
 
   auto* layout = new QVBoxLayout(this);
-  auto* heading = new QLabel(rows.empty() ? messages::kNoSavedCopies
-                                          : messages::kSavedCopiesExplanation,
-                             this);
+  auto* heading =
+      new QLabel(rows.empty() ? messages::kNoSavedCopies : messages::kSavedCopiesExplanation, this);
   heading->setObjectName("Explanation");
   heading->setTextFormat(Qt::PlainText);
   heading->setWordWrap(true);

@@ -163,8 +163,8 @@ TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
   ui_.WillConfirm(false);
   EXPECT_FALSE(control_.UndoLastRun());
   EXPECT_EQ(Tables(), changed);
-  EXPECT_EQ(ui_.CallsOf("confirm"), (Calls{messages::UndoQuestion(true, ""),
-                                           messages::ChangedSinceQuestion(expected)}));
+  EXPECT_EQ(ui_.CallsOf("confirm"),
+            (Calls{messages::UndoQuestion(true, ""), messages::ChangedSinceQuestion(expected)}));
   EXPECT_TRUE(ui_.last_question().warning);
 
   ui_.ClearCalls();
@@ -195,12 +195,14 @@ TEST(ChangedSince, NamesEachFileThatDiffersFromHowTheRunLeftIt) {
       {"same size, other bytes",
        [](const fs::path& dir) { WriteFile(dir / "PROFT.DBF", "profesorES"); },
        {ChangedFile("PROFT.DBF", FileChange::kModified)}},
-      {"removed", [](const fs::path& dir) { fs::remove(dir / "PROFT.DBF"); },
+      {"removed",
+       [](const fs::path& dir) { fs::remove(dir / "PROFT.DBF"); },
        {ChangedFile("PROFT.DBF", FileChange::kRemoved)}},
       {"index added in another letter case",
        [](const fs::path& dir) { WriteFile(dir / "proft.mdx", "x"); },
        {ChangedFile("proft.mdx", FileChange::kAdded)}},
-      {"a table the run did not touch", [](const fs::path& dir) { WriteFile(dir / "SOLUC.DBF", "x"); },
+      {"a table the run did not touch",
+       [](const fs::path& dir) { WriteFile(dir / "SOLUC.DBF", "x"); },
        {}},
   };
   for (const Case& c : cases) {
@@ -253,10 +255,9 @@ TEST_F(UndoTest, UndoIsRefusedWhileAnotherRunHoldsTheFolder) {
     const FolderClaim other = FolderClaim::Take(tables_dir_, HoldKind::kExclusive);
     ui_.WillConfirm(true);
     EXPECT_FALSE(control_.UndoLastRun());
-    EXPECT_EQ(ui_.CallsOf("error"),
-              Calls{ErrorBoxText(messages::FolderInUse(std::to_string(Env::Current().ThisProcess()),
-                                                       Env::Current().HostName(),
-                                                       tables_dir_.string()))});
+    EXPECT_EQ(ui_.CallsOf("error"), Calls{ErrorBoxText(messages::FolderInUse(
+                                        std::to_string(Env::Current().ThisProcess()),
+                                        Env::Current().HostName(), tables_dir_.string()))});
     EXPECT_EQ(Tables(), second_);
   }
   ui_.WillConfirm(true);

@@ -42,7 +42,8 @@ std::deque<Step> steps;
 void Save(QWidget& widget, const std::string& picture) {
   if (picture.empty()) return;
   const QString path = output_folder + "/" + QString::fromStdString(picture);
-  if (!widget.grab().save(path)) std::fprintf(stderr, "No se puede escribir %s\n", qPrintable(path));
+  if (!widget.grab().save(path))
+    std::fprintf(stderr, "No se puede escribir %s\n", qPrintable(path));
 }
 
 int Answer(QDialog& dialog) {
@@ -119,8 +120,7 @@ int main(int argc, char* argv[]) {
            {"deshacer-hecho.png", "Aceptar"}};
   form.UndoLastRun();
 
-  steps = {{"copias-guardadas.png", "Reponer"},
-           {"reponer-pregunta.png", "Cancelar"}};
+  steps = {{"copias-guardadas.png", "Reponer"}, {"reponer-pregunta.png", "Cancelar"}};
   form.ShowSavedCopies();
   return steps.empty() ? 0 : 1;
 }

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAction>
-#include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "run/saved_copies.h"
-#include "shell/saved_copies_dialog.h"
 #include "run/unfinished_run.h"
+#include "shell/saved_copies_dialog.h"
 #include "support/held_file.h"
 #include "support/soluc_layout.h"
 #include "support/temp_dir.h"
@@ -670,8 +670,8 @@ TEST_F(UndoInTheWindowTest, ContextMenuReachesUndoAndTheSavedCopies) {
   form_.FillContextMenu(menu);
   std::vector<std::string> entries;
   for (QAction* action : menu.actions()) entries.push_back(action->text().toStdString());
-  EXPECT_EQ(entries, std::vector<std::string>(
-                         {"&Deshacer la última conversión", "&Copias guardadas..."}));
+  EXPECT_EQ(entries,
+            std::vector<std::string>({"&Deshacer la última conversión", "&Copias guardadas..."}));
   EXPECT_FALSE(Action("UndoAction")->isEnabled());
   EXPECT_EQ(Action("UndoAction")->shortcut(), QKeySequence(QKeySequence::Undo));
   EXPECT_TRUE(Action("SavedCopiesAction")->isEnabled());
@@ -681,8 +681,8 @@ TEST_F(UndoInTheWindowTest, ContextMenuReachesUndoAndTheSavedCopies) {
 // "Reponer" on the older one, confirmed, puts the sample school back.
 TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsPutBack) {
   TwoRuns(/*undo_from_the_box=*/false);
-  WriteFile(exchange_, std::string(kOtherSchool).replace(std::string(kOtherSchool).find("Ana Gil"),
-                                                         7, "Berta Ruiz"));
+  WriteFile(exchange_, std::string(kOtherSchool)
+                           .replace(std::string(kOtherSchool).find("Ana Gil"), 7, "Berta Ruiz"));
   WillType(std::nullopt);
   QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
   boxes_.clear();
@@ -698,9 +698,9 @@ TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsPutBack) {
   const std::vector<run::SavedCopy> copies = run::ListCopies(dir_.path());
   ASSERT_EQ(copies.size(), 3u);  // the two runs' and the restore's own
   ASSERT_EQ(list.rows.size(), 2u);
-  EXPECT_EQ(list.rows[1], std::vector<std::string>(
-                              {copies[2].manifest.time, "GEDU hacia Horaplan",
-                               "ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT, DIASHORAST"}));
+  EXPECT_EQ(list.rows[1],
+            std::vector<std::string>({copies[2].manifest.time, "GEDU hacia Horaplan",
+                                      "ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT, DIASHORAST"}));
   EXPECT_EQ(list.heard_name, "Copias guardadas");
   EXPECT_EQ(list.heard_description,
             "Cada copia guarda lo que había antes de la conversión que la hizo, de la más "
@@ -710,8 +710,7 @@ TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsPutBack) {
   EXPECT_EQ(boxes_[0].heard_name, "Reponer una copia");
   EXPECT_EQ(boxes_[0].buttons, std::vector<std::string>({"Reponer", "Cancelar"}));
   EXPECT_EQ(boxes_[1].text, "Tablas repuestas desde la copia '" + copies[2].name +
-                                "'. Lo que había antes está en la copia '" + copies[0].name +
-                                "'.");
+                                "'. Lo que había antes está en la copia '" + copies[0].name + "'.");
 }
 
 // A copy of the exchange file goes back onto the file chosen in the file
