@@ -119,7 +119,7 @@ class ScreenCentredBox : public QMessageBox {
   }
 };
 
-// The closing box: the message, with the count of avisos and the report's
+// A message box: the message, with the count of avisos and the report's
 // place under it and the avisos behind the details button when there are
 // any. Returns its "Aceptar".
 QPushButton* FillMessageBox(QMessageBox& box, const QString& title, const std::string& text,

@@ -14,7 +14,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QContextMenuEvent>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <ctime>
 #include <deque>
@@ -675,6 +677,26 @@ TEST_F(UndoInTheWindowTest, ContextMenuReachesUndoAndTheSavedCopies) {
   EXPECT_FALSE(Action("UndoAction")->isEnabled());
   EXPECT_EQ(Action("UndoAction")->shortcut(), QKeySequence(QKeySequence::Undo));
   EXPECT_TRUE(Action("SavedCopiesAction")->isEnabled());
+}
+
+// The menu key on a focused button opens the form's menu: undo and the
+// copies are reachable from the keyboard too.
+TEST_F(UndoInTheWindowTest, MenuKeyOnAButtonOpensTheFormsMenu) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+  std::vector<std::string> entries;
+  QTimer::singleShot(0, [&entries] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) entries.push_back(action->text().toStdString());
+      menu->close();
+    }
+  });
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(4, 4));
+  QApplication::sendEvent(focused, &key);
+  EXPECT_EQ(entries,
+            std::vector<std::string>({"&Deshacer la última conversión", "&Copias guardadas..."}));
 }
 
 // The list shows each copy's time, conversion and tables, newest first;
