@@ -179,6 +179,24 @@ TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
             std::string("cambiado por Horaplan").size());
 }
 
+// No question or message of an undo waits with the folder claimed: another
+// run could take it at every box.
+TEST_F(UndoTest, NoBoxOfTheUndoWaitsWithTheFolderClaimed) {
+  TwoRuns();
+  WriteFile(tables_dir_ / "ASIGT.DBF", "cambiado por Horaplan");
+  int boxes = 0;
+  ui_.on_call = [&](const std::string& call) {
+    if (call.starts_with("confirm") || call.starts_with("message")) {
+      ++boxes;
+      EXPECT_NO_THROW(FolderClaim::Take(tables_dir_, HoldKind::kExclusive)) << call;
+    }
+  };
+  ui_.WillConfirm(true);
+  ui_.WillConfirm(true);
+  EXPECT_TRUE(control_.UndoLastRun());
+  EXPECT_EQ(boxes, 3);
+}
+
 TEST(ChangedSince, NamesEachFileThatDiffersFromHowTheRunLeftIt) {
   struct Case {
     const char* what;
