@@ -12,8 +12,10 @@
 #include "platform/env.h"
 #include "platform/error.h"
 #include "run/put_back.h"
+#include "run/restore.h"
 #include "run/saved_timetable.h"
 #include "run/tables_before_run.h"
+#include "run/undo_messages.h"
 #include "run/unfinished_run.h"
 #include "tables/catalogue.h"
 #include "tables/table_store.h"
@@ -84,12 +86,12 @@ RunControl::RunControl(RunUi& ui, std::filesystem::path timetable_directory,
                        RegionalSettings regional)
     : ui_(ui), timetable_directory_(std::move(timetable_directory)), regional_(regional) {}
 
-void RunControl::ClaimAndPutRight() {
+void RunControl::ClaimAndPutRight(bool in_report) {
   claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kExclusive);
   if (!claim_.exclusive()) return;
   const std::string notice = PutRightUnfinishedRun(timetable_directory_);
   if (notice.empty()) return;
-  if (last_report_) last_report_->recovery = notice;
+  if (last_report_ && in_report) last_report_->recovery = notice;
   // No claim is held while a box waits for the user.
   claim_.Release();
   ui_.ShowNotice(notice);
@@ -97,7 +99,7 @@ void RunControl::ClaimAndPutRight() {
   // Another run may have come and gone meanwhile.
   if (claim_.exclusive()) {
     const std::string more = PutRightUnfinishedRun(timetable_directory_);
-    if (!more.empty() && last_report_) last_report_->recovery += " " + more;
+    if (!more.empty() && last_report_ && in_report) last_report_->recovery += " " + more;
   }
 }
 
@@ -168,6 +170,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   }
   record.Done();
   PruneCopies(timetable_directory_, copy.name);
+  NoteUndo(copy, exchange_file_name_);
 }
 
 template <typename Run>
@@ -201,6 +204,8 @@ bool RunControl::ShowingErrors(Run run) {
 }
 
 RunReport& RunControl::StartReport(const char* conversion) {
+  // What an earlier run left is no longer the last thing to undo.
+  undoable_.reset();
   RunReport& report = last_report_.emplace();
   report.conversion = conversion;
   report.exchange_file = Request(conversion).exchange_file;
@@ -219,7 +224,11 @@ void RunControl::FinishRun(const char* closing_message) {
   // the box shows what the office must act on.
   const bool avisos = report.findings.CountOf(FindingLevel::kAviso) > 0;
   if (!avisos && written) {
-    ui_.ShowMessage(closing_message);
+    if (undoable_) {
+      undo_asked_ = ui_.ShowClosingMessage(closing_message, "", "");
+    } else {
+      ui_.ShowMessage(closing_message);
+    }
     return;
   }
   std::string summary = avisos ? FindingsCount(report) : "";
@@ -231,12 +240,28 @@ void RunControl::FinishRun(const char* closing_message) {
   }
   // A box is no place for a hundred thousand lines: the report holds them all.
   constexpr std::size_t kFindingsShown = 1000;
-  ui_.ShowMessageWithDetails(closing_message, summary,
-                             FindingsByKind(report, FindingLevel::kAviso, kFindingsShown));
+  const std::string details = FindingsByKind(report, FindingLevel::kAviso, kFindingsShown);
+  if (undoable_) {
+    undo_asked_ = ui_.ShowClosingMessage(closing_message, summary, details);
+  } else {
+    ui_.ShowMessageWithDetails(closing_message, summary, details);
+  }
+}
+
+void RunControl::NoteUndo(const SavedCopy& copy, const std::string& exchange_file) {
+  if (!copy.written()) return;
+  try {
+    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file);
+  } catch (const Error&) {
+    // A file that cannot be read back now cannot be checked before an undo:
+    // none is offered, and the copy stays in the list.
+    undoable_.reset();
+  }
 }
 
 bool RunControl::RunToHoraplan() {
-  return ShowingErrors([this] {
+  undo_asked_ = false;
+  const bool done = ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
     ClaimAndPutRight();
@@ -280,14 +305,18 @@ bool RunControl::RunToHoraplan() {
       }
       before.Keep();
       saved_timetable.CompareWithCatalogues(findings);
+      NoteUndo(before.copy(), exchange_file_name_);
     }
     FinishRun(kToHoraplanDone);
     return true;
   });
+  if (done && undo_asked_) UndoLastRun();
+  return done;
 }
 
 bool RunControl::RunToGedu() {
-  return ShowingErrors([this] {
+  undo_asked_ = false;
+  const bool done = ShowingErrors([this] {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;
     ClaimAndPutRight();
@@ -313,6 +342,120 @@ bool RunControl::RunToGedu() {
       });
     }
     FinishRun(kToGeduDone);
+    return true;
+  });
+  if (done && undo_asked_) UndoLastRun();
+  return done;
+}
+
+template <typename Act>
+bool RunControl::ShowingRestoreErrors(Act act) {
+  std::string message;
+  try {
+    return act();
+  } catch (...) {
+    message = ErrorBoxText(messages::MessageOfCurrentError());
+  }
+  claim_.Release();
+  ui_.ShowError(message);
+  return false;
+}
+
+RestoreOutcome RunControl::RestoreUnderClaim(const std::string& name,
+                                             const std::string& exchange_file) {
+  RestoreOutcome outcome;
+  {
+    WaitCursor wait(ui_);
+    // No run from another table folder saves that file meanwhile.
+    ExchangeFileClaim exchange_claim;
+    if (!exchange_file.empty()) exchange_claim = ExchangeFileClaim::Take(exchange_file);
+    outcome = RestoreCopy(timetable_directory_, name, Env::Current().Now(), exchange_file);
+  }
+  claim_.Release();
+  return outcome;
+}
+
+void RunControl::ShowRestored(const std::string& text, const Findings& findings) {
+  if (findings.CountOf(FindingLevel::kAviso) == 0) {
+    ui_.ShowMessage(text);
+    return;
+  }
+  RunReport report;
+  report.findings = findings;
+  constexpr std::size_t kFindingsShown = 1000;
+  ui_.ShowMessageWithDetails(text, FindingsCount(report),
+                             FindingsByKind(report, FindingLevel::kAviso, kFindingsShown));
+}
+
+bool RunControl::UndoLastRun() {
+  if (!undoable_) {
+    ui_.ShowMessage(messages::NothingToUndo());
+    return false;
+  }
+  const RunLeft left = *undoable_;
+  const std::string shown_file = messages::Visible(PathForMessage(left.exchange_file));
+  if (!ui_.Confirm({messages::kUndoHeading, messages::UndoQuestion(left.tables, shown_file),
+                    messages::kUndoButton})) {
+    return false;
+  }
+  return ShowingRestoreErrors([&] {
+    // The changes the user has agreed to lose; asked again whenever what
+    // changed is not what was agreed.
+    std::vector<std::string> agreed;
+    for (;;) {
+      ClaimAndPutRight(/*in_report=*/false);
+      std::vector<std::string> changed = ChangedSince(timetable_directory_, left);
+      if (changed == agreed) break;
+      claim_.Release();
+      if (!ui_.Confirm({messages::kUndoHeading, messages::ChangedSinceQuestion(changed),
+                        messages::kUndoButton, /*warning=*/true})) {
+        return false;
+      }
+      agreed = std::move(changed);
+    }
+    const RestoreOutcome outcome =
+        RestoreUnderClaim(left.copy_name, left.tables ? "" : left.exchange_file);
+    undoable_.reset();
+    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.undo_copy), outcome.findings);
+    return true;
+  });
+}
+
+bool RunControl::ListSavedCopies(std::vector<CopyRow>* rows) {
+  return ShowingRestoreErrors([&] {
+    // Read under a shared claim, as the batch tool lists them.
+    claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kShared);
+    *rows = SavedCopyRows(timetable_directory_);
+    claim_.Release();
+    return true;
+  });
+}
+
+bool RunControl::RestoreSavedCopy(const std::string& name) {
+  return ShowingRestoreErrors([&] {
+    const std::optional<SavedCopy> copy = FindCopy(timetable_directory_, name);
+    if (!copy) {
+      throw Error(messages::NoSuchCopy(messages::Visible(name),
+                                       CopiesFolder(timetable_directory_).string()));
+    }
+    const CopyRow row = RowOf(*copy);
+    if (!ui_.Confirm({messages::kRestoreHeading,
+                      messages::RestoreQuestion(row.tables, row.time, row.made_by),
+                      messages::kRestoreButton})) {
+      return false;
+    }
+    std::string target;
+    if (!row.tables) {
+      // The copy only says where the file was; the user says where it goes.
+      std::optional<std::string> chosen = ui_.ChooseExchangeFile(row.exchange_file);
+      if (!chosen) return false;
+      target = std::move(*chosen);
+    }
+    ClaimAndPutRight(/*in_report=*/false);
+    const RestoreOutcome outcome = RestoreUnderClaim(name, target);
+    ShowRestored(messages::RestoreDone(row.tables, messages::Visible(name), outcome.undo_copy,
+                                       messages::Visible(PathForMessage(target))),
+                 outcome.findings);
     return true;
   });
 }

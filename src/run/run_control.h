@@ -11,9 +11,11 @@
 #include "platform/regional_settings.h"
 #include "run/folder_claim.h"
 #include "run/messages.h"
+#include "run/restore.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
 #include "run/saved_copies.h"
+#include "run/undo.h"
 
 namespace pontexa::run {
 
@@ -43,6 +45,23 @@ class RunControl {
   // at the end, whole, and keeps every byte outside the section it replaces.
   bool RunToGedu();
 
+  // Whether the last run made a copy that puts back what it changed, and was
+  // not undone yet: its closing box offered "Deshacer".
+  bool CanUndoLastRun() const { return undoable_.has_value(); }
+  // Puts back what the last run changed (the tables, or the exchange file it
+  // saved) once the user confirms. It first checks that the files are as that
+  // run left them; when they are not it says what changed and asks again.
+  // Holds the folder's exclusive claim while it changes it, never while a box
+  // waits. Says what it did, or the error; true when it put the files back.
+  bool UndoLastRun();
+  // The copies that can be put back, newest first, read under a shared claim;
+  // false, with the error shown, when they cannot be read.
+  bool ListSavedCopies(std::vector<CopyRow>* rows);
+  // Puts the saved copy of that name back once the user confirms; a copy of
+  // the exchange file goes onto the file the user then chooses, offered the
+  // path the copy records. As UndoLastRun otherwise.
+  bool RestoreSavedCopy(const std::string& name);
+
   // The path confirmed last in either run ("" before the first); a cancelled
   // choice keeps it.
   const std::string& ExchangeFileName() const { return exchange_file_name_; }
@@ -59,7 +78,7 @@ class RunControl {
   // short left there; what was put right is said first, with the claim let go
   // while the user reads it. Raises Error when another run holds the folder
   // or the folder cannot be put right.
-  void ClaimAndPutRight();
+  void ClaimAndPutRight(bool in_report = true);
   // Steps 1 to 3 of both runs; false after "No existe archivo".
   bool ChooseExchangeFile();
   // What the table builds read from ExchangeFileName, in one pass; raises
@@ -82,6 +101,16 @@ class RunControl {
   // is written, and is shown once.
   template <typename Run>
   bool ShowingErrors(Run run);
+  // Runs an undo or a restore from the window; its error is shown once.
+  template <typename Act>
+  bool ShowingRestoreErrors(Act act);
+  // Puts the copy back under the claim already taken, lets the claim go and
+  // returns what the restore did; `exchange_file` as for RestoreCopy.
+  RestoreOutcome RestoreUnderClaim(const std::string& name, const std::string& exchange_file);
+  // The closing box of an undo or a restore, with the avisos it found.
+  void ShowRestored(const std::string& text, const Findings& findings);
+  // Notes what the run that just ended left, when it made `copy`.
+  void NoteUndo(const SavedCopy& copy, const std::string& exchange_file);
 
   RunUi& ui_;
   std::filesystem::path timetable_directory_;
@@ -92,6 +121,10 @@ class RunControl {
   // for the user.
   FolderClaim claim_;
   bool report_written_ = true;
+  // What the last run left, while it can be undone.
+  std::optional<RunLeft> undoable_;
+  // The user pressed "Deshacer" in the closing box of the run just ended.
+  bool undo_asked_ = false;
 };
 
 }  // namespace pontexa::run

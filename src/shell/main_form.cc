@@ -1,6 +1,8 @@
 #include "shell/main_form.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -10,7 +12,9 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -22,10 +26,12 @@
 #include <cmath>
 #include <utility>
 
+#include "run/undo_messages.h"
 #include "run/unfinished_run.h"
 #include "shell/application_title.h"
 #include "shell/gradient_panel.h"
 #include "shell/messages.h"
+#include "shell/saved_copies_dialog.h"
 #include "shell/spanish_dates_proxy.h"
 #include "version.h"
 
@@ -112,6 +118,28 @@ class ScreenCentredBox : public QMessageBox {
     }
   }
 };
+
+// A message box: the message, with the count of avisos and the report's
+// place under it and the avisos behind the details button when there are
+// any. Returns its "Aceptar".
+QPushButton* FillMessageBox(QMessageBox& box, const QString& title, const std::string& text,
+                            const std::string& summary, const std::string& details) {
+  box.setObjectName("Message");
+  box.setWindowTitle(title);
+  box.setIcon(QMessageBox::NoIcon);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  QPushButton* ok = box.addButton(messages::kOkButton, QMessageBox::AcceptRole);
+  if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
+  // Qt names the details button itself, in English unless its own
+  // translations are loaded; the translator in main gives it Spanish words.
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
+  // Heard as it is seen: the message, then the count of avisos when there are any.
+  box.setAccessibleName(QString::fromStdString(text));
+  box.setAccessibleDescription(QString::fromStdString(summary.empty() ? text : summary));
+  box.setWindowModality(Qt::ApplicationModal);
+  return ok;
+}
 
 }  // namespace
 
@@ -213,6 +241,20 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   connect(bexportar_, &QPushButton::clicked, this, [this] { BExportarClick(); });
   connect(bimportar_, &QPushButton::clicked, this, [this] { BImportarClick(); });
 
+  // Undo and the saved copies live in the context menu (the menu key, or a
+  // right click anywhere on the form), so the form looks as it always has.
+  undo_action_ = new QAction(messages::kUndoAction, this);
+  undo_action_->setObjectName("UndoAction");
+  undo_action_->setShortcut(QKeySequence::Undo);
+  undo_action_->setShortcutContext(Qt::WindowShortcut);
+  addAction(undo_action_);
+  copies_action_ = new QAction(messages::kSavedCopiesAction, this);
+  copies_action_->setObjectName("SavedCopiesAction");
+  addAction(copies_action_);
+  connect(undo_action_, &QAction::triggered, this, [this] { UndoLastRun(); });
+  connect(copies_action_, &QAction::triggered, this, [this] { ShowSavedCopies(); });
+  UpdateActions();
+
   bclose_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -245,9 +287,45 @@ void TMForm::PutRightUnfinishedRun() {
   }
 }
 
-void TMForm::BExportarClick() { control_.RunToHoraplan(); }
+void TMForm::BExportarClick() {
+  control_.RunToHoraplan();
+  UpdateActions();
+}
 
-void TMForm::BImportarClick() { control_.RunToGedu(); }
+void TMForm::BImportarClick() {
+  control_.RunToGedu();
+  UpdateActions();
+}
+
+void TMForm::UpdateActions() { undo_action_->setEnabled(control_.CanUndoLastRun()); }
+
+void TMForm::UndoLastRun() {
+  control_.UndoLastRun();
+  UpdateActions();
+}
+
+void TMForm::ShowSavedCopies() {
+  std::vector<run::CopyRow> rows;
+  if (!control_.ListSavedCopies(&rows)) return;
+  SavedCopiesDialog dialog(rows, title_, this);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  if (dialog_runner_(dialog) != QDialog::Accepted) return;
+  const std::string chosen = dialog.ChosenCopy();
+  if (!chosen.empty()) control_.RestoreSavedCopy(chosen);
+  UpdateActions();
+}
+
+void TMForm::FillContextMenu(QMenu& menu) {
+  menu.addAction(undo_action_);
+  menu.addAction(copies_action_);
+}
+
+void TMForm::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.setObjectName("FormMenu");
+  FillContextMenu(menu);
+  menu.exec(event->globalPos());
+}
 
 std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered) {
   // A fresh dialog each time: what it offers follows from the path confirmed
@@ -284,21 +362,43 @@ void TMForm::ShowMessage(const std::string& text) { ShowMessageWithDetails(text,
 void TMForm::ShowMessageWithDetails(const std::string& text, const std::string& summary,
                                     const std::string& details) {
   ScreenCentredBox box(this);
-  box.setObjectName("Message");
+  FillMessageBox(box, title_, text, summary, details);
+  dialog_runner_(box);
+}
+
+bool TMForm::ShowClosingMessage(const std::string& text, const std::string& summary,
+                                const std::string& details) {
+  ScreenCentredBox box(this);
+  QPushButton* ok = FillMessageBox(box, title_, text, summary, details);
+  QPushButton* undo = box.addButton(run::messages::kUndoButton, QMessageBox::DestructiveRole);
+  undo->setObjectName("Undo");
+  undo->setAccessibleDescription(run::messages::kUndoButtonDescription);
+  // Enter and Escape close the box as before; undoing takes its own button.
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  dialog_runner_(box);
+  return box.clickedButton() == undo;
+}
+
+bool TMForm::Confirm(const Question& question) {
+  ScreenCentredBox box(this);
+  box.setObjectName("Question");
   box.setWindowTitle(title_);
-  box.setIcon(QMessageBox::NoIcon);
+  box.setIcon(question.warning ? QMessageBox::Warning : QMessageBox::Question);
   box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
-  box.addButton(messages::kOkButton, QMessageBox::AcceptRole);
-  if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
-  // Qt names the details button itself, in English unless its own
-  // translations are loaded; the translator in main gives it Spanish words.
-  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
-  // Heard as it is seen: the message, then the count of avisos when there are any.
-  box.setAccessibleName(QString::fromStdString(text));
-  box.setAccessibleDescription(QString::fromStdString(summary.empty() ? text : summary));
+  box.setText(QString::fromStdString(question.text));
+  QPushButton* go =
+      box.addButton(QString::fromStdString(question.go_ahead), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  cancel->setText(messages::kCancelButton);
+  // Where something will be lost, Enter does not go ahead.
+  box.setDefaultButton(question.warning ? cancel : go);
+  box.setEscapeButton(cancel);
+  box.setAccessibleName(QString::fromStdString(question.heading));
+  box.setAccessibleDescription(QString::fromStdString(question.text));
   box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
+  return box.clickedButton() == go;
 }
 
 void TMForm::ShowError(const std::string& text) {

@@ -11,7 +11,9 @@
 #include "run/run_control.h"
 #include "run/run_ui.h"
 
+class QAction;
 class QDialog;
+class QMenu;
 class QLabel;
 class QPushButton;
 
@@ -40,6 +42,14 @@ class TMForm : public QWidget, public run::RunUi {
   // says so in a box (an error box when it cannot be put right).
   void PutRightUnfinishedRun();
   const run::RunControl& Control() const { return control_; }
+  // Puts back what the last run changed, as its closing box's "Deshacer"
+  // does; from the context menu or Ctrl+Z.
+  void UndoLastRun();
+  // The list of saved copies, and the restore of the one chosen.
+  void ShowSavedCopies();
+  // The context menu's entries: undo (enabled while there is a run to undo)
+  // and the saved copies.
+  void FillContextMenu(QMenu& menu);
   // Screen pixels per pixel of the window's description.
   double Scale() const { return scale_; }
   const QString& ApplicationTitleText() const { return title_; }
@@ -51,16 +61,22 @@ class TMForm : public QWidget, public run::RunUi {
   void ShowMessage(const std::string& text) override;
   void ShowMessageWithDetails(const std::string& text, const std::string& summary,
                               const std::string& details) override;
+  bool ShowClosingMessage(const std::string& text, const std::string& summary,
+                          const std::string& details) override;
+  bool Confirm(const Question& question) override;
   void ShowError(const std::string& text) override;
   void SetWaitCursor(bool on) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void BExportarClick();
   void BImportarClick();
   int Px(int pixels) const;
+  // Enables undo while the last run can be undone.
+  void UpdateActions();
 
   double scale_ = 1.0;
   QString title_;
@@ -79,6 +95,8 @@ class TMForm : public QWidget, public run::RunUi {
   QPushButton* bclose_ = nullptr;
   QPushButton* bexportar_ = nullptr;
   QPushButton* bimportar_ = nullptr;
+  QAction* undo_action_ = nullptr;
+  QAction* copies_action_ = nullptr;
 };
 
 }  // namespace pontexa::shell

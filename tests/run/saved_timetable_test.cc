@@ -265,6 +265,26 @@ TEST_F(SavedTimetableTest, RestoreUnderNewerTimetableFindsTheCodesThatMove) {
   EXPECT_EQ(Export().size(), 1u);
 }
 
+// Undoing a re-import under a timetable Horaplan saved since gives its codes
+// back to the elements they named before: the undo's box says so, with the
+// sentences as details.
+TEST_F(SavedTimetableTest, UndoUnderNewerTimetableShowsTheCodesThatMove) {
+  Import(School());
+  Import(School(kNamesakeAhead));
+  SaveTimetable({{"S1", "1EA", "JP", "AU"}});
+  ui_.ClearCalls();
+  ui_.WillConfirm(true);
+  ASSERT_TRUE(control_.UndoLastRun());
+  const std::vector<std::string> findings = ui_.CallsOf("findings");
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0], "Hay 1 aviso.");
+  EXPECT_NE(ui_.details().find("El c\xC3\xB3"
+                               "digo 'JP' era del profesor 'Juan Pardo' (T9) y ahora es de "
+                               "'Juana Pardo' (T7)"),
+            std::string::npos)
+      << ui_.details();
+}
+
 // --check reads SOLUC and the record as the real runs do, and changes neither.
 TEST_F(SavedTimetableTest, CheckGivesTheSameFindings) {
   Import(School());

@@ -3,24 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QContextMenuEvent>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "run/saved_copies.h"
 #include "run/unfinished_run.h"
+#include "shell/saved_copies_dialog.h"
 #include "support/held_file.h"
 #include "support/soluc_layout.h"
 #include "support/temp_dir.h"
@@ -47,15 +55,25 @@ struct DialogSeen {
 
 // What one message box showed.
 struct BoxSeen {
+  std::string name;  // the box's object name: "Message", "ErrorMessage", "Question"
   std::string title;
   std::string text;
-  QMessageBox::Icon icon;
-  Qt::TextFormat format;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  Qt::TextFormat format = Qt::AutoText;
   std::vector<std::string> buttons;
   std::string informative;  // the line under the text
   std::string details;      // what the details button shows
   std::string heard_name;   // what a screen reader hears: the box's name
   std::string heard_description;  // and its description
+  std::string default_button;
+};
+
+// What the list of saved copies showed.
+struct ListSeen {
+  std::vector<std::string> headers;
+  std::vector<std::vector<std::string>> rows;
+  std::string heard_name;
+  std::string heard_description;
 };
 
 std::vector<std::string> Strings(const QStringList& texts) {
@@ -78,8 +96,51 @@ class MainFormTest : public ::testing::Test {
 
   // The next open-file dialog: a name typed in its name box, or nothing to cancel.
   void WillType(std::optional<QString> name) { typed_.push_back(std::move(name)); }
+  // The button pressed in the next message box or question; unqueued, a
+  // box is closed as if read and no button was pressed.
+  void WillPress(std::string button) { presses_.push_back(std::move(button)); }
+  // The row chosen in the next list of saved copies before "Reponer"; nothing
+  // closes it.
+  void WillChooseCopy(std::optional<int> row) { copy_choices_.push_back(row); }
+
+  int AnswerList(SavedCopiesDialog& dialog) {
+    auto* list = dialog.findChild<QTreeWidget*>("CopyList");
+    EXPECT_NE(list, nullptr);
+    if (list == nullptr) return QDialog::Rejected;
+    ListSeen seen;
+    for (int column = 0; column < list->columnCount(); ++column) {
+      seen.headers.push_back(list->headerItem()->text(column).toStdString());
+    }
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+      std::vector<std::string> texts;
+      for (int column = 0; column < list->columnCount(); ++column) {
+        texts.push_back(list->topLevelItem(row)->text(column).toStdString());
+      }
+      seen.rows.push_back(texts);
+    }
+    if (QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(&dialog)) {
+      seen.heard_name = heard->text(QAccessible::Name).toStdString();
+      seen.heard_description = heard->text(QAccessible::Description).toStdString();
+    }
+    lists_.push_back(seen);
+    std::optional<int> choice;
+    if (!copy_choices_.empty()) {
+      choice = copy_choices_.front();
+      copy_choices_.pop_front();
+    }
+    if (!choice) {
+      dialog.reject();
+      return dialog.result();
+    }
+    list->setCurrentItem(list->topLevelItem(*choice));
+    auto* restore = dialog.findChild<QPushButton*>("Restore");
+    EXPECT_NE(restore, nullptr);
+    if (restore) restore->click();
+    return dialog.result();
+  }
 
   int Answer(QDialog& dialog) {
+    if (auto* list = qobject_cast<SavedCopiesDialog*>(&dialog)) return AnswerList(*list);
     if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
       auto* name_box = files->findChild<QLineEdit*>("fileNameEdit");
       dialogs_.push_back({files->windowTitle().toStdString(), Strings(files->nameFilters()),
@@ -103,13 +164,13 @@ class MainFormTest : public ::testing::Test {
     auto* box = qobject_cast<QMessageBox*>(&dialog);
     EXPECT_NE(box, nullptr);
     if (box == nullptr) return QDialog::Rejected;
-    BoxSeen seen{box->windowTitle().toStdString(),
-                 box->text().toStdString(),
-                 box->icon(),
-                 box->textFormat(),
-                 {},
-                 {},
-                 {}};
+    BoxSeen seen;
+    seen.name = box->objectName().toStdString();
+    seen.title = box->windowTitle().toStdString();
+    seen.text = box->text().toStdString();
+    seen.icon = box->icon();
+    seen.format = box->textFormat();
+    if (box->defaultButton()) seen.default_button = box->defaultButton()->text().toStdString();
     for (QAbstractButton* button : box->buttons())
       seen.buttons.push_back(button->text().toStdString());
     seen.informative = box->informativeText().toStdString();
@@ -124,6 +185,19 @@ class MainFormTest : public ::testing::Test {
         details_button_ = button->text().toStdString();
     }
     boxes_.push_back(seen);
+    if (!presses_.empty()) {
+      const std::string press = presses_.front();
+      presses_.pop_front();
+      QAbstractButton* pressed = nullptr;
+      for (QAbstractButton* button : box->buttons()) {
+        if (button->text().toStdString() == press) pressed = button;
+      }
+      EXPECT_NE(pressed, nullptr) << press << " in " << seen.text;
+      if (pressed) {
+        pressed->click();
+        return box->result();
+      }
+    }
     return QDialog::Accepted;
   }
 
@@ -140,6 +214,9 @@ class MainFormTest : public ::testing::Test {
   TempDir dir_;
   TMForm form_;
   std::deque<std::optional<QString>> typed_;
+  std::deque<std::string> presses_;
+  std::deque<std::optional<int>> copy_choices_;
+  std::vector<ListSeen> lists_;
   std::vector<DialogSeen> dialogs_;
   std::vector<BoxSeen> boxes_;
   std::string details_button_;
@@ -458,6 +535,235 @@ TEST_F(MainFormTest, ButtonsAndErrorBoxAreHeardWithTheirMeaning) {
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].heard_name, "Error");
   EXPECT_EQ(boxes_[0].heard_description, "No existe la tabla SOLUC.");
+}
+
+// The table files of the folder with their bytes.
+std::map<std::string, std::string> TableFiles(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && (name.ends_with(".DBF") || name.ends_with(".MDX"))) {
+      files[name] = ReadFile(entry.path());
+    }
+  }
+  return files;
+}
+
+// Another school than the sample one, with a lesson whose teacher no
+// catalogue holds (an aviso).
+constexpr char kOtherSchool[] =
+    "<document><teachers><teacher id='T1'>Ana Gil</teacher></teachers>"
+    "<groups><group id='G1' name='1 ESO A'><assigned-subjects>"
+    "<assigned-subject id='S1'><assigned-teachers><assigned-teacher id='T9'/>"
+    "</assigned-teachers></assigned-subject></assigned-subjects></group></groups>"
+    "<subjects><subject id='S1' name='Lengua'/></subjects></document>";
+
+class UndoInTheWindowTest : public MainFormTest {
+ protected:
+  // The sample school converted, then another school over it.
+  void TwoRuns(bool undo_from_the_box) {
+    WriteFile(exchange_, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+    WillType(QString::fromStdString(Folder(exchange_)));
+    QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+    sample_ = TableFiles(dir_.path());
+    WriteFile(exchange_, kOtherSchool);
+    WillType(std::nullopt);
+    if (undo_from_the_box) {
+      WillPress("Deshacer");  // in the closing box
+      WillPress("Deshacer");  // in the question
+    } else {
+      WillPress("Aceptar");
+    }
+    QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  }
+
+  QAction* Action(const char* name) { return form_.findChild<QAction*>(name); }
+
+  std::filesystem::path exchange_ = dir_ / "sauce" / "instituto.xml";
+  std::map<std::string, std::string> sample_;
+};
+
+// The first run found no tables and made no copy: its box has "Aceptar"
+// alone. The second offers "Deshacer"; pressed and confirmed once, the
+// tables are the sample school's again, byte for byte, and a box says so.
+TEST_F(UndoInTheWindowTest, DeshacerInTheClosingBoxPutsTheTablesBackByteForByte) {
+  TwoRuns(/*undo_from_the_box=*/true);
+  EXPECT_EQ(TableFiles(dir_.path()), sample_);
+
+  ASSERT_EQ(boxes_.size(), 4u) << ::testing::PrintToString(Texts());
+  EXPECT_EQ(boxes_[0].buttons, std::vector<std::string>({"Aceptar"}));
+  const BoxSeen& closing = boxes_[1];
+  EXPECT_EQ(closing.text, "Proceso finalizado");
+  EXPECT_EQ(closing.buttons,
+            std::vector<std::string>({"Aceptar", "Deshacer", "Mostrar los detalles..."}));
+  EXPECT_EQ(closing.default_button, "Aceptar");
+  EXPECT_NE(closing.informative.find("Hay 1 aviso."), std::string::npos) << closing.informative;
+
+  const BoxSeen& question = boxes_[2];
+  EXPECT_EQ(question.name, "Question");
+  EXPECT_EQ(question.icon, QMessageBox::Question);
+  EXPECT_EQ(question.text,
+            "¿Deshacer la conversión? Las tablas de Horaplan volverán a estar como antes de "
+            "ella; lo que hay ahora se guardará antes en una copia.");
+  EXPECT_EQ(question.buttons, std::vector<std::string>({"Deshacer", "Cancelar"}));
+  EXPECT_EQ(question.heard_name, "Deshacer la conversión");
+  EXPECT_EQ(question.heard_description, question.text);
+
+  const std::vector<run::SavedCopy> copies = run::ListCopies(dir_.path());
+  ASSERT_FALSE(copies.empty());
+  EXPECT_EQ(boxes_[3].text,
+            "Conversión deshecha: las tablas de Horaplan están como antes de ella. Lo que "
+            "había se ha guardado en la copia '" +
+                copies.front().name + "'.");
+  EXPECT_EQ(boxes_[3].buttons, std::vector<std::string>({"Aceptar"}));
+  EXPECT_FALSE(Action("UndoAction")->isEnabled());
+}
+
+// What a screen reader hears of the closing box's "Deshacer".
+TEST_F(UndoInTheWindowTest, DeshacerIsHeardWithWhatItDoes) {
+  form_.SetDialogRunner([](QDialog& dialog) {
+    auto* undo = dialog.findChild<QPushButton*>("Undo");
+    EXPECT_NE(undo, nullptr);
+    if (undo) {
+      QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(undo);
+      EXPECT_EQ(heard->text(QAccessible::Name).toStdString(), "Deshacer");
+      EXPECT_EQ(heard->text(QAccessible::Description).toStdString(),
+                "Deshacer la conversión: dejar todo como estaba antes de ella");
+    }
+    return QDialog::Accepted;
+  });
+  EXPECT_FALSE(form_.ShowClosingMessage("Proceso finalizado", "", ""));
+}
+
+// Undo from the context menu after Horaplan changed a table: the question
+// names the file, warns, and is asked again; "Cancelar" keeps the change,
+// "Deshacer" puts the sample school back.
+TEST_F(UndoInTheWindowTest, DeshacerAfterTheFilesChangedAsksAgain) {
+  TwoRuns(/*undo_from_the_box=*/false);
+  ASSERT_TRUE(Action("UndoAction")->isEnabled());
+  WriteFile(dir_ / "ASIGT.DBF", "guardado por Horaplan");
+  const auto changed = TableFiles(dir_.path());
+  boxes_.clear();
+
+  WillPress("Deshacer");
+  WillPress("Cancelar");
+  Action("UndoAction")->trigger();
+  EXPECT_EQ(TableFiles(dir_.path()), changed);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].icon, QMessageBox::Warning);
+  EXPECT_EQ(boxes_[1].default_button, "Cancelar");
+  EXPECT_EQ(boxes_[1].text,
+            "Desde la conversión han cambiado: ASIGT.DBF (modificado). Si la deshace, esos "
+            "cambios se perderán; lo que hay ahora se guardará antes en una copia. ¿Deshacer "
+            "la conversión de todos modos?");
+
+  WillPress("Deshacer");
+  WillPress("Deshacer");
+  Action("UndoAction")->trigger();
+  EXPECT_EQ(TableFiles(dir_.path()), sample_);
+  ASSERT_EQ(boxes_.size(), 5u);
+  EXPECT_EQ(boxes_[4].text.rfind("Conversión deshecha", 0), 0u) << boxes_[4].text;
+}
+
+// The context menu holds undo, enabled only while there is a run to undo,
+// and the saved copies; opening it changes nothing on the form.
+TEST_F(UndoInTheWindowTest, ContextMenuReachesUndoAndTheSavedCopies) {
+  QMenu menu;
+  form_.FillContextMenu(menu);
+  std::vector<std::string> entries;
+  for (QAction* action : menu.actions()) entries.push_back(action->text().toStdString());
+  EXPECT_EQ(entries,
+            std::vector<std::string>({"&Deshacer la última conversión", "&Copias guardadas..."}));
+  EXPECT_FALSE(Action("UndoAction")->isEnabled());
+  EXPECT_EQ(Action("UndoAction")->shortcut(), QKeySequence(QKeySequence::Undo));
+  EXPECT_TRUE(Action("SavedCopiesAction")->isEnabled());
+}
+
+// The menu key on a focused button opens the form's menu: undo and the
+// copies are reachable from the keyboard too.
+TEST_F(UndoInTheWindowTest, MenuKeyOnAButtonOpensTheFormsMenu) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+  std::vector<std::string> entries;
+  QTimer::singleShot(0, [&entries] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) entries.push_back(action->text().toStdString());
+      menu->close();
+    }
+  });
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(4, 4));
+  QApplication::sendEvent(focused, &key);
+  EXPECT_EQ(entries,
+            std::vector<std::string>({"&Deshacer la última conversión", "&Copias guardadas..."}));
+}
+
+// The list shows each copy's time, conversion and tables, newest first;
+// "Reponer" on the older one, confirmed, puts the sample school back.
+TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsPutBack) {
+  TwoRuns(/*undo_from_the_box=*/false);
+  WriteFile(exchange_, std::string(kOtherSchool)
+                           .replace(std::string(kOtherSchool).find("Ana Gil"), 7, "Berta Ruiz"));
+  WillType(std::nullopt);
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  boxes_.clear();
+
+  WillChooseCopy(1);
+  WillPress("Reponer");
+  Action("SavedCopiesAction")->trigger();
+  EXPECT_EQ(TableFiles(dir_.path()), sample_);
+
+  ASSERT_EQ(lists_.size(), 1u);
+  const ListSeen& list = lists_[0];
+  EXPECT_EQ(list.headers, std::vector<std::string>({"Hora", "Conversión", "Tablas"}));
+  const std::vector<run::SavedCopy> copies = run::ListCopies(dir_.path());
+  ASSERT_EQ(copies.size(), 3u);  // the two runs' and the restore's own
+  ASSERT_EQ(list.rows.size(), 2u);
+  EXPECT_EQ(list.rows[1],
+            std::vector<std::string>({copies[2].manifest.time, "GEDU hacia Horaplan",
+                                      "ASIGNOMT, PROFT, AULAT, GRUPOST, ASIGT, DIASHORAST"}));
+  EXPECT_EQ(list.heard_name, "Copias guardadas");
+  EXPECT_EQ(list.heard_description,
+            "Cada copia guarda lo que había antes de la conversión que la hizo, de la más "
+            "reciente a la más antigua. Elija una y pulse «Reponer».");
+
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].heard_name, "Reponer una copia");
+  EXPECT_EQ(boxes_[0].buttons, std::vector<std::string>({"Reponer", "Cancelar"}));
+  EXPECT_EQ(boxes_[1].text, "Tablas repuestas desde la copia '" + copies[2].name +
+                                "'. Lo que había antes está en la copia '" + copies[0].name + "'.");
+}
+
+// A copy of the exchange file goes back onto the file chosen in the file
+// dialog, which opens on the path the copy records.
+TEST_F(UndoInTheWindowTest, ExchangeFileCopyGoesOntoTheFileChosenInTheDialog) {
+  WriteFile(exchange_, ReadFile(std::filesystem::path(PONTEXA_EXAMPLES) / "instituto.xml"));
+  WillType(QString::fromStdString(Folder(exchange_)));
+  QTest::mouseClick(Button("BExportar"), Qt::LeftButton);
+  const tables::TableStore store(dir_.path(), RegionalSettings{','});
+  store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kFloat, 0));
+  const std::string before = ReadFile(exchange_);
+  WillType(std::nullopt);
+  WillPress("Aceptar");
+  QTest::mouseClick(Button("BImportar"), Qt::LeftButton);
+  ASSERT_NE(ReadFile(exchange_), before);
+  dialogs_.clear();
+  boxes_.clear();
+
+  WillChooseCopy(0);
+  WillPress("Reponer");
+  WillType(QString::fromStdString(Folder(exchange_)));
+  Action("SavedCopiesAction")->trigger();
+  EXPECT_EQ(ReadFile(exchange_), before);
+  ASSERT_EQ(dialogs_.size(), 1u);
+  EXPECT_EQ(dialogs_[0].folder, Folder(dir_ / "sauce"));
+  EXPECT_EQ(dialogs_[0].offered, "instituto.xml");
+  ASSERT_EQ(lists_.size(), 1u);
+  EXPECT_EQ(lists_[0].rows[0][1], "Horaplan hacia GEDU");
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].text.rfind("Archivo XML '" + exchange_.string() + "' repuesto", 0), 0u)
+      << boxes_[1].text;
 }
 
 }  // namespace

@@ -19,6 +19,25 @@ void FakeRunUi::ShowMessageWithDetails(const std::string& text, const std::strin
   Record("findings " + summary);
 }
 
+bool FakeRunUi::ShowClosingMessage(const std::string& text, const std::string& summary,
+                                   const std::string& details) {
+  ++undo_offers_;
+  RunUi::ShowClosingMessage(text, summary, details);
+  if (undo_answers_.empty()) return false;
+  const bool undo = undo_answers_.front();
+  undo_answers_.pop_front();
+  return undo;
+}
+
+bool FakeRunUi::Confirm(const Question& question) {
+  last_question_ = question;
+  Record("confirm " + question.text);
+  if (confirm_answers_.empty()) return false;
+  const bool go_ahead = confirm_answers_.front();
+  confirm_answers_.pop_front();
+  return go_ahead;
+}
+
 void FakeRunUi::ShowError(const std::string& text) { Record("error " + text); }
 
 void FakeRunUi::ShowNotice(const std::string& text) { Record("notice " + text); }
