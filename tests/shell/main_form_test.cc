@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QIcon>
@@ -14,7 +15,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QContextMenuEvent>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -61,9 +61,9 @@ struct BoxSeen {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   Qt::TextFormat format = Qt::AutoText;
   std::vector<std::string> buttons;
-  std::string informative;  // the line under the text
-  std::string details;      // what the details button shows
-  std::string heard_name;   // what a screen reader hears: the box's name
+  std::string informative;        // the line under the text
+  std::string details;            // what the details button shows
+  std::string heard_name;         // what a screen reader hears: the box's name
   std::string heard_description;  // and its description
   std::string default_button;
 };
@@ -693,7 +693,8 @@ TEST_F(UndoInTheWindowTest, MenuKeyOnAButtonOpensTheFormsMenu) {
   });
   QWidget* focused = QApplication::focusWidget();
   ASSERT_NE(focused, nullptr);
-  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(4, 4));
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                        focused->mapToGlobal(QPoint(4, 4)));
   QApplication::sendEvent(focused, &key);
   EXPECT_EQ(entries,
             std::vector<std::string>({"&Deshacer la última conversión", "&Copias guardadas..."}));

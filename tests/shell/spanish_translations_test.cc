@@ -60,7 +60,7 @@ DialogTexts TextsOfTheWindowsFileDialog() {
             view->model()->headerData(i, Qt::Horizontal).toString().toStdString());
       }
       // The folder is read in the background.
-      QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }, 5000);
+      (void)QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }, 5000);
       const QModelIndex first = view->model()->index(0, 3, view->rootIndex());
       texts.modified = view->model()->data(first).toString().toStdString();
     }
