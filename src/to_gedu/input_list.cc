@@ -1,5 +1,7 @@
 #include "to_gedu/input_list.h"
 
+#include <cmath>
+#include <cstring>
 #include <string>
 
 #include "exchange/vocabulary.h"
@@ -26,6 +28,22 @@ void WriteParticipant(exchange::SectionWriter& out, const char* list, const char
 
 }  // namespace
 
+std::size_t LessonSlots::SlotHash::operator()(const Slot& slot) const {
+  std::uint64_t bits;
+  std::memcpy(&bits, &slot.second, sizeof bits);
+  return static_cast<std::size_t>((bits ^ static_cast<std::uint32_t>(slot.first)) *
+                                  0x9E3779B97F4A7C15ull);
+}
+
+void LessonSlots::AddPlaced(std::int32_t day, double interval) {
+  if (!std::isfinite(interval)) interval = -1;  // no week has it, and it hashes as itself
+  if (interval == 0) interval = 0;              // -0 and 0 are one slot
+  const auto [at, fresh] =
+      numbers_.try_emplace({day, interval}, static_cast<std::uint32_t>(slots_.size()));
+  if (fresh) slots_.emplace_back(day, interval);
+  slot_of_row_.push_back(at->second);
+}
+
 std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_field,
                               const std::string& code) {
   const std::optional<std::size_t> row = catalogue.FirstRow(code_field, code);
@@ -35,7 +53,7 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
 
 void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
                     const InputTables& tables, char decimal_separator,
-                    std::vector<LessonSlot>* slots) {
+                    LessonSlots* slots) {
   out.StartElement(vocabulary::kInputs);
   tables.soluc.Open();
   tables.profesor.Open();
@@ -55,6 +73,7 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   auto text_of = [&soluc](const tables::TextColumn* column, std::size_t row, const char* name) {
     return column != nullptr ? (*column)[row] : soluc.TextOf(name);
   };
+  if (slots != nullptr) slots->reserve(static_cast<std::size_t>(soluc.RowCount()));
   int n = 1;
   std::size_t row = 0;
   std::string last_subject_id;
@@ -62,8 +81,10 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   bool activity_known = false;
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++row) {
     const std::int32_t day = soluc.IntegerOf(field::kDia);
-    if (slots != nullptr) slots->push_back({day, 0});
-    if (day == 0) continue;  // not placed in the week
+    if (day == 0) {  // not placed in the week
+      if (slots != nullptr) slots->AddNotPlaced();
+      continue;
+    }
 
     out.StartElement(vocabulary::kInput);
     out.SetAttribute(vocabulary::kId, vocabulary::kInputPrefix + std::to_string(n));
@@ -73,7 +94,7 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
     // A lesson of half a session is counted in half-hour intervals: 2 x HORA - 1.
     const double hour = soluc.FloatOf(field::kHora);
     const double interval = soluc.FloatOf(field::kSesiones) == 0.5 ? 2 * hour - 1 : hour;
-    if (slots != nullptr) slots->back().interval = interval;
+    if (slots != nullptr) slots->AddPlaced(day, interval);
     out.SetAttribute(vocabulary::kInterval,
                      vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
