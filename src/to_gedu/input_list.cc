@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "exchange/vocabulary.h"
@@ -25,6 +26,39 @@ void WriteParticipant(exchange::SectionWriter& out, const char* list, const char
   out.EndElement();
   out.EndElement();
 }
+
+// The identifiers of one SOLUC code column's codes in a catalogue, looked up
+// once per distinct code: the column numbers its texts, so a row costs one
+// read instead of a hash of its code.
+class IdentifiersByNumber {
+ public:
+  IdentifiersByNumber(const tables::TextColumn* column, TableColumns& catalogue,
+                      const char* code_field)
+      : column_(column), catalogue_(catalogue), code_field_(code_field) {
+    if (column_ != nullptr) rows_.assign(column_->DistinctCount(), kUnknown);
+  }
+
+  // IdentifierForCode of the row's code; only for a column read whole.
+  const std::string& Of(std::size_t row) {
+    const std::uint32_t number = column_->NumberAt(row);
+    const std::string& code = (*column_)[row];
+    std::int64_t& found = rows_[number];
+    if (found == kUnknown) {
+      const std::optional<std::size_t> first = catalogue_.FirstRow(code_field_, code);
+      found = first ? static_cast<std::int64_t>(*first) : kNone;
+    }
+    if (found == kNone) return code;
+    return catalogue_.Texts(field::kIdGedu)[static_cast<std::size_t>(found)];
+  }
+
+ private:
+  static constexpr std::int64_t kUnknown = -2;  // not looked up yet
+  static constexpr std::int64_t kNone = -1;     // no catalogue row has it
+  const tables::TextColumn* column_;
+  TableColumns& catalogue_;
+  const char* code_field_;
+  std::vector<std::int64_t> rows_;  // the catalogue row, by the column's number
+};
 
 }  // namespace
 
@@ -70,8 +104,17 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
   const tables::TextColumn* asig = tables.soluc.ReadColumn(field::kAsig);
   const tables::TextColumn* cod_grupo = tables.soluc.ReadColumn(field::kCodGrupo);
   const tables::TextColumn* prof = tables.soluc.ReadColumn(field::kProf);
-  auto text_of = [&soluc](const tables::TextColumn* column, std::size_t row, const char* name) {
-    return column != nullptr ? (*column)[row] : soluc.TextOf(name);
+  IdentifiersByNumber subjects(asig, tables.nom_asg, field::kCod);
+  IdentifiersByNumber groups(cod_grupo, tables.grupos, field::kAbrev);
+  IdentifiersByNumber teachers(prof, tables.profesor, field::kAbrev);
+  // The identifier of the row's code in `catalogue`, from the whole column
+  // when it was read, else from the row.
+  const auto identifier = [&soluc](IdentifiersByNumber& by_number,
+                                   const tables::TextColumn* column, std::size_t row,
+                                   TableColumns& catalogue, const char* code_field,
+                                   const char* name) -> std::string {
+    if (column != nullptr) return by_number.Of(row);
+    return IdentifierForCode(catalogue, code_field, soluc.TextOf(name));
   };
   if (slots != nullptr) slots->reserve(static_cast<std::size_t>(soluc.RowCount()));
   int n = 1;
@@ -99,7 +142,7 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
                      vocabulary::kIntervalPrefix + FormatGeneral(interval, decimal_separator));
 
     const std::string subject_id =
-        IdentifierForCode(tables.nom_asg, field::kCod, text_of(asig, row, field::kAsig));
+        identifier(subjects, asig, row, tables.nom_asg, field::kCod, field::kAsig);
     // Lessons of one subject often follow each other: look it up once for them.
     if (!activity_known || subject_id != last_subject_id) {
       activity_position = index.IndexOfSubject(subject_id);
@@ -110,10 +153,10 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
 
     WriteParticipant(
         out, vocabulary::kGroups, vocabulary::kGroup,
-        IdentifierForCode(tables.grupos, field::kAbrev, text_of(cod_grupo, row, field::kCodGrupo)));
+        identifier(groups, cod_grupo, row, tables.grupos, field::kAbrev, field::kCodGrupo));
     WriteParticipant(
         out, vocabulary::kMembers, vocabulary::kMember,
-        IdentifierForCode(tables.profesor, field::kAbrev, text_of(prof, row, field::kProf)));
+        identifier(teachers, prof, row, tables.profesor, field::kAbrev, field::kProf));
     WriteParticipant(out, vocabulary::kLocations, vocabulary::kLocation,
                      IdentifierForCode(tables.aulas, field::kAbrev, soluc.TextOf(field::kAula)));
     out.EndElement();
