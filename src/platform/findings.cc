@@ -80,8 +80,10 @@ bool SameWord(const char* a, const char* b) { return a == b || std::strcmp(a, b)
 // taken, and what was not written is handed back.
 class Findings::Spool {
  public:
+  // The file closes when the object goes, without a call into the Env that
+  // made it: a report may outlive the Env its run had (tests change it), and
+  // how the close of a file with no name went changes nothing.
   explicit Spool(std::unique_ptr<File> file) : file_(std::move(file)) {}
-  ~Spool() { file_->Close(); }
   Spool(const Spool&) = delete;
   Spool& operator=(const Spool&) = delete;
 
