@@ -13,6 +13,8 @@ namespace pontexa::bench {
 namespace {
 
 constexpr int kDepartments = 16;
+// The copies whose groups are named as in one school ("1 ESO A").
+constexpr int kSchoolsWithPlainGroupNames = 100;
 
 constexpr std::string_view kFirstNames[] = {
     "Juan",    "María",  "José",      "Carmen",   "Antonio", "Ana",        "Francisco", "Isabel",
@@ -46,6 +48,34 @@ constexpr std::string_view kSurnames[] = {
     "Vargas",      "Arias",     "Carmona",  "Crespo",    "Román",        "Pastor",    "Soto",
     "Sáez",        "Velasco",   "Soler",    "Esteban",   "de la Fuente", "del Río",   "Echeverría",
     "Zubizarreta", "Ocaña"};
+
+// For the copies after the first: two first names and two surnames for every
+// letter, accented initials included, so that a teacher's initials are spread
+// evenly. A district of a thousand schools has 120,000 teachers, and a
+// teacher's code of four characters starts with two initials: each pair of
+// initials has 100 codes, each first letter 900 more and all teachers share
+// 9,000, so that 26 letters give at most 100,000 codes and 32 give 140,200.
+constexpr std::string_view kFirstNamesByLetter[] = {
+    "Ana",      "Adrián",  "Beatriz", "Bruno",    "Carmen",   "Carlos",  "David",   "Diana",
+    "Elena",    "Emilio",  "Fátima",  "Fernando", "Gloria",   "Gonzalo", "Hugo",    "Helena",
+    "Irene",    "Ismael",  "Julia",   "Jorge",    "Karim",    "Koldo",   "Laura",   "Luis",
+    "Marta",    "Miguel",  "Nuria",   "Nicolás",  "Olga",     "Omar",    "Pilar",   "Pablo",
+    "Quintín",  "Quique",  "Raquel",  "Rubén",    "Sara",     "Sergio",  "Teresa",  "Tomás",
+    "Unai",     "Uxue",    "Vera",    "Víctor",   "Wenceslao", "Wilma",  "Xabier",  "Xenia",
+    "Yolanda",  "Yago",    "Zoe",     "Zacarías", "Álvaro",  "Ángela",  "Érica",   "Élida",
+    "Íñigo",    "Ícaro",   "Óscar",   "Óliver",   "Úrsula",  "Úrsulo",  "Ñuflo",   "Ñuño"};
+
+constexpr std::string_view kSurnamesByLetter[] = {
+    "Alonso",    "Arias",     "Blanco",   "Bravo",    "Castro",   "Cano",      "Díaz",
+    "Durán",     "Esteban",   "Escobar",  "Fernández", "Flores",  "García",    "Gil",
+    "Herrera",   "Hidalgo",   "Iglesias", "Ibarra",   "Jiménez",  "Juárez",    "Kortazar",
+    "Krause",    "López",     "León",     "Martínez", "Molina",   "Navarro",   "Núñez",
+    "Ortega",    "Ortiz",     "Pérez",    "Prieto",   "Quintana", "Quiroga",   "Ruiz",
+    "Ramos",     "Sánchez",   "Soto",     "Torres",   "Toledo",   "Urrutia",   "Uriarte",
+    "Vázquez",   "Vidal",     "Wagner",   "Walker",   "Ximénez",  "Xirau",     "Yáñez",
+    "Yuste",     "Zamora",    "Zapata",   "Álvarez",  "Ávila",    "Écija",     "Égara",
+    "Íñiguez",   "Ísaba",     "Óvalle",   "Ólvega",   "Úbeda",    "Úrbez",     "Ñíguez",
+    "Ñúñez"};
 
 constexpr std::string_view kEsoMatters[] = {"Lengua Castellana y Literatura",
                                             "Matemáticas",
@@ -236,6 +266,22 @@ std::string DrawHours(Rng& rng) {
   return "";
 }
 
+// A first name and a surname with initials drawn evenly.
+std::string PersonName(Rng& rng) {
+  std::string name(Pick(rng, kFirstNamesByLetter));
+  name += ' ';
+  name += Pick(rng, kSurnamesByLetter);
+  return name;
+}
+
+// A teacher of a copy after the first, with initials drawn evenly.
+std::string VariedTeacherName(Rng& rng) {
+  std::string name = PersonName(rng);
+  name += ' ';
+  name += Pick(rng, kSurnamesByLetter);
+  return name;
+}
+
 std::string TeacherName(Rng& rng) {
   std::string name(rng.Chance(12) ? Pick(rng, kCompoundNames) : Pick(rng, kFirstNames));
   name += ' ';
@@ -300,7 +346,9 @@ School MakeSchool(int k, std::uint64_t seed) {
       Teacher teacher;
       teacher_number += 1 + rng.Below(16);
       teacher.id = std::to_string(teacher_number);
-      teacher.name = TeacherName(rng);
+      // The first copy keeps the names it always had, so that the smallest
+      // school, whose files give the benchmark's digests, stays as it was.
+      teacher.name = copy == 0 ? TeacherName(rng) : VariedTeacherName(rng);
       teacher.department = i % kDepartments;
       school.teachers.push_back(std::move(teacher));
     }
@@ -308,11 +356,15 @@ School MakeSchool(int k, std::uint64_t seed) {
 
   int room_number = 0;
   for (int copy = 0; copy < k; ++copy) {
-    // 28 classrooms on four floors, then the special rooms.
+    // 28 classrooms on four floors, then the special rooms. The classrooms of
+    // the copies after the first bear a person's name, as many schools' do:
+    // a room's code, too, starts with two initials, and 28,000 rooms named
+    // "Aula" would share the codes of one letter.
     for (int floor = 0; floor < 4; ++floor) {
       for (int n = 1; n <= 7; ++n) {
+        const std::string place = std::to_string(floor) + "." + std::to_string(n);
         school.rooms.push_back({Numbered("AU", ++room_number, 5),
-                                "Aula " + std::to_string(floor) + "." + std::to_string(n)});
+                                copy == 0 ? "Aula " + place : PersonName(rng) + " " + place});
       }
     }
     for (std::string_view name : kSpecialRooms) {
@@ -323,6 +375,12 @@ School MakeSchool(int k, std::uint64_t seed) {
   for (int copy = 0; copy < k; ++copy) {
     const int first_subject = copy * kSubjectsPerCopy;
     const int first_teacher = copy * kTeachersPerCopy;
+    // Past the hundredth copy, a group's name starts with its school's:
+    // Horaplan's group code starts with the name's first three initials, and
+    // beyond some 20,000 groups whose names start with the course's digit no
+    // code of four characters is left. Such a name gives Horaplan its school's
+    // initial as the course and a level cut to five characters.
+    const std::string school_name = copy >= kSchoolsWithPlainGroupNames ? PersonName(rng) + " " : "";
     int group_in_copy = 0;
     for (std::size_t c = 0; c < kCourses.size(); ++c) {
       const Course& course = kCourses[c];
@@ -334,9 +392,10 @@ School MakeSchool(int k, std::uint64_t seed) {
         const std::string level(course.level);
         // The last ESO group of the third and fourth year is a diversification group.
         if (level == "ESO" && course.year >= 3 && g == course.groups - 1) {
-          group.name = year + " ESO DIVER A";
+          group.name = school_name + year + " ESO DIVER A";
         } else {
-          group.name = year + " " + level + " " + std::string(1, static_cast<char>('A' + g));
+          group.name =
+              school_name + year + " " + level + " " + std::string(1, static_cast<char>('A' + g));
         }
         group.copy = copy;
         group.home_room = copy * kRoomsPerCopy + group_in_copy % 28;

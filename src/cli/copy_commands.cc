@@ -62,7 +62,7 @@ int RestoreCommand(const std::filesystem::path& table_folder, const std::string&
       out << messages::WhatWasThereIsIn(outcome.undo_copy);
     }
     out << "\n";
-    for (const Finding& finding : outcome.findings.all()) out << finding.detail << "\n";
+    outcome.findings.ForEach([&out](const Finding& finding) { out << finding.detail << "\n"; });
     return 0;
   } catch (const std::exception&) {
     message = run::messages::MessageOfCurrentError();

@@ -89,7 +89,9 @@ bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& rep
   std::unique_ptr<pontexa::File> out;
   pontexa::Status status =
       pontexa::Env::Current().Open(path, {pontexa::OpenMode::kOverwrite}, &out);
-  if (status) status = out->Append(pontexa::run::ReportJson(report));
+  if (status && !pontexa::run::WriteReportJson(*out, report)) {
+    status = pontexa::Status::Of(pontexa::Status::Code::kOther);
+  }
   if (out) {
     const pontexa::Status closed = out->Close();
     if (status) status = closed;

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,25 +46,79 @@ std::string Joined(std::initializer_list<std::string_view> pieces);
 // 8-bit text as UTF-8 for a finding, without the conversion when it is ASCII.
 std::string FindingText(std::string_view system_text);
 
-// What one run noted: its findings in the order they were found, and the rows
-// it wrote or read per table.
+// What one run noted: its findings in the order they were found, counted per
+// level and kind, and the rows it wrote or read per table.
+//
+// A run may note hundreds of thousands of findings, tens of MB of text, so once
+// SpoolIn has been given a folder they are written to a temporary file there
+// as they come and read back from it for the report; only the counts and the
+// first kKeptPerKind of each kind (what the window shows) stay in memory.
+// Without a folder, or once the file cannot be written (a full disk), they are
+// held in memory instead; none is lost either way.
 class Findings {
  public:
-  void Add(Finding finding) { findings_.push_back(std::move(finding)); }
+  // The findings of each level and kind kept in memory as well.
+  static constexpr std::size_t kKeptPerKind = 1000;
+
+  // The findings of one level and kind, in the order the kinds were first found.
+  struct Group {
+    FindingLevel level;
+    const char* kind;
+    std::size_t count = 0;
+    std::vector<Finding> first;  // the first kKeptPerKind of them
+  };
+
+  Findings();
+  ~Findings();
+  // A copy holds all the findings in memory; a move takes the file along.
+  Findings(const Findings& other);
+  Findings& operator=(const Findings& other);
+  Findings(Findings&& other) noexcept;
+  Findings& operator=(Findings&& other) noexcept;
+
+  // From now on, findings go to a new temporary file in `folder`, named
+  // "~pontexa-<process>-hallazgos-" and six letters, removed again at once
+  // (the open file lasts as long as this object), so that nothing is left in
+  // the folder however the run ends. Without such a file (no folder, no
+  // room, no permission) they stay in memory.
+  void SpoolIn(const std::filesystem::path& folder);
+
+  void Add(Finding finding);
   void CountRows(const std::string& table, std::int64_t rows);
 
-  const std::deque<Finding>& all() const { return findings_; }
-  std::deque<Finding>& all() { return findings_; }
-  bool empty() const { return findings_.empty(); }
-  std::size_t size() const { return findings_.size(); }
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
   // How many are of that level.
   std::size_t CountOf(FindingLevel level) const;
+  const std::vector<Group>& groups() const { return groups_; }
   const std::vector<std::pair<std::string, std::int64_t>>& rows() const { return rows_; }
 
+  // Calls `visit` with every finding in the order found. False when the file
+  // could not be read back (the findings visited so far were right).
+  bool ForEach(const std::function<void(const Finding&)>& visit) const;
+  // Calls `visit` with the findings of `group`, in the order found, up to
+  // `most` of them; false as ForEach.
+  bool ForEachIn(const Group& group, std::size_t most,
+                 const std::function<void(const Finding&)>& visit) const;
+
+  // Every detail read back from now on is passed through `rewrite` first
+  // (the trial run puts back the real folder and file names).
+  void RewriteDetails(std::function<void(std::string&)> rewrite) { rewrite_ = std::move(rewrite); }
+
  private:
-  // A deque: a run may note many, and growing never moves or frees a large block.
-  std::deque<Finding> findings_;
+  class Spool;
+
+  Group& GroupOf(const Finding& finding, FindingLevel level);
+
+  std::vector<Group> groups_;
+  std::size_t size_ = 0;
+  // The findings in the order found: first those in the file, if any, then
+  // those held here.
+  std::unique_ptr<Spool> spool_;
+  // A deque: growing never moves or frees a large block.
+  std::deque<Finding> held_;
   std::vector<std::pair<std::string, std::int64_t>> rows_;
+  std::function<void(std::string&)> rewrite_;
 };
 
 }  // namespace pontexa

@@ -1,5 +1,7 @@
 #include "run/dry_run.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -221,7 +223,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
   RunControl control(ui, has_tables ? scratch_tables : table_folder, regional);
   outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
-  if (control.LastReport()) outcome.report = *control.LastReport();
+  if (std::optional<RunReport> report = control.TakeLastReport()) outcome.report = std::move(*report);
   if (watch.failed()) {
     // The trial's own folder failed it: said as such, with the trial's names.
     outcome.would_succeed = false;
@@ -237,9 +239,13 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     real_names(outcome.message);
     real_names(outcome.report.error);
   }
-  for (Finding& finding : outcome.report.findings.all()) {
-    real_names(finding.detail);
-  }
+  // The findings may be in a file: their details are put right as they are read.
+  outcome.report.findings.RewriteDetails(
+      [scratch_tables = scratch_tables.string(), scratch_file = scratch_file.string(),
+       table_folder = table_folder.string(), exchange_file](std::string& detail) {
+        ReplaceAll(detail, scratch_tables, table_folder);
+        ReplaceAll(detail, scratch_file, exchange_file);
+      });
   outcome.report.exchange_file = exchange_file;
   outcome.report.table_folder = table_folder.string();
   if (outcome.report.conversion.empty()) {

@@ -265,6 +265,8 @@ bool RunControl::RunToHoraplan() {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
     ClaimAndPutRight();
+    // The findings go to a file in the folder as they come, once it is ours.
+    findings.SpoolIn(timetable_directory_);
     const exchange::SchoolRecords school = ReadSchool();
     const tables::TableStore store(timetable_directory_, regional_);
     {
@@ -320,6 +322,8 @@ bool RunControl::RunToGedu() {
     if (!ChooseExchangeFile()) return false;
     Findings& findings = StartReport(kMadeByToGedu).findings;
     ClaimAndPutRight();
+    // The findings go to a file in the folder as they come, once it is ours.
+    findings.SpoolIn(timetable_directory_);
     {
       // Two runs from different table folders never save one file at once;
       // the file is let go before the closing box waits for the user.

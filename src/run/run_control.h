@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "exchange/exchange_file.h"
 #include "exchange/school_records.h"
@@ -69,6 +70,8 @@ class RunControl {
   // The report of the last run that got past the choice of the file, also
   // written to pontexa-informe.txt in the table folder; nothing before.
   const std::optional<RunReport>& LastReport() const { return last_report_; }
+  // The same handed over, leaving none: its findings may be in a file.
+  std::optional<RunReport> TakeLastReport() { return std::exchange(last_report_, std::nullopt); }
   // False when the last run's report file could not be written (a folder in
   // its place, a full disk); the run's closing box or error says so too.
   bool ReportWritten() const { return report_written_; }

@@ -54,28 +54,6 @@ std::string Json(std::string_view text) {
   return out + "\"";
 }
 
-// The kinds of one level in the order first found, each with its findings.
-// Kinds are few: a short search, by address first, beats a map.
-std::vector<std::pair<std::string_view, std::vector<const Finding*>>> ByKind(
-    const Findings& findings, FindingLevel level) {
-  std::vector<std::pair<std::string_view, std::vector<const Finding*>>> groups;
-  std::vector<const char*> addresses;
-  for (const Finding& finding : findings.all()) {
-    if (LevelOf(finding) != level) continue;
-    std::size_t at = 0;
-    while (at < groups.size() && addresses[at] != finding.kind &&
-           groups[at].first != finding.kind) {
-      ++at;
-    }
-    if (at == groups.size()) {
-      groups.emplace_back(finding.kind, std::vector<const Finding*>{});
-      addresses.push_back(finding.kind);
-    }
-    groups[at].second.push_back(&finding);
-  }
-  return groups;
-}
-
 constexpr FindingLevel kLevels[] = {FindingLevel::kAviso, FindingLevel::kNota};
 
 // Appends a value with its control characters made visible; most values have
@@ -113,9 +91,10 @@ std::string WithCrLf(std::string_view text) {
 
 // The report text in pieces, each handed to `write` as it is made: the
 // findings may be hundreds of thousands, so they go a kind at a time (in
-// pieces of about 64 KiB), never gathered into one text.
+// pieces of about 64 KiB), never gathered into one text. False when the
+// findings could not all be read back.
 template <typename Write>
-void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
+bool WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
   const bool to_horaplan = report.conversion == "to-horaplan";
   std::string head;
   head += messages::ReportTitle() + "\n\n";
@@ -144,81 +123,38 @@ void WriteReportPieces(const RunReport& report, bool for_notepad, Write write) {
   }
   const std::string_view eol = for_notepad ? "\r\n" : "\n";
   // The avisos first, then the notas, each under its count.
+  bool complete = true;
   for (const FindingLevel level : kLevels) {
-    const auto groups = ByKind(report.findings, level);
     std::string lines(eol);
     lines.append(messages::ReportFindingsCount(level, report.findings.CountOf(level))).append(eol);
-    if (!groups.empty()) lines.append(eol);
-    for (const auto& [kind, findings] : groups) {
-      AppendValue(lines, kind)
+    bool any = false;
+    for (const Findings::Group& group : report.findings.groups()) {
+      if (group.level != level) continue;
+      if (!any) lines.append(eol);
+      any = true;
+      AppendValue(lines, group.kind)
           .append(" (")
-          .append(std::to_string(findings.size()))
+          .append(std::to_string(group.count))
           .append(")")
           .append(eol);
-      for (const Finding* finding : findings) {
-        AppendFinding(lines, *finding);
+      complete &= report.findings.ForEachIn(group, SIZE_MAX, [&](const Finding& finding) {
+        AppendFinding(lines, finding);
         lines.append(eol);
         if (lines.size() >= (1 << 16)) {
           write(lines);
           lines.clear();
         }
-      }
+      });
     }
     write(lines);
   }
+  return complete;
 }
 
-}  // namespace
-
-std::string FindingsByKind(const RunReport& report, FindingLevel level, std::size_t most) {
-  std::string text;
-  std::size_t shown = 0;
-  for (const auto& [kind, findings] : ByKind(report.findings, level)) {
-    if (shown >= most) break;
-    AppendValue(text, kind).append(" (").append(std::to_string(findings.size())).append(")\n");
-    for (const Finding* finding : findings) {
-      if (shown++ >= most) break;
-      AppendFinding(text, *finding);
-      text.append("\n");
-    }
-  }
-  const std::size_t count = report.findings.CountOf(level);
-  if (count > most) {
-    text += messages::MoreFindingsInReport(level, count - most) + "\n";
-  }
-  return text;
-}
-
-std::string FindingsCount(const RunReport& report) {
-  return messages::FindingsCount(report.findings.CountOf(FindingLevel::kAviso));
-}
-
-std::string FindingsSummaryLine(const RunReport& report) {
-  std::string line;
-  for (const FindingLevel level : kLevels) {
-    std::string by_kind;
-    for (const auto& [kind, findings] : ByKind(report.findings, level)) {
-      by_kind +=
-          (by_kind.empty() ? "" : ", ") + std::to_string(findings.size()) + " " + std::string(kind);
-    }
-    if (!line.empty()) line += ", ";
-    line += messages::FindingsSummary(level, report.findings.CountOf(level), by_kind);
-  }
-  return line;
-}
-
-void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad) {
-  WriteReportPieces(report, for_notepad, [&out](std::string_view piece) { out << piece; });
-}
-
-std::string ReportText(const RunReport& report) {
-  std::string text;
-  WriteReportPieces(report, /*for_notepad=*/true,
-                    [&text](std::string_view piece) { text.append(piece); });
-  return text;
-}
-
-std::string ReportJson(const RunReport& report) {
+// The JSON report in pieces, as WriteReportPieces; false when the findings
+// could not all be read back.
+template <typename Write>
+bool WriteJsonPieces(const RunReport& report, Write write) {
   std::string json = "{\n";
   json += "  \"conversion\": " + Json(report.conversion) + ",\n";
   json += "  \"exchange_file\": " + Json(report.exchange_file) + ",\n";
@@ -239,15 +175,91 @@ std::string ReportJson(const RunReport& report) {
   }
   json += "},\n  \"findings\": [";
   first = true;
-  for (const Finding& f : report.findings.all()) {
+  const bool complete = report.findings.ForEach([&](const Finding& f) {
     json += std::string(first ? "\n" : ",\n") + "    {\"kind\": " + Json(f.kind) +
             ", \"level\": " + Json(LevelWord(LevelOf(f))) + ", \"table\": " + Json(f.table) +
             ", \"field\": " + Json(f.field) + ", \"element\": " + Json(f.element) +
             ", \"id\": " + Json(f.id) + ", \"detail\": " + Json(f.detail) + "}";
     first = false;
-  }
+    if (json.size() >= (1 << 16)) {
+      write(json);
+      json.clear();
+    }
+  });
   json += first ? "]\n}\n" : "\n  ]\n}\n";
+  write(json);
+  return complete;
+}
+
+}  // namespace
+
+std::string FindingsByKind(const RunReport& report, FindingLevel level, std::size_t most) {
+  std::string text;
+  std::size_t shown = 0;
+  for (const Findings::Group& group : report.findings.groups()) {
+    if (group.level != level) continue;
+    if (shown >= most) break;
+    AppendValue(text, group.kind)
+        .append(" (")
+        .append(std::to_string(group.count))
+        .append(")\n");
+    report.findings.ForEachIn(group, most - shown, [&](const Finding& finding) {
+      AppendFinding(text, finding);
+      text.append("\n");
+    });
+    shown += std::min(group.count, most - shown);
+  }
+  const std::size_t count = report.findings.CountOf(level);
+  if (count > most) {
+    text += messages::MoreFindingsInReport(level, count - most) + "\n";
+  }
+  return text;
+}
+
+std::string FindingsCount(const RunReport& report) {
+  return messages::FindingsCount(report.findings.CountOf(FindingLevel::kAviso));
+}
+
+std::string FindingsSummaryLine(const RunReport& report) {
+  std::string line;
+  for (const FindingLevel level : kLevels) {
+    std::string by_kind;
+    for (const Findings::Group& group : report.findings.groups()) {
+      if (group.level != level) continue;
+      by_kind += (by_kind.empty() ? "" : ", ") + std::to_string(group.count) + " " +
+                 std::string(group.kind);
+    }
+    if (!line.empty()) line += ", ";
+    line += messages::FindingsSummary(level, report.findings.CountOf(level), by_kind);
+  }
+  return line;
+}
+
+bool WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad) {
+  return WriteReportPieces(report, for_notepad,
+                           [&out](std::string_view piece) { out << piece; }) &&
+         out.good();
+}
+
+std::string ReportText(const RunReport& report) {
+  std::string text;
+  WriteReportPieces(report, /*for_notepad=*/true,
+                    [&text](std::string_view piece) { text.append(piece); });
+  return text;
+}
+
+std::string ReportJson(const RunReport& report) {
+  std::string json;
+  WriteJsonPieces(report, [&json](std::string_view piece) { json.append(piece); });
   return json;
+}
+
+bool WriteReportJson(File& out, const RunReport& report) {
+  bool written = true;
+  const bool complete = WriteJsonPieces(report, [&](std::string_view piece) {
+    if (written && !piece.empty()) written = out.Append(piece).ok();
+  });
+  return written && complete;
 }
 
 std::vector<std::string> NotesOnSavedFile(const FileInfo& before, const FileInfo& after) {
@@ -278,9 +290,10 @@ bool WriteReportFile(const RunReport& report) {
       return false;
   }
   bool written = true;
-  WriteReportPieces(report, /*for_notepad=*/true, [&](std::string_view piece) {
+  const bool complete = WriteReportPieces(report, /*for_notepad=*/true, [&](std::string_view piece) {
     if (written && !piece.empty()) written = out->Append(piece).ok();
   });
+  if (!complete) written = false;
   if (!out->Close().ok()) written = false;
   if (!written || !env.Rename(temporary, path).ok()) {
     env.Remove(temporary);

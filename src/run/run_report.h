@@ -38,15 +38,19 @@ struct RunReport {
 // path, an id, a detail) is shown as a visible escape ("\n", "\x1B"), so that
 // no value can end or add a line.
 std::string ReportText(const RunReport& report);
-// The same written to `out`; without `for_notepad`, plain UTF-8 with LF line
-// ends, as a terminal shows it.
-void WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad);
+// The same written to `out` a piece at a time; without `for_notepad`, plain
+// UTF-8 with LF line ends, as a terminal shows it. False when `out` failed or
+// the findings could not all be read back.
+bool WriteReportText(std::ostream& out, const RunReport& report, bool for_notepad);
 
 // The report as JSON: {"conversion", "exchange_file", "table_folder",
 // "started" (ISO 8601 local time with offset), "ok", "error" (null when ok),
 // "notes": [text], "tables": {"NAME": rows}, "findings": [{"kind", "level"
 // ("aviso" or "nota"), "table", "field", "element", "id", "detail"}]}.
 std::string ReportJson(const RunReport& report);
+// The same appended to `out` a piece at a time; false when a write failed or
+// the findings could not all be read back.
+bool WriteReportJson(File& out, const RunReport& report);
 
 // The findings of one level grouped by kind, one per line under their kind
 // and its count: the details the window offers. LF line ends, no byte-order

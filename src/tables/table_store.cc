@@ -428,6 +428,12 @@ void TextColumn::push_back(std::string text) {
     rows_.push_back(rows_.back());
     return;
   }
+  if (done_adding_) {
+    for (std::size_t i = 0; i < distinct_.size(); ++i) {
+      numbers_.emplace(distinct_[i], static_cast<std::uint32_t>(i));
+    }
+    done_adding_ = false;
+  }
   auto found = numbers_.find(text);
   if (found == numbers_.end()) {
     const auto number = static_cast<std::uint32_t>(distinct_.size());
@@ -435,6 +441,11 @@ void TextColumn::push_back(std::string text) {
     found = numbers_.emplace(distinct_.back(), number).first;
   }
   rows_.push_back(found->second);
+}
+
+void TextColumn::DoneAdding() {
+  numbers_ = {};
+  done_adding_ = true;
 }
 
 TextColumn Table::TextsOf(std::string_view field) {
@@ -463,6 +474,7 @@ TextColumn Table::TextsOf(std::string_view field) {
   }
   impl.MakeCurrent(last);  // the last row stays current
   impl.past_last_ = true;
+  texts.DoneAdding();
   return texts;
 }
 

@@ -102,8 +102,12 @@ class TextColumn {
   // Adds the text of the next row.
   void push_back(std::string text);
   void reserve(std::size_t rows) { rows_.reserve(rows); }
+  // Frees what push_back keeps to find a text again, once the column is
+  // whole; a later push_back builds it anew.
+  void DoneAdding();
 
  private:
+  bool done_adding_ = false;
   std::vector<std::uint32_t> rows_;
   std::deque<std::string> distinct_;  // a deque: the views in numbers_ stay valid
   std::unordered_map<std::string_view, std::uint32_t> numbers_;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "exchange/section_writer.h"
@@ -25,10 +27,35 @@ struct InputTables {
   TableColumns& grupos;
 };
 
-// Where one SOLUC row was placed: its day (0: not placed) and interval.
-struct LessonSlot {
-  std::int32_t day = 0;
-  double interval = 0;
+// Where the SOLUC rows were placed: each row's slot (a day and interval) as a
+// number in the order first met, so that a row costs four bytes however large
+// the timetable. An interval that is not a finite number counts as -1 (no
+// week has it), and -0 as 0.
+class LessonSlots {
+ public:
+  static constexpr std::uint32_t kNotPlaced = UINT32_MAX;
+  using Slot = std::pair<std::int32_t, double>;
+
+  void reserve(std::size_t rows) { slot_of_row_.reserve(rows); }
+  // The next row, left out of the week (DIA 0).
+  void AddNotPlaced() { slot_of_row_.push_back(kNotPlaced); }
+  // The next row, placed on `day` at `interval`.
+  void AddPlaced(std::int32_t day, double interval);
+
+  std::size_t rows() const { return slot_of_row_.size(); }
+  // The row's slot number, or kNotPlaced.
+  std::uint32_t SlotOfRow(std::size_t row) const { return slot_of_row_[row]; }
+  std::size_t slot_count() const { return slots_.size(); }
+  const Slot& slot(std::uint32_t number) const { return slots_[number]; }
+
+ private:
+  // A day and interval as a hash key (the interval by its bits: never NaN here).
+  struct SlotHash {
+    std::size_t operator()(const Slot& slot) const;
+  };
+  std::vector<std::uint32_t> slot_of_row_;
+  std::vector<Slot> slots_;  // by number
+  std::unordered_map<Slot, std::uint32_t, SlotHash> numbers_;
 };
 
 // Writes an `inputs` element with one `input` per SOLUC row whose
@@ -38,9 +65,9 @@ struct LessonSlot {
 // identifier) and its group, teacher and room. Raises Error "List index out of
 // bounds (-1)" for a lesson whose subject has no activity, and the table
 // store's errors for fields that are missing or do not convert. Given
-// `slots`, also gives where each SOLUC row went, one entry per row.
+// `slots`, also gives where each SOLUC row went.
 void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
                     const InputTables& tables, char decimal_separator,
-                    std::vector<LessonSlot>* slots = nullptr);
+                    LessonSlots* slots = nullptr);
 
 }  // namespace pontexa::to_gedu

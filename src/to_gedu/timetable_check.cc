@@ -91,16 +91,6 @@ class CodeNumbers {
   std::vector<std::size_t> lessons_;
 };
 
-// A day and interval as a hash key (the interval by its bits: never NaN here).
-struct SlotHash {
-  std::size_t operator()(const std::pair<std::int32_t, double>& slot) const {
-    std::uint64_t bits;
-    std::memcpy(&bits, &slot.second, sizeof bits);
-    return static_cast<std::size_t>((bits ^ static_cast<std::uint32_t>(slot.first)) *
-                                    0x9E3779B97F4A7C15ull);
-  }
-};
-
 // For each teacher (or room), the room (or teacher) it had first in the slot
 // being checked: arrays by code number, valid where their stamp is the slot's,
 // so that moving to the next slot costs nothing.
@@ -148,7 +138,7 @@ bool WeekSlots::Has(std::int32_t day, double interval) const {
   return slots_.count({day, static_cast<std::int64_t>(interval)}) != 0;
 }
 
-void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
+void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons,
                     const InputTables& tables, Findings& findings) {
   const Catalogue catalogues[] = {
       {tables.nom_asg, field::kCod, field::kAsig, "activity", messages::kTheSubject,
@@ -167,19 +157,15 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
     columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
     numbers.emplace_back(catalogue, *columns.back());
   }
-  const std::size_t rows = std::min(lessons.size(), columns[kSubject]->size());
+  const std::size_t rows = std::min(lessons.rows(), columns[kSubject]->size());
 
-  // First pass, in stored order: every placed lesson gets its slot number and
-  // the numbers of its teacher and room; unknown codes and slots are counted.
-  std::unordered_map<std::pair<std::int32_t, double>, std::int64_t, SlotHash> slot_numbers;
-  std::vector<std::pair<std::int32_t, double>> slots;  // by number, in the order first met
-  std::vector<std::size_t> lessons_in_slot;
-  std::vector<std::int64_t> slot_of_row(rows, -1);
-  std::vector<std::uint32_t> teacher_of_row(rows), room_of_row(rows);
+  // First pass, in stored order: every code of a placed lesson gets its
+  // number; unknown codes are counted, and lessons per slot.
+  std::vector<std::uint32_t> lessons_in_slot(lessons.slot_count(), 0);
   std::size_t row = 0;
   for (; row < rows; ++row) {
-    const std::int32_t day = lessons[row].day;
-    if (day == 0) {
+    const std::uint32_t slot = lessons.SlotOfRow(row);
+    if (slot == LessonSlots::kNotPlaced) {
       const std::string number = std::to_string(row + 1);
       findings.Add({"skipped-lesson", tables::kSoluc, field::kDia, "", messages::Row(number),
                     messages::SkippedLesson(number, FindingText((*columns[kSubject])[row]),
@@ -187,35 +173,29 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
                                             FindingText((*columns[kTeacher])[row]))});
       continue;
     }
-    double interval = lessons[row].interval;
-    if (!std::isfinite(interval)) interval = -1;  // no week has it, and it hashes as itself
-    if (interval == 0) interval = 0;              // -0 and 0 are one slot
-    const auto [slot, fresh] =
-        slot_numbers.try_emplace({day, interval}, static_cast<std::int64_t>(slots.size()));
-    if (fresh) {
-      slots.emplace_back(day, interval);
-      lessons_in_slot.push_back(0);
-    }
-    slot_of_row[row] = slot->second;
-    ++lessons_in_slot[static_cast<std::size_t>(slot->second)];
-
+    ++lessons_in_slot[slot];
     for (std::size_t c = 0; c < std::size(catalogues); ++c) {
       const std::uint32_t n = numbers[c].NumberOfRow(row);
       if (!numbers[c].known(n)) ++numbers[c].lessons(n);
-      if (c == kTeacher) teacher_of_row[row] = n;
-      if (c == kRoom) room_of_row[row] = n;
     }
   }
+  // Slots met only past the rows checked have no lessons and are left out.
+  std::size_t slot_count = lessons.slot_count();
+  while (slot_count > 0 && lessons_in_slot[slot_count - 1] == 0) --slot_count;
 
   // Second pass, slot by slot (the rows of each slot gathered by counting):
   // each teacher in one room, each room with one teacher.
-  std::vector<std::size_t> start(slots.size() + 1, 0);
-  for (std::size_t s = 0; s < slots.size(); ++s) start[s + 1] = start[s] + lessons_in_slot[s];
-  std::vector<std::size_t> by_slot(start.back());
-  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  std::vector<std::uint32_t> start(slot_count + 1, 0);
+  for (std::size_t s = 0; s < slot_count; ++s) start[s + 1] = start[s] + lessons_in_slot[s];
+  std::vector<std::uint32_t> by_slot(start.back());
+  std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
   for (std::size_t r = 0; r < row; ++r) {
-    if (slot_of_row[r] >= 0) by_slot[next[static_cast<std::size_t>(slot_of_row[r])]++] = r;
+    const std::uint32_t slot = lessons.SlotOfRow(r);
+    if (slot != LessonSlots::kNotPlaced) by_slot[next[slot]++] = static_cast<std::uint32_t>(r);
   }
+  const auto slots = [&lessons](std::size_t s) -> const LessonSlots::Slot& {
+    return lessons.slot(static_cast<std::uint32_t>(s));
+  };
   FirstInSlot room_of_teacher(numbers[kTeacher].size());
   FirstInSlot teacher_of_room(numbers[kRoom].size());
   // One teacher in two rooms, or one room with two teachers, in a slot; the
@@ -226,13 +206,14 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
     std::string shown_who = FindingText(who);
     std::string detail =
         message(shown_who, FindingText(first), FindingText(second),
-                std::to_string(slots[slot].first), IntervalText(slots[slot].second));
+                std::to_string(slots(slot).first), IntervalText(slots(slot).second));
     findings.Add({kind, tables::kSoluc, field_name, "", std::move(shown_who), std::move(detail)});
   };
-  for (std::size_t s = 0; s < slots.size(); ++s) {
+  for (std::size_t s = 0; s < slot_count; ++s) {
     for (std::size_t i = start[s]; i < start[s + 1]; ++i) {
-      const std::uint32_t teacher = teacher_of_row[by_slot[i]];
-      const std::uint32_t room = room_of_row[by_slot[i]];
+      // Numbered in the first pass: looking them up again costs two reads.
+      const std::uint32_t teacher = numbers[kTeacher].NumberOfRow(by_slot[i]);
+      const std::uint32_t room = numbers[kRoom].NumberOfRow(by_slot[i]);
       const std::string& teacher_code = numbers[kTeacher].code(teacher);
       const std::string& room_code = numbers[kRoom].code(room);
       if (teacher_code.empty() || room_code.empty()) continue;
@@ -261,12 +242,12 @@ void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lesson
                                                  catalogues[c].table)});
     }
   }
-  for (std::size_t s = 0; s < slots.size(); ++s) {
-    if (week.Has(slots[s].first, slots[s].second)) continue;
-    const std::size_t lessons = lessons_in_slot[s];
+  for (std::size_t s = 0; s < slot_count; ++s) {
+    if (lessons_in_slot[s] == 0 || week.Has(slots(s).first, slots(s).second)) continue;
+    const std::size_t in_slot = lessons_in_slot[s];
     findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "",
-                  messages::Slot(std::to_string(slots[s].first), IntervalText(slots[s].second)),
-                  messages::SlotNotInWeek(lessons)});
+                  messages::Slot(std::to_string(slots(s).first), IntervalText(slots(s).second)),
+                  messages::SlotNotInWeek(in_slot)});
   }
 
   findings.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week.rows()));

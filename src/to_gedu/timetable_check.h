@@ -25,7 +25,7 @@ class WeekSlots {
 };
 
 // Notes what the Horaplan-to-GEDU conversion wrote that the user should know
-// of, from where the input list placed each SOLUC row (`lessons`, one per row)
+// of, from where the input list placed each SOLUC row (`lessons`)
 // and the columns already loaded; the section written is not touched:
 //   code-not-in-catalogue  a teacher, room, group or subject code of a placed
 //                          lesson that no catalogue row holds (written as the id);
@@ -34,7 +34,7 @@ class WeekSlots {
 //   teacher-in-two-rooms   one teacher in two rooms in one day and interval;
 //   room-with-two-teachers one room given to two teachers in one day and interval.
 // Time and memory grow linearly with the lessons. Also counts the rows read.
-void CheckTimetable(const WeekSlots& week, const std::vector<LessonSlot>& lessons,
+void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons,
                     const InputTables& tables, Findings& findings);
 
 }  // namespace pontexa::to_gedu

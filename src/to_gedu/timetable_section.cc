@@ -61,7 +61,7 @@ void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStor
   nom_asg.Close();
 
   const InputTables input_tables{soluc, profesor, aulas, nom_asg, grupos};
-  std::vector<LessonSlot> lessons;
+  LessonSlots lessons;
   WriteInputList(out, index, input_tables, store.regional().decimal_separator,
                  findings != nullptr ? &lessons : nullptr);
   out.EndElement();

@@ -157,6 +157,39 @@ TEST(RunReport, ValuesCannotAddLines) {
   EXPECT_NE(ReportJson(forged).find("\"notes\": [\"una\\nnota\"]"), std::string::npos);
 }
 
+// A run's findings written to a file as they come give the very report, JSON
+// and window details that findings held in memory give, past the findings the
+// window shows and across the file's blocks.
+TEST(RunReport, SpooledFindingsGiveTheSameReport) {
+  testing::TempDir dir;
+  RunReport in_memory;
+  in_memory.conversion = "to-gedu";
+  in_memory.table_folder = dir.path().string();
+  in_memory.ok = true;
+  in_memory.findings.CountRows("SOLUC", 7);
+  RunReport spooled = in_memory;
+  spooled.findings.SpoolIn(dir.path());
+  static const char* const kKinds[] = {"teacher-twice", "room-twice", "skipped-lesson"};
+  for (int i = 0; i < 5000; ++i) {
+    const Finding finding{kKinds[i % 3 == 2 ? 2 : i % 7 == 0], "SOLUC", "CPROF", "",
+                          "fila " + std::to_string(i),
+                          "El profesor est\xC3\xA1 en dos sitios a la vez\n" +
+                              std::string(i % 50, '.')};
+    in_memory.findings.Add(finding);
+    spooled.findings.Add(finding);
+  }
+  EXPECT_EQ(ReportText(spooled), ReportText(in_memory));
+  EXPECT_EQ(ReportJson(spooled), ReportJson(in_memory));
+  EXPECT_EQ(FindingsSummaryLine(spooled), FindingsSummaryLine(in_memory));
+  for (const std::size_t most : {std::size_t{1000}, SIZE_MAX}) {
+    EXPECT_EQ(FindingsByKind(spooled, FindingLevel::kAviso, most),
+              FindingsByKind(in_memory, FindingLevel::kAviso, most));
+  }
+  // And the report file holds that text.
+  ASSERT_TRUE(WriteReportFile(spooled));
+  EXPECT_EQ(testing::ReadFile(ReportPath(spooled)), ReportText(in_memory));
+}
+
 // How a save left the exchange file, as the report notes it.
 TEST(RunReport, NotesOnASavedFileSayWhatWasNotKept) {
   FileInfo before;

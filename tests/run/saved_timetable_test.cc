@@ -86,9 +86,9 @@ class SavedTimetableTest : public ::testing::Test {
   static std::vector<std::pair<std::string, std::string>> Of(const Findings& findings,
                                                              const std::string& kind) {
     std::vector<std::pair<std::string, std::string>> found;
-    for (const Finding& finding : findings.all()) {
+    findings.ForEach([&](const Finding& finding) {
       if (finding.kind == kind) found.emplace_back(finding.id, finding.detail);
-    }
+    });
     return found;
   }
 

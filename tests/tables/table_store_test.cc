@@ -408,6 +408,22 @@ std::vector<std::string> Listed(const TextColumn& column) {
   return texts;
 }
 
+// A column keeps numbering equal texts alike when rows are added after it
+// was read whole and let go of its lookup.
+TEST(TextColumn, RowsAddedAfterReadingKeepTheirNumbers) {
+  TextColumn column;
+  for (const char* text : {"P1", "P2", "P1", "P3"}) column.push_back(text);
+  column.DoneAdding();
+  column.push_back("P2");
+  column.push_back("P4");
+  column.push_back("P4");
+  EXPECT_EQ(Listed(column), (std::vector<std::string>{"P1", "P2", "P1", "P3", "P2", "P4", "P4"}));
+  EXPECT_EQ(column.DistinctCount(), 4u);
+  EXPECT_EQ(column.NumberAt(4), column.NumberAt(1));
+  EXPECT_EQ(column.NumberAt(2), column.NumberAt(0));
+  EXPECT_NE(column.NumberAt(5), column.NumberAt(3));
+}
+
 TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
   MakeRows({{"A", "uno", 1}, {"B", "dos", 2.5}, {"C", "tres", 3}});
   // The second row marked deleted: a column read skips it, as a scan does.
