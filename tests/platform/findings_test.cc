@@ -120,7 +120,9 @@ TEST(FindingsSpool, ReadsBackEveryFindingInOrder) {
     ASSERT_EQ(read.size(), added.size());
     for (std::size_t i = 0; i < added.size(); ++i) ASSERT_TRUE(Same(read[i], added[i])) << i;
     EXPECT_EQ(findings.size(), added.size());
-    if (c.room != UINT64_MAX) EXPECT_GT(faults.faults(), 0);
+    if (c.room != UINT64_MAX) {
+      EXPECT_GT(faults.faults(), 0);
+    }
 
     // Kinds in the order first found, each level apart.
     std::vector<std::pair<FindingLevel, std::string>> kinds;
