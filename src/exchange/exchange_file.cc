@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/file_io.h"
 #include "platform/messages.h"
+#include "platform/sha256.h"
 
 namespace pontexa::exchange {
 namespace {
@@ -111,13 +112,14 @@ std::vector<ExchangeFile::Edit> ExchangeFile::EarlierSections() const {
   return edits;
 }
 
-void ExchangeFile::SaveWithSection(const std::string& path,
+FileDigest ExchangeFile::SaveWithSection(const std::string& path,
                                    const std::function<void(SectionWriter&)>& write_section) const {
   if (!loaded_) throw Error(messages::NoRootToWriteInto());
   const std::vector<Edit> edits = EarlierSections();
   const std::string_view bytes(bytes_);
   std::size_t size = 0;
   std::uint64_t checksum = 0;
+  FileDigest saved;
   WriteFileAtomically(
       path,
       [&](File* file) -> Status {
@@ -160,9 +162,11 @@ void ExchangeFile::SaveWithSection(const std::string& path,
       [&](const std::string& written) -> Status {
         // First that the disk gives back exactly the bytes that were written.
         Checksum read_back;
+        Sha256 digest;
         std::size_t read = 0;
         Status unreadable = ReadFileInBlocks(written, [&](std::string_view block) {
           read_back.Add(block);
+          digest.Update(block);
           read += block.size();
           return true;
         });
@@ -180,8 +184,10 @@ void ExchangeFile::SaveWithSection(const std::string& path,
         } catch (const CannotLoad& unreadable_again) {
           return Status(Status::Code::kOther, messages::WrittenUnreadable(unreadable_again.what()));
         }
+        saved = {read, digest.HexDigest()};
         return Status();
       });
+  return saved;
 }
 
 }  // namespace pontexa::exchange

@@ -7,6 +7,7 @@
 #include "exchange/section_writer.h"
 #include "exchange/text_encoding.h"
 #include "exchange/xml_parse.h"
+#include "platform/file_copy.h"
 
 namespace pontexa::exchange {
 
@@ -36,8 +37,10 @@ class ExchangeFile {
   // loaded under the rules of Load. Errors raised by `write_section` come first
   // and unchanged; then the save's own, "No se puede guardar el archivo
   // '<path>': <why>" (a written file that would not load among them); on any
-  // error the file on disk stays as it was.
-  void SaveWithSection(const std::string& path,
+  // error the file on disk stays as it was. Returns the size and SHA-256 of
+  // the saved file, taken from the pass that read it back, so a caller that
+  // notes what the save left need not read it once more.
+  FileDigest SaveWithSection(const std::string& path,
                        const std::function<void(SectionWriter&)>& write_section) const;
 
  private:

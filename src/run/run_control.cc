@@ -148,6 +148,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   FileInfo before;
   const bool known = Env::Current().Info(exchange_file_name_, &before).ok();
   SavedCopy copy;
+  FileDigest saved;
   try {
     copy = CopyExchangeFile(request);
   } catch (const Error& error) {
@@ -156,7 +157,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   }
   record.CopyMade(copy);
   try {
-    file.SaveWithSection(exchange_file_name_, write_section);
+    saved = file.SaveWithSection(exchange_file_name_, write_section);
   } catch (...) {
     // A save that failed left the file as it was: its copy is not needed.
     if (ExchangeFileAsInCopy(copy)) RemoveCopy(copy);
@@ -170,7 +171,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
   }
   record.Done();
   PruneCopies(timetable_directory_, copy.name);
-  NoteUndo(copy, exchange_file_name_);
+  NoteUndo(copy, exchange_file_name_, &saved);
 }
 
 template <typename Run>
@@ -248,10 +249,11 @@ void RunControl::FinishRun(const char* closing_message) {
   }
 }
 
-void RunControl::NoteUndo(const SavedCopy& copy, const std::string& exchange_file) {
+void RunControl::NoteUndo(const SavedCopy& copy, const std::string& exchange_file,
+                          const FileDigest* saved) {
   if (!copy.written()) return;
   try {
-    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file);
+    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file, saved);
   } catch (const Error&) {
     // A file that cannot be read back now cannot be checked before an undo:
     // none is offered, and the copy stays in the list.

@@ -113,7 +113,9 @@ class RunControl {
   // The closing box of an undo or a restore, with the avisos it found.
   void ShowRestored(const std::string& text, const Findings& findings);
   // Notes what the run that just ended left, when it made `copy`.
-  void NoteUndo(const SavedCopy& copy, const std::string& exchange_file);
+  // `saved` is the exchange file's digest as its save read it back, if any.
+  void NoteUndo(const SavedCopy& copy, const std::string& exchange_file,
+                const FileDigest* saved = nullptr);
 
   RunUi& ui_;
   std::filesystem::path timetable_directory_;

@@ -52,7 +52,7 @@ std::string ContentsText(const CopyManifest& manifest) {
 }  // namespace
 
 RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCopy& copy,
-                        const std::string& exchange_file) {
+                        const std::string& exchange_file, const FileDigest* saved) {
   RunLeft left;
   left.copy_name = copy.name;
   left.tables = copy.manifest.holds_tables;
@@ -63,7 +63,7 @@ RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCo
       for (CopiedFile& file : FilesNow(table_folder, table)) left.files.push_back(std::move(file));
     }
   } else {
-    const FileDigest digest = DigestOfFile(exchange_file);
+    const FileDigest digest = saved != nullptr ? *saved : DigestOfFile(exchange_file);
     left.files.push_back(
         {"", std::filesystem::path(exchange_file).filename().string(), digest.size, digest.sha256});
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_copy.h"
 #include "run/copy_manifest.h"
 #include "run/saved_copies.h"
 
@@ -21,9 +22,10 @@ struct RunLeft {
 
 // Notes the files as a run that made `copy` leaves them: the copy's tables
 // in the table folder, or the exchange file it saved. Raises Error when a
-// file cannot be read.
+// file cannot be read. `saved`, when given, is the exchange file's digest as
+// its save read it back, used instead of reading the file again.
 RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCopy& copy,
-                        const std::string& exchange_file);
+                        const std::string& exchange_file, const FileDigest* saved = nullptr);
 
 // The files no longer as the run left them, each as "ASIGT.DBF (modificado)",
 // "(borrado)" or "(nuevo)"; empty when every one is.

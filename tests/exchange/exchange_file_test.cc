@@ -17,6 +17,7 @@
 
 #include "platform/env.h"
 #include "platform/error.h"
+#include "platform/file_copy.h"
 #include "platform/file_io.h"
 #include "support/error_message.h"
 #include "support/temp_dir.h"
@@ -139,7 +140,9 @@ class SectionWriteTest {
     WriteFile(path, before);
     ExchangeFile file;
     file.Load(path.string());
-    file.SaveWithSection(path.string(), WriteNewSection);
+    const FileDigest saved = file.SaveWithSection(path.string(), WriteNewSection);
+    // The digest the save gives back is that of the file it left.
+    EXPECT_EQ(saved, DigestOfFile(path));
     return ReadFile(path);
   }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/file_copy.h"
 #include "run/folder_claim.h"
 #include "run/messages.h"
 #include "run/recovery_messages.h"
@@ -233,6 +234,43 @@ TEST(ChangedSince, NamesEachFileThatDiffersFromHowTheRunLeftIt) {
     const SavedCopy copy = CopyTables(request, {tables::kProft}, /*even_if_empty=*/false);
     const RunLeft left = NoteWhatRunLeft(dir.path(), copy, "");
     c.change(dir.path());
+    EXPECT_EQ(ChangedSince(dir.path(), left), c.said) << c.what;
+  }
+}
+
+// The exchange file's digest taken as its save read it back stands for the
+// file: the bytes it names are the run's, whatever is on disk when noted.
+TEST(NoteWhatRunLeftTest, SavedDigestStandsForTheExchangeFile) {
+  struct Case {
+    const char* what;
+    std::string noted;       // the bytes the given digest is of
+    std::string on_disk;     // the file when noted
+    std::string afterwards;  // the file when asked
+    Calls said;
+  };
+  const std::string change =
+      messages::ChangedFile("instituto.xml", messages::FileChange::kModified);
+  const Case cases[] = {
+      {"the saved bytes, untouched", "nuevo", "nuevo", "nuevo", {}},
+      {"the saved bytes, changed since", "nuevo", "nuevo", "otro", {change}},
+      {"changed before it was noted", "nuevo", "otro", "otro", {change}},
+      {"put back as saved", "nuevo", "otro", "nuevo", {}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const fs::path exchange = dir / "instituto.xml";
+    WriteFile(exchange, "antes");
+    CopyRequest request;
+    request.made_by = kMadeByToGedu;
+    request.table_folder = dir.path();
+    request.exchange_file = exchange.string();
+    request.now = 1;
+    const SavedCopy copy = CopyExchangeFile(request);
+    WriteFile(dir / "digerido", c.noted);
+    const FileDigest saved = DigestOfFile(dir / "digerido");
+    WriteFile(exchange, c.on_disk);
+    const RunLeft left = NoteWhatRunLeft(dir.path(), copy, exchange.string(), &saved);
+    WriteFile(exchange, c.afterwards);
     EXPECT_EQ(ChangedSince(dir.path(), left), c.said) << c.what;
   }
 }
