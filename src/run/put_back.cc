@@ -14,16 +14,6 @@
 namespace pontexa::run {
 namespace {
 
-bool Matches(const std::filesystem::path& path, const CopiedFile& file) {
-  FileInfo info;
-  if (!Env::Current().Info(path, &info).ok() || info.size != file.size) return false;
-  try {
-    return DigestOfFile(path).sha256 == file.sha256;
-  } catch (const Error&) {
-    return false;
-  }
-}
-
 // Copies beside the tables, removed unless they were moved into place.
 class PreparedFiles {
  public:
@@ -63,6 +53,16 @@ class PreparedFiles {
 
 }  // namespace
 
+bool FileAsCopied(const std::filesystem::path& path, const CopiedFile& file) {
+  FileInfo info;
+  if (!Env::Current().Info(path, &info).ok() || info.size != file.size) return false;
+  try {
+    return DigestOfFile(path).sha256 == file.sha256;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
 bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    std::string_view table) {
   const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
@@ -72,7 +72,7 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
     const auto found = std::find_if(present.begin(), present.end(), [&](const auto& path) {
       return path.filename().string() == file.name;
     });
-    if (found == present.end() || !Matches(*found, file)) return false;
+    if (found == present.end() || !FileAsCopied(*found, file)) return false;
   }
   return true;
 }
@@ -113,7 +113,7 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
 }
 
 bool ExchangeFileAsInCopy(const SavedCopy& copy, const std::filesystem::path& path) {
-  return !copy.manifest.files.empty() && Matches(path, copy.manifest.files.front());
+  return !copy.manifest.files.empty() && FileAsCopied(path, copy.manifest.files.front());
 }
 
 bool ExchangeFileAsInCopy(const SavedCopy& copy) {
@@ -136,7 +136,7 @@ void PutBackExchangeFile(const SavedCopy& copy, const std::string& path) {
         return !unwritten ? unwritten : unreadable;
       },
       [&file, &copy](const std::string& written) -> Status {
-        if (Matches(written, file)) return Status();
+        if (FileAsCopied(written, file)) return Status();
         return Status(Status::Code::kOther, messages::DamagedCopy(copy.folder.string()));
       });
 }

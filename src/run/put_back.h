@@ -9,6 +9,10 @@
 
 namespace pontexa::run {
 
+// True when the file at `path` has the size and bytes `file` notes; a file
+// that cannot be read has not.
+bool FileAsCopied(const std::filesystem::path& path, const CopiedFile& file);
+
 // True when the table's files in the folder are exactly those the copy holds:
 // the same names, sizes and bytes, and no file where the table did not exist.
 bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,

@@ -202,6 +202,16 @@ std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& tab
   return files;
 }
 
+std::vector<CopiedFile> TableFilesNow(const std::filesystem::path& table_folder,
+                                      const std::string& table) {
+  std::vector<CopiedFile> files;
+  for (const auto& path : TableFilesOf(table_folder, table)) {
+    const FileDigest digest = DigestOfFile(path);
+    files.push_back({table, path.filename().string(), digest.size, digest.sha256});
+  }
+  return files;
+}
+
 void CheckTablesNotHeld(const std::filesystem::path& table_folder,
                         const std::vector<std::string>& tables, const OpenFileScan& others) {
   for (const std::string& table : tables) {

@@ -51,6 +51,11 @@ struct CopyRequest {
 std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
                                                 std::string_view table);
 
+// Every file of the table as it is now (see TableFilesOf), with its size and
+// SHA-256. Raises Error when one cannot be read.
+std::vector<CopiedFile> TableFilesNow(const std::filesystem::path& table_folder,
+                                      const std::string& table);
+
 // Raises Error, naming both files, when the folder holds two letter-case
 // variants of the .DBF or .MDX of one of the tables (ASIGT.DBF and asigt.dbf):
 // which of them Horaplan reads cannot be told, so no run takes either.

@@ -5,31 +5,11 @@
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "run/messages.h"
+#include "run/put_back.h"
 #include "run/undo_messages.h"
 
 namespace pontexa::run {
 namespace {
-
-std::vector<CopiedFile> FilesNow(const std::filesystem::path& table_folder,
-                                 const std::string& table) {
-  std::vector<CopiedFile> files;
-  for (const auto& path : TableFilesOf(table_folder, table)) {
-    const FileDigest digest = DigestOfFile(path);
-    files.push_back({table, path.filename().string(), digest.size, digest.sha256});
-  }
-  return files;
-}
-
-// True when the file at `path` has the size and bytes noted; a file that
-// cannot be read is not.
-bool Same(const std::filesystem::path& path, const CopiedFile& file) {
-  try {
-    const FileDigest digest = DigestOfFile(path);
-    return digest.size == file.size && digest.sha256 == file.sha256;
-  } catch (const Error&) {
-    return false;
-  }
-}
 
 std::string MadeByText(const CopyManifest& manifest) {
   if (manifest.made_by == kMadeByToHoraplan) return messages::CopyBeforeToHoraplan();
@@ -60,7 +40,8 @@ RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCo
   if (left.tables) {
     left.table_names = copy.manifest.tables;
     for (const std::string& table : left.table_names) {
-      for (CopiedFile& file : FilesNow(table_folder, table)) left.files.push_back(std::move(file));
+      for (CopiedFile& file : TableFilesNow(table_folder, table))
+        left.files.push_back(std::move(file));
     }
   } else {
     const FileDigest digest = saved != nullptr ? *saved : DigestOfFile(exchange_file);
@@ -78,7 +59,7 @@ std::vector<std::string> ChangedSince(const std::filesystem::path& table_folder,
     const CopiedFile& file = left.files.front();
     if (!NameExists(left.exchange_file)) {
       changed.push_back(messages::ChangedFile(messages::Visible(file.name), FileChange::kRemoved));
-    } else if (!Same(left.exchange_file, file)) {
+    } else if (!FileAsCopied(left.exchange_file, file)) {
       changed.push_back(messages::ChangedFile(messages::Visible(file.name), FileChange::kModified));
     }
     return changed;
@@ -93,7 +74,7 @@ std::vector<std::string> ChangedSince(const std::filesystem::path& table_folder,
       const std::string name = messages::Visible(file.name);
       if (found == present.end()) {
         changed.push_back(messages::ChangedFile(name, FileChange::kRemoved));
-      } else if (!Same(*found, file)) {
+      } else if (!FileAsCopied(*found, file)) {
         changed.push_back(messages::ChangedFile(name, FileChange::kModified));
       }
     }

@@ -103,17 +103,6 @@ std::optional<RunRecord> ReadRunRecord(const std::filesystem::path& table_folder
 
 namespace {
 
-// The files of the tables as they are now, with their digests.
-std::vector<CopiedFile> FilesNow(const std::filesystem::path& table_folder,
-                                 const std::string& table) {
-  std::vector<CopiedFile> files;
-  for (const auto& path : TableFilesOf(table_folder, table)) {
-    const FileDigest digest = DigestOfFile(path);
-    files.push_back({table, path.filename().string(), digest.size, digest.sha256});
-  }
-  return files;
-}
-
 // Flushes every file of the table, and the folder's names, to disk.
 void SyncTable(const std::filesystem::path& table_folder, const std::string& table) {
   for (const auto& path : TableFilesOf(table_folder, table)) {
@@ -478,7 +467,7 @@ void UnfinishedRun::NoteWritten() {
   std::erase_if(record_.last_known,
                 [&](const CopiedFile& file) { return all || file.table == record_.writing; });
   for (const std::string& table : written) {
-    for (CopiedFile& file : FilesNow(table_folder_, table)) {
+    for (CopiedFile& file : TableFilesNow(table_folder_, table)) {
       record_.last_known.push_back(std::move(file));
     }
   }
