@@ -159,11 +159,12 @@ Status ReadFileInBlocks(const std::string& path,
   }
 }
 
-Status ReadWholeFile(const std::string& path, std::string* bytes) {
+Status ReadWholeFile(const std::string& path, std::string* bytes, std::uint64_t most) {
   bytes->clear();
   std::unique_ptr<File> file;
   FileInfo info;
   if (Status status = OpenForReading(path, file, info); !status) return status;
+  if (info.size > most) return Failure(messages::FileTooLarge());
   if (info.size > 0) bytes->reserve(static_cast<std::size_t>(info.size));
   char buffer[1 << 16];
   for (;;) {
@@ -174,6 +175,10 @@ Status ReadWholeFile(const std::string& path, std::string* bytes) {
     }
     if (got == 0) return Status();
     bytes->append(buffer, got);
+    if (bytes->size() > most) {
+      bytes->clear();
+      return Failure(messages::FileTooLarge());
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,9 +18,11 @@ namespace pontexa {
 // functions raise Error with the whole message.
 
 // Reads the whole file at path into `*bytes`. On failure `*bytes` is empty and
-// the Status says why: missing, a folder, unreadable, not a regular file, or
-// no file given at all.
-Status ReadWholeFile(const std::string& path, std::string* bytes);
+// the Status says why: missing, a folder, unreadable, not a regular file, no
+// file given at all, or more than `most` bytes (the small records kept beside
+// the tables are refused rather than read whole when something large has
+// taken their place, or grows while read).
+Status ReadWholeFile(const std::string& path, std::string* bytes, std::uint64_t most = UINT64_MAX);
 
 // Opens an existing regular file for reading from its start; `info` gets what
 // the system says of it. Fails as ReadWholeFile.

@@ -28,6 +28,7 @@ std::string CannotConvertFromCodePage(int code_page) {
 
 std::string NoFileGiven() { return "No se ha indicado ningún archivo"; }
 std::string NotARegularFile() { return "No es un archivo normal"; }
+std::string FileTooLarge() { return "El archivo es demasiado grande"; }
 
 std::string ReadOnlyFile() { return "El archivo es de solo lectura"; }
 

@@ -20,6 +20,7 @@ std::string CannotConvertFromCodePage(int code_page);
 // Reading and replacing whole files.
 std::string NoFileGiven();
 std::string NotARegularFile();
+std::string FileTooLarge();
 std::string ReadOnlyFile();
 // The prefix of every failed save: "No se puede guardar el archivo '<path>': <why>".
 std::string CannotSave(std::string_view path, std::string_view why);

@@ -8,6 +8,7 @@
 #include "platform/case_variants.h"
 #include "platform/error.h"
 #include "platform/file_copy.h"
+#include "platform/file_io.h"
 #include "platform/local_time.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
@@ -123,20 +124,9 @@ int SuffixOf(const std::string& name) {
 // The whole text of a manifest; nothing when it cannot be read or is too large
 // to be one (manifests are small).
 std::optional<std::string> ReadManifestText(const std::filesystem::path& path) {
-  constexpr std::size_t kMostBytes = 1 << 20;
-  std::unique_ptr<File> file;
-  FileInfo info;
-  if (!Env::Current().Open(path, {.mode = OpenMode::kRead, .regular_only = true}, &file).ok() ||
-      !file->Info(&info).ok() || !info.IsRegular() || info.size > kMostBytes) {
-    return std::nullopt;
-  }
-  // One byte more than the size: a file that grew meanwhile is refused too.
-  std::string text(static_cast<std::size_t>(info.size) + 1, '\0');
-  std::size_t read = 0;
-  if (!file->ReadAt(0, text.data(), text.size(), &read).ok() || read > info.size) {
-    return std::nullopt;
-  }
-  text.resize(read);
+  constexpr std::uint64_t kMostBytes = 1 << 20;
+  std::string text;
+  if (!ReadWholeFile(path.string(), &text, kMostBytes).ok()) return std::nullopt;
   return text;
 }
 

@@ -113,12 +113,9 @@ std::filesystem::path RecordPath(const std::filesystem::path& table_folder) {
 std::optional<MovedCodesRecord> ReadRecord(const std::filesystem::path& table_folder) {
   const std::filesystem::path path = RecordPath(table_folder);
   FileInfo info;
-  if (!Env::Current().LinkInfo(path, &info).ok() || info.kind != FileInfo::Kind::kRegular ||
-      info.size > kLargestRecord) {
-    return std::nullopt;
-  }
   std::string text;
-  if (!ReadWholeFile(path.string(), &text).ok() || text.size() > kLargestRecord) {
+  if (!Env::Current().LinkInfo(path, &info).ok() || info.kind != FileInfo::Kind::kRegular ||
+      !ReadWholeFile(path.string(), &text, kLargestRecord).ok()) {
     return std::nullopt;
   }
   return ParseMovedCodes(text);

@@ -7,6 +7,7 @@
 
 #include "platform/error.h"
 #include "platform/file_copy.h"
+#include "platform/file_io.h"
 #include "platform/local_time.h"
 #include "platform/messages.h"
 #include "platform/percent_escape.h"
@@ -84,16 +85,9 @@ std::optional<CopiedFile> ParseFileLine(std::string_view text) {
 std::optional<RunRecord> ReadRunRecord(const std::filesystem::path& table_folder) {
   const std::filesystem::path path = RecordPath(table_folder);
   if (!NameExists(path)) return std::nullopt;
-  std::unique_ptr<File> file;
-  FileInfo info;
   constexpr std::uint64_t kMostBytes = 1 << 20;
-  if (!Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file).ok() ||
-      !file->Info(&info).ok() || !info.IsRegular() || info.size > kMostBytes) {
-    throw Error(messages::DamagedRunRecord(path.string()));
-  }
-  std::string text(static_cast<std::size_t>(info.size), '\0');
-  std::size_t read = 0;
-  if (!file->ReadAt(0, text.data(), text.size(), &read).ok() || read != text.size()) {
+  std::string text;
+  if (!ReadWholeFile(path.string(), &text, kMostBytes).ok()) {
     throw Error(messages::DamagedRunRecord(path.string()));
   }
   std::optional<RunRecord> record = ParseRunRecord(text);

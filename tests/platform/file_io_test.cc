@@ -242,3 +242,26 @@ TEST(ReadWholeFile, ReadsEveryByteOrSaysWhyNot) {
 
 }  // namespace
 }  // namespace pontexa
+
+namespace pontexa {
+namespace {
+
+// A bound on what is read whole: a file up to it is read, one byte more is
+// refused with nothing kept.
+TEST(ReadWholeFile, RefusesAFileLargerThanItsBound) {
+  TempDir dir;
+  WriteFile(dir / "r.txt", "0123456789");
+  const struct {
+    std::uint64_t most;
+    bool read;
+  } cases[] = {{10, true}, {9, false}, {UINT64_MAX, true}, {0, false}};
+  for (const auto& c : cases) {
+    std::string bytes = "left over";
+    const Status status = ReadWholeFile((dir / "r.txt").string(), &bytes, c.most);
+    EXPECT_EQ(status.ok(), c.read) << c.most;
+    EXPECT_EQ(bytes, c.read ? "0123456789" : "") << c.most;
+  }
+}
+
+}  // namespace
+}  // namespace pontexa
