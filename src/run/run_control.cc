@@ -192,8 +192,7 @@ bool RunControl::ShowingErrors(Run run) {
     // A run stopped by a full disk or a read-only folder has said why already;
     // something else in the report's place (a folder) would go unsaid.
     FileInfo in_place;
-    if (!report_written_ &&
-        Env::Current().LinkInfo(ReportPath(*last_report_), &in_place).ok() &&
+    if (!report_written_ && Env::Current().LinkInfo(ReportPath(*last_report_), &in_place).ok() &&
         !in_place.IsRegular()) {
       if (!message.ends_with('.')) message += '.';
       message += " " + messages::ReportNotWritten(ReportPath(*last_report_).string());
@@ -250,10 +249,10 @@ void RunControl::FinishRun(const char* closing_message) {
 }
 
 void RunControl::NoteUndo(const SavedCopy& copy, const std::string& exchange_file,
-                          const FileDigest* saved) {
+                          const FileDigest* saved, const std::vector<CopiedFile>* tables_left) {
   if (!copy.written()) return;
   try {
-    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file, saved);
+    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file, saved, tables_left);
   } catch (const Error&) {
     // A file that cannot be read back now cannot be checked before an undo:
     // none is offered, and the copy stays in the list.
@@ -309,7 +308,7 @@ bool RunControl::RunToHoraplan() {
       }
       before.Keep();
       saved_timetable.CompareWithCatalogues(findings);
-      NoteUndo(before.copy(), exchange_file_name_);
+      NoteUndo(before.copy(), exchange_file_name_, nullptr, record.TablesLeft());
     }
     FinishRun(kToHoraplanDone);
     return true;

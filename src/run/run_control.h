@@ -113,9 +113,11 @@ class RunControl {
   // The closing box of an undo or a restore, with the avisos it found.
   void ShowRestored(const std::string& text, const Findings& findings);
   // Notes what the run that just ended left, when it made `copy`.
-  // `saved` is the exchange file's digest as its save read it back, if any.
+  // `saved` is the exchange file's digest as its save read it back, and
+  // `tables_left` the tables as the run's record noted them last, if any.
   void NoteUndo(const SavedCopy& copy, const std::string& exchange_file,
-                const FileDigest* saved = nullptr);
+                const FileDigest* saved = nullptr,
+                const std::vector<CopiedFile>* tables_left = nullptr);
 
   RunUi& ui_;
   std::filesystem::path timetable_directory_;

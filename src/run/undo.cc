@@ -32,13 +32,18 @@ std::string ContentsText(const CopyManifest& manifest) {
 }  // namespace
 
 RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCopy& copy,
-                        const std::string& exchange_file, const FileDigest* saved) {
+                        const std::string& exchange_file, const FileDigest* saved,
+                        const std::vector<CopiedFile>* tables_left) {
   RunLeft left;
   left.copy_name = copy.name;
   left.tables = copy.manifest.holds_tables;
   left.exchange_file = exchange_file;
   if (left.tables) {
     left.table_names = copy.manifest.tables;
+    if (tables_left != nullptr) {
+      left.files = *tables_left;
+      return left;
+    }
     for (const std::string& table : left.table_names) {
       for (CopiedFile& file : TableFilesNow(table_folder, table))
         left.files.push_back(std::move(file));

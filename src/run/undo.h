@@ -23,9 +23,11 @@ struct RunLeft {
 // Notes the files as a run that made `copy` leaves them: the copy's tables
 // in the table folder, or the exchange file it saved. Raises Error when a
 // file cannot be read. `saved`, when given, is the exchange file's digest as
-// its save read it back, used instead of reading the file again.
+// its save read it back, and `tables_left` the tables' files as the run's
+// record noted them last; either is used instead of reading the files again.
 RunLeft NoteWhatRunLeft(const std::filesystem::path& table_folder, const SavedCopy& copy,
-                        const std::string& exchange_file, const FileDigest* saved = nullptr);
+                        const std::string& exchange_file, const FileDigest* saved = nullptr,
+                        const std::vector<CopiedFile>* tables_left = nullptr);
 
 // The files no longer as the run left them, each as "ASIGT.DBF (modificado)",
 // "(borrado)" or "(nuevo)"; empty when every one is.

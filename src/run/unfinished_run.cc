@@ -495,6 +495,11 @@ void UnfinishedRun::Done() {
   }
   RemoveRecord(table_folder_);
   active_ = false;
+  done_ = true;
+}
+
+const std::vector<CopiedFile>* UnfinishedRun::TablesLeft() const {
+  return done_ && record_.tables && record_.copy_made ? &record_.last_known : nullptr;
 }
 
 void UnfinishedRun::Save() {

@@ -25,19 +25,19 @@ inline constexpr char kAllTables[] = "*";
 
 // What a record holds.
 struct RunRecord {
-  std::string made_by;       // kMadeBy...
-  bool tables = true;        // false: the run replaces the exchange file, whole
-  std::string time;          // local time of its start, "AAAA-MM-DD HH:MM"
-  std::string copy_base;     // the name its copy folder starts with, AAAAMMDD-HHMMSS
-  int process = 0;           // names its temporary files, ~pontexa-<process>-*
+  std::string made_by;    // kMadeBy...
+  bool tables = true;     // false: the run replaces the exchange file, whole
+  std::string time;       // local time of its start, "AAAA-MM-DD HH:MM"
+  std::string copy_base;  // the name its copy folder starts with, AAAAMMDD-HHMMSS
+  int process = 0;        // names its temporary files, ~pontexa-<process>-*
   std::string exchange_file;
   std::vector<std::string> table_names;
   bool copy_made = false;
-  std::string copy_name;             // "" when there was nothing to copy
-  std::vector<CopiedFile> copied;    // the copy's files, with their digests
+  std::string copy_name;               // "" when there was nothing to copy
+  std::vector<CopiedFile> copied;      // the copy's files, with their digests
   std::vector<CopiedFile> last_known;  // the tables' files after the last step
-  std::string writing;               // the table being written, "" between steps,
-                                     // kAllTables for all of them
+  std::string writing;                 // the table being written, "" between steps,
+                                       // kAllTables for all of them
 };
 
 std::string RunRecordText(const RunRecord& record);
@@ -76,6 +76,10 @@ class UnfinishedRun {
   void PuttingBack() noexcept;
   // The folder is in its final state: flushed to disk, and the record goes.
   void Done();
+  // After Done, the files of the run's tables as it left them, with their
+  // digests; nothing when the run kept no record of them (a run that saves
+  // the exchange file, or a folder where no record could be written).
+  const std::vector<CopiedFile>* TablesLeft() const;
 
  private:
   void NoteWritten();
@@ -84,6 +88,7 @@ class UnfinishedRun {
   std::filesystem::path table_folder_;
   RunRecord record_;
   bool active_ = false;
+  bool done_ = false;
 };
 
 // With the folder's exclusive claim held: puts right what a run cut short
