@@ -13,6 +13,7 @@
 #include "platform/numbers.h"
 #include "tables/catalogue.h"
 #include "to_gedu/messages.h"
+#include "to_gedu/staffing_by_slot.h"
 
 namespace pontexa::to_gedu {
 
@@ -140,13 +141,13 @@ namespace {
 
 // The check, pass by pass: ReadLessons walks SOLUC once more, in stored
 // order, noting the lessons left out and numbering every code of a placed
-// lesson, and gathers each slot's teachers and rooms; the other passes go
-// over what it gathered. What is kept grows with the slots and the distinct
-// codes, plus eight bytes per placed lesson with a teacher and a room.
+// lesson, and gathers each slot's teachers and rooms (StaffingBySlot); the
+// other passes go over what it gathered. What is held in memory grows with
+// the slots and the distinct codes, not with the lessons.
 class TimetableCheck {
  public:
   TimetableCheck(const WeekSlots& week, const LessonSlots& slots, const InputTables& tables,
-                 Findings& findings)
+                 const std::filesystem::path& scratch_folder, Findings& findings)
       : week_(week),
         slots_(slots),
         tables_(tables),
@@ -162,7 +163,8 @@ class TimetableCheck {
              tables::kAulat},
         },
         numbers_{CodeNumbers(catalogues_[0]), CodeNumbers(catalogues_[1]),
-                 CodeNumbers(catalogues_[2]), CodeNumbers(catalogues_[3])} {}
+                 CodeNumbers(catalogues_[2]), CodeNumbers(catalogues_[3])},
+        staffing_(LessonsPerSlot(slots), scratch_folder) {}
 
   void Run() {
     ReadLessons();
@@ -174,9 +176,11 @@ class TimetableCheck {
 
  private:
   static constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
-  struct Staffing {
-    std::uint32_t teacher, room;
-  };
+  static std::vector<std::uint32_t> LessonsPerSlot(const LessonSlots& slots) {
+    std::vector<std::uint32_t> lessons(slots.slot_count());
+    for (std::uint32_t s = 0; s < slots.slot_count(); ++s) lessons[s] = slots.lessons(s);
+    return lessons;
+  }
   // messages::TeacherInTwoRooms or messages::RoomWithTwoTeachers.
   using ClashMessage = decltype(&messages::TeacherInTwoRooms);
 
@@ -198,20 +202,11 @@ class TimetableCheck {
   const Catalogue catalogues_[4];
   CodeNumbers numbers_[4];
   std::size_t rows_ = 0;  // SOLUC rows read
-  // The teacher and room of each placed lesson having both, slot by slot:
-  // those of slot s from start_[s], in stored order.
-  std::vector<std::size_t> start_;
-  std::vector<std::size_t> filled_;
-  std::vector<Staffing> staffing_;
+  // The teacher and room of each placed lesson having both, in stored order.
+  StaffingBySlot staffing_;
 };
 
 void TimetableCheck::ReadLessons() {
-  start_.assign(slots_.slot_count() + 1, 0);
-  for (std::uint32_t s = 0; s < slots_.slot_count(); ++s) {
-    start_[s + 1] = start_[s] + slots_.lessons(s);
-  }
-  filled_.assign(start_.begin(), start_.end() - 1);
-  staffing_.resize(start_.back());
   tables::Table& soluc = tables_.soluc.table();
   for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++rows_) {
     // Every code field is read on every row, so that one SOLUC lacks fails
@@ -230,12 +225,12 @@ void TimetableCheck::ReadLessons() {
     }
     const std::uint32_t slot = slots_.NumberOf(day, IntervalOfRow(soluc));
     // Every placed row was counted in its slot as the list was written.
-    if (slot == LessonSlots::kNone || filled_[slot] == start_[slot + 1]) continue;
+    if (slot == LessonSlots::kNone) continue;
     if (numbers_[kTeacher].code(number[kTeacher]).empty() ||
         numbers_[kRoom].code(number[kRoom]).empty()) {
       continue;
     }
-    staffing_[filled_[slot]++] = {number[kTeacher], number[kRoom]};
+    staffing_.Add(slot, {number[kTeacher], number[kRoom]});
   }
 }
 
@@ -254,8 +249,8 @@ void TimetableCheck::FindClashes() {
   const CodeNumbers& teachers = numbers_[kTeacher];
   const CodeNumbers& rooms = numbers_[kRoom];
   for (std::uint32_t s = 0; s < slots_.slot_count(); ++s) {
-    for (std::size_t i = start_[s]; i < filled_[s]; ++i) {
-      const auto [teacher, room] = staffing_[i];
+    staffing_.ForEachIn(s, [&](StaffingBySlot::Staffing staffing) {
+      const auto [teacher, room] = staffing;
       if (room_of_teacher.IsSecond(s, teacher, room)) {
         NoteClash("teacher-in-two-rooms", field::kAula, teachers.code(teacher),
                   rooms.code(room_of_teacher.first(teacher)), rooms.code(room), s,
@@ -266,7 +261,7 @@ void TimetableCheck::FindClashes() {
                   teachers.code(teacher_of_room.first(room)), teachers.code(teacher), s,
                   messages::RoomWithTwoTeachers);
       }
-    }
+    });
   }
 }
 
@@ -318,8 +313,8 @@ void TimetableCheck::CountRows() {
 }  // namespace
 
 void CheckTimetable(const WeekSlots& week, const LessonSlots& slots, const InputTables& tables,
-                    Findings& findings) {
-  TimetableCheck(week, slots, tables, findings).Run();
+                    const std::filesystem::path& scratch_folder, Findings& findings) {
+  TimetableCheck(week, slots, tables, scratch_folder, findings).Run();
 }
 
 }  // namespace pontexa::to_gedu
