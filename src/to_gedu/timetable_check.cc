@@ -65,28 +65,30 @@ class CodeNumbers {
 
   std::uint32_t NumberOf(std::string code) {
     // Rows often repeat the code of the row before: no lookup for them.
-    if (!codes_.empty() && code == codes_[last_]) return last_;
-    const auto [at, fresh] = numbers_.try_emplace(code, static_cast<std::uint32_t>(codes_.size()));
+    if (!codes_.empty() && code == *codes_[last_]) return last_;
+    const auto [at, fresh] = numbers_.try_emplace(std::move(code),
+                                                  static_cast<std::uint32_t>(codes_.size()));
     if (fresh) {
-      known_.push_back(code.empty() ||
-                       catalogue_.columns.FirstRow(catalogue_.code_field, code).has_value());
-      codes_.push_back(std::move(code));
+      const std::string& stored = at->first;  // a node's key stays where it is
+      known_.push_back(stored.empty() ||
+                       catalogue_.columns.FirstRow(catalogue_.code_field, stored).has_value());
+      codes_.push_back(&stored);
       lessons_.push_back(0);
     }
     last_ = at->second;
     return last_;
   }
   std::size_t size() const { return codes_.size(); }
-  const std::string& code(std::uint32_t n) const { return codes_[n]; }
+  const std::string& code(std::uint32_t n) const { return *codes_[n]; }
   bool known(std::uint32_t n) const { return known_[n]; }
-  std::size_t& lessons(std::uint32_t n) { return lessons_[n]; }
+  std::uint32_t& lessons(std::uint32_t n) { return lessons_[n]; }
 
  private:
   const Catalogue& catalogue_;
   std::unordered_map<std::string, std::uint32_t> numbers_;
-  std::vector<std::string> codes_;  // by number
+  std::vector<const std::string*> codes_;  // by number: the keys of numbers_
   std::vector<bool> known_;
-  std::vector<std::size_t> lessons_;
+  std::vector<std::uint32_t> lessons_;
   std::uint32_t last_ = 0;
 };
 
