@@ -161,19 +161,26 @@ std::vector<Lesson> PlanLessons(const School& school) {
           lesson.hour = slot % kHoursPerDay + 1;
           const std::uint64_t bit = std::uint64_t{1} << slot;
           for (int teacher : teachers) teacher_busy[teacher] |= bit;
-          if ((room_busy[group.home_room] & bit) == 0) {
-            lesson.room = group.home_room;
-          } else {
-            const int first = rng.Below(kRoomsPerCopy);
-            for (int r = 0; r < kRoomsPerCopy && lesson.room < 0; ++r) {
-              const int room = group.copy * kRoomsPerCopy + (first + r) % kRoomsPerCopy;
-              if ((room_busy[room] & bit) == 0) lesson.room = room;
-            }
-          }
-          if (lesson.room >= 0) room_busy[lesson.room] |= bit;
         }
+        // Each teacher of the lesson has a room of their own (a group taught
+        // by two is split in two rooms): the group's room when it is free,
+        // else a free room of the same copy, else none.
         for (int teacher : teachers) {
           lesson.teacher = teacher;
+          lesson.room = -1;
+          if (slot >= 0) {
+            const std::uint64_t bit = std::uint64_t{1} << slot;
+            if ((room_busy[group.home_room] & bit) == 0) {
+              lesson.room = group.home_room;
+            } else {
+              const int first = rng.Below(kRoomsPerCopy);
+              for (int r = 0; r < kRoomsPerCopy && lesson.room < 0; ++r) {
+                const int room = group.copy * kRoomsPerCopy + (first + r) % kRoomsPerCopy;
+                if ((room_busy[room] & bit) == 0) lesson.room = room;
+              }
+            }
+            if (lesson.room >= 0) room_busy[lesson.room] |= bit;
+          }
           lessons.push_back(lesson);
         }
       }

@@ -448,18 +448,17 @@ void TextColumn::DoneAdding() {
   done_adding_ = true;
 }
 
-TextColumn Table::TextsOf(std::string_view field) {
-  TextColumn texts;
+template <class Texts>
+void Table::ReadTexts(std::string_view field, Texts& texts) {
   ToFirstRow();
   Impl& impl = *impl_;
-  if (impl.past_last_) return texts;
+  if (impl.past_last_) return;
   const StoredField& stored = Field(field);
   const auto at = static_cast<std::size_t>(stored.offset);
   const auto width = static_cast<std::size_t>(stored.width);
   const bool text = stored.kind == StoredKind::kText;
   // Row by row as ToNextRow goes, without making each row current on the way.
   const std::int64_t rows = impl.image_.record_count();
-  texts.reserve(static_cast<std::size_t>(rows));
   std::int64_t last = impl.current_;
   for (std::int64_t row = last; row < rows; ++row) {
     const char* record = impl.image_.Record(row);
@@ -474,7 +473,19 @@ TextColumn Table::TextsOf(std::string_view field) {
   }
   impl.MakeCurrent(last);  // the last row stays current
   impl.past_last_ = true;
+}
+
+TextColumn Table::TextsOf(std::string_view field) {
+  TextColumn texts;
+  if (IsOpen()) texts.reserve(static_cast<std::size_t>(impl_->image_.record_count()));
+  ReadTexts(field, texts);
   texts.DoneAdding();
+  return texts;
+}
+
+DistinctTexts Table::DistinctTextsOf(std::string_view field) {
+  DistinctTexts texts;
+  ReadTexts(field, texts);
   return texts;
 }
 

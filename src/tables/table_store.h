@@ -11,6 +11,7 @@
 
 #include "platform/env.h"
 #include "platform/regional_settings.h"
+#include "tables/distinct_texts.h"
 #include "tables/field_layout.h"
 
 namespace pontexa::tables {
@@ -165,6 +166,8 @@ class Table {
   // in one scan from the first row that leaves the last row current. The field
   // is looked up once, at the first row: an empty table reads no field at all.
   TextColumn TextsOf(std::string_view field);
+  // The same scan, keeping only the field's distinct texts.
+  DistinctTexts DistinctTextsOf(std::string_view field);
 
   // Scans from the first row to the first row whose field text (TextOf) equals
   // key exactly; true with that row current, else false with the last row current.
@@ -178,6 +181,9 @@ class Table {
   Impl& Open() const;
   Impl& Pending() const;
   const StoredField& Field(std::string_view field) const;
+  // The scan of TextsOf, handing each row's text to texts.push_back.
+  template <class Texts>
+  void ReadTexts(std::string_view field, Texts& texts);
   void SavePending();
 
   const TableStore& store_;

@@ -7,11 +7,10 @@
 
 namespace pontexa::to_gedu {
 
-void ActivityIndex::Add(std::string activity_id, std::string subject_id) {
+void ActivityIndex::Add(std::string activity_id, const std::string& subject_id) {
   const int position = static_cast<int>(activity_ids_.size());
   first_by_folded_subject_.emplace(FoldCase(subject_id), position);  // the first keeps its place
   activity_ids_.push_back(std::move(activity_id));
-  subject_ids_.push_back(std::move(subject_id));
 }
 
 int ActivityIndex::IndexOfSubject(std::string_view subject_id) const {

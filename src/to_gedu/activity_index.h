@@ -13,11 +13,9 @@ namespace pontexa::to_gedu {
 // Duplicates are kept; nothing is sorted.
 class ActivityIndex {
  public:
-  void Add(std::string activity_id, std::string subject_id);
+  void Add(std::string activity_id, const std::string& subject_id);
 
   std::size_t Size() const { return activity_ids_.size(); }
-  const std::vector<std::string>& ActivityIds() const { return activity_ids_; }
-  const std::vector<std::string>& SubjectIds() const { return subject_ids_; }
 
   // The first position whose subject identifier equals subject_id, letter case
   // ignored; -1 when there is none.
@@ -29,7 +27,6 @@ class ActivityIndex {
 
  private:
   std::vector<std::string> activity_ids_;
-  std::vector<std::string> subject_ids_;
   std::unordered_map<std::string, int> first_by_folded_subject_;
 };
 

@@ -27,36 +27,40 @@ struct InputTables {
   TableColumns& grupos;
 };
 
-// Where the SOLUC rows were placed: each row's slot (a day and interval) as a
-// number in the order first met, so that a row costs four bytes however large
-// the timetable. An interval that is not a finite number counts as -1 (no
-// week has it), and -0 as 0.
+// The days and intervals (slots) the SOLUC rows were placed in, each numbered
+// in the order first met, with how many rows each holds: a slot costs a few
+// bytes and a row nothing, however large the timetable. An interval that is
+// not a finite number counts as -1 (no week has it), and -0 as 0.
 class LessonSlots {
  public:
-  static constexpr std::uint32_t kNotPlaced = UINT32_MAX;
+  static constexpr std::uint32_t kNone = UINT32_MAX;
   using Slot = std::pair<std::int32_t, double>;
 
-  void reserve(std::size_t rows) { slot_of_row_.reserve(rows); }
-  // The next row, left out of the week (DIA 0).
-  void AddNotPlaced() { slot_of_row_.push_back(kNotPlaced); }
-  // The next row, placed on `day` at `interval`.
+  // Counts one more row placed on `day` at `interval`.
   void AddPlaced(std::int32_t day, double interval);
+  // The number of the slot of `day` and `interval`, or kNone when no row was
+  // placed there.
+  std::uint32_t NumberOf(std::int32_t day, double interval) const;
 
-  std::size_t rows() const { return slot_of_row_.size(); }
-  // The row's slot number, or kNotPlaced.
-  std::uint32_t SlotOfRow(std::size_t row) const { return slot_of_row_[row]; }
   std::size_t slot_count() const { return slots_.size(); }
   const Slot& slot(std::uint32_t number) const { return slots_[number]; }
+  // The rows placed in the slot.
+  std::uint32_t lessons(std::uint32_t number) const { return lessons_[number]; }
 
  private:
   // A day and interval as a hash key (the interval by its bits: never NaN here).
   struct SlotHash {
     std::size_t operator()(const Slot& slot) const;
   };
-  std::vector<std::uint32_t> slot_of_row_;
-  std::vector<Slot> slots_;  // by number
+  static Slot Normal(std::int32_t day, double interval);
+  std::vector<Slot> slots_;              // by number
+  std::vector<std::uint32_t> lessons_;  // by number
   std::unordered_map<Slot, std::uint32_t, SlotHash> numbers_;
 };
+
+// The interval of the current SOLUC row: HORA, or 2 times HORA minus 1 for a
+// lesson of half a session (SESIONES 0.5), counted in half-hour intervals.
+double IntervalOfRow(const tables::Table& soluc);
 
 // Writes an `inputs` element with one `input` per SOLUC row whose
 // DIA is not 0, in stored order: its day, its interval ("i" and HORA, or 2 times
@@ -65,7 +69,7 @@ class LessonSlots {
 // identifier) and its group, teacher and room. Raises Error "List index out of
 // bounds (-1)" for a lesson whose subject has no activity, and the table
 // store's errors for fields that are missing or do not convert. Given
-// `slots`, also gives where each SOLUC row went.
+// `slots`, also counts the rows placed in each slot.
 void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
                     const InputTables& tables, char decimal_separator,
                     LessonSlots* slots = nullptr);

@@ -6,6 +6,8 @@ void TableColumns::Open() { table_.OpenTable(tables::OpenMode::kExclusive); }
 
 void TableColumns::Close() {
   texts_.clear();
+  distinct_.clear();
+  last_distinct_ = nullptr;
   first_rows_.clear();
   last_index_ = nullptr;
   last_row_known_ = false;
@@ -26,6 +28,18 @@ const tables::TextColumn& TableColumns::Texts(std::string_view field) {
     return found->second;
   }
   return texts_.emplace(std::string(field), table_.TextsOf(field)).first->second;
+}
+
+const tables::DistinctTexts& TableColumns::Distinct(std::string_view field) {
+  // Asked for once per catalogue row, in runs on one field.
+  if (last_distinct_ != nullptr && field == last_distinct_field_) return *last_distinct_;
+  auto found = distinct_.find(field);
+  if (found == distinct_.end()) {
+    found = distinct_.emplace(std::string(field), table_.DistinctTextsOf(field)).first;
+  }
+  last_distinct_field_ = found->first;
+  last_distinct_ = &found->second;
+  return found->second;
 }
 
 std::optional<std::size_t> TableColumns::FirstRow(std::string_view field, const std::string& key) {

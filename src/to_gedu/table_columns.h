@@ -34,12 +34,17 @@ class TableColumns {
   const tables::TextColumn& Texts(std::string_view field);
   // The field's column when it has already been read, else null; reads nothing.
   const tables::TextColumn* ReadColumn(std::string_view field) const;
+  // The field's distinct texts (TextOf), read in one scan the first time.
+  const tables::DistinctTexts& Distinct(std::string_view field);
   // The first row, in stored order, whose field text equals key exactly.
   std::optional<std::size_t> FirstRow(std::string_view field, const std::string& key);
 
  private:
   tables::Table& table_;
   std::map<std::string, tables::TextColumn, std::less<>> texts_;
+  std::map<std::string, tables::DistinctTexts, std::less<>> distinct_;
+  std::string_view last_distinct_field_;  // the key in distinct_ of last_distinct_
+  const tables::DistinctTexts* last_distinct_ = nullptr;
   std::map<std::string, std::unordered_map<std::string, std::size_t>, std::less<>> first_rows_;
   std::string_view last_field_;  // the key in first_rows_ of last_index_
   const std::unordered_map<std::string, std::size_t>* last_index_ = nullptr;

@@ -13,6 +13,7 @@
 #include "platform/numbers.h"
 #include "tables/catalogue.h"
 #include "to_gedu/messages.h"
+#include "to_gedu/staffing_by_slot.h"
 
 namespace pontexa::to_gedu {
 
@@ -57,38 +58,38 @@ struct Catalogue {
 };
 
 // The codes of one SOLUC column as small numbers in the order first met, each
-// looked up in its catalogue once. The column already numbers its distinct
-// codes: its number leads to ours without hashing the code again.
+// looked up in its catalogue once.
 class CodeNumbers {
  public:
-  CodeNumbers(const Catalogue& catalogue, const tables::TextColumn& column)
-      : catalogue_(catalogue), column_(column), ours_(column.DistinctCount(), kNone) {}
+  explicit CodeNumbers(const Catalogue& catalogue) : catalogue_(catalogue) {}
 
-  std::uint32_t NumberOfRow(std::size_t row) {
-    std::uint32_t& number = ours_[column_.NumberAt(row)];
-    if (number == kNone) {
-      const std::string& code = column_[row];
-      number = static_cast<std::uint32_t>(codes_.size());
-      codes_.push_back(code);
-      known_.push_back(code.empty() ||
-                       catalogue_.columns.FirstRow(catalogue_.code_field, code).has_value());
+  std::uint32_t NumberOf(std::string code) {
+    // Rows often repeat the code of the row before: no lookup for them.
+    if (!codes_.empty() && code == *codes_[last_]) return last_;
+    const auto [at, fresh] = numbers_.try_emplace(std::move(code),
+                                                  static_cast<std::uint32_t>(codes_.size()));
+    if (fresh) {
+      const std::string& stored = at->first;  // a node's key stays where it is
+      known_.push_back(stored.empty() ||
+                       catalogue_.columns.FirstRow(catalogue_.code_field, stored).has_value());
+      codes_.push_back(&stored);
       lessons_.push_back(0);
     }
-    return number;
+    last_ = at->second;
+    return last_;
   }
   std::size_t size() const { return codes_.size(); }
-  const std::string& code(std::uint32_t n) const { return codes_[n]; }
+  const std::string& code(std::uint32_t n) const { return *codes_[n]; }
   bool known(std::uint32_t n) const { return known_[n]; }
-  std::size_t& lessons(std::uint32_t n) { return lessons_[n]; }
+  std::uint32_t& lessons(std::uint32_t n) { return lessons_[n]; }
 
  private:
-  static constexpr std::uint32_t kNone = UINT32_MAX;
   const Catalogue& catalogue_;
-  const tables::TextColumn& column_;
-  std::vector<std::uint32_t> ours_;  // by the column's number
-  std::vector<std::string> codes_;
+  std::unordered_map<std::string, std::uint32_t> numbers_;
+  std::vector<const std::string*> codes_;  // by number: the keys of numbers_
   std::vector<bool> known_;
-  std::vector<std::size_t> lessons_;
+  std::vector<std::uint32_t> lessons_;
+  std::uint32_t last_ = 0;
 };
 
 // For each teacher (or room), the room (or teacher) it had first in the slot
@@ -138,124 +139,184 @@ bool WeekSlots::Has(std::int32_t day, double interval) const {
   return slots_.count({day, static_cast<std::int64_t>(interval)}) != 0;
 }
 
-void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons,
-                    const InputTables& tables, Findings& findings) {
-  const Catalogue catalogues[] = {
-      {tables.nom_asg, field::kCod, field::kAsig, "activity", messages::kTheSubject,
-       tables::kAsignomt},
-      {tables.grupos, field::kAbrev, field::kCodGrupo, "group", messages::kTheGroup,
-       tables::kGrupost},
-      {tables.profesor, field::kAbrev, field::kProf, "member", messages::kTheTeacher,
-       tables::kProft},
-      {tables.aulas, field::kAbrev, field::kAula, "location", messages::kTheRoom, tables::kAulat},
-  };
-  constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
-  // The code columns of SOLUC, most of them read already by the lists.
-  std::vector<const tables::TextColumn*> columns;
-  std::vector<CodeNumbers> numbers;
-  for (const Catalogue& catalogue : catalogues) {
-    columns.push_back(&tables.soluc.Texts(catalogue.soluc_field));
-    numbers.emplace_back(catalogue, *columns.back());
-  }
-  const std::size_t rows = std::min(lessons.rows(), columns[kSubject]->size());
+namespace {
 
-  // First pass, in stored order: every code of a placed lesson gets its
-  // number; unknown codes are counted, and lessons per slot.
-  std::vector<std::uint32_t> lessons_in_slot(lessons.slot_count(), 0);
-  std::size_t row = 0;
-  for (; row < rows; ++row) {
-    const std::uint32_t slot = lessons.SlotOfRow(row);
-    if (slot == LessonSlots::kNotPlaced) {
-      const std::string number = std::to_string(row + 1);
-      findings.Add({"skipped-lesson", tables::kSoluc, field::kDia, "", messages::Row(number),
-                    messages::SkippedLesson(number, FindingText((*columns[kSubject])[row]),
-                                            FindingText((*columns[kGroup])[row]),
-                                            FindingText((*columns[kTeacher])[row]))});
+// The check, pass by pass: ReadLessons walks SOLUC once more, in stored
+// order, noting the lessons left out and numbering every code of a placed
+// lesson, and gathers each slot's teachers and rooms (StaffingBySlot); the
+// other passes go over what it gathered. What is held in memory grows with
+// the slots and the distinct codes, not with the lessons.
+class TimetableCheck {
+ public:
+  TimetableCheck(const WeekSlots& week, const LessonSlots& slots, const InputTables& tables,
+                 const std::filesystem::path& scratch_folder, Findings& findings)
+      : week_(week),
+        slots_(slots),
+        tables_(tables),
+        findings_(findings),
+        catalogues_{
+            {tables.nom_asg, field::kCod, field::kAsig, "activity", messages::kTheSubject,
+             tables::kAsignomt},
+            {tables.grupos, field::kAbrev, field::kCodGrupo, "group", messages::kTheGroup,
+             tables::kGrupost},
+            {tables.profesor, field::kAbrev, field::kProf, "member", messages::kTheTeacher,
+             tables::kProft},
+            {tables.aulas, field::kAbrev, field::kAula, "location", messages::kTheRoom,
+             tables::kAulat},
+        },
+        numbers_{CodeNumbers(catalogues_[0]), CodeNumbers(catalogues_[1]),
+                 CodeNumbers(catalogues_[2]), CodeNumbers(catalogues_[3])},
+        staffing_(LessonsPerSlot(slots), scratch_folder) {}
+
+  void Run() {
+    ReadLessons();
+    FindClashes();
+    NoteUnknownCodes();
+    NoteSlotsNotInWeek();
+    CountRows();
+  }
+
+ private:
+  static constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
+  static std::vector<std::uint32_t> LessonsPerSlot(const LessonSlots& slots) {
+    std::vector<std::uint32_t> lessons(slots.slot_count());
+    for (std::uint32_t s = 0; s < slots.slot_count(); ++s) lessons[s] = slots.lessons(s);
+    return lessons;
+  }
+  // messages::TeacherInTwoRooms or messages::RoomWithTwoTeachers.
+  using ClashMessage = decltype(&messages::TeacherInTwoRooms);
+
+  void ReadLessons();
+  void NoteSkippedLesson(const std::string& subject, const std::string& group,
+                         const std::string& teacher);
+  void FindClashes();
+  void NoteClash(const char* kind, const char* field_name, const std::string& who,
+                 const std::string& first, const std::string& second, std::uint32_t slot,
+                 ClashMessage message);
+  void NoteUnknownCodes();
+  void NoteSlotsNotInWeek();
+  void CountRows();
+
+  const WeekSlots& week_;
+  const LessonSlots& slots_;
+  const InputTables& tables_;
+  Findings& findings_;
+  const Catalogue catalogues_[4];
+  CodeNumbers numbers_[4];
+  std::size_t rows_ = 0;  // SOLUC rows read
+  // The teacher and room of each placed lesson having both, in stored order.
+  StaffingBySlot staffing_;
+};
+
+void TimetableCheck::ReadLessons() {
+  tables::Table& soluc = tables_.soluc.table();
+  for (soluc.ToFirstRow(); !soluc.PastLastRow(); soluc.ToNextRow(), ++rows_) {
+    // Every code field is read on every row, so that one SOLUC lacks fails
+    // here whatever its rows hold.
+    std::string codes[4];
+    for (std::size_t c = 0; c < 4; ++c) codes[c] = soluc.TextOf(catalogues_[c].soluc_field);
+    const std::int32_t day = soluc.IntegerOf(field::kDia);
+    if (day == 0) {
+      NoteSkippedLesson(codes[kSubject], codes[kGroup], codes[kTeacher]);
       continue;
     }
-    ++lessons_in_slot[slot];
-    for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-      const std::uint32_t n = numbers[c].NumberOfRow(row);
-      if (!numbers[c].known(n)) ++numbers[c].lessons(n);
+    std::uint32_t number[4];
+    for (std::size_t c = 0; c < 4; ++c) {
+      number[c] = numbers_[c].NumberOf(std::move(codes[c]));
+      if (!numbers_[c].known(number[c])) ++numbers_[c].lessons(number[c]);
     }
+    const std::uint32_t slot = slots_.NumberOf(day, IntervalOfRow(soluc));
+    // Every placed row was counted in its slot as the list was written.
+    if (slot == LessonSlots::kNone) continue;
+    if (numbers_[kTeacher].code(number[kTeacher]).empty() ||
+        numbers_[kRoom].code(number[kRoom]).empty()) {
+      continue;
+    }
+    staffing_.Add(slot, {number[kTeacher], number[kRoom]});
   }
-  // Slots met only past the rows checked have no lessons and are left out.
-  std::size_t slot_count = lessons.slot_count();
-  while (slot_count > 0 && lessons_in_slot[slot_count - 1] == 0) --slot_count;
+}
 
-  // Second pass, slot by slot (the rows of each slot gathered by counting):
-  // each teacher in one room, each room with one teacher.
-  std::vector<std::uint32_t> start(slot_count + 1, 0);
-  for (std::size_t s = 0; s < slot_count; ++s) start[s + 1] = start[s] + lessons_in_slot[s];
-  std::vector<std::uint32_t> by_slot(start.back());
-  std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-  for (std::size_t r = 0; r < row; ++r) {
-    const std::uint32_t slot = lessons.SlotOfRow(r);
-    if (slot != LessonSlots::kNotPlaced) by_slot[next[slot]++] = static_cast<std::uint32_t>(r);
-  }
-  const auto slots = [&lessons](std::size_t s) -> const LessonSlots::Slot& {
-    return lessons.slot(static_cast<std::uint32_t>(s));
-  };
-  FirstInSlot room_of_teacher(numbers[kTeacher].size());
-  FirstInSlot teacher_of_room(numbers[kRoom].size());
-  // One teacher in two rooms, or one room with two teachers, in a slot; the
-  // sentence comes from `message` (messages::TeacherInTwoRooms...).
-  const auto clash = [&](const char* kind, const char* field_name, const std::string& who,
-                         const std::string& first, const std::string& second, std::size_t slot,
-                         auto message) {
-    std::string shown_who = FindingText(who);
-    std::string detail =
-        message(shown_who, FindingText(first), FindingText(second),
-                std::to_string(slots(slot).first), IntervalText(slots(slot).second));
-    findings.Add({kind, tables::kSoluc, field_name, "", std::move(shown_who), std::move(detail)});
-  };
-  for (std::size_t s = 0; s < slot_count; ++s) {
-    for (std::size_t i = start[s]; i < start[s + 1]; ++i) {
-      // Numbered in the first pass: looking them up again costs two reads.
-      const std::uint32_t teacher = numbers[kTeacher].NumberOfRow(by_slot[i]);
-      const std::uint32_t room = numbers[kRoom].NumberOfRow(by_slot[i]);
-      const std::string& teacher_code = numbers[kTeacher].code(teacher);
-      const std::string& room_code = numbers[kRoom].code(room);
-      if (teacher_code.empty() || room_code.empty()) continue;
-      const auto slot = static_cast<std::int64_t>(s);
-      if (room_of_teacher.IsSecond(slot, teacher, room)) {
-        clash("teacher-in-two-rooms", field::kAula, teacher_code,
-              numbers[kRoom].code(room_of_teacher.first(teacher)), room_code, s,
-              messages::TeacherInTwoRooms);
+void TimetableCheck::NoteSkippedLesson(const std::string& subject, const std::string& group,
+                                       const std::string& teacher) {
+  const std::string number = std::to_string(rows_ + 1);
+  findings_.Add({"skipped-lesson", tables::kSoluc, field::kDia, "", messages::Row(number),
+                 messages::SkippedLesson(number, FindingText(subject), FindingText(group),
+                                         FindingText(teacher))});
+}
+
+// Slot by slot: each teacher in one room, each room with one teacher.
+void TimetableCheck::FindClashes() {
+  FirstInSlot room_of_teacher(numbers_[kTeacher].size());
+  FirstInSlot teacher_of_room(numbers_[kRoom].size());
+  const CodeNumbers& teachers = numbers_[kTeacher];
+  const CodeNumbers& rooms = numbers_[kRoom];
+  for (std::uint32_t s = 0; s < slots_.slot_count(); ++s) {
+    staffing_.ForEachIn(s, [&](StaffingBySlot::Staffing staffing) {
+      const auto [teacher, room] = staffing;
+      if (room_of_teacher.IsSecond(s, teacher, room)) {
+        NoteClash("teacher-in-two-rooms", field::kAula, teachers.code(teacher),
+                  rooms.code(room_of_teacher.first(teacher)), rooms.code(room), s,
+                  messages::TeacherInTwoRooms);
       }
-      if (teacher_of_room.IsSecond(slot, room, teacher)) {
-        clash("room-with-two-teachers", field::kProf, room_code,
-              numbers[kTeacher].code(teacher_of_room.first(room)), teacher_code, s,
-              messages::RoomWithTwoTeachers);
+      if (teacher_of_room.IsSecond(s, room, teacher)) {
+        NoteClash("room-with-two-teachers", field::kProf, rooms.code(room),
+                  teachers.code(teacher_of_room.first(room)), teachers.code(teacher), s,
+                  messages::RoomWithTwoTeachers);
       }
+    });
+  }
+}
+
+void TimetableCheck::NoteClash(const char* kind, const char* field_name, const std::string& who,
+                               const std::string& first, const std::string& second,
+                               std::uint32_t slot,
+                               ClashMessage message) {
+  std::string shown_who = FindingText(who);
+  const LessonSlots::Slot& day_and_interval = slots_.slot(slot);
+  std::string detail =
+      message(shown_who, FindingText(first), FindingText(second),
+              std::to_string(day_and_interval.first), IntervalText(day_and_interval.second));
+  findings_.Add({kind, tables::kSoluc, field_name, "", std::move(shown_who), std::move(detail)});
+}
+
+void TimetableCheck::NoteUnknownCodes() {
+  for (std::size_t c = 0; c < 4; ++c) {
+    CodeNumbers& numbers = numbers_[c];
+    for (std::uint32_t n = 0; n < numbers.size(); ++n) {
+      if (numbers.known(n) || numbers.lessons(n) == 0) continue;
+      const std::string& code = numbers.code(n);
+      findings_.Add({"code-not-in-catalogue", tables::kSoluc, catalogues_[c].soluc_field,
+                     catalogues_[c].element, FindingText(code),
+                     messages::CodeNotInCatalogue(FindingText(code), catalogues_[c].what,
+                                                  numbers.lessons(n), catalogues_[c].table)});
     }
   }
+}
 
-  for (std::size_t c = 0; c < std::size(catalogues); ++c) {
-    for (std::uint32_t n = 0; n < numbers[c].size(); ++n) {
-      if (numbers[c].known(n) || numbers[c].lessons(n) == 0) continue;
-      const std::string& code = numbers[c].code(n);
-      const std::size_t lessons = numbers[c].lessons(n);
-      findings.Add({"code-not-in-catalogue", tables::kSoluc, catalogues[c].soluc_field,
-                    catalogues[c].element, FindingText(code),
-                    messages::CodeNotInCatalogue(FindingText(code), catalogues[c].what, lessons,
-                                                 catalogues[c].table)});
-    }
+void TimetableCheck::NoteSlotsNotInWeek() {
+  for (std::uint32_t s = 0; s < slots_.slot_count(); ++s) {
+    const LessonSlots::Slot& slot = slots_.slot(s);
+    if (week_.Has(slot.first, slot.second)) continue;
+    findings_.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "",
+                   messages::Slot(std::to_string(slot.first), IntervalText(slot.second)),
+                   messages::SlotNotInWeek(slots_.lessons(s))});
   }
-  for (std::size_t s = 0; s < slot_count; ++s) {
-    if (lessons_in_slot[s] == 0 || week.Has(slots(s).first, slots(s).second)) continue;
-    const std::size_t in_slot = lessons_in_slot[s];
-    findings.Add({"slot-not-in-week", tables::kSoluc, field::kHora, "",
-                  messages::Slot(std::to_string(slots(s).first), IntervalText(slots(s).second)),
-                  messages::SlotNotInWeek(in_slot)});
-  }
+}
 
-  findings.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week.rows()));
-  findings.CountRows(tables::kSoluc, static_cast<std::int64_t>(row));
-  for (const Catalogue& catalogue : catalogues) {
-    findings.CountRows(catalogue.table, static_cast<std::int64_t>(
-                                            catalogue.columns.Texts(catalogue.code_field).size()));
+void TimetableCheck::CountRows() {
+  findings_.CountRows(tables::kDiashorast, static_cast<std::int64_t>(week_.rows()));
+  findings_.CountRows(tables::kSoluc, static_cast<std::int64_t>(rows_));
+  for (const Catalogue& catalogue : catalogues_) {
+    findings_.CountRows(catalogue.table, static_cast<std::int64_t>(
+                                             catalogue.columns.Texts(catalogue.code_field).size()));
   }
+}
+
+}  // namespace
+
+void CheckTimetable(const WeekSlots& week, const LessonSlots& slots, const InputTables& tables,
+                    const std::filesystem::path& scratch_folder, Findings& findings) {
+  TimetableCheck(week, slots, tables, scratch_folder, findings).Run();
 }
 
 }  // namespace pontexa::to_gedu

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <utility>
 #include <vector>
@@ -33,8 +34,11 @@ class WeekSlots {
 //   slot-not-in-week       placed lessons whose day and interval DIASHORAST lacks;
 //   teacher-in-two-rooms   one teacher in two rooms in one day and interval;
 //   room-with-two-teachers one room given to two teachers in one day and interval.
-// Time and memory grow linearly with the lessons. Also counts the rows read.
+// SOLUC is read once more; time grows linearly with the lessons, memory with
+// the slots and distinct codes (a large timetable's teachers and rooms by slot
+// go to a scratch file in `scratch_folder`). Also counts the rows read.
 void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons,
-                    const InputTables& tables, Findings& findings);
+                    const InputTables& tables, const std::filesystem::path& scratch_folder,
+                    Findings& findings);
 
 }  // namespace pontexa::to_gedu

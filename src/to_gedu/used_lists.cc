@@ -20,7 +20,7 @@ void WriteUsedList(exchange::SectionWriter& out, const char* list, const char* i
   out.StartElement(list);
   const tables::TextColumn& codes = catalogue.Texts(field::kAbrev);
   for (std::size_t row = 0; row < codes.size(); ++row) {
-    if (!soluc.FirstRow(soluc_field, codes[row])) continue;
+    if (!soluc.Distinct(soluc_field).Contains(codes[row])) continue;
     out.StartElement(item);
     out.SetAttribute(vocabulary::kId, catalogue.Texts(field::kIdGedu)[row]);
     out.EndElement();
@@ -45,7 +45,7 @@ void WriteActivityList(exchange::SectionWriter& out, TableColumns& nom_asg, Tabl
   const tables::TextColumn& codes = nom_asg.Texts(field::kCod);
   int n = 1;
   for (std::size_t row = 0; row < codes.size(); ++row) {
-    if (!soluc.FirstRow(field::kAsig, codes[row])) continue;
+    if (!soluc.Distinct(field::kAsig).Contains(codes[row])) continue;
     out.StartElement(vocabulary::kActivityElement);
     const std::string activity_id = vocabulary::kActivityPrefix + std::to_string(n);
     out.SetAttribute(vocabulary::kId, activity_id);
