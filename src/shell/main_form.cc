@@ -103,6 +103,15 @@ QIcon ApplicationIcon() {
   return icon;
 }
 
+// Puts the widget's frame in the middle of the screen it is on.
+void CentreOnScreen(QWidget& widget) {
+  if (QScreen* where = widget.screen()) {
+    QRect frame = widget.frameGeometry();
+    frame.moveCenter(where->geometry().center());
+    widget.move(frame.topLeft());
+  }
+}
+
 // Message boxes stand in the middle of the screen, wherever the window is.
 class ScreenCentredBox : public QMessageBox {
  public:
@@ -111,33 +120,40 @@ class ScreenCentredBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
-    if (QScreen* where = screen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(where->geometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
   }
 };
+
+// What every box of the window has: its name, the window's title, an icon,
+// the text, what a screen reader hears, and modality over the whole
+// application. Messages may quote data from the user's files: the text is
+// never read as markup.
+void SetUpBox(QMessageBox& box, const char* name, const QString& title, QMessageBox::Icon icon,
+              const std::string& text, const QString& heard_name,
+              const QString& heard_description) {
+  box.setObjectName(name);
+  box.setWindowTitle(title);
+  box.setIcon(icon);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setAccessibleName(heard_name);
+  box.setAccessibleDescription(heard_description);
+  box.setWindowModality(Qt::ApplicationModal);
+}
 
 // A message box: the message, with the count of avisos and the report's
 // place under it and the avisos behind the details button when there are
 // any. Returns its "Aceptar".
 QPushButton* FillMessageBox(QMessageBox& box, const QString& title, const std::string& text,
                             const std::string& summary, const std::string& details) {
-  box.setObjectName("Message");
-  box.setWindowTitle(title);
-  box.setIcon(QMessageBox::NoIcon);
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  // Heard as it is seen: the message, then the count of avisos when there are any.
+  SetUpBox(box, "Message", title, QMessageBox::NoIcon, text, QString::fromStdString(text),
+           QString::fromStdString(summary.empty() ? text : summary));
   QPushButton* ok = box.addButton(messages::kOkButton, QMessageBox::AcceptRole);
   if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
   // Qt names the details button itself, in English unless its own
   // translations are loaded; the translator in main gives it Spanish words.
   if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
-  // Heard as it is seen: the message, then the count of avisos when there are any.
-  box.setAccessibleName(QString::fromStdString(text));
-  box.setAccessibleDescription(QString::fromStdString(summary.empty() ? text : summary));
-  box.setWindowModality(Qt::ApplicationModal);
   return ok;
 }
 
@@ -268,11 +284,7 @@ void TMForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (centred_) return;
   centred_ = true;
-  if (QScreen* where = screen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(where->geometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(*this);
 }
 
 void TMForm::PutRightUnfinishedRun() {
@@ -287,11 +299,13 @@ void TMForm::PutRightUnfinishedRun() {
   }
 }
 
+// "Aceptar" under "Transformar datos desde GEDU hacia Horaplan": GEDU to Horaplan.
 void TMForm::BExportarClick() {
   control_.RunToHoraplan();
   UpdateActions();
 }
 
+// "Aceptar" under "Transformar datos desde Horaplan hacia GEDU": Horaplan to GEDU.
 void TMForm::BImportarClick() {
   control_.RunToGedu();
   UpdateActions();
@@ -382,11 +396,9 @@ bool TMForm::ShowClosingMessage(const std::string& text, const std::string& summ
 
 bool TMForm::Confirm(const Question& question) {
   ScreenCentredBox box(this);
-  box.setObjectName("Question");
-  box.setWindowTitle(title_);
-  box.setIcon(question.warning ? QMessageBox::Warning : QMessageBox::Question);
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(question.text));
+  SetUpBox(box, "Question", title_, question.warning ? QMessageBox::Warning : QMessageBox::Question,
+           question.text, QString::fromStdString(question.heading),
+           QString::fromStdString(question.text));
   QPushButton* go =
       box.addButton(QString::fromStdString(question.go_ahead), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(QMessageBox::Cancel);
@@ -394,25 +406,15 @@ bool TMForm::Confirm(const Question& question) {
   // Where something will be lost, Enter does not go ahead.
   box.setDefaultButton(question.warning ? cancel : go);
   box.setEscapeButton(cancel);
-  box.setAccessibleName(QString::fromStdString(question.heading));
-  box.setAccessibleDescription(QString::fromStdString(question.text));
-  box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
   return box.clickedButton() == go;
 }
 
 void TMForm::ShowError(const std::string& text) {
   ScreenCentredBox box(this);
-  box.setObjectName("ErrorMessage");
-  box.setWindowTitle(title_);
-  box.setIcon(QMessageBox::Critical);
-  // Messages may quote data from the user's files: never read them as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  SetUpBox(box, "ErrorMessage", title_, QMessageBox::Critical, text, messages::kErrorBoxName,
+           QString::fromStdString(text));
   box.addButton(QMessageBox::Ok)->setText(messages::kOkButton);
-  box.setAccessibleName(messages::kErrorBoxName);
-  box.setAccessibleDescription(QString::fromStdString(text));
-  box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }
 

@@ -72,6 +72,8 @@ class TMForm : public QWidget, public run::RunUi {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // The two conversion buttons, named as on the form: BExportar runs GEDU to
+  // Horaplan, BImportar Horaplan to GEDU.
   void BExportarClick();
   void BImportarClick();
   int Px(int pixels) const;
