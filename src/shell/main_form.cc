@@ -187,6 +187,14 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   setAutoFillBackground(true);
   setFont(FontFrom(SansSerifFamilies(), Px(11), false));
 
+  MakePanels();
+  MakeLabels();
+  MakeButtons(ratio);
+  MakeActions();
+  bclose_->setFocus(Qt::OtherFocusReason);
+}
+
+void TMForm::MakePanels() {
   // Created in this order, so the upper panels lie above the lower one where
   // they meet.
   const Rgb upper_top = RgbFromHex(0xFFEEDD), upper_middle = RgbFromHex(0xFFFFFF),
@@ -201,7 +209,10 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   draw3d3_ = new GradientPanel(upper_top, upper_middle, upper_bottom, this);
   draw3d3_->setObjectName("Draw3D3");
   draw3d3_->setGeometry(Px(316), Px(0), Px(317), Px(169));
+}
 
+// The two headings over the buttons, and the version in red.
+void TMForm::MakeLabels() {
   const QFont heading = FontFrom(ArialFamilies(), Px(16), true);
   auto make_heading = [&](const char* name, const QString& text, QWidget* panel, int left,
                           int width) {
@@ -227,7 +238,9 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   label1_->setPalette(red);
   label1_->move(Px(8), Px(72));
   label1_->adjustSize();
+}
 
+void TMForm::MakeButtons(qreal ratio) {
   const QIcon door = Picture("door", Px(kPictureSize), ratio);
   const QIcon tick = Picture("tick", Px(kPictureSize), ratio);
   auto make_button = [&](const char* name, const QString& caption, const QIcon& icon,
@@ -256,7 +269,9 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   connect(bclose_, &QPushButton::clicked, this, &QWidget::close);
   connect(bexportar_, &QPushButton::clicked, this, [this] { BExportarClick(); });
   connect(bimportar_, &QPushButton::clicked, this, [this] { BImportarClick(); });
+}
 
+void TMForm::MakeActions() {
   // Undo and the saved copies live in the context menu (the menu key, or a
   // right click anywhere on the form), so the form looks as it always has.
   undo_action_ = new QAction(messages::kUndoAction, this);
@@ -270,8 +285,6 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   connect(undo_action_, &QAction::triggered, this, [this] { UndoLastRun(); });
   connect(copies_action_, &QAction::triggered, this, [this] { ShowSavedCopies(); });
   UpdateActions();
-
-  bclose_->setFocus(Qt::OtherFocusReason);
 }
 
 TMForm::~TMForm() { SetWaitCursor(false); }
