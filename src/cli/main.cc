@@ -120,7 +120,7 @@ int Restore(const std::filesystem::path& directory, const Arguments& parsed) {
 
 // --check: the conversion tried on temporary copies, with its report.
 int CheckRun(const std::filesystem::path& directory, const Arguments& parsed,
-           const pontexa::RegionalSettings& regional) {
+             const pontexa::RegionalSettings& regional) {
   const pontexa::run::FolderClaim claim =
       pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
   if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory); !notice.empty()) {

@@ -226,8 +226,8 @@ void PutRealNames(DryRunOutcome& outcome, const TrialPlaces& places, bool trial_
   }
   // The findings may be in a file: their details are put right as they are read.
   outcome.report.findings.RewriteDetails(
-      [scratch_tables = places.scratch_tables.string(),
-       scratch_file = places.scratch_file.string(), table_folder = places.table_folder.string(),
+      [scratch_tables = places.scratch_tables.string(), scratch_file = places.scratch_file.string(),
+       table_folder = places.table_folder.string(),
        exchange_file = places.exchange_file](std::string& detail) {
         ReplaceAll(detail, scratch_tables, table_folder);
         ReplaceAll(detail, scratch_file, exchange_file);

@@ -162,9 +162,8 @@ GroupRow GroupRowFor(const std::unordered_map<std::string, GroupRow>& group_rows
 // The teacher code of an assigned subject: the last assigned teacher decides,
 // also when it is not found; none when the subject has no assigned teachers.
 // Either case is noted when findings are kept.
-std::string TeacherCodeFor(const exchange::AssignedSubject& assigned,
-                           const AssignmentIds& lookups, const std::string& group_id,
-                           BuildNotes& notes, bool noting) {
+std::string TeacherCodeFor(const exchange::AssignedSubject& assigned, const AssignmentIds& lookups,
+                           const std::string& group_id, BuildNotes& notes, bool noting) {
   const std::string& subject_id = lookups.ids[assigned.subject];
   std::string teacher_code;
   std::string teacher_id;

@@ -81,17 +81,14 @@ TEST(CommandLine, WellFormedLinesGiveTheirCommand) {
       {{"--version"}, Command::kVersion, "", {}, {}, {}, false},
       {{"to-horaplan", "a.xml"}, Command::kToHoraplan, "a.xml", {}, {}, {}, false},
       {{"to-gedu", "--dir", "t", "a.xml", "--check"}, Command::kToGedu, "a.xml", "t", {}, {}, true},
-      {{"to-gedu", "a.xml", "--dir=t", "--report", "r.json"},
-       Command::kToGedu, "a.xml", "t", "r.json", {}, false},
+      {{"to-gedu", "a", "--dir=t", "--report", "r"}, Command::kToGedu, "a", "t", "r", {}, false},
       // The value after --dir is taken whole, even when it looks like an option.
-      {{"to-horaplan", "--dir", "--check", "a.xml"},
-       Command::kToHoraplan, "a.xml", "--check", {}, {}, false},
+      {{"to-gedu", "--dir", "--check", "a"}, Command::kToGedu, "a", "--check", {}, {}, false},
       {{"to-horaplan", "--", "-raro.xml"}, Command::kToHoraplan, "-raro.xml", {}, {}, {}, false},
       {{"to-horaplan", "-"}, Command::kToHoraplan, "-", {}, {}, {}, false},
       {{"snapshots"}, Command::kSnapshots, "", {}, {}, {}, false},
       {{"snapshots", "--dir", "t"}, Command::kSnapshots, "", "t", {}, {}, false},
-      {{"restore", "20240101-101010", "--xml=x.xml"},
-       Command::kRestore, "20240101-101010", {}, {}, "x.xml", false},
+      {{"restore", "c", "--xml=x.xml"}, Command::kRestore, "c", {}, {}, "x.xml", false},
   };
   for (const auto& c : cases) {
     const auto parsed = Parse(c.args);

@@ -86,7 +86,7 @@ TEST(RunRecord, TextThatIsNotAWholeRecordIsRefused) {
            replaced("carpeta-copia: 20261209-192000", "carpeta-copia: 20261209_192000"),
            replaced("carpeta-copia: 20261209-192000", "carpeta-copia: 2026120-9192000"),
            replaced("proceso: ", "proceso: x"),
-           replaced("contenido: tablas\n", ""),  // what the copy holds, unsaid
+           replaced("contenido: tablas\n", ""),    // what the copy holds, unsaid
            replaced("ejecucion: ", "otra: "),      // a key this version does not know
            replaced("ejecucion: ", "ejecucion "),  // a line without its colon
            whole + "sobra\n",
