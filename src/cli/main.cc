@@ -16,10 +16,13 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/copy_commands.h"
 #include "cli/messages.h"
 #include "platform/env.h"
@@ -40,21 +43,8 @@ namespace messages = pontexa::cli::messages;
 using messages::kHelp;
 using messages::kUsage;
 
-enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
-
-struct Arguments {
-  Command command = Command::kToHoraplan;
-  std::string exchange_file;  // or the copy's name for restore
-  std::optional<std::string> directory;
-  std::optional<std::string> json_report;
-  std::optional<std::string> xml;  // restore: where an exchange-file copy goes
-  bool check = false;
-};
-
-int UsageError(const std::string& problem) {
-  std::cerr << messages::UsageFault(problem) << "\n" << kUsage;
-  return 2;
-}
+using pontexa::cli::Arguments;
+using pontexa::cli::Command;
 
 // The window's dialog, answered with the path from the command line; messages
 // are kept until the run is over, when its outcome says where they go.
@@ -103,152 +93,87 @@ bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& rep
   return true;
 }
 
-}  // namespace
+// `snapshots`: only reads, so it shares the folder with other readers and
+// only says what waits to be put right.
+int ListCopies(const std::filesystem::path& directory) {
+  const pontexa::run::FolderClaim claim =
+      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
+  if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory); !notice.empty()) {
+    std::cerr << notice << "\n";
+  }
+  return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
+}
 
-int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty()) return UsageError(messages::MissingCommand());
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage << kHelp;
-    return 0;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::cout << "pontexa-cli " << pontexa::kShownVersion << "\n";
-    return 0;
-  }
-
-  Arguments parsed;
-  if (args[0] == "to-horaplan") {
-    parsed.command = Command::kToHoraplan;
-  } else if (args[0] == "to-gedu") {
-    parsed.command = Command::kToGedu;
-  } else if (args[0] == "snapshots") {
-    parsed.command = Command::kSnapshots;
-  } else if (args[0] == "restore") {
-    parsed.command = Command::kRestore;
-  } else {
-    return UsageError(messages::UnknownCommand(args[0]));
-  }
-  bool options_done = false;
-  std::optional<std::string> file;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && arg == "--dir") {
-      if (i + 1 >= args.size()) return UsageError(messages::MissingFolderAfter("--dir"));
-      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
-      parsed.directory = std::string(args[++i]);
-    } else if (!options_done && arg.starts_with("--dir=")) {
-      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
-      parsed.directory = std::string(arg.substr(6));
-    } else if (!options_done && arg == "--report") {
-      if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--report"));
-      if (parsed.json_report) return UsageError(messages::Repeated("--report"));
-      parsed.json_report = std::string(args[++i]);
-    } else if (!options_done && arg == "--xml") {
-      if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--xml"));
-      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
-      parsed.xml = std::string(args[++i]);
-    } else if (!options_done && arg.starts_with("--xml=")) {
-      if (parsed.xml) return UsageError(messages::Repeated("--xml"));
-      parsed.xml = std::string(arg.substr(6));
-    } else if (!options_done && arg == "--check") {
-      parsed.check = true;
-    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(messages::UnknownOption(arg));
-    } else if (file) {
-      return UsageError(messages::ExtraArgument(arg));
-    } else {
-      file = std::string(arg);
+// `restore`: takes the folder alone, and first puts right a run that did not finish.
+int Restore(const std::filesystem::path& directory, const Arguments& parsed) {
+  const pontexa::run::FolderClaim claim =
+      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kExclusive);
+  if (claim.exclusive()) {
+    if (const std::string notice = pontexa::run::PutRightUnfinishedRun(directory);
+        !notice.empty()) {
+      std::cerr << notice << "\n";
     }
   }
-  if (parsed.command == Command::kSnapshots && file) {
-    return UsageError(messages::ExtraArgument(*file));
-  }
-  if (parsed.command == Command::kRestore && !file) return UsageError(messages::MissingCopyName());
-  if (!file && parsed.command != Command::kSnapshots) return UsageError(messages::MissingXmlFile());
-  if (parsed.directory && parsed.directory->empty()) return UsageError(messages::EmptyFolder());
-  const bool conversion =
-      parsed.command == Command::kToHoraplan || parsed.command == Command::kToGedu;
-  if (!conversion && (parsed.check || parsed.json_report)) {
-    return UsageError(messages::CheckAndReportOnlyForConversions());
-  }
-  if (parsed.xml && parsed.command != Command::kRestore) {
-    return UsageError(messages::XmlOnlyForRestore());
-  }
-  if (parsed.xml && parsed.xml->empty()) return UsageError(messages::EmptyXmlName());
-  if (parsed.json_report && parsed.json_report->empty())
-    return UsageError(messages::EmptyReportName());
-  parsed.exchange_file = file.value_or("");
+  return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
+                                      std::cout, std::cerr);
+}
 
+// --check: the conversion tried on temporary copies, with its report.
+int CheckRun(const std::filesystem::path& directory, const Arguments& parsed,
+             const pontexa::RegionalSettings& regional) {
+  const pontexa::run::FolderClaim claim =
+      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
+  if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory); !notice.empty()) {
+    std::cerr << notice << "\n";
+  }
+  const pontexa::run::DryRunOutcome outcome = pontexa::run::DryRun(
+      parsed.command == Command::kToHoraplan, parsed.exchange_file, directory, regional);
+  if (!outcome.report.conversion.empty()) {
+    pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
+  }
+  if (!outcome.would_succeed) std::cerr << outcome.message << "\n";
+  if (parsed.json_report && !WriteJsonReport(*parsed.json_report, outcome.report)) return 1;
+  return outcome.would_succeed ? 0 : 1;
+}
+
+// One of the two conversions, run as the window runs it.
+int Convert(const std::filesystem::path& directory, const Arguments& parsed,
+            const pontexa::RegionalSettings& regional) {
+  CliUi ui(parsed.exchange_file);
+  pontexa::run::RunControl control(ui, directory, regional);
+  const bool done =
+      parsed.command == Command::kToHoraplan ? control.RunToHoraplan() : control.RunToGedu();
+  ui.PrintMessages(done ? std::cout : std::cerr);
+  const std::optional<pontexa::run::RunReport>& report = control.LastReport();
+  // A report that could not be written is said on standard error; a failed
+  // run's error already says it.
+  if (done && report && !control.ReportWritten()) {
+    std::cerr << pontexa::run::messages::ReportNotWritten(
+                     pontexa::run::ReportPath(*report).string())
+              << "\n";
+  }
+  if (done && report && !report->findings.empty()) {
+    std::cerr << messages::FindingsSummary(pontexa::run::FindingsSummaryLine(*report),
+                                           pontexa::run::ReportPath(*report).string())
+              << "\n";
+  }
+  if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
+  return done ? 0 : 1;
+}
+
+// Runs a well-formed command; a fault found outside a run, such as a scratch
+// folder for --check that cannot be made, is shown as the run would show its error.
+int RunCommand(const Arguments& parsed) {
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
     const std::filesystem::path directory = parsed.directory
                                                 ? std::filesystem::path(*parsed.directory)
                                                 : pontexa::run::TimetableDirectory();
-    if (parsed.command == Command::kSnapshots) {
-      // Only reads: shares the folder with other readers, and only says what
-      // waits to be put right.
-      const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
-          !notice.empty()) {
-        std::cerr << notice << "\n";
-      }
-      return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
-    }
-    if (parsed.command == Command::kRestore) {
-      const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kExclusive);
-      if (claim.exclusive()) {
-        if (const std::string notice = pontexa::run::PutRightUnfinishedRun(directory);
-            !notice.empty()) {
-          std::cerr << notice << "\n";
-        }
-      }
-      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
-                                          std::cout, std::cerr);
-    }
-    const bool to_horaplan = parsed.command == Command::kToHoraplan;
-    if (parsed.check) {
-      const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
-          !notice.empty()) {
-        std::cerr << notice << "\n";
-      }
-      const pontexa::run::DryRunOutcome outcome =
-          pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
-      if (!outcome.report.conversion.empty()) {
-        pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
-      }
-      if (!outcome.would_succeed) std::cerr << outcome.message << "\n";
-      if (parsed.json_report && !WriteJsonReport(*parsed.json_report, outcome.report)) return 1;
-      return outcome.would_succeed ? 0 : 1;
-    }
-    CliUi ui(parsed.exchange_file);
-    pontexa::run::RunControl control(ui, directory, regional);
-    const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
-    ui.PrintMessages(done ? std::cout : std::cerr);
-    const std::optional<pontexa::run::RunReport>& report = control.LastReport();
-    // A report that could not be written is said on standard error; a failed
-    // run's error already says it.
-    if (done && report && !control.ReportWritten()) {
-      std::cerr << pontexa::run::messages::ReportNotWritten(
-                       pontexa::run::ReportPath(*report).string())
-                << "\n";
-    }
-    if (done && report && !report->findings.empty()) {
-      std::cerr << messages::FindingsSummary(pontexa::run::FindingsSummaryLine(*report),
-                                             pontexa::run::ReportPath(*report).string())
-                << "\n";
-    }
-    if (parsed.json_report && report && !WriteJsonReport(*parsed.json_report, *report)) return 1;
-    return done ? 0 : 1;
+    if (parsed.command == Command::kSnapshots) return ListCopies(directory);
+    if (parsed.command == Command::kRestore) return Restore(directory, parsed);
+    if (parsed.check) return CheckRun(directory, parsed, regional);
+    return Convert(directory, parsed, regional);
   } catch (const pontexa::Error& error) {
-    // A fault found outside a run, such as a scratch folder for --check that
-    // cannot be made: shown as the run would show its error.
     std::cerr << pontexa::run::ErrorBoxText(error.what()) << "\n";
     return 1;
   } catch (const std::exception& error) {
@@ -256,4 +181,25 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const auto parsed = pontexa::cli::ParseCommandLine(args);
+  if (const auto* fault = std::get_if<pontexa::cli::UsageFault>(&parsed)) {
+    std::cerr << messages::UsageFault(fault->problem) << "\n" << kUsage;
+    return 2;
+  }
+  const Arguments& arguments = std::get<Arguments>(parsed);
+  if (arguments.command == Command::kHelp) {
+    std::cout << kUsage << kHelp;
+    return 0;
+  }
+  if (arguments.command == Command::kVersion) {
+    std::cout << "pontexa-cli " << pontexa::kShownVersion << "\n";
+    return 0;
+  }
+  return RunCommand(arguments);
 }

@@ -276,7 +276,7 @@ class Attributes {
 class RecordReader {
  public:
   RecordReader(xmlParserCtxt* context, SchoolRecords& records)
-      : context_(context), records_(records), ids_(records), previous_(active_) {
+      : context_(context), records_(records), ids_(records) {
     xmlSAXHandler* sax = context->sax;
     sax->startElementNs = &RecordReader::StartElement;
     sax->endElementNs = &RecordReader::EndElement;
@@ -286,9 +286,8 @@ class RecordReader {
     sax->comment = &RecordReader::Comment;
     sax->processingInstruction = &RecordReader::Instruction;
     sax->reference = &RecordReader::Reference;
-    active_ = this;
+    SetStreamOwner(context, this);
   }
-  ~RecordReader() { active_ = previous_; }
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
 
@@ -301,10 +300,8 @@ class RecordReader {
   // A run of text or CDATA callbacks, which is one node of the tree.
   enum class Run : std::uint8_t { kNone, kText, kCData };
 
-  static RecordReader* Own(void* user) {
-    RecordReader* self = active_;
-    return self != nullptr && user == self->context_ ? self : nullptr;
-  }
+  // The reader for the file's own callbacks; nullptr for an entity's.
+  static RecordReader* Own(void* user) { return static_cast<RecordReader*>(StreamOwner(user)); }
 
   static void StartElement(void* user, const xmlChar* local, const xmlChar* prefix,
                            const xmlChar* uri, int namespaces, const xmlChar** namespace_list,
@@ -531,8 +528,6 @@ class RecordReader {
     run_text_.clear();
   }
 
-  static thread_local RecordReader* active_;
-
   xmlParserCtxt* context_;
   SchoolRecords& records_;
   IdTable ids_;
@@ -546,10 +541,7 @@ class RecordReader {
   std::exception_ptr failure_;
   Run run_ = Run::kNone;
   std::string run_text_;
-  RecordReader* previous_;
 };
-
-thread_local RecordReader* RecordReader::active_ = nullptr;
 
 }  // namespace
 

@@ -224,6 +224,33 @@ constexpr std::uint64_t kEntityTextAllowance = 1 << 20;
 // Entities nested deeper than this are taken as too much text.
 constexpr int kMaxEntityNesting = 40;
 
+class EntityBudget;
+class ChildCounter;
+
+// What the handlers set for one parse work for. libxml2 hands every SAX handler
+// the context's user data, which for each context made here is the context
+// itself, and it copies a context's _private into the context it makes to parse
+// an entity's text. So the state sits in _private, where the handlers find it
+// from the file's own callbacks and from an entity's alike; `file` tells the
+// two apart.
+struct ParseState {
+  xmlParserCtxt* file = nullptr;
+  EntityBudget* budget = nullptr;
+  ChildCounter* counter = nullptr;
+  void* owner = nullptr;  // what StreamXmlFile's caller set with SetStreamOwner
+};
+
+// The state of the parse that `user`, a handler's first argument, belongs to.
+ParseState& StateOf(void* user) {
+  return *static_cast<ParseState*>(static_cast<xmlParserCtxt*>(user)->_private);
+}
+
+// Gives the context its state, before any handler that looks for it is set.
+void Attach(xmlParserCtxt* context, ParseState& state) {
+  state.file = context;
+  context->_private = &state;
+}
+
 // Counts, while one parse runs, the text that the file's own entity references
 // stand for (each reference counted with everything its entity expands to,
 // nested references included), and stops the parse once that passes the bound.
@@ -232,20 +259,20 @@ constexpr int kMaxEntityNesting = 40;
 // parse reads an entity's text again at every reference to it.
 class EntityBudget {
  public:
-  EntityBudget(xmlParserCtxt* context, std::uint64_t file_size)
-      : context_(context),
+  EntityBudget(ParseState& state, std::uint64_t file_size)
+      : state_(state),
+        context_(state.file),
         limit_(kEntityTextAllowance + kEntityTextPerFileByte * file_size),
-        saved_get_entity_(context->sax->getEntity),
-        saved_reference_(context->sax->reference),
-        saved_start_element_(context->sax->startElementNs),
-        previous_(active_) {
-    context->sax->getEntity = &EntityBudget::GetEntity;
-    context->sax->reference = &EntityBudget::Reference;
-    context->sax->startElementNs = &EntityBudget::StartElement;
-    active_ = this;
+        saved_get_entity_(context_->sax->getEntity),
+        saved_reference_(context_->sax->reference),
+        saved_start_element_(context_->sax->startElementNs) {
+    context_->sax->getEntity = &EntityBudget::GetEntity;
+    context_->sax->reference = &EntityBudget::Reference;
+    context_->sax->startElementNs = &EntityBudget::StartElement;
+    state_.budget = this;
   }
   ~EntityBudget() {
-    active_ = previous_;
+    state_.budget = nullptr;
     context_->sax->getEntity = saved_get_entity_;
     context_->sax->reference = saved_reference_;
     context_->sax->startElementNs = saved_start_element_;
@@ -261,7 +288,7 @@ class EntityBudget {
 
  private:
   static xmlEntityPtr GetEntity(void* user, const xmlChar* name) {
-    EntityBudget* self = active_;
+    EntityBudget* self = StateOf(user).budget;
     xmlEntityPtr entity = self->saved_get_entity_ != nullptr ? self->saved_get_entity_(user, name)
                                                              : xmlSAX2GetEntity(user, name);
     // Inside the DTD a reference is only checked, never expanded.
@@ -274,7 +301,7 @@ class EntityBudget {
   }
 
   static void Reference(void* user, const xmlChar* name) {
-    EntityBudget* self = active_;
+    EntityBudget* self = StateOf(user).budget;
     // References inside an entity's own text reach here from a parser of
     // their own; they are counted with the reference in the file.
     if (user == self->context_) self->Use(name);
@@ -284,7 +311,7 @@ class EntityBudget {
   static void StartElement(void* user, const xmlChar* local, const xmlChar* prefix,
                            const xmlChar* uri, int namespaces, const xmlChar** namespace_list,
                            int attributes, int defaulted, const xmlChar** attribute_list) {
-    EntityBudget* self = active_;
+    EntityBudget* self = StateOf(user).budget;
     if (user == self->context_) {
       // Each attribute is five pointers: name, prefix, URI, value start, value end.
       // Entity references stay in the value as "&name;" (character references
@@ -372,8 +399,7 @@ class EntityBudget {
     xmlStopParser(context_);
   }
 
-  static thread_local EntityBudget* active_;
-
+  ParseState& state_;
   xmlParserCtxt* context_;
   std::uint64_t limit_;
   std::uint64_t used_ = 0;
@@ -385,24 +411,21 @@ class EntityBudget {
   getEntitySAXFunc saved_get_entity_;
   referenceSAXFunc saved_reference_;
   startElementNsSAX2Func saved_start_element_;
-  EntityBudget* previous_;
 };
-
-thread_local EntityBudget* EntityBudget::active_ = nullptr;
 
 // Counts, while a parse that builds no tree runs, the elements written directly
 // under the root in the file itself. Elements inside an entity's text reach
 // the handlers from a parser of their own and are not counted.
 class ChildCounter {
  public:
-  ChildCounter(xmlParserCtxt* context, const std::string& name, RootChildCount& count)
-      : context_(context), name_(name), count_(count), previous_(active_) {
-    context->sax->startElementNs = &ChildCounter::Start;
-    context->sax->endElementNs = &ChildCounter::End;
-    active_ = this;
+  ChildCounter(ParseState& state, const std::string& name, RootChildCount& count)
+      : state_(state), context_(state.file), name_(name), count_(count) {
+    context_->sax->startElementNs = &ChildCounter::Start;
+    context_->sax->endElementNs = &ChildCounter::End;
+    state_.counter = this;
   }
   ~ChildCounter() {
-    active_ = previous_;
+    state_.counter = nullptr;
     context_->sax->startElementNs = nullptr;
     context_->sax->endElementNs = nullptr;
   }
@@ -412,7 +435,7 @@ class ChildCounter {
  private:
   static void Start(void* user, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int,
                     const xmlChar**, int, int, const xmlChar**) {
-    ChildCounter* self = active_;
+    ChildCounter* self = StateOf(user).counter;
     if (user != self->context_) return;
     if (++self->depth_ != 2) return;
     ++self->count_.elements;
@@ -421,20 +444,16 @@ class ChildCounter {
     }
   }
   static void End(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
-    ChildCounter* self = active_;
+    ChildCounter* self = StateOf(user).counter;
     if (user == self->context_) --self->depth_;
   }
 
-  static thread_local ChildCounter* active_;
-
+  ParseState& state_;
   xmlParserCtxt* context_;
   const std::string& name_;
   RootChildCount& count_;
   int depth_ = 0;
-  ChildCounter* previous_;
 };
-
-thread_local ChildCounter* ChildCounter::active_ = nullptr;
 
 struct ParserContextFree {
   void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
@@ -583,8 +602,10 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
-  ChildCounter counter(context.get(), child_name, count);
-  EntityBudget budget(context.get(), bytes.size());
+  ParseState state;
+  Attach(context.get(), state);
+  ChildCounter counter(state, child_name, count);
+  EntityBudget budget(state, bytes.size());
   xmlParseDocument(context.get());
   XmlDocPtr partial(context->myDoc);
   context->myDoc = nullptr;
@@ -602,8 +623,10 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
+  ParseState state;
+  Attach(context.get(), state);
   FileInfo info;
-  EntityBudget budget(context.get(), Env::Current().Info(path, &info).ok() ? info.size : 0);
+  EntityBudget budget(state, Env::Current().Info(path, &info).ok() ? info.size : 0);
   std::size_t total = 0;
   bool too_large = false;
   // Bytes the parser could not convert from the file's encoding stop it
@@ -639,6 +662,13 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
   FailParse(errors);
 }
 
+void SetStreamOwner(_xmlParserCtxt* context, void* owner) { StateOf(context).owner = owner; }
+
+void* StreamOwner(void* user) {
+  const ParseState& state = StateOf(user);
+  return user == state.file ? state.owner : nullptr;
+}
+
 void StreamXmlFile(const std::string& path, const std::string& name,
                    const std::function<void(_xmlParserCtxt* context)>& install) {
   InitXmlLibrary();
@@ -653,8 +683,10 @@ void StreamXmlFile(const std::string& path, const std::string& name,
   xmlCtxtUseOptions(context.get(), kParseOptions);
   NameInput(context.get(), name);
   KeepOnlyDtdHandlers(context->sax);
+  ParseState state;
+  Attach(context.get(), state);
   install(context.get());
-  EntityBudget budget(context.get(), source.size());
+  EntityBudget budget(state, source.size());
   xmlParseDocument(context.get());
   // What the parse learnt of the DTD goes here, whatever the outcome.
   XmlDocPtr partial(context->myDoc);

@@ -68,4 +68,11 @@ std::size_t CheckWellFormedFile(const std::string& path, const std::string& name
 void StreamXmlFile(const std::string& path, const std::string& name,
                    const std::function<void(_xmlParserCtxt* context)>& install);
 
+// How the handlers `install` sets find the object they work for. `install`
+// names it with SetStreamOwner; a handler passes StreamOwner its first
+// argument and gets the object back for the file's own callbacks, and nullptr
+// for those of the parses libxml2 makes to read an entity's text.
+void SetStreamOwner(_xmlParserCtxt* context, void* owner);
+void* StreamOwner(void* user);
+
 }  // namespace pontexa::exchange

@@ -146,17 +146,27 @@ Status OpenForReading(const std::string& path, std::unique_ptr<File>& file, File
   return Status();
 }
 
+namespace {
+
+// ReadFileInBlocks on a file already open: reading from where it stands.
+Status ReadOpenFileInBlocks(File& file,
+                            const std::function<bool(std::string_view block)>& consume) {
+  std::string buffer(BlockWriter::kBlockSize, '\0');
+  for (;;) {
+    std::size_t got = 0;
+    if (Status status = file.Read(buffer.data(), buffer.size(), &got); !status) return status;
+    if (got == 0 || !consume(std::string_view(buffer.data(), got))) return Status();
+  }
+}
+
+}  // namespace
+
 Status ReadFileInBlocks(const std::string& path,
                         const std::function<bool(std::string_view block)>& consume) {
   std::unique_ptr<File> file;
   FileInfo info;
   if (Status status = OpenForReading(path, file, info); !status) return status;
-  std::string buffer(BlockWriter::kBlockSize, '\0');
-  for (;;) {
-    std::size_t got = 0;
-    if (Status status = file->Read(buffer.data(), buffer.size(), &got); !status) return status;
-    if (got == 0 || !consume(std::string_view(buffer.data(), got))) return Status();
-  }
+  return ReadOpenFileInBlocks(*file, consume);
 }
 
 Status ReadWholeFile(const std::string& path, std::string* bytes, std::uint64_t most) {
@@ -164,22 +174,23 @@ Status ReadWholeFile(const std::string& path, std::string* bytes, std::uint64_t 
   std::unique_ptr<File> file;
   FileInfo info;
   if (Status status = OpenForReading(path, file, info); !status) return status;
+  // Opened here rather than by ReadFileInBlocks, so that a file already too
+  // large is refused unread and the bytes are given their room at once.
   if (info.size > most) return Failure(messages::FileTooLarge());
   if (info.size > 0) bytes->reserve(static_cast<std::size_t>(info.size));
-  char buffer[1 << 16];
-  for (;;) {
-    std::size_t got = 0;
-    if (Status status = file->Read(buffer, sizeof buffer, &got); !status) {
-      bytes->clear();
-      return status;
+  bool too_large = false;
+  Status status = ReadOpenFileInBlocks(*file, [&](std::string_view block) {
+    // A file that grows while it is read is bounded all the same.
+    if (block.size() > most - bytes->size()) {
+      too_large = true;
+      return false;
     }
-    if (got == 0) return Status();
-    bytes->append(buffer, got);
-    if (bytes->size() > most) {
-      bytes->clear();
-      return Failure(messages::FileTooLarge());
-    }
-  }
+    bytes->append(block);
+    return true;
+  });
+  if (status && too_large) status = Failure(messages::FileTooLarge());
+  if (!status) bytes->clear();
+  return status;
 }
 
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,

@@ -150,98 +150,128 @@ std::string ManifestText(const CopyManifest& manifest) {
   return text;
 }
 
-std::optional<CopyManifest> ParseManifest(std::string_view text) {
+namespace {
+
+// The text's lines, each ended by '\n'; none when the last one is cut short.
+std::optional<std::vector<std::string_view>> LinesOf(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    if (end == std::string_view::npos) return std::nullopt;  // cut short
+    if (end == std::string_view::npos) return std::nullopt;
     lines.push_back(text.substr(0, end));
     text.remove_prefix(end + 1);
   }
-  if (lines.size() < 3 || lines.front() != kFirstLine || lines.back() != kLastLine) {
-    return std::nullopt;
+  return lines;
+}
+
+// Whether the values are escaped, as the format line says; none for a format
+// this version does not read.
+std::optional<bool> EscapedInFormat(std::string_view format_line) {
+  if (format_line == std::string("formato: ") + kFormat) return true;
+  if (format_line == std::string("formato: ") + kFirstFormat) return false;
+  return std::nullopt;
+}
+
+// The keys a manifest must have.
+struct KeysSeen {
+  bool content = false;
+  bool time = false;
+  bool sequence = false;
+};
+
+// Reads one "key: value" line into the manifest; false when it cannot be read.
+bool ReadManifestLine(std::string_view line, bool escaped, CopyManifest& manifest,
+                      KeysSeen& seen) {
+  const std::size_t colon = line.find(": ");
+  if (colon == std::string_view::npos) return false;
+  const std::string_view key = line.substr(0, colon);
+  const std::string_view raw = line.substr(colon + 2);
+  if (key == "archivo") {
+    std::optional<CopiedFile> file = ParseFileLine(raw, escaped);
+    if (!file) return false;
+    manifest.files.push_back(std::move(*file));
+    return true;
   }
-  // The format comes second, so that every value after it is read the way
-  // its format wrote it.
-  const std::string_view format_line = lines[1];
-  bool escaped;
-  if (format_line == std::string("formato: ") + kFormat) {
-    escaped = true;
-  } else if (format_line == std::string("formato: ") + kFirstFormat) {
-    escaped = false;
-  } else {
-    return std::nullopt;
+  std::string value(raw);
+  if (escaped) {
+    std::optional<std::string> unescaped = Unescaped(raw);
+    if (!unescaped) return false;
+    value = std::move(*unescaped);
   }
-  CopyManifest manifest;
-  bool content_seen = false, time_seen = false, sequence_seen = false;
-  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    const std::string_view line = lines[i];
-    const std::size_t colon = line.find(": ");
-    if (colon == std::string_view::npos) return std::nullopt;
-    const std::string_view key = line.substr(0, colon);
-    const std::string_view raw = line.substr(colon + 2);
-    if (key == "archivo") {
-      std::optional<CopiedFile> file = ParseFileLine(raw, escaped);
-      if (!file) return std::nullopt;
-      manifest.files.push_back(std::move(*file));
-      continue;
-    }
-    std::string value(raw);
-    if (escaped) {
-      std::optional<std::string> unescaped = Unescaped(raw);
-      if (!unescaped) return std::nullopt;
-      value = std::move(*unescaped);
-    }
-    if (key == "secuencia" && escaped) {
-      const auto [end, error] =
-          std::from_chars(raw.data(), raw.data() + raw.size(), manifest.sequence);
-      if (error != std::errc() || end != raw.data() + raw.size() || sequence_seen) {
-        return std::nullopt;
-      }
-      sequence_seen = true;
-    } else if (key == "origen") {
-      manifest.made_by = std::move(value);
-    } else if (key == "repone") {
-      manifest.restored = std::move(value);
-    } else if (key == "hora") {
-      manifest.time = std::move(value);
-      time_seen = true;
-    } else if (key == "archivo-xml") {
-      manifest.exchange_file = std::move(value);
-    } else if (key == "carpeta-tablas") {
-      manifest.table_folder = std::move(value);
-    } else if (key == "contenido") {
-      if (value != "tablas" && value != "archivo-xml") return std::nullopt;
-      manifest.holds_tables = value == "tablas";
-      content_seen = true;
-    } else if (key == "tabla") {
-      if (value.empty() || value.find(' ') != std::string::npos) return std::nullopt;
-      manifest.tables.push_back(std::move(value));
-    }
-    // Keys this version does not know are left for later versions.
+  if (key == "secuencia" && escaped) {
+    const auto [end, error] =
+        std::from_chars(raw.data(), raw.data() + raw.size(), manifest.sequence);
+    if (error != std::errc() || end != raw.data() + raw.size() || seen.sequence) return false;
+    seen.sequence = true;
+  } else if (key == "origen") {
+    manifest.made_by = std::move(value);
+  } else if (key == "repone") {
+    manifest.restored = std::move(value);
+  } else if (key == "hora") {
+    manifest.time = std::move(value);
+    seen.time = true;
+  } else if (key == "archivo-xml") {
+    manifest.exchange_file = std::move(value);
+  } else if (key == "carpeta-tablas") {
+    manifest.table_folder = std::move(value);
+  } else if (key == "contenido") {
+    if (value != "tablas" && value != "archivo-xml") return false;
+    manifest.holds_tables = value == "tablas";
+    seen.content = true;
+  } else if (key == "tabla") {
+    if (value.empty() || value.find(' ') != std::string::npos) return false;
+    manifest.tables.push_back(std::move(value));
   }
+  // Keys this version does not know are left for later versions.
+  return true;
+}
+
+// Whether what the lines said holds together: the keys every manifest has, a
+// known maker, and files that belong to the copy's tables, or the one copy of
+// the exchange file, each name once.
+bool HoldsTogether(const CopyManifest& manifest, bool escaped, const KeysSeen& seen) {
   const bool known_maker = manifest.made_by == kMadeByToHoraplan ||
                            manifest.made_by == kMadeByToGedu || manifest.made_by == kMadeByRestore;
-  if (!content_seen || !time_seen || !known_maker) return std::nullopt;
-  if (escaped && !sequence_seen) return std::nullopt;
+  if (!seen.content || !seen.time || !known_maker) return false;
+  if (escaped && !seen.sequence) return false;
   if (manifest.holds_tables) {
-    if (manifest.tables.empty()) return std::nullopt;
+    if (manifest.tables.empty()) return false;
     for (const CopiedFile& file : manifest.files) {
       if (std::find(manifest.tables.begin(), manifest.tables.end(), file.table) ==
           manifest.tables.end()) {
-        return std::nullopt;
+        return false;
       }
     }
   } else if (manifest.files.size() != 1 || !manifest.files[0].table.empty() ||
              manifest.exchange_file.empty()) {
-    return std::nullopt;
+    return false;
   }
   // Two files of one name would overwrite each other in the copy's folder.
   for (std::size_t i = 0; i < manifest.files.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (manifest.files[i].name == manifest.files[j].name) return std::nullopt;
+      if (manifest.files[i].name == manifest.files[j].name) return false;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+std::optional<CopyManifest> ParseManifest(std::string_view text) {
+  const std::optional<std::vector<std::string_view>> lines = LinesOf(text);
+  if (!lines || lines->size() < 3 || lines->front() != kFirstLine || lines->back() != kLastLine) {
+    return std::nullopt;
+  }
+  // The format comes second, so that every value after it is read the way
+  // its format wrote it.
+  const std::optional<bool> escaped = EscapedInFormat((*lines)[1]);
+  if (!escaped) return std::nullopt;
+  CopyManifest manifest;
+  KeysSeen seen;
+  for (std::size_t i = 2; i + 1 < lines->size(); ++i) {
+    if (!ReadManifestLine((*lines)[i], *escaped, manifest, seen)) return std::nullopt;
+  }
+  if (!HoldsTogether(manifest, *escaped, seen)) return std::nullopt;
   return manifest;
 }
 

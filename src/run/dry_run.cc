@@ -149,78 +149,124 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
   }
 }
 
+// The tables a conversion reads or replaces, copied for its trial.
+std::vector<std::string> TablesOfRun(bool to_horaplan) {
+  return to_horaplan
+             ? std::vector<std::string>{tables::kAsignomt, tables::kProft, tables::kAulat,
+                                        tables::kGrupost,  tables::kAsigt, tables::kDiashorast}
+             : std::vector<std::string>{tables::kDiashorast, tables::kGrupost,  tables::kSoluc,
+                                        tables::kProft,      tables::kAsignomt, tables::kAulat};
+}
+
+// The real places and the trial's copies of them.
+struct TrialPlaces {
+  std::filesystem::path table_folder;
+  std::string exchange_file;
+  std::filesystem::path scratch_tables;
+  std::filesystem::path scratch_file;
+};
+
+// Copies the run's tables into the trial's folder, once no other program holds
+// them, and what the real run reads besides when it is there.
+void CopyTables(const TrialPlaces& places, const std::vector<std::string>& tables,
+                bool to_horaplan) {
+  CheckTablesNotHeld(places.table_folder, tables, *Env::Current().NewOpenFileScan());
+  for (const std::string& table : tables) {
+    for (const auto& file : TableFilesOf(places.table_folder, table)) {
+      CopyFileWithDigest(file, places.scratch_tables / file.filename());
+    }
+  }
+  // What the real run reads besides: the saved timetable, whose codes
+  // GEDU to Horaplan checks, and the record of codes that moved under it.
+  std::vector<std::filesystem::path> also_read;
+  if (to_horaplan) also_read = TableFilesOf(places.table_folder, tables::kSoluc);
+  FileInfo record;
+  if (Env::Current().LinkInfo(places.table_folder / kMovedCodesFileName, &record).ok() &&
+      record.kind == FileInfo::Kind::kRegular) {
+    also_read.push_back(places.table_folder / kMovedCodesFileName);
+  }
+  for (const auto& file : also_read) {
+    // The run only looks at these and goes on without them: so does the trial.
+    try {
+      CopyFileWithDigest(file, places.scratch_tables / file.filename());
+    } catch (const Error&) {
+      Env::Current().Remove(places.scratch_tables / file.filename());
+    }
+  }
+}
+
+// The outcome of a trial whose copies could not be made: the error, said as
+// the trial folder's own when a write there failed, and a report of it alone.
+DryRunOutcome NotCopied(const Error& error, const TrialPlaces& places, bool to_horaplan,
+                        const TrialSpaceWatch& watch, const std::filesystem::path& scratch) {
+  DryRunOutcome outcome;
+  outcome.message = ErrorBoxText(error.what());
+  if (watch.failed()) {
+    outcome.message = messages::TrialSpaceFailed(scratch.string(), outcome.message);
+  }
+  outcome.report.conversion = to_horaplan ? kMadeByToHoraplan : kMadeByToGedu;
+  outcome.report.exchange_file = places.exchange_file;
+  outcome.report.table_folder = places.table_folder.string();
+  outcome.report.started = Env::Current().Now();
+  outcome.report.error = outcome.message;
+  return outcome;
+}
+
+// The user knows the real places, not the scratch ones: the message, the
+// error and the findings' details name them, unless the trial's own folder
+// failed it, which is said with the trial's names.
+void PutRealNames(DryRunOutcome& outcome, const TrialPlaces& places, bool trial_space_failed) {
+  const auto real_names = [&](std::string& text) {
+    ReplaceAll(text, places.scratch_tables.string(), places.table_folder.string());
+    ReplaceAll(text, places.scratch_file.string(), places.exchange_file);
+  };
+  if (!trial_space_failed) {
+    real_names(outcome.message);
+    real_names(outcome.report.error);
+  }
+  // The findings may be in a file: their details are put right as they are read.
+  outcome.report.findings.RewriteDetails(
+      [scratch_tables = places.scratch_tables.string(), scratch_file = places.scratch_file.string(),
+       table_folder = places.table_folder.string(),
+       exchange_file = places.exchange_file](std::string& detail) {
+        ReplaceAll(detail, scratch_tables, table_folder);
+        ReplaceAll(detail, scratch_file, exchange_file);
+      });
+}
+
 }  // namespace
 
 DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
                      const std::filesystem::path& table_folder, RegionalSettings regional) {
-  const std::vector<std::string> tables =
-      to_horaplan
-          ? std::vector<std::string>{tables::kAsignomt, tables::kProft, tables::kAulat,
-                                     tables::kGrupost,  tables::kAsigt, tables::kDiashorast}
-          : std::vector<std::string>{tables::kDiashorast, tables::kGrupost,  tables::kSoluc,
-                                     tables::kProft,      tables::kAsignomt, tables::kAulat};
+  const std::vector<std::string> tables = TablesOfRun(to_horaplan);
   const ScratchFolder scratch;
   TrialSpaceWatch watch(Env::Current(), scratch.path());
   const ScopedEnv watched(watch);
-  const std::filesystem::path scratch_tables = scratch.path() / "tablas";
-  const std::filesystem::path scratch_file =
-      scratch.path() / std::filesystem::path(exchange_file).filename();
+  const TrialPlaces places{table_folder, exchange_file, scratch.path() / "tablas",
+                           scratch.path() / std::filesystem::path(exchange_file).filename()};
   // Without a table folder there is nothing to copy: the scratch run is given
   // the missing folder and fails there as the real run would.
   FileInfo folder;
   const bool has_tables = Env::Current().Info(table_folder, &folder).ok() && folder.IsFolder();
   if (has_tables) {
-    if (Status status = Env::Current().MakeFolder(scratch_tables); !status) {
+    if (Status status = Env::Current().MakeFolder(places.scratch_tables); !status) {
       throw Error(messages::CannotMakeTrialFolder(status.text()));
     }
   }
-  DryRunOutcome outcome;
   std::string scratch_file_name = exchange_file;
   try {
     if (IsExistingFile(exchange_file)) {
-      CopyFileWithDigest(exchange_file, scratch_file);
-      scratch_file_name = scratch_file.string();
+      CopyFileWithDigest(exchange_file, places.scratch_file);
+      scratch_file_name = places.scratch_file.string();
     }
-    if (has_tables) {
-      CheckTablesNotHeld(table_folder, tables, *Env::Current().NewOpenFileScan());
-      for (const std::string& table : tables) {
-        for (const auto& file : TableFilesOf(table_folder, table)) {
-          CopyFileWithDigest(file, scratch_tables / file.filename());
-        }
-      }
-      // What the real run reads besides: the saved timetable, whose codes
-      // GEDU to Horaplan checks, and the record of codes that moved under it.
-      std::vector<std::filesystem::path> also_read;
-      if (to_horaplan) also_read = TableFilesOf(table_folder, tables::kSoluc);
-      FileInfo record;
-      if (Env::Current().LinkInfo(table_folder / kMovedCodesFileName, &record).ok() &&
-          record.kind == FileInfo::Kind::kRegular) {
-        also_read.push_back(table_folder / kMovedCodesFileName);
-      }
-      for (const auto& file : also_read) {
-        // The run only looks at these and goes on without them: so does the trial.
-        try {
-          CopyFileWithDigest(file, scratch_tables / file.filename());
-        } catch (const Error&) {
-          Env::Current().Remove(scratch_tables / file.filename());
-        }
-      }
-    }
+    if (has_tables) CopyTables(places, tables, to_horaplan);
   } catch (const Error& error) {
-    outcome.message = ErrorBoxText(error.what());
-    if (watch.failed()) {
-      outcome.message = messages::TrialSpaceFailed(scratch.path().string(), outcome.message);
-    }
-    outcome.report.conversion = to_horaplan ? kMadeByToHoraplan : kMadeByToGedu;
-    outcome.report.exchange_file = exchange_file;
-    outcome.report.table_folder = table_folder.string();
-    outcome.report.started = Env::Current().Now();
-    outcome.report.error = outcome.message;
-    return outcome;
+    return NotCopied(error, places, to_horaplan, watch, scratch.path());
   }
 
+  DryRunOutcome outcome;
   ScratchUi ui(scratch_file_name);
-  RunControl control(ui, has_tables ? scratch_tables : table_folder, regional);
+  RunControl control(ui, has_tables ? places.scratch_tables : table_folder, regional);
   outcome.would_succeed = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
   outcome.message = ui.message;
   if (std::optional<RunReport> report = control.TakeLastReport()) outcome.report = std::move(*report);
@@ -230,22 +276,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     outcome.message = messages::TrialSpaceFailed(scratch.path().string(), outcome.message);
     outcome.report.error = outcome.message;
   }
-  // The user knows the real places, not the scratch ones.
-  const auto real_names = [&](std::string& text) {
-    ReplaceAll(text, scratch_tables.string(), table_folder.string());
-    ReplaceAll(text, scratch_file.string(), exchange_file);
-  };
-  if (!watch.failed()) {
-    real_names(outcome.message);
-    real_names(outcome.report.error);
-  }
-  // The findings may be in a file: their details are put right as they are read.
-  outcome.report.findings.RewriteDetails(
-      [scratch_tables = scratch_tables.string(), scratch_file = scratch_file.string(),
-       table_folder = table_folder.string(), exchange_file](std::string& detail) {
-        ReplaceAll(detail, scratch_tables, table_folder);
-        ReplaceAll(detail, scratch_file, exchange_file);
-      });
+  PutRealNames(outcome, places, watch.failed());
   outcome.report.exchange_file = exchange_file;
   outcome.report.table_folder = table_folder.string();
   if (outcome.report.conversion.empty()) {

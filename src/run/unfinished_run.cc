@@ -313,6 +313,86 @@ std::string RunRecordText(const RunRecord& record) {
   return text;
 }
 
+namespace {
+
+// Reads one line between the first and the last into the record; false when
+// it cannot be read. `kind_seen` is set by the line that says what the copy holds.
+bool ReadRecordLine(std::string_view line, RunRecord& record, bool& kind_seen) {
+  const std::size_t colon = line.find(": ");
+  const std::string_view key = line.substr(0, colon == std::string_view::npos ? 0 : colon);
+  const std::string_view raw =
+      colon == std::string_view::npos ? line.substr(line.size()) : line.substr(colon + 2);
+  if (key == "tablas" || line == "tablas:") {
+    for (const std::string_view word : Words(line.substr(7))) {
+      const std::optional<std::string> table = PercentUnescaped(word);
+      if (!table || !IsTableName(*table)) return false;
+      record.table_names.push_back(*table);
+    }
+    return true;
+  }
+  if (colon == std::string_view::npos) return false;
+  if (key == "copiado" || key == "estado") {
+    const std::optional<CopiedFile> file = ParseFileLine(raw);
+    if (!file) return false;
+    (key == "copiado" ? record.copied : record.last_known).push_back(*file);
+    return true;
+  }
+  const std::optional<std::string> value = PercentUnescaped(raw);
+  if (!value) return false;
+  if (key == "ejecucion") {
+    record.made_by = *value;
+  } else if (key == "contenido") {
+    if (*value != "tablas" && *value != "archivo-xml") return false;
+    record.tables = *value == "tablas";
+    kind_seen = true;
+  } else if (key == "hora") {
+    record.time = *value;
+  } else if (key == "carpeta-copia") {
+    record.copy_base = *value;
+  } else if (key == "proceso") {
+    const auto [ptr, error] =
+        std::from_chars(value->data(), value->data() + value->size(), record.process);
+    if (error != std::errc() || ptr != value->data() + value->size()) return false;
+  } else if (key == "archivo-xml") {
+    record.exchange_file = *value;
+  } else if (key == "copia") {
+    record.copy_made = true;
+    record.copy_name = *value == "-" ? "" : *value;
+    if (record.copy_name.find('/') != std::string::npos || record.copy_name == "." ||
+        record.copy_name == "..") {
+      return false;
+    }
+  } else if (key == "escribiendo") {
+    record.writing = *value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Whether what the lines said holds together: every file belongs to a table
+// of the run (or, for the exchange file, to none), the table being written is
+// one of them, and the copy's folder is named by its time.
+bool HoldsTogether(const RunRecord& record) {
+  for (const auto* files : {&record.copied, &record.last_known}) {
+    for (const CopiedFile& file : *files) {
+      const bool listed = std::find(record.table_names.begin(), record.table_names.end(),
+                                    file.table) != record.table_names.end();
+      if (record.tables ? !listed : !file.table.empty()) return false;
+    }
+  }
+  if (record.writing != "" && record.writing != kAllTables &&
+      std::find(record.table_names.begin(), record.table_names.end(), record.writing) ==
+          record.table_names.end()) {
+    return false;
+  }
+  const std::string_view base = record.copy_base;
+  return base.empty() || (base.size() == 15 && base[8] == '-' && AllDigits(base.substr(0, 8)) &&
+                          AllDigits(base.substr(9)));
+}
+
+}  // namespace
+
 std::optional<RunRecord> ParseRunRecord(std::string_view text) {
   RunRecord record;
   bool first = true;
@@ -328,81 +408,14 @@ std::optional<RunRecord> ParseRunRecord(std::string_view text) {
     if (first) {
       if (line != kFirstLine) return std::nullopt;
       first = false;
-      continue;
-    }
-    if (line == kLastLine) {
+    } else if (line == kLastLine) {
       ended = true;
-      continue;
-    }
-    const std::size_t colon = line.find(": ");
-    const std::string_view key = line.substr(0, colon == std::string_view::npos ? 0 : colon);
-    const std::string_view raw =
-        colon == std::string_view::npos ? line.substr(line.size()) : line.substr(colon + 2);
-    if (key == "tablas" || line == "tablas:") {
-      for (const std::string_view word : Words(line.substr(7))) {
-        const std::optional<std::string> table = PercentUnescaped(word);
-        if (!table || !IsTableName(*table)) return std::nullopt;
-        record.table_names.push_back(*table);
-      }
-      continue;
-    }
-    if (colon == std::string_view::npos) return std::nullopt;
-    if (key == "copiado" || key == "estado") {
-      const std::optional<CopiedFile> file = ParseFileLine(raw);
-      if (!file) return std::nullopt;
-      (key == "copiado" ? record.copied : record.last_known).push_back(*file);
-      continue;
-    }
-    const std::optional<std::string> value = PercentUnescaped(raw);
-    if (!value) return std::nullopt;
-    if (key == "ejecucion") {
-      record.made_by = *value;
-    } else if (key == "contenido") {
-      if (*value != "tablas" && *value != "archivo-xml") return std::nullopt;
-      record.tables = *value == "tablas";
-      kind_seen = true;
-    } else if (key == "hora") {
-      record.time = *value;
-    } else if (key == "carpeta-copia") {
-      record.copy_base = *value;
-    } else if (key == "proceso") {
-      const auto [ptr, error] =
-          std::from_chars(value->data(), value->data() + value->size(), record.process);
-      if (error != std::errc() || ptr != value->data() + value->size()) return std::nullopt;
-    } else if (key == "archivo-xml") {
-      record.exchange_file = *value;
-    } else if (key == "copia") {
-      record.copy_made = true;
-      record.copy_name = *value == "-" ? "" : *value;
-      if (record.copy_name.find('/') != std::string::npos || record.copy_name == "." ||
-          record.copy_name == "..") {
-        return std::nullopt;
-      }
-    } else if (key == "escribiendo") {
-      record.writing = *value;
-    } else {
+    } else if (!ReadRecordLine(line, record, kind_seen)) {
       return std::nullopt;
     }
   }
   if (!ended || !kind_seen || record.made_by.empty()) return std::nullopt;
-  // Every file belongs to a table of the run (or, for the exchange file, to none).
-  for (const auto* files : {&record.copied, &record.last_known}) {
-    for (const CopiedFile& file : *files) {
-      const bool listed = std::find(record.table_names.begin(), record.table_names.end(),
-                                    file.table) != record.table_names.end();
-      if (record.tables ? !listed : !file.table.empty()) return std::nullopt;
-    }
-  }
-  if (record.writing != "" && record.writing != kAllTables &&
-      std::find(record.table_names.begin(), record.table_names.end(), record.writing) ==
-          record.table_names.end()) {
-    return std::nullopt;
-  }
-  const std::string_view base = record.copy_base;
-  if (!base.empty() && (base.size() != 15 || base[8] != '-' || !AllDigits(base.substr(0, 8)) ||
-                        !AllDigits(base.substr(9)))) {
-    return std::nullopt;
-  }
+  if (!HoldsTogether(record)) return std::nullopt;
   return record;
 }
 

@@ -103,6 +103,15 @@ QIcon ApplicationIcon() {
   return icon;
 }
 
+// Puts the widget's frame in the middle of the screen it is on.
+void CentreOnScreen(QWidget& widget) {
+  if (QScreen* where = widget.screen()) {
+    QRect frame = widget.frameGeometry();
+    frame.moveCenter(where->geometry().center());
+    widget.move(frame.topLeft());
+  }
+}
+
 // Message boxes stand in the middle of the screen, wherever the window is.
 class ScreenCentredBox : public QMessageBox {
  public:
@@ -111,33 +120,40 @@ class ScreenCentredBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
-    if (QScreen* where = screen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(where->geometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
   }
 };
+
+// What every box of the window has: its name, the window's title, an icon,
+// the text, what a screen reader hears, and modality over the whole
+// application. Messages may quote data from the user's files: the text is
+// never read as markup.
+void SetUpBox(QMessageBox& box, const char* name, const QString& title, QMessageBox::Icon icon,
+              const std::string& text, const QString& heard_name,
+              const QString& heard_description) {
+  box.setObjectName(name);
+  box.setWindowTitle(title);
+  box.setIcon(icon);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setAccessibleName(heard_name);
+  box.setAccessibleDescription(heard_description);
+  box.setWindowModality(Qt::ApplicationModal);
+}
 
 // A message box: the message, with the count of avisos and the report's
 // place under it and the avisos behind the details button when there are
 // any. Returns its "Aceptar".
 QPushButton* FillMessageBox(QMessageBox& box, const QString& title, const std::string& text,
                             const std::string& summary, const std::string& details) {
-  box.setObjectName("Message");
-  box.setWindowTitle(title);
-  box.setIcon(QMessageBox::NoIcon);
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  // Heard as it is seen: the message, then the count of avisos when there are any.
+  SetUpBox(box, "Message", title, QMessageBox::NoIcon, text, QString::fromStdString(text),
+           QString::fromStdString(summary.empty() ? text : summary));
   QPushButton* ok = box.addButton(messages::kOkButton, QMessageBox::AcceptRole);
   if (!summary.empty()) box.setInformativeText(QString::fromStdString(summary));
   // Qt names the details button itself, in English unless its own
   // translations are loaded; the translator in main gives it Spanish words.
   if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
-  // Heard as it is seen: the message, then the count of avisos when there are any.
-  box.setAccessibleName(QString::fromStdString(text));
-  box.setAccessibleDescription(QString::fromStdString(summary.empty() ? text : summary));
-  box.setWindowModality(Qt::ApplicationModal);
   return ok;
 }
 
@@ -171,6 +187,14 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   setAutoFillBackground(true);
   setFont(FontFrom(SansSerifFamilies(), Px(11), false));
 
+  MakePanels();
+  MakeLabels();
+  MakeButtons(ratio);
+  MakeActions();
+  bclose_->setFocus(Qt::OtherFocusReason);
+}
+
+void TMForm::MakePanels() {
   // Created in this order, so the upper panels lie above the lower one where
   // they meet.
   const Rgb upper_top = RgbFromHex(0xFFEEDD), upper_middle = RgbFromHex(0xFFFFFF),
@@ -185,7 +209,10 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   draw3d3_ = new GradientPanel(upper_top, upper_middle, upper_bottom, this);
   draw3d3_->setObjectName("Draw3D3");
   draw3d3_->setGeometry(Px(316), Px(0), Px(317), Px(169));
+}
 
+// The two headings over the buttons, and the version in red.
+void TMForm::MakeLabels() {
   const QFont heading = FontFrom(ArialFamilies(), Px(16), true);
   auto make_heading = [&](const char* name, const QString& text, QWidget* panel, int left,
                           int width) {
@@ -211,7 +238,9 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   label1_->setPalette(red);
   label1_->move(Px(8), Px(72));
   label1_->adjustSize();
+}
 
+void TMForm::MakeButtons(qreal ratio) {
   const QIcon door = Picture("door", Px(kPictureSize), ratio);
   const QIcon tick = Picture("tick", Px(kPictureSize), ratio);
   auto make_button = [&](const char* name, const QString& caption, const QIcon& icon,
@@ -240,7 +269,9 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   connect(bclose_, &QPushButton::clicked, this, &QWidget::close);
   connect(bexportar_, &QPushButton::clicked, this, [this] { BExportarClick(); });
   connect(bimportar_, &QPushButton::clicked, this, [this] { BImportarClick(); });
+}
 
+void TMForm::MakeActions() {
   // Undo and the saved copies live in the context menu (the menu key, or a
   // right click anywhere on the form), so the form looks as it always has.
   undo_action_ = new QAction(messages::kUndoAction, this);
@@ -254,8 +285,6 @@ TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regio
   connect(undo_action_, &QAction::triggered, this, [this] { UndoLastRun(); });
   connect(copies_action_, &QAction::triggered, this, [this] { ShowSavedCopies(); });
   UpdateActions();
-
-  bclose_->setFocus(Qt::OtherFocusReason);
 }
 
 TMForm::~TMForm() { SetWaitCursor(false); }
@@ -268,11 +297,7 @@ void TMForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (centred_) return;
   centred_ = true;
-  if (QScreen* where = screen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(where->geometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(*this);
 }
 
 void TMForm::PutRightUnfinishedRun() {
@@ -287,11 +312,13 @@ void TMForm::PutRightUnfinishedRun() {
   }
 }
 
+// "Aceptar" under "Transformar datos desde GEDU hacia Horaplan": GEDU to Horaplan.
 void TMForm::BExportarClick() {
   control_.RunToHoraplan();
   UpdateActions();
 }
 
+// "Aceptar" under "Transformar datos desde Horaplan hacia GEDU": Horaplan to GEDU.
 void TMForm::BImportarClick() {
   control_.RunToGedu();
   UpdateActions();
@@ -382,11 +409,9 @@ bool TMForm::ShowClosingMessage(const std::string& text, const std::string& summ
 
 bool TMForm::Confirm(const Question& question) {
   ScreenCentredBox box(this);
-  box.setObjectName("Question");
-  box.setWindowTitle(title_);
-  box.setIcon(question.warning ? QMessageBox::Warning : QMessageBox::Question);
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(question.text));
+  SetUpBox(box, "Question", title_, question.warning ? QMessageBox::Warning : QMessageBox::Question,
+           question.text, QString::fromStdString(question.heading),
+           QString::fromStdString(question.text));
   QPushButton* go =
       box.addButton(QString::fromStdString(question.go_ahead), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(QMessageBox::Cancel);
@@ -394,25 +419,15 @@ bool TMForm::Confirm(const Question& question) {
   // Where something will be lost, Enter does not go ahead.
   box.setDefaultButton(question.warning ? cancel : go);
   box.setEscapeButton(cancel);
-  box.setAccessibleName(QString::fromStdString(question.heading));
-  box.setAccessibleDescription(QString::fromStdString(question.text));
-  box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
   return box.clickedButton() == go;
 }
 
 void TMForm::ShowError(const std::string& text) {
   ScreenCentredBox box(this);
-  box.setObjectName("ErrorMessage");
-  box.setWindowTitle(title_);
-  box.setIcon(QMessageBox::Critical);
-  // Messages may quote data from the user's files: never read them as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  SetUpBox(box, "ErrorMessage", title_, QMessageBox::Critical, text, messages::kErrorBoxName,
+           QString::fromStdString(text));
   box.addButton(QMessageBox::Ok)->setText(messages::kOkButton);
-  box.setAccessibleName(messages::kErrorBoxName);
-  box.setAccessibleDescription(QString::fromStdString(text));
-  box.setWindowModality(Qt::ApplicationModal);
   dialog_runner_(box);
 }
 

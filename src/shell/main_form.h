@@ -72,9 +72,18 @@ class TMForm : public QWidget, public run::RunUi {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // The two conversion buttons, named as on the form: BExportar runs GEDU to
+  // Horaplan, BImportar Horaplan to GEDU.
   void BExportarClick();
   void BImportarClick();
   int Px(int pixels) const;
+  // The parts of the form, made in this order: the three gradient panels,
+  // the labels on them, the buttons (with their pictures drawn for the
+  // screen's pixel ratio) and the context menu's actions.
+  void MakePanels();
+  void MakeLabels();
+  void MakeButtons(qreal ratio);
+  void MakeActions();
   // Enables undo while the last run can be undone.
   void UpdateActions();
 

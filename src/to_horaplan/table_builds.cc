@@ -121,6 +121,105 @@ struct SubjectRow {
   std::string cod, horas;
 };
 
+// The assignments' ids as 8-bit text, each converted and looked up once: a
+// large school names each of them many times. Indexed as SchoolRecords::ids.
+struct AssignmentIds {
+  std::vector<std::string> ids;
+  std::vector<const SubjectRow*> subject_of;   // null when not in ASIGNOMT
+  std::vector<const std::string*> teacher_of;  // PROFT's code; null when not there
+};
+
+AssignmentIds LookUpAssignmentIds(
+    const exchange::SchoolRecords& school,
+    const std::unordered_map<std::string, SubjectRow>& subject_rows,
+    const std::unordered_map<std::string, std::string>& teacher_codes) {
+  AssignmentIds lookups;
+  lookups.ids.reserve(school.ids.size());
+  lookups.subject_of.reserve(school.ids.size());
+  lookups.teacher_of.reserve(school.ids.size());
+  for (const exchange::TextRef utf8 : school.ids) {
+    const std::string& id = lookups.ids.emplace_back(SystemFromUtf8(school.View(utf8)));
+    const auto subject = subject_rows.find(id);
+    lookups.subject_of.push_back(subject != subject_rows.end() ? &subject->second : nullptr);
+    const auto teacher = teacher_codes.find(id);
+    lookups.teacher_of.push_back(teacher != teacher_codes.end() ? &teacher->second : nullptr);
+  }
+  return lookups;
+}
+
+// The codes of a group as GRUPOST holds them; empty codes, and a note when
+// findings are kept, when the group is not there.
+GroupRow GroupRowFor(const std::unordered_map<std::string, GroupRow>& group_rows,
+                     const std::string& group_id, BuildNotes& notes, bool noting) {
+  if (auto found = group_rows.find(group_id); found != group_rows.end()) return found->second;
+  if (noting) {
+    notes.Add("unknown-group", field::kCGrup, group_id,
+              messages::UnknownGroup(Utf8FromSystem(group_id)), "group");
+  }
+  return GroupRow();
+}
+
+// The teacher code of an assigned subject: the last assigned teacher decides,
+// also when it is not found; none when the subject has no assigned teachers.
+// Either case is noted when findings are kept.
+std::string TeacherCodeFor(const exchange::AssignedSubject& assigned, const AssignmentIds& lookups,
+                           const std::string& group_id, BuildNotes& notes, bool noting) {
+  const std::string& subject_id = lookups.ids[assigned.subject];
+  std::string teacher_code;
+  std::string teacher_id;
+  if (assigned.teacher_count > 0) {
+    teacher_id = lookups.ids[assigned.last_teacher];
+    if (const std::string* found = lookups.teacher_of[assigned.last_teacher]) {
+      teacher_code = *found;
+    }
+  }
+  if (noting && assigned.teacher_count == 0) {
+    notes.Add("no-teacher", field::kCProf, subject_id,
+              messages::NoTeacher(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
+  } else if (noting && teacher_code.empty()) {
+    notes.Add("unknown-teacher", field::kCProf, teacher_id,
+              messages::UnknownTeacher(Utf8FromSystem(teacher_id), Utf8FromSystem(subject_id),
+                                       Utf8FromSystem(group_id)),
+              "assigned-teacher");
+  }
+  return teacher_code;
+}
+
+// The hours and SESIONES of one subject, which are the same at every row of
+// it: worked out at its first row.
+struct Sessions {
+  bool known = false;
+  double hours = 0;
+  std::string text;
+};
+
+// Writes one row of ASIGT. Every value starts empty for each assigned subject,
+// the teacher code included: a subject without assigned teachers gets none,
+// not the teacher of the subject before it.
+void PutAssignmentRow(Table& asigt, const SubjectRow& subject_row, const std::string& teacher_code,
+                      const GroupRow& group_row, Sessions& sessions) {
+  asigt.StartNewRow();
+  asigt.PutText(field::kCAsig, subject_row.cod);
+  asigt.PutText(field::kCProf, teacher_code);
+  asigt.PutText(field::kCGrup, group_row.abrev);
+  asigt.PutText(field::kCAula, "");
+  asigt.PutText(field::kTurno, group_row.turno);
+  asigt.PutText(field::kNivel, group_row.nivel);
+  asigt.PutText(field::kCurso, group_row.curso);
+  asigt.PutText(field::kGrupo, group_row.grupo);
+  // The sessions follow the hours as the field holds them.
+  if (!sessions.known) {
+    sessions.hours = ReadHours(subject_row.horas).value_or(1.0);
+    if (!subject_row.horas.empty()) asigt.PutFloat(field::kHoras, sessions.hours);
+    sessions.text = SesionesText(asigt.FloatOf(field::kHoras));
+    sessions.known = true;
+  } else if (!subject_row.horas.empty()) {
+    asigt.PutFloat(field::kHoras, sessions.hours);
+  }
+  asigt.PutText(field::kSesiones, sessions.text);
+  asigt.SaveNewRow();
+}
+
 }  // namespace
 
 void BuildSubjectTable(const exchange::SchoolRecords& school, const tables::TableStore& store,
@@ -229,90 +328,24 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
     return SubjectRow{t.TextOf(field::kCod), t.TextOf(field::kHoras)};
   });
 
-  // The assignments' ids as 8-bit text, each converted and looked up once:
-  // a large school names each of them many times.
-  std::vector<std::string> ids;
-  std::vector<const SubjectRow*> subject_of;
-  std::vector<const std::string*> teacher_of;
-  ids.reserve(school.ids.size());
-  subject_of.reserve(school.ids.size());
-  teacher_of.reserve(school.ids.size());
-  for (const exchange::TextRef utf8 : school.ids) {
-    const std::string& id = ids.emplace_back(SystemFromUtf8(school.View(utf8)));
-    const auto subject = subject_rows.find(id);
-    subject_of.push_back(subject != subject_rows.end() ? &subject->second : nullptr);
-    const auto teacher = teacher_codes.find(id);
-    teacher_of.push_back(teacher != teacher_codes.end() ? &teacher->second : nullptr);
-  }
-
-  struct Sessions {
-    bool known = false;
-    double hours = 0;
-    std::string text;
-  };
+  const AssignmentIds lookups = LookUpAssignmentIds(school, subject_rows, teacher_codes);
   std::vector<Sessions> sessions_of(school.ids.size());
-
+  const bool noting = findings != nullptr;
+  static const SubjectRow kNoSubject;
   for (const exchange::GroupRecord& group : school.groups) {
-    GroupRow group_row;  // empty codes when the group is not in GRUPOST
     const std::string group_id = SystemFromUtf8(school.View(group.id));
-    if (auto found = group_rows.find(group_id); found != group_rows.end()) {
-      group_row = found->second;
-    } else if (findings != nullptr) {
-      notes.Add("unknown-group", field::kCGrup, group_id,
-                messages::UnknownGroup(Utf8FromSystem(group_id)), "group");
-    }
+    const GroupRow group_row = GroupRowFor(group_rows, group_id, notes, noting);
     for (std::size_t a = 0; a < group.assignment_count; ++a) {
       const exchange::AssignedSubject& assigned = school.assignments[group.first_assignment + a];
-      // Every value of the row starts empty for each assigned subject, the
-      // teacher code included: a subject without assigned teachers gets none,
-      // not the teacher of the subject before it.
-      static const SubjectRow kNoSubject;
-      const SubjectRow& subject_row =
-          subject_of[assigned.subject] != nullptr ? *subject_of[assigned.subject] : kNoSubject;
-      const std::string& subject_id = ids[assigned.subject];
-      if (subject_of[assigned.subject] == nullptr && findings != nullptr) {
+      const SubjectRow* subject_row = lookups.subject_of[assigned.subject];
+      if (subject_row == nullptr && noting) {
+        const std::string& subject_id = lookups.ids[assigned.subject];
         notes.Add("unknown-subject", field::kCAsig, subject_id,
                   messages::UnknownSubject(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
       }
-      // The last assigned teacher decides, also when it is not found.
-      std::string teacher_code;
-      std::string teacher_id;
-      if (assigned.teacher_count > 0) {
-        teacher_id = ids[assigned.last_teacher];
-        if (const std::string* found = teacher_of[assigned.last_teacher]) teacher_code = *found;
-      }
-      if (findings != nullptr && assigned.teacher_count == 0) {
-        notes.Add("no-teacher", field::kCProf, subject_id,
-                  messages::NoTeacher(Utf8FromSystem(subject_id), Utf8FromSystem(group_id)));
-      } else if (findings != nullptr && teacher_code.empty()) {
-        notes.Add("unknown-teacher", field::kCProf, teacher_id,
-                  messages::UnknownTeacher(Utf8FromSystem(teacher_id), Utf8FromSystem(subject_id),
-                                           Utf8FromSystem(group_id)),
-                  "assigned-teacher");
-      }
-
-      asigt.StartNewRow();
-      asigt.PutText(field::kCAsig, subject_row.cod);
-      asigt.PutText(field::kCProf, teacher_code);
-      asigt.PutText(field::kCGrup, group_row.abrev);
-      asigt.PutText(field::kCAula, "");
-      asigt.PutText(field::kTurno, group_row.turno);
-      asigt.PutText(field::kNivel, group_row.nivel);
-      asigt.PutText(field::kCurso, group_row.curso);
-      asigt.PutText(field::kGrupo, group_row.grupo);
-      // The sessions follow the hours as the field holds them, which are the
-      // same at every row of one subject: worked out at its first row.
-      Sessions& sessions = sessions_of[assigned.subject];
-      if (!sessions.known) {
-        sessions.hours = ReadHours(subject_row.horas).value_or(1.0);
-        if (!subject_row.horas.empty()) asigt.PutFloat(field::kHoras, sessions.hours);
-        sessions.text = SesionesText(asigt.FloatOf(field::kHoras));
-        sessions.known = true;
-      } else if (!subject_row.horas.empty()) {
-        asigt.PutFloat(field::kHoras, sessions.hours);
-      }
-      asigt.PutText(field::kSesiones, sessions.text);
-      asigt.SaveNewRow();
+      const std::string teacher_code = TeacherCodeFor(assigned, lookups, group_id, notes, noting);
+      PutAssignmentRow(asigt, subject_row != nullptr ? *subject_row : kNoSubject, teacher_code,
+                       group_row, sessions_of[assigned.subject]);
       ++rows;
     }
   }

@@ -263,5 +263,23 @@ TEST(ReadWholeFile, RefusesAFileLargerThanItsBound) {
   }
 }
 
+// A file whose size says less than it holds, as one still being written does
+// (the system's own files under /proc say 0), is bounded by what is read.
+TEST(ReadWholeFile, BoundsWhatIsReadNotOnlyTheSizeTheFileGives) {
+  constexpr char kPath[] = "/proc/self/maps";
+  std::string whole;
+  ASSERT_TRUE(ReadWholeFile(kPath, &whole).ok());
+  ASSERT_GT(whole.size(), 100u);
+  TempDir dir;
+  WriteFile(dir / "r.txt", "0123456789");
+  std::string bytes;
+  const std::string too_large = ReadWholeFile((dir / "r.txt").string(), &bytes, 9).text();
+  bytes = "left over";
+  const Status status = ReadWholeFile(kPath, &bytes, 100);
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(status.text(), too_large);
+  EXPECT_EQ(bytes, "");
+}
+
 }  // namespace
 }  // namespace pontexa

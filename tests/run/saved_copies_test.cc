@@ -103,6 +103,11 @@ TEST(CopyManifest, RefusesAnythingButAWholeValidManifest) {
       {"short digest", replaced(std::string(64, 'c'), "ccc")},
       {"size not a number", replaced(" 10 ", " diez ")},
       {"no exchange file", replaced("archivo-xml: /x/instituto.xml\n", "")},
+      {"no time", replaced("hora: ", "otra: ")},
+      {"no content", replaced("contenido: archivo-xml\n", "")},
+      {"sequence twice", replaced("secuencia: 0\n", "secuencia: 0\nsecuencia: 0\n")},
+      {"line without colon", replaced("hora: ", "hora ")},
+      {"exchange file of a table", replaced("archivo: - ", "archivo: PROFT ")},
       {"empty", ""},
   };
   for (const auto& [label, text] : cases) EXPECT_FALSE(ParseManifest(text)) << label;

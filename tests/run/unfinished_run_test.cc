@@ -83,6 +83,12 @@ TEST(RunRecord, TextThatIsNotAWholeRecordIsRefused) {
            replaced("copiado: PROFT", "copiado: OTRA"),          // a file of no table of the run
            whole.substr(0, whole.size() - 4) + "escribiendo: OTRA\nfin\n",
            replaced("carpeta-copia: ", "carpeta-copia: ../"),
+           replaced("carpeta-copia: 20261209-192000", "carpeta-copia: 20261209_192000"),
+           replaced("carpeta-copia: 20261209-192000", "carpeta-copia: 2026120-9192000"),
+           replaced("proceso: ", "proceso: x"),
+           replaced("contenido: tablas\n", ""),    // what the copy holds, unsaid
+           replaced("ejecucion: ", "otra: "),      // a key this version does not know
+           replaced("ejecucion: ", "ejecucion "),  // a line without its colon
            whole + "sobra\n",
            std::string(),
        }) {

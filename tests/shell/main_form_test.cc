@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -276,6 +278,30 @@ TEST_F(MainFormTest, WindowAndItsMessageBoxesCarryTheDrawnApplicationIcon) {
 
   QMessageBox box(&form_);
   EXPECT_EQ(box.windowIcon().cacheKey(), icon.cacheKey());
+}
+
+TEST_F(MainFormTest, WindowAndItsMessageBoxesStandInTheMiddleOfTheScreen) {
+  const QPoint middle = QGuiApplication::primaryScreen()->geometry().center();
+  const auto near_middle = [&](const QRect& frame) {
+    return (frame.center() - middle).manhattanLength() <= 2;
+  };
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  EXPECT_TRUE(near_middle(form_.frameGeometry())) << form_.frameGeometry().center().x();
+  // Boxes take the middle of the screen, not of the window, wherever it is.
+  form_.move(0, 0);
+  std::vector<QRect> frames;
+  form_.SetDialogRunner([&](QDialog& dialog) {
+    dialog.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    frames.push_back(dialog.frameGeometry());
+    dialog.hide();
+    return static_cast<int>(QDialog::Accepted);
+  });
+  form_.ShowMessage("Hecho");
+  form_.ShowError("Mal");
+  ASSERT_EQ(frames.size(), 2u);
+  for (const QRect& frame : frames) EXPECT_TRUE(near_middle(frame)) << frame.center().x();
 }
 
 TEST_F(MainFormTest, OnlyTheThreeButtonsTakeFocusInTabOrderStartingAtSalir) {
