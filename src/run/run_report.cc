@@ -162,6 +162,8 @@ bool WriteJsonPieces(const RunReport& report, Write write) {
   json += "  \"started\": " + Json(IsoTime(report.started)) + ",\n";
   json += std::string("  \"ok\": ") + (report.ok ? "true" : "false") + ",\n";
   json += "  \"error\": " + (report.ok ? std::string("null") : Json(report.error)) + ",\n";
+  json += "  \"recovery\": " +
+          (report.recovery.empty() ? std::string("null") : Json(report.recovery)) + ",\n";
   json += "  \"notes\": [";
   for (std::size_t i = 0; i < report.notes.size(); ++i) {
     json += (i > 0 ? ", " : "") + Json(report.notes[i]);

@@ -157,6 +157,18 @@ TEST(RunReport, ValuesCannotAddLines) {
   EXPECT_NE(ReportJson(forged).find("\"notes\": [\"una\\nnota\"]"), std::string::npos);
 }
 
+// What a run put right of one cut short before it is in the JSON report as in
+// the text, and null when there was nothing.
+TEST(RunReport, JsonSaysWhatWasPutRightOfARunCutShort) {
+  RunReport report = Sample();
+  EXPECT_NE(ReportJson(report).find("\"recovery\": null,"), std::string::npos);
+  report.recovery = "La última conversión (2026-12-09 10:00) no terminó.\n";
+  EXPECT_NE(ReportJson(report).find(
+                "\"recovery\": \"La última conversión (2026-12-09 10:00) no terminó.\\n\","),
+            std::string::npos)
+      << ReportJson(report);
+}
+
 // A run's findings written to a file as they come give the very report, JSON
 // and window details that findings held in memory give, past the findings the
 // window shows and across the file's blocks.
