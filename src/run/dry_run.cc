@@ -155,8 +155,7 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
                      const std::filesystem::path& table_folder, RegionalSettings regional) {
   const std::vector<std::string> tables =
       to_horaplan
-          ? std::vector<std::string>{tables::kAsignomt, tables::kProft, tables::kAulat,
-                                     tables::kGrupost,  tables::kAsigt, tables::kDiashorast}
+          ? tables::BuiltTables()
           : std::vector<std::string>{tables::kDiashorast, tables::kGrupost,  tables::kSoluc,
                                      tables::kProft,      tables::kAsignomt, tables::kAulat};
   const ScratchFolder scratch;

@@ -76,10 +76,6 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
-const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
-                                               tables::kAulat,    tables::kGrupost,
-                                               tables::kAsigt,    tables::kDiashorast};
-
 }  // namespace
 
 RunControl::RunControl(RunUi& ui, std::filesystem::path timetable_directory,
@@ -276,9 +272,9 @@ bool RunControl::RunToHoraplan() {
       // right by the next one.
       const CopyRequest request = Request(kMadeByToHoraplan);
       UnfinishedRun record(timetable_directory_, kMadeByToHoraplan, /*tables=*/true, request.now,
-                           kBuiltTables, request.exchange_file);
+                           tables::BuiltTables(), request.exchange_file);
       // A copy of the tables first: a step that fails puts every table back.
-      const TablesBeforeRun before(request, kBuiltTables);
+      const TablesBeforeRun before(request, tables::BuiltTables());
       record.CopyMade(before.copy());
       // The codes a saved timetable uses, and what they name before the rebuild.
       const SavedTimetableCodes saved_timetable(timetable_directory_);

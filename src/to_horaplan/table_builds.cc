@@ -326,10 +326,7 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
 }
 
 void CheckTablesNotHeld(const tables::TableStore& store) {
-  for (const char* table : {tables::kAsignomt, tables::kProft, tables::kAulat, tables::kGrupost,
-                            tables::kAsigt, tables::kDiashorast}) {
-    store.CheckNotHeld(table);
-  }
+  for (const std::string& table : tables::BuiltTables()) store.CheckNotHeld(table);
 }
 
 void CreateDayHourTable(const tables::TableStore& store, Findings* findings) {
