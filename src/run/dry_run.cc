@@ -12,6 +12,7 @@
 #include "run/saved_copies.h"
 #include "run/saved_timetable.h"
 #include "tables/catalogue.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -183,14 +184,14 @@ DryRunOutcome DryRun(bool to_horaplan, const std::string& exchange_file,
     if (has_tables) {
       CheckTablesNotHeld(table_folder, tables, *Env::Current().NewOpenFileScan());
       for (const std::string& table : tables) {
-        for (const auto& file : TableFilesOf(table_folder, table)) {
+        for (const auto& file : tables::TableFilesOf(table_folder, table)) {
           CopyFileWithDigest(file, scratch_tables / file.filename());
         }
       }
       // What the real run reads besides: the saved timetable, whose codes
       // GEDU to Horaplan checks, and the record of codes that moved under it.
       std::vector<std::filesystem::path> also_read;
-      if (to_horaplan) also_read = TableFilesOf(table_folder, tables::kSoluc);
+      if (to_horaplan) also_read = tables::TableFilesOf(table_folder, tables::kSoluc);
       FileInfo record;
       if (Env::Current().LinkInfo(table_folder / kMovedCodesFileName, &record).ok() &&
           record.kind == FileInfo::Kind::kRegular) {

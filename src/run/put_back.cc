@@ -10,6 +10,7 @@
 #include "platform/file_io.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -66,7 +67,7 @@ bool FileAsCopied(const std::filesystem::path& path, const CopiedFile& file) {
 bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    std::string_view table) {
   const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
-  const std::vector<std::filesystem::path> present = TableFilesOf(table_folder, table);
+  const std::vector<std::filesystem::path> present = tables::TableFilesOf(table_folder, table);
   if (present.size() != copied.size()) return false;
   for (const CopiedFile& file : copied) {
     const auto found = std::find_if(present.begin(), present.end(), [&](const auto& path) {
@@ -96,7 +97,7 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
   // switch, so it stays until then).
   for (const std::string& table : tables) {
     const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
-    for (const auto& file : TableFilesOf(table_folder, table)) {
+    for (const auto& file : tables::TableFilesOf(table_folder, table)) {
       const bool kept = std::any_of(copied.begin(), copied.end(), [&](const CopiedFile& c) {
         return c.name == file.filename().string();
       });

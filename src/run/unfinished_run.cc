@@ -17,6 +17,7 @@
 #include "run/recovery_messages.h"
 #include "run/run_report.h"
 #include "run/saved_timetable.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -99,7 +100,7 @@ namespace {
 
 // Flushes every file of the table, and the folder's names, to disk.
 void SyncTable(const std::filesystem::path& table_folder, const std::string& table) {
-  for (const auto& path : TableFilesOf(table_folder, table)) {
+  for (const auto& path : tables::TableFilesOf(table_folder, table)) {
     std::unique_ptr<File> file;
     Status status = Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file);
     if (status) status = file->Sync();

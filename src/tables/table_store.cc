@@ -14,6 +14,7 @@
 #include "tables/field_value.h"
 #include "tables/messages.h"
 #include "tables/table_file.h"
+#include "tables/table_files.h"
 #include "tables/table_header.h"
 
 namespace pontexa::tables {
@@ -79,29 +80,19 @@ std::filesystem::path TableStore::TablePath(std::string_view table_name) const {
   return found.empty() ? directory_ / file_name : found.front();
 }
 
-namespace {
-
-// The table's .DBF and .MDX files on disk, in every letter case.
-std::vector<std::filesystem::path> TableFiles(const std::filesystem::path& directory,
-                                              const std::string& name) {
-  std::vector<std::filesystem::path> files = CaseVariants(directory, name + ".DBF");
-  for (const auto& index : CaseVariants(directory, name + ".MDX")) files.push_back(index);
-  return files;
-}
-
-}  // namespace
-
 void TableStore::CheckNotHeld(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  for (const auto& file : TableFiles(directory_, name)) tables::CheckNotHeld(file, *open_files_);
+  for (const auto& file : TableFilesOf(directory_, name)) tables::CheckNotHeld(file, *open_files_);
 }
 
 void TableStore::DropTableFiles(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  const std::vector<std::filesystem::path> files = TableFiles(directory_, name);
+  const std::vector<std::filesystem::path> files = TableFilesOf(directory_, name);
   // Nothing is deleted while any of the files is held.
   for (const auto& file : files) tables::CheckNotHeld(file, *open_files_);
-  for (const auto& file : files) DeleteUnlessHeld(file, *open_files_);
+  for (const auto& file : files) {
+    if (!IsCodePageFile(file)) DeleteUnlessHeld(file, *open_files_);
+  }
   // The code-page side file goes with the table; while a table file that could
   // not be deleted is still there, it still describes that file.
   if (CaseVariants(directory_, name + ".DBF").empty()) RemoveCodePageFiles(directory_, name);

@@ -38,15 +38,16 @@ class TableStore {
   const std::filesystem::path& directory() const { return directory_; }
   const RegionalSettings& regional() const { return regional_; }
 
-  // Raises the in-use error when another program holds the table's .DBF or
-  // .MDX file (any letter-case variant) or has it open; touches nothing.
+  // Raises the in-use error when another program holds one of the table's
+  // files (table_files.h) or has it open; touches nothing.
   // table_file.h says what counts as holding.
   void CheckNotHeld(std::string_view table_name) const;
 
   // Deletes the table's .DBF and then .MDX file (every letter-case variant of
   // each name) where they exist, and its .cpg file once no .DBF is left; a file
   // that cannot be deleted stays, silently.
-  // A table that another program holds is not deleted: that raises Error.
+  // A table that another program holds (any of its files, the .cpg too) is not
+  // deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
   // Creates the table T.DBF (upper case) with exactly these fields in this

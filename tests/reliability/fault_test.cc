@@ -241,6 +241,30 @@ INSTANTIATE_TEST_SUITE_P(EveryTableBuilt, HeldBuiltTableInProcessTest,
                                                               HoldKind::kShared)),
                          InProcessHoldCaseName);
 
+// A table's code-page side file counts as the table: GEDU to Horaplan, which
+// replaces it, stops while another program holds it, before any table is
+// touched.
+TEST_F(FaultTest, HeldCodePageFileStopsGeduToHoraplanBeforeAnyTableIsTouched) {
+  ASSERT_TRUE(PrepareTablesInProcess(school_));
+  const fs::path held = school_.tables / "ASIGT.cpg";
+  ASSERT_TRUE(fs::exists(held));
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const Snapshot tables_before = TakeSnapshot(school_.tables);
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.HoldElsewhere(At(held), testing::HeldFile::kHolderName, HoldKind::kShared);
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", school_.exchange_file, school_.tables);
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "El archivo '" + held.string() + "' está en uso por otro programa (" +
+                         testing::HeldFile::kHolderName + "). " + kLeftAsTheyWere + "\n");
+  EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+  ExpectSameFiles(TakeSnapshot(school_.tables), tables_before);
+}
+
 // A process of another user: its open files may not be inspected, so a table
 // it merely keeps open goes unseen and the run goes on, without any complaint
 // about the processes it skipped; its locks are seen all the same.

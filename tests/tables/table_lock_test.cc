@@ -102,6 +102,36 @@ TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProgramReads) {
   EXPECT_EQ(shared.TextOf("ABREV"), "1A");
 }
 
+// The code-page side file is one of the table's files: held by another
+// program, in either way, it stops a check and a drop as the .DBF does, and
+// nothing is deleted.
+TEST_F(TableLocks, CodePageFileHeldElsewhereStopsCheckAndDrop) {
+  const std::filesystem::path side_file = dir_ / "GRUPOST.cpg";
+  ASSERT_TRUE(std::filesystem::exists(side_file));
+  const std::string message =
+      "El archivo '" + side_file.string() + "' está en uso por otro programa (horaplan.exe)";
+  for (const HoldKind kind : {HoldKind::kExclusive, HoldKind::kShared}) {
+    FaultEnv faults;
+    faults.HoldElsewhere(Named("grupost.CPG"), "horaplan.exe", kind);
+    const ScopedEnv scoped(faults);
+    const TableStore store(dir_.path(), {','});
+    EXPECT_EQ(MessageOf([&] { store.CheckNotHeld("GRUPOST"); }), message);
+    EXPECT_EQ(MessageOf([&] { store.DropTableFiles("GRUPOST"); }), message);
+    EXPECT_TRUE(std::filesystem::exists(Path()));
+    EXPECT_TRUE(std::filesystem::exists(side_file));
+  }
+  // A real second process keeping the side file open is seen too.
+  const std::string held_message = "El archivo '" + side_file.string() +
+                                   "' está en uso por otro programa (" + HeldFile::kHolderName +
+                                   ")";
+  for (const HoldMode kind : {HoldMode::kFlock, HoldMode::kOpenWithoutLock}) {
+    HeldFile held(side_file, kind);
+    const TableStore store(dir_.path(), {','});
+    EXPECT_EQ(MessageOf([&] { store.CheckNotHeld("GRUPOST"); }), held_message)
+        << HoldModeName(kind);
+  }
+}
+
 TEST_F(TableLocks, OtherProcessesSeeTheExclusiveHoldUntilClose) {
   Table table(store_, "GRUPOST");
   table.OpenTable(OpenMode::kExclusive);
