@@ -82,7 +82,7 @@ class TableBinding : public Table {
   TableBinding(const TableStore& store, Binding binding)
       : Table(store, BindingTable(binding), BindingName(binding)) {}
   // Bindings are always opened exclusively.
-  void OpenTable() { Table::OpenTable(OpenMode::kExclusive); }
+  void OpenTable() { Table::OpenTable(HoldKind::kExclusive); }
 };
 
 }  // namespace pontexa::tables

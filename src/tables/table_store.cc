@@ -241,13 +241,15 @@ Table::Impl& Table::Open() const {
   return *impl_;
 }
 
-void Table::OpenTable(OpenMode mode) {
+void Table::OpenTable(HoldKind hold) { OpenWith(hold, /*only_read=*/false); }
+
+void Table::OpenTableReadOnly() { OpenWith(HoldKind::kShared, /*only_read=*/true); }
+
+void Table::OpenWith(HoldKind hold, bool only_read) {
   if (impl_) return;
   CheckDirectory(store_.directory());
   const std::filesystem::path path = store_.TablePath(table_name_);
-  LockedFile file = LockedFile::OpenExisting(
-      path, mode == OpenMode::kExclusive ? HoldKind::kExclusive : HoldKind::kShared,
-      store_.open_files(), /*only_read=*/mode == OpenMode::kReading);
+  LockedFile file = LockedFile::OpenExisting(path, hold, store_.open_files(), only_read);
   const std::uint64_t size = file.Size();
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
   std::size_t got = 0;

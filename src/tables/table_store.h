@@ -17,9 +17,9 @@ namespace pontexa::tables {
 
 struct StoredField;
 
-// kReading: shared, and for reading only even where the table may be written,
-// for a look that must never change it.
-enum class OpenMode { kShared, kExclusive, kReading };
+// The older name of HoldKind for opening a table: Table::OpenTable takes a
+// HoldKind, and this name goes once nothing says tables::OpenMode any more.
+using OpenMode = HoldKind;
 
 // The timetable directory and the operations on whole table files. A table
 // named T is the dBase file T.DBF there, found whatever the letter case of the
@@ -131,7 +131,10 @@ class Table {
   // shared open lets readers in. A file that may not be written opens for
   // reading only. Raises Error naming the file when it is missing, in use or
   // damaged.
-  void OpenTable(OpenMode mode);
+  void OpenTable(HoldKind hold);
+  // The same as a shared open, but for reading only even where the table may
+  // be written: for a look that must never change it.
+  void OpenTableReadOnly();
   // Writes the saved rows still held, releases the table and its hold; closing
   // a closed table does nothing. Raises Error when the rows cannot be written
   // (the table is released all the same).
@@ -176,6 +179,7 @@ class Table {
 
  private:
   class Impl;
+  void OpenWith(HoldKind hold, bool only_read);
   Impl& Open() const;
   Impl& Pending() const;
   const StoredField& Field(std::string_view field) const;

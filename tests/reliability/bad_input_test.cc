@@ -119,7 +119,7 @@ class OddExchangeFile : public ::testing::Test {
                                              const std::vector<std::string>& fields) {
     const tables::TableStore store(school_.tables, RegionalSettings{','});
     tables::Table open(store, table);
-    open.OpenTable(tables::OpenMode::kShared);
+    open.OpenTable(HoldKind::kShared);
     std::vector<std::vector<std::string>> rows;
     for (open.ToFirstRow(); !open.PastLastRow(); open.ToNextRow()) {
       rows.emplace_back();

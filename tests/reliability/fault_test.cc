@@ -50,7 +50,7 @@ void ExpectWholeTables(const fs::path& folder) {
     if (entry.path().extension() != ".DBF") continue;
     try {
       tables::Table table(store, entry.path().stem().string());
-      table.OpenTable(tables::OpenMode::kShared);
+      table.OpenTable(HoldKind::kShared);
       std::int64_t rows = 0;
       for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) ++rows;
       if (!have_dbfread) continue;

@@ -88,7 +88,7 @@ class RunControlTest : public ::testing::Test {
   std::int64_t RowCount(const char* table_name) {
     tables::TableStore store(tables_dir_, RegionalSettings{','});
     tables::Table table(store, table_name);
-    table.OpenTable(tables::OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     return table.RowCount();
   }
 

@@ -97,7 +97,7 @@ class SavedTimetableTest : public ::testing::Test {
     const tables::TableStore store(tables_, RegionalSettings{','});
     store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout());
     tables::Table soluc(store, tables::kSoluc);
-    soluc.OpenTable(tables::OpenMode::kShared);
+    soluc.OpenTable(HoldKind::kShared);
     int hour = 1;
     for (const Lesson& lesson : lessons) {
       soluc.StartNewRow();
