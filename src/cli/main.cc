@@ -30,7 +30,7 @@
 #include "run/run_control.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
-#include "run/timetable_directory.h"
+#include "run/table_folder.h"
 #include "run/unfinished_run.h"
 #include "version.h"
 
@@ -45,7 +45,7 @@ enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
 struct Arguments {
   Command command = Command::kToHoraplan;
   std::string exchange_file;  // or the copy's name for restore
-  std::optional<std::string> directory;
+  std::optional<std::string> table_folder;
   std::optional<std::string> json_report;
   std::optional<std::string> xml;  // restore: where an exchange-file copy goes
   bool check = false;
@@ -137,11 +137,11 @@ int main(int argc, char** argv) {
       options_done = true;
     } else if (!options_done && arg == "--dir") {
       if (i + 1 >= args.size()) return UsageError(messages::MissingFolderAfter("--dir"));
-      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
-      parsed.directory = std::string(args[++i]);
+      if (parsed.table_folder) return UsageError(messages::Repeated("--dir"));
+      parsed.table_folder = std::string(args[++i]);
     } else if (!options_done && arg.starts_with("--dir=")) {
-      if (parsed.directory) return UsageError(messages::Repeated("--dir"));
-      parsed.directory = std::string(arg.substr(6));
+      if (parsed.table_folder) return UsageError(messages::Repeated("--dir"));
+      parsed.table_folder = std::string(arg.substr(6));
     } else if (!options_done && arg == "--report") {
       if (i + 1 >= args.size()) return UsageError(messages::MissingFileAfter("--report"));
       if (parsed.json_report) return UsageError(messages::Repeated("--report"));
@@ -168,7 +168,8 @@ int main(int argc, char** argv) {
   }
   if (parsed.command == Command::kRestore && !file) return UsageError(messages::MissingCopyName());
   if (!file && parsed.command != Command::kSnapshots) return UsageError(messages::MissingXmlFile());
-  if (parsed.directory && parsed.directory->empty()) return UsageError(messages::EmptyFolder());
+  if (parsed.table_folder && parsed.table_folder->empty())
+    return UsageError(messages::EmptyFolder());
   const bool conversion =
       parsed.command == Command::kToHoraplan || parsed.command == Command::kToGedu;
   if (!conversion && (parsed.check || parsed.json_report)) {
@@ -184,42 +185,42 @@ int main(int argc, char** argv) {
 
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
-    const std::filesystem::path directory = parsed.directory
-                                                ? std::filesystem::path(*parsed.directory)
-                                                : pontexa::run::TimetableDirectory();
+    const std::filesystem::path table_folder = parsed.table_folder
+                                                   ? std::filesystem::path(*parsed.table_folder)
+                                                   : pontexa::run::TableFolder();
     if (parsed.command == Command::kSnapshots) {
       // Only reads: shares the folder with other readers, and only says what
       // waits to be put right.
       const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
+          pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kShared);
+      if (const std::string notice = pontexa::run::UnfinishedRunNotice(table_folder);
           !notice.empty()) {
         std::cerr << notice << "\n";
       }
-      return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
+      return pontexa::cli::ListCopiesCommand(table_folder, std::cout, std::cerr);
     }
     if (parsed.command == Command::kRestore) {
       const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kExclusive);
+          pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kExclusive);
       if (claim.exclusive()) {
-        if (const std::string notice = pontexa::run::PutRightUnfinishedRun(directory);
+        if (const std::string notice = pontexa::run::PutRightUnfinishedRun(table_folder);
             !notice.empty()) {
           std::cerr << notice << "\n";
         }
       }
-      return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
-                                          std::cout, std::cerr);
+      return pontexa::cli::RestoreCommand(table_folder, parsed.exchange_file,
+                                          parsed.xml.value_or(""), std::cout, std::cerr);
     }
     const bool to_horaplan = parsed.command == Command::kToHoraplan;
     if (parsed.check) {
       const pontexa::run::FolderClaim claim =
-          pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-      if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory);
+          pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kShared);
+      if (const std::string notice = pontexa::run::UnfinishedRunNotice(table_folder);
           !notice.empty()) {
         std::cerr << notice << "\n";
       }
       const pontexa::run::DryRunOutcome outcome =
-          pontexa::run::DryRun(to_horaplan, parsed.exchange_file, directory, regional);
+          pontexa::run::DryRun(to_horaplan, parsed.exchange_file, table_folder, regional);
       if (!outcome.report.conversion.empty()) {
         pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
       }
@@ -228,7 +229,7 @@ int main(int argc, char** argv) {
       return outcome.would_succeed ? 0 : 1;
     }
     CliUi ui(parsed.exchange_file);
-    pontexa::run::RunControl control(ui, directory, regional);
+    pontexa::run::RunControl control(ui, table_folder, regional);
     const bool done = to_horaplan ? control.RunToHoraplan() : control.RunToGedu();
     ui.PrintMessages(done ? std::cout : std::cerr);
     const std::optional<pontexa::run::RunReport>& report = control.LastReport();

@@ -30,9 +30,9 @@ std::string ErrorBoxText(const std::string& message);
 // nothing escapes to the caller.
 class RunControl {
  public:
-  // The tables are read and written in timetable_directory; the disk is
+  // The tables are read and written in table_folder; the disk is
   // reached through Env::Current().
-  RunControl(RunUi& ui, std::filesystem::path timetable_directory, RegionalSettings regional);
+  RunControl(RunUi& ui, std::filesystem::path table_folder, RegionalSettings regional);
 
   // GEDU to Horaplan: choose, test, load, a copy of the tables, the six table
   // builds under the wait cursor, "Proceso finalizado". A file that does not
@@ -120,7 +120,7 @@ class RunControl {
                 const std::vector<CopiedFile>* tables_left = nullptr);
 
   RunUi& ui_;
-  std::filesystem::path timetable_directory_;
+  std::filesystem::path table_folder_;
   RegionalSettings regional_;
   std::string exchange_file_name_;
   std::optional<RunReport> last_report_;

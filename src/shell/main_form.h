@@ -33,8 +33,7 @@ class TMForm : public QWidget, public run::RunUi {
   Q_OBJECT
 
  public:
-  TMForm(std::filesystem::path timetable_directory, RegionalSettings regional,
-         QWidget* parent = nullptr);
+  TMForm(std::filesystem::path table_folder, RegionalSettings regional, QWidget* parent = nullptr);
   ~TMForm() override;
 
   void SetDialogRunner(DialogRunner runner);
@@ -80,7 +79,7 @@ class TMForm : public QWidget, public run::RunUi {
 
   double scale_ = 1.0;
   QString title_;
-  std::filesystem::path timetable_directory_;
+  std::filesystem::path table_folder_;
   run::RunControl control_;
   DialogRunner dialog_runner_;
   bool wait_cursor_ = false;

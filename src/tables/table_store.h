@@ -21,10 +21,10 @@ struct StoredField;
 // HoldKind, and this name goes once nothing says tables::OpenMode any more.
 using OpenMode = HoldKind;
 
-// The timetable directory and the operations on whole table files. A table
+// The table folder and the operations on whole table files. A table
 // named T is the dBase file T.DBF there, found whatever the letter case of the
 // file name on disk (the exact spelling first). The store never creates the
-// directory; a missing one is an Error naming it.
+// table folder; a missing one is an Error naming it.
 //
 // Tables it creates are dBase III/IV files (version byte 3) declaring
 // Windows-1252 text (language driver 0x57) and a T.cpg side file saying "1252"
@@ -33,9 +33,9 @@ using OpenMode = HoldKind;
 // N(20,6), which keeps every value with up to six decimals exactly.
 class TableStore {
  public:
-  TableStore(std::filesystem::path directory, RegionalSettings regional);
+  TableStore(std::filesystem::path table_folder, RegionalSettings regional);
 
-  const std::filesystem::path& directory() const { return directory_; }
+  const std::filesystem::path& table_folder() const { return table_folder_; }
   const RegionalSettings& regional() const { return regional_; }
 
   // Raises the in-use error when another program holds one of the table's
@@ -65,7 +65,7 @@ class TableStore {
   const OpenFileScan& open_files() const { return *open_files_; }
 
  private:
-  std::filesystem::path directory_;
+  std::filesystem::path table_folder_;
   RegionalSettings regional_;
   std::unique_ptr<OpenFileScan> open_files_;
 };
