@@ -6,7 +6,7 @@
 
 namespace pontexa::cli {
 
-// `snapshots`: the copies in the table folder, newest first, one per line:
+// `copies`: the copies in the table folder, newest first, one per line:
 // folder name, what made it, its time and its files. Returns the exit status.
 int ListCopiesCommand(const std::filesystem::path& table_folder, std::ostream& out,
                       std::ostream& err);

@@ -2,13 +2,13 @@
 //
 //   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
-//   pontexa-cli snapshots [--dir CARPETA]
+//   pontexa-cli copies [--dir CARPETA]   (also by its older name, snapshots)
 //   pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
 // it to standard error (status 1); wrong usage gives status 2. A run with
-// findings adds a one-line summary of them on standard error. `snapshots` and
+// findings adds a one-line summary of them on standard error. `copies` and
 // `restore` list and put back the copies the conversions make before writing.
 
 #include <exception>
@@ -40,7 +40,7 @@ namespace messages = pontexa::cli::messages;
 using messages::kHelp;
 using messages::kUsage;
 
-enum class Command { kToHoraplan, kToGedu, kSnapshots, kRestore };
+enum class Command { kToHoraplan, kToGedu, kCopies, kRestore };
 
 struct Arguments {
   Command command = Command::kToHoraplan;
@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
     parsed.command = Command::kToHoraplan;
   } else if (args[0] == "to-gedu") {
     parsed.command = Command::kToGedu;
-  } else if (args[0] == "snapshots") {
-    parsed.command = Command::kSnapshots;
+  } else if (args[0] == "copies" || args[0] == "snapshots") {
+    parsed.command = Command::kCopies;
   } else if (args[0] == "restore") {
     parsed.command = Command::kRestore;
   } else {
@@ -163,11 +163,11 @@ int main(int argc, char** argv) {
       file = std::string(arg);
     }
   }
-  if (parsed.command == Command::kSnapshots && file) {
+  if (parsed.command == Command::kCopies && file) {
     return UsageError(messages::ExtraArgument(*file));
   }
   if (parsed.command == Command::kRestore && !file) return UsageError(messages::MissingCopyName());
-  if (!file && parsed.command != Command::kSnapshots) return UsageError(messages::MissingXmlFile());
+  if (!file && parsed.command != Command::kCopies) return UsageError(messages::MissingXmlFile());
   if (parsed.table_folder && parsed.table_folder->empty())
     return UsageError(messages::EmptyFolder());
   const bool conversion =
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path table_folder = parsed.table_folder
                                                    ? std::filesystem::path(*parsed.table_folder)
                                                    : pontexa::run::TableFolder();
-    if (parsed.command == Command::kSnapshots) {
+    if (parsed.command == Command::kCopies) {
       // Only reads: shares the folder with other readers, and only says what
       // waits to be put right.
       const pontexa::run::FolderClaim claim =

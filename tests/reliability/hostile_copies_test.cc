@@ -244,7 +244,7 @@ TEST_F(HostileCopies, LineBreakInTheExchangeFileNameKeepsItsCopyVisible) {
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 1u);
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
   EXPECT_THAT(listed.out, HasSubstr("horario\\nnuevo.xml\n"));

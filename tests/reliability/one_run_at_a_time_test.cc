@@ -142,7 +142,7 @@ TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRest
   ASSERT_NE(mixed, before);
   const std::string waiting = run::messages::UnfinishedRunWaiting(false, record->time) + "\n";
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.err, waiting);
   const Outcome checked = RunProgram({CliPath(), "to-horaplan", school_a_.string(), "--dir",

@@ -1,7 +1,7 @@
 // A GEDU-to-Horaplan run is all or nothing, and every run can be undone: the
 // faults that stop a run part-way (put in within this process, at exactly the
 // step a case chooses), a run killed outright, and the batch tool's
-// `snapshots` and `restore` on the sample school.
+// `copies` and `restore` on the sample school.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -253,11 +253,15 @@ TEST_F(UndoTest, RestoreAfterASuccessfulRunGivesBackThePreviousTables) {
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 1u);
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_THAT(listed.out, StartsWith(copies[0].name + "  "));
   EXPECT_THAT(listed.out, HasSubstr("GEDU -> Horaplan"));
   EXPECT_THAT(listed.out, HasSubstr("asignomt.cpg"));
+  // The command's older name lists the same.
+  const Outcome old_name = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  EXPECT_EQ(old_name.status, 0);
+  EXPECT_EQ(old_name.out, listed.out);
 
   const Outcome restored = RunRestore(copies[0].name, school_.tables);
   EXPECT_EQ(restored.status, 0) << restored.err;
