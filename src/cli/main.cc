@@ -9,7 +9,7 @@
 // message goes to standard output (status 0), anything that ends a run without
 // it to standard error (status 1); wrong usage gives status 2. A run with
 // findings adds a one-line summary of them on standard error. `copies` and
-// `restore` list and put back the copies the conversions make before writing.
+// `restore` list and restore the copies the conversions make before writing.
 
 #include <exception>
 #include <filesystem>

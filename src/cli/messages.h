@@ -109,6 +109,6 @@ std::string MadeBeforeRestoring(std::string_view copy);
 std::string DidNotExist(std::string_view table);
 std::string NoCopies(std::string_view copies_folder);
 std::string Restored(bool tables, std::string_view copy);
-std::string WhatWasThereIsIn(std::string_view undo_copy);
+std::string WhatWasThereIsIn(std::string_view copy_of_replaced);
 
 }  // namespace pontexa::cli::messages

@@ -23,7 +23,7 @@ std::string TablesPutRight(bool restore, std::string_view time);
 // The tables changed after the run's last step: left alone.
 std::string TablesUsedSince(bool restore, std::string_view time, std::string_view copy_name,
                             std::string_view copy_folder);
-// The tables cannot be put back: every run that changes the folder is refused.
+// The tables cannot be restored: every run that changes the folder is refused.
 std::string CannotPutRight(bool restore, std::string_view time, std::string_view reason,
                            std::string_view copy_name, std::string_view copy_folder);
 std::string CannotPutRightNoCopy(bool restore, std::string_view time, std::string_view reason);

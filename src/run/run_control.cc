@@ -11,8 +11,8 @@
 #include "platform/code_page.h"
 #include "platform/env.h"
 #include "platform/error.h"
-#include "run/put_back.h"
 #include "run/restore.h"
+#include "run/restore_files.h"
 #include "run/saved_timetable.h"
 #include "run/tables_before_run.h"
 #include "run/undo_messages.h"
@@ -272,7 +272,7 @@ bool RunControl::RunToHoraplan() {
       const CopyRequest request = Request(kMadeByToHoraplan);
       UnfinishedRun record(table_folder_, kMadeByToHoraplan, /*tables=*/true, request.now,
                            tables::BuiltTables(), request.exchange_file);
-      // A copy of the tables first: a step that fails puts every table back.
+      // A copy of the tables first: a step that fails restores every table.
       const TablesBeforeRun before(request, tables::BuiltTables());
       record.CopyMade(before.copy());
       // The codes a saved timetable uses, and what they name before the rebuild.
@@ -299,7 +299,7 @@ bool RunControl::RunToHoraplan() {
         std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
         record.PuttingBack();
-        throw Error(message + " " + before.PutBack());
+        throw Error(message + " " + before.Restore());
       }
       before.Keep();
       saved_timetable.CompareWithCatalogues(findings);
@@ -415,7 +415,8 @@ bool RunControl::UndoLastRun() {
     const RestoreOutcome outcome =
         RestoreUnderClaim(left.copy_name, left.tables ? "" : left.exchange_file);
     undoable_.reset();
-    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.undo_copy), outcome.findings);
+    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.copy_of_replaced),
+                 outcome.findings);
     return true;
   });
 }
@@ -452,9 +453,10 @@ bool RunControl::RestoreSavedCopy(const std::string& name) {
     }
     ClaimAndPutRight(/*in_report=*/false);
     const RestoreOutcome outcome = RestoreUnderClaim(name, target);
-    ShowRestored(messages::RestoreDone(row.tables, messages::Visible(name), outcome.undo_copy,
-                                       messages::Visible(PathForMessage(target))),
-                 outcome.findings);
+    ShowRestored(
+        messages::RestoreDone(row.tables, messages::Visible(name), outcome.copy_of_replaced,
+                              messages::Visible(PathForMessage(target))),
+        outcome.findings);
     return true;
   });
 }

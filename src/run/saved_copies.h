@@ -40,7 +40,7 @@ struct SavedCopy {
 // What a new copy records about the run that makes it.
 struct CopyRequest {
   std::string made_by;   // kMadeBy...
-  std::string restored;  // for a restore, the copy it puts back
+  std::string restored;  // for a restore, the copy it restores
   std::filesystem::path table_folder;
   std::string exchange_file;
   std::time_t now = 0;

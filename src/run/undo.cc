@@ -5,7 +5,7 @@
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "run/messages.h"
-#include "run/put_back.h"
+#include "run/restore_files.h"
 #include "run/undo_messages.h"
 #include "tables/table_files.h"
 

@@ -41,7 +41,7 @@ class TMForm : public QWidget, public run::RunUi {
   // says so in a box (an error box when it cannot be put right).
   void PutRightUnfinishedRun();
   const run::RunControl& Control() const { return control_; }
-  // Puts back what the last run changed, as its closing box's "Deshacer"
+  // Restores what the last run changed, as its closing box's "Deshacer"
   // does; from the context menu or Ctrl+Z.
   void UndoLastRun();
   // The list of saved copies, and the restore of the one chosen.

@@ -9,7 +9,7 @@ namespace pontexa::tables {
 
 // The files that make one table T in a folder: T.DBF, its index T.MDX and the
 // code-page side file T.cpg (code_page_file.h), each in any letter case. A
-// copy takes all of them, a restore puts all of them back, and none of them
+// copy takes all of them, a restore brings all of them back, and none of them
 // may be held by another program while a run changes the table.
 inline constexpr std::string_view kCodePageFileExtension = ".CPG";
 inline constexpr std::array<std::string_view, 3> kTableFileExtensions = {".DBF", ".MDX",

@@ -176,7 +176,7 @@ class CrashStatesTest : public ::testing::Test {
   std::unique_ptr<CrashState> initial_;
 };
 
-TEST_F(CrashStatesTest, GeduToHoraplanCutShortAnywhereIsPutBackOrFinished) {
+TEST_F(CrashStatesTest, GeduToHoraplanCutShortAnywhereIsRestoredOrFinished) {
   const std::vector<FileChange> changes = Record([&] {
     const Outcome run = RunInProcess("to-horaplan", changed_, school_.tables);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -196,7 +196,7 @@ TEST_F(CrashStatesTest, HoraplanToGeduCutShortAnywhereLeavesTheOldOrTheNewFile) 
   Say("to-gedu", changes.size(), states);
 }
 
-TEST_F(CrashStatesTest, RestoreCutShortAnywhereIsPutBackOrFinished) {
+TEST_F(CrashStatesTest, RestoreCutShortAnywhereIsRestoredOrFinished) {
   {
     const QuickEnv quick;
     ASSERT_EQ(RunInProcess("to-horaplan", changed_, school_.tables).status, 0);

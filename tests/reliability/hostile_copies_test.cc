@@ -179,7 +179,7 @@ TEST_F(HostileCopies, TwoVariantsOfATableFileRefuseEveryRun) {
 }
 
 // A restore cut short as it switches files says which files it changed and
-// names its own copy, which puts them back; one refused before it changed
+// names its own copy, which restores them; one refused before it changed
 // anything leaves no copy of its own.
 TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
   {
@@ -204,16 +204,17 @@ TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
   }
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 2u);
-  const run::SavedCopy& undo = copies[0];
+  const run::SavedCopy& copy_of_replaced = copies[0];
   EXPECT_THAT(message, StartsWith("No se puede reponer '" + stuck.string() +
                                   "': Error de entrada/salida. La restauración se ha quedado a "
                                   "medias: ya se habían cambiado "));
   EXPECT_THAT(message, HasSubstr("'ASIGT.DBF'"));
-  EXPECT_THAT(message, HasSubstr(". Lo que había antes está en la copia '" + undo.folder.string() +
-                                 "'; «pontexa-cli restore " + undo.name + "» lo repone."));
+  EXPECT_THAT(message, HasSubstr(". Lo que había antes está en la copia '" +
+                                 copy_of_replaced.folder.string() + "'; «pontexa-cli restore " +
+                                 copy_of_replaced.name + "» lo repone."));
   {
     const QuickEnv quick;
-    run::RestoreCopy(school_.tables, undo.name, std::time(nullptr));
+    run::RestoreCopy(school_.tables, copy_of_replaced.name, std::time(nullptr));
   }
   ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
 

@@ -58,7 +58,7 @@ class OneRunAtATimeTest : public ::testing::Test {
   }
 
   // Runs GEDU to Horaplan in a child process killed outright as it opens
-  // PROFT.DBF to write it: no destructor runs, nothing is put back.
+  // PROFT.DBF to write it: no destructor runs, nothing is restored.
   void RunKilledAtTheSecondTable() {
     const pid_t child = fork();
     ASSERT_GE(child, 0);

@@ -121,7 +121,7 @@ class UndoTest : public ::testing::Test {
 
 // Another program holds a table: found before any table is touched, or only
 // as the table's own step begins, once the steps before it have rebuilt theirs.
-// Either way the run names the table and its holder, and every table is put back.
+// Either way the run names the table and its holder, and every table is restored.
 TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
   const Snapshot before = TakeSnapshot(school_.tables);
   for (const bool from_the_start : {true, false}) {
@@ -152,7 +152,7 @@ TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
         // The steps before the held table's own had rebuilt their tables.
         std::set<fs::path> rebuilt;
         for (const FaultEnv::Write& write : faults.writes()) {
-          // The put-back's own files start with "~".
+          // The restore's own files start with "~".
           if (write.path.parent_path() == school_.tables && write.path.extension() == ".DBF" &&
               !write.path.filename().string().starts_with("~")) {
             rebuilt.insert(write.path);
@@ -170,7 +170,7 @@ TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
 
 // Another program takes a table in the moment between the run creating its
 // new file and holding it. The run stops naming the holder; while that table
-// is held nothing can be put back, so the error says so and names the copy,
+// is held nothing can be restored, so the error says so and names the copy,
 // and once the program lets go, restoring that copy gives every table back.
 TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
   const Snapshot before = TakeSnapshot(school_.tables);
@@ -202,8 +202,8 @@ TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
 }
 
 // The disk fills up in any of the six steps, on the table's first byte or part
-// way through its rows, or the table's file fails to close: every table is put
-// back. (A close that fails may mean written bytes were lost.)
+// way through its rows, or the table's file fails to close: every table is
+// restored. (A close that fails may mean written bytes were lost.)
 TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
   const Snapshot before = TakeSnapshot(school_.tables);
   constexpr std::int64_t kCloseFails = -1;
@@ -288,7 +288,7 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
   const Outcome restored = RunRestore(copies[0].name, school_.tables, school_.exchange_file);
   EXPECT_EQ(restored.status, 0) << restored.err;
   EXPECT_TRUE(ReadFile(school_.exchange_file) == before);
-  // Put back in place, as a save: nothing else beside the file.
+  // Restored in place, as a save: nothing else beside the file.
   std::set<std::string> beside;
   for (const auto& entry : fs::directory_iterator(school_.dir.path())) {
     beside.insert(entry.path().filename().string());
@@ -325,11 +325,11 @@ TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
   }
 }
 
-// Putting the tables back fails at its last step, as the files written beside
+// Restoring the tables fails at its last step, as the files written beside
 // the tables are renamed into place: the error says which file and where the
 // copy is, nothing of the put-back is left beside the tables, and restoring the
 // copy then gives every table back.
-TEST_F(UndoTest, PutBackFailingAtTheSwitchNamesTheCopyThatRestores) {
+TEST_F(UndoTest, FailedSwitchWhileRestoringNamesTheCopyThatRestores) {
   const Snapshot before = TakeSnapshot(school_.tables);
   const fs::path full = school_.tables / "ASIGT.DBF";
   const fs::path stuck = school_.tables / "ASIGNOMT.DBF";
@@ -373,7 +373,7 @@ TEST_F(UndoTest, UnknownCopyIsRefused) {
 // newest copy, if the run made one, brings the folder back; otherwise the
 // folder was never touched.
 // Killed outright at any moment, or by the file-size limit part-way through
-// a table: the next start finds the run's record, puts the tables back as
+// a table: the next start finds the run's record, restores the tables as
 // they were and leaves none of its files behind; a run killed after it
 // finished keeps its new tables, and its copy brings the old ones back.
 TEST_F(UndoTest, KilledRunIsPutRightAtTheNextStart) {

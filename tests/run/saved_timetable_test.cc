@@ -244,7 +244,7 @@ TEST_F(SavedTimetableTest, CodeThatNamesNothingNowIsSaidSo) {
             "lo usa 1 clase del horario guardado (SOLUC).");
 }
 
-// A restore that puts the catalogues back under a timetable saved since
+// A restore that restores the catalogues under a timetable saved since
 // compares the same way.
 TEST_F(SavedTimetableTest, RestoreUnderNewerTimetableFindsTheCodesThatMove) {
   Import(School());

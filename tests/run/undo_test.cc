@@ -106,7 +106,7 @@ TEST_F(UndoTest, FirstRunWithoutACopyOffersNoUndo) {
   EXPECT_EQ(ui_.calls(), Calls{"message " + messages::NothingToUndo()});
 }
 
-// "Deshacer" in the closing box, confirmed once, puts the tables back byte
+// "Deshacer" in the closing box, confirmed once, restores the tables byte
 // for byte and says so, naming the copy of what it replaced.
 TEST_F(UndoTest, UndoFromTheClosingBoxPutsTheTablesBackByteForByte) {
   ui_.WillChoose(exchange_.string());
@@ -148,7 +148,7 @@ TEST_F(UndoTest, CancelledUndoChangesNothing) {
 
 // Files changed since the run (Horaplan saved a table, a file went, one
 // came): the user is told which and asked again; no means nothing changes,
-// yes puts the run's copy back all the same.
+// yes restores the run's copy all the same.
 TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
   TwoRuns();
   WriteFile(table_folder_ / "ASIGT.DBF", "cambiado por Horaplan");
@@ -254,7 +254,7 @@ TEST(NoteWhatRunLeftTest, SavedDigestStandsForTheExchangeFile) {
       {"the saved bytes, untouched", "nuevo", "nuevo", "nuevo", {}},
       {"the saved bytes, changed since", "nuevo", "nuevo", "otro", {change}},
       {"changed before it was noted", "nuevo", "otro", "otro", {change}},
-      {"put back as saved", "nuevo", "otro", "nuevo", {}},
+      {"restored as saved", "nuevo", "otro", "nuevo", {}},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -275,9 +275,9 @@ TEST(NoteWhatRunLeftTest, SavedDigestStandsForTheExchangeFile) {
   }
 }
 
-// Undoing Horaplan to GEDU puts the exchange file the run saved back as it
+// Undoing Horaplan to GEDU restores the exchange file the run saved as it
 // was, and a change to that file since is asked about.
-TEST_F(UndoTest, UndoOfTheSavePutsTheExchangeFileBack) {
+TEST_F(UndoTest, UndoOfTheSaveRestoresTheExchangeFile) {
   ui_.WillChoose(exchange_.string());
   ASSERT_TRUE(control_.RunToHoraplan());
   tables::TableStore store(table_folder_, RegionalSettings{','});
@@ -321,9 +321,9 @@ TEST_F(UndoTest, UndoIsRefusedWhileAnotherRunHoldsTheFolder) {
   EXPECT_EQ(Tables(), first_);
 }
 
-// The list shows every copy newest first; "Reponer" on an older one puts
-// its tables back after one question.
-TEST_F(UndoTest, ListedOlderCopyIsPutBack) {
+// The list shows every copy newest first; "Reponer" on an older one restores
+// its tables after one question.
+TEST_F(UndoTest, ListedOlderCopyIsRestored) {
   TwoRuns();
   WriteFile(exchange_, School("Carla Sanz"));
   ui_.WillChoose(exchange_.string());

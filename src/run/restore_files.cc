@@ -1,4 +1,4 @@
-#include "run/put_back.h"
+#include "run/restore_files.h"
 
 #include <algorithm>
 #include <system_error>
@@ -41,7 +41,7 @@ class PreparedFiles {
     while (!files_.empty()) {
       const auto [temporary, target] = files_.back();
       if (Status status = Env::Current().Rename(temporary, target); !status) {
-        throw Error(messages::CannotPutBack(target.string(), status.text()));
+        throw Error(messages::CannotRestore(target.string(), status.text()));
       }
       files_.pop_back();
       if (changed != nullptr) changed->push_back(target.filename().string());
@@ -78,7 +78,7 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
   return true;
 }
 
-void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
+void RestoreTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    bool only_changed, std::vector<std::string>* changed) {
   std::vector<std::string> tables;
   for (const std::string& table : copy.manifest.tables) {
@@ -121,7 +121,7 @@ bool ExchangeFileAsInCopy(const SavedCopy& copy) {
   return ExchangeFileAsInCopy(copy, copy.manifest.exchange_file);
 }
 
-void PutBackExchangeFile(const SavedCopy& copy, const std::string& path) {
+void RestoreExchangeFile(const SavedCopy& copy, const std::string& path) {
   const CopiedFile& file = copy.manifest.files.front();
   const std::filesystem::path source = copy.folder / file.name;
   WriteFileAtomically(
