@@ -23,9 +23,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using pontexa::HoldKind;
 using pontexa::tables::FieldType;
 using pontexa::tables::Layout;
-using pontexa::tables::OpenMode;
 using pontexa::tables::Table;
 using pontexa::tables::TableStore;
 
@@ -73,7 +73,7 @@ void FillTable(const TableStore& store, const char* name, const Layout& layout,
                const std::vector<std::vector<std::string>>& rows) {
   store.MakeEmptyTable(name, layout);
   Table table(store, name);
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   for (const auto& row : rows) {
     table.StartNewRow();
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -116,7 +116,7 @@ const Folders& Setup() {
                           {"CODGRUPO", FieldType::kText, 4},  {"PROF", FieldType::kText, 4},
                           {"AULA", FieldType::kText, 4}};
     Table subjects(store, pontexa::tables::kAsignomt);
-    subjects.OpenTable(OpenMode::kShared);
+    subjects.OpenTable(HoldKind::kShared);
     subjects.ToFirstRow();
     const std::string subject = subjects.TextOf("COD");
     subjects.CloseTable();

@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pontexa::Error;
-using pontexa::tables::OpenMode;
+using pontexa::HoldKind;
 using pontexa::tables::Table;
 using pontexa::tables::TableHeader;
 using pontexa::tables::TableStore;
@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TableStore store(WorkFolder(), pontexa::RegionalSettings{separator});
     Table table(store, "T");
     try {
-      table.OpenTable(separator == ',' ? OpenMode::kShared : OpenMode::kExclusive);
+      table.OpenTable(separator == ',' ? HoldKind::kShared : HoldKind::kExclusive);
     } catch (const Error&) {
       // What the header check refuses is never opened, and the reverse.
       if (header_ok) std::abort();
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TableStore store(WorkFolder(), pontexa::RegionalSettings{','});
   {
     Table table(store, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     try {
       table.StartNewRow();
       for (const auto& field : header.fields) {
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Table again(store, "T");
   try {
-    again.OpenTable(OpenMode::kShared);
+    again.OpenTable(HoldKind::kShared);
   } catch (const Error&) {
     std::abort();  // a table the program itself appended to must open again
   }

@@ -10,7 +10,7 @@ namespace {
 std::optional<Command> CommandNamed(std::string_view name) {
   if (name == "to-horaplan") return Command::kToHoraplan;
   if (name == "to-gedu") return Command::kToGedu;
-  if (name == "snapshots") return Command::kSnapshots;
+  if (name == "copies" || name == "snapshots") return Command::kCopies;
   if (name == "restore") return Command::kRestore;
   return std::nullopt;
 }
@@ -43,9 +43,9 @@ std::string ReadOptions(const std::vector<std::string_view>& args, Arguments& pa
     if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg == "--dir") {
-      fault = take_next(i, parsed.directory, "--dir", /*folder=*/true);
+      fault = take_next(i, parsed.table_folder, "--dir", /*folder=*/true);
     } else if (!options_done && arg.starts_with("--dir=")) {
-      fault = take_joined(arg, parsed.directory, "--dir");
+      fault = take_joined(arg, parsed.table_folder, "--dir");
     } else if (!options_done && arg == "--report") {
       fault = take_next(i, parsed.json_report, "--report", /*folder=*/false);
     } else if (!options_done && arg == "--xml") {
@@ -69,10 +69,10 @@ std::string ReadOptions(const std::vector<std::string_view>& args, Arguments& pa
 // What the options together may not be for the command; "" when they fit.
 std::string CheckCombination(const Arguments& parsed, const std::optional<std::string>& file) {
   const Command command = parsed.command;
-  if (command == Command::kSnapshots && file) return messages::ExtraArgument(*file);
+  if (command == Command::kCopies && file) return messages::ExtraArgument(*file);
   if (command == Command::kRestore && !file) return messages::MissingCopyName();
-  if (!file && command != Command::kSnapshots) return messages::MissingXmlFile();
-  if (parsed.directory && parsed.directory->empty()) return messages::EmptyFolder();
+  if (!file && command != Command::kCopies) return messages::MissingXmlFile();
+  if (parsed.table_folder && parsed.table_folder->empty()) return messages::EmptyFolder();
   const bool conversion = command == Command::kToHoraplan || command == Command::kToGedu;
   if (!conversion && (parsed.check || parsed.json_report)) {
     return messages::CheckAndReportOnlyForConversions();

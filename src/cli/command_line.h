@@ -8,13 +8,13 @@
 
 namespace pontexa::cli {
 
-enum class Command { kHelp, kVersion, kToHoraplan, kToGedu, kSnapshots, kRestore };
+enum class Command { kHelp, kVersion, kToHoraplan, kToGedu, kCopies, kRestore };
 
 // What a well-formed command line asks for.
 struct Arguments {
   Command command = Command::kToHoraplan;
   std::string exchange_file;  // or the copy's name for restore
-  std::optional<std::string> directory;
+  std::optional<std::string> table_folder;
   std::optional<std::string> json_report;
   std::optional<std::string> xml;  // restore: where an exchange-file copy goes
   bool check = false;

@@ -58,8 +58,8 @@ int RestoreCommand(const std::filesystem::path& table_folder, const std::string&
     const run::RestoreOutcome outcome =
         run::RestoreCopy(table_folder, name, Env::Current().Now(), exchange_file);
     out << messages::Restored(outcome.tables, outcome.restored);
-    if (!outcome.undo_copy.empty()) {
-      out << messages::WhatWasThereIsIn(outcome.undo_copy);
+    if (!outcome.copy_of_replaced.empty()) {
+      out << messages::WhatWasThereIsIn(outcome.copy_of_replaced);
     }
     out << "\n";
     outcome.findings.ForEach([&out](const Finding& finding) { out << finding.detail << "\n"; });

@@ -2,13 +2,13 @@
 //
 //   pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
 //   pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]
-//   pontexa-cli snapshots [--dir CARPETA]
+//   pontexa-cli copies [--dir CARPETA]   (also by its older name, snapshots)
 //   pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]
 //
 // The exchange file takes the place of the open-file dialog; the closing
 // message goes to standard output (status 0), anything that ends a run without
 // it to standard error (status 1); wrong usage gives status 2. A run with
-// findings adds a one-line summary of them on standard error. `snapshots` and
+// findings adds a one-line summary of them on standard error. `copies` and
 // `restore` list and put back the copies the conversions make before writing.
 
 #include <exception>
@@ -33,7 +33,7 @@
 #include "run/run_control.h"
 #include "run/run_report.h"
 #include "run/run_ui.h"
-#include "run/timetable_directory.h"
+#include "run/table_folder.h"
 #include "run/unfinished_run.h"
 #include "version.h"
 
@@ -93,41 +93,41 @@ bool WriteJsonReport(const std::string& path, const pontexa::run::RunReport& rep
   return true;
 }
 
-// `snapshots`: only reads, so it shares the folder with other readers and
+// `copies`: only reads, so it shares the folder with other readers and
 // only says what waits to be put right.
-int ListCopies(const std::filesystem::path& directory) {
+int ListCopies(const std::filesystem::path& table_folder) {
   const pontexa::run::FolderClaim claim =
-      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-  if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory); !notice.empty()) {
+      pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kShared);
+  if (const std::string notice = pontexa::run::UnfinishedRunNotice(table_folder); !notice.empty()) {
     std::cerr << notice << "\n";
   }
-  return pontexa::cli::ListCopiesCommand(directory, std::cout, std::cerr);
+  return pontexa::cli::ListCopiesCommand(table_folder, std::cout, std::cerr);
 }
 
 // `restore`: takes the folder alone, and first puts right a run that did not finish.
-int Restore(const std::filesystem::path& directory, const Arguments& parsed) {
+int Restore(const std::filesystem::path& table_folder, const Arguments& parsed) {
   const pontexa::run::FolderClaim claim =
-      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kExclusive);
+      pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kExclusive);
   if (claim.exclusive()) {
-    if (const std::string notice = pontexa::run::PutRightUnfinishedRun(directory);
+    if (const std::string notice = pontexa::run::PutRightUnfinishedRun(table_folder);
         !notice.empty()) {
       std::cerr << notice << "\n";
     }
   }
-  return pontexa::cli::RestoreCommand(directory, parsed.exchange_file, parsed.xml.value_or(""),
+  return pontexa::cli::RestoreCommand(table_folder, parsed.exchange_file, parsed.xml.value_or(""),
                                       std::cout, std::cerr);
 }
 
 // --check: the conversion tried on temporary copies, with its report.
-int CheckRun(const std::filesystem::path& directory, const Arguments& parsed,
+int CheckRun(const std::filesystem::path& table_folder, const Arguments& parsed,
              const pontexa::RegionalSettings& regional) {
   const pontexa::run::FolderClaim claim =
-      pontexa::run::FolderClaim::Take(directory, pontexa::HoldKind::kShared);
-  if (const std::string notice = pontexa::run::UnfinishedRunNotice(directory); !notice.empty()) {
+      pontexa::run::FolderClaim::Take(table_folder, pontexa::HoldKind::kShared);
+  if (const std::string notice = pontexa::run::UnfinishedRunNotice(table_folder); !notice.empty()) {
     std::cerr << notice << "\n";
   }
   const pontexa::run::DryRunOutcome outcome = pontexa::run::DryRun(
-      parsed.command == Command::kToHoraplan, parsed.exchange_file, directory, regional);
+      parsed.command == Command::kToHoraplan, parsed.exchange_file, table_folder, regional);
   if (!outcome.report.conversion.empty()) {
     pontexa::run::WriteReportText(std::cout, outcome.report, /*for_notepad=*/false);
   }
@@ -137,10 +137,10 @@ int CheckRun(const std::filesystem::path& directory, const Arguments& parsed,
 }
 
 // One of the two conversions, run as the window runs it.
-int Convert(const std::filesystem::path& directory, const Arguments& parsed,
+int Convert(const std::filesystem::path& table_folder, const Arguments& parsed,
             const pontexa::RegionalSettings& regional) {
   CliUi ui(parsed.exchange_file);
-  pontexa::run::RunControl control(ui, directory, regional);
+  pontexa::run::RunControl control(ui, table_folder, regional);
   const bool done =
       parsed.command == Command::kToHoraplan ? control.RunToHoraplan() : control.RunToGedu();
   ui.PrintMessages(done ? std::cout : std::cerr);
@@ -166,13 +166,13 @@ int Convert(const std::filesystem::path& directory, const Arguments& parsed,
 int RunCommand(const Arguments& parsed) {
   try {
     const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
-    const std::filesystem::path directory = parsed.directory
-                                                ? std::filesystem::path(*parsed.directory)
-                                                : pontexa::run::TimetableDirectory();
-    if (parsed.command == Command::kSnapshots) return ListCopies(directory);
-    if (parsed.command == Command::kRestore) return Restore(directory, parsed);
-    if (parsed.check) return CheckRun(directory, parsed, regional);
-    return Convert(directory, parsed, regional);
+    const std::filesystem::path table_folder = parsed.table_folder
+                                                ? std::filesystem::path(*parsed.table_folder)
+                                                : pontexa::run::TableFolder();
+    if (parsed.command == Command::kCopies) return ListCopies(table_folder);
+    if (parsed.command == Command::kRestore) return Restore(table_folder, parsed);
+    if (parsed.check) return CheckRun(table_folder, parsed, regional);
+    return Convert(table_folder, parsed, regional);
   } catch (const pontexa::Error& error) {
     std::cerr << pontexa::run::ErrorBoxText(error.what()) << "\n";
     return 1;

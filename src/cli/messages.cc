@@ -76,8 +76,8 @@ std::string Restored(bool tables, std::string_view copy) {
          Quoted(copy) + ".";
 }
 
-std::string WhatWasThereIsIn(std::string_view undo_copy) {
-  return " Lo que había antes está en la copia " + Quoted(undo_copy) + ".";
+std::string WhatWasThereIsIn(std::string_view copy_of_replaced) {
+  return " Lo que había antes está en la copia " + Quoted(copy_of_replaced) + ".";
 }
 
 }  // namespace pontexa::cli::messages

@@ -11,7 +11,7 @@ namespace pontexa::cli::messages {
 inline constexpr char kUsage[] =
     "Uso: pontexa-cli to-horaplan ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
     "     pontexa-cli to-gedu ARCHIVO.xml [--dir CARPETA] [--report INFORME.json] [--check]\n"
-    "     pontexa-cli snapshots [--dir CARPETA]\n"
+    "     pontexa-cli copies [--dir CARPETA]\n"
     "     pontexa-cli restore NOMBRE [--dir CARPETA] [--xml ARCHIVO.xml]\n"
     "     pontexa-cli --help | --version\n";
 
@@ -26,8 +26,9 @@ inline constexpr char kHelp[] =
     "  to-gedu      Transforma datos desde Horaplan hacia GEDU: escribe en el archivo\n"
     "               XML la sección de horarios leída de las tablas de Horaplan, en\n"
     "               lugar de la anterior; el resto del archivo queda igual, byte a byte.\n"
-    "  snapshots    Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
+    "  copies       Muestra las copias guardadas en CARPETA/copias-pontexa, de la\n"
     "               más reciente a la más antigua: nombre, hora, conversión y archivos.\n"
+    "               Su nombre anterior, snapshots, sigue valiendo.\n"
     "  restore      Repone la copia NOMBRE: las tablas en la carpeta de tablas, o el\n"
     "               archivo XML en el archivo que se indique con --xml. Antes copia lo\n"
     "               que va a sustituir, de modo que también se puede deshacer. No\n"
@@ -37,7 +38,7 @@ inline constexpr char kHelp[] =
     "Solo una ejecución cambia la carpeta de tablas a la vez: las demás se rechazan\n"
     "enseguida, sin cambiar nada. Si una ejecución no terminó (el programa murió o se\n"
     "fue la luz), la siguiente conversión o restore deja las tablas como estaban\n"
-    "antes de ella y lo dice primero en la salida de errores; --check y snapshots\n"
+    "antes de ella y lo dice primero en la salida de errores; --check y copies\n"
     "solo avisan de que está pendiente.\n"
     "\n"
     "Cada conversión deja en CARPETA/pontexa-informe.txt un informe: filas escritas o\n"
@@ -108,6 +109,6 @@ std::string MadeBeforeRestoring(std::string_view copy);
 std::string DidNotExist(std::string_view table);
 std::string NoCopies(std::string_view copies_folder);
 std::string Restored(bool tables, std::string_view copy);
-std::string WhatWasThereIsIn(std::string_view undo_copy);
+std::string WhatWasThereIsIn(std::string_view copy_of_replaced);
 
 }  // namespace pontexa::cli::messages

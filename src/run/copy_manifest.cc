@@ -5,6 +5,7 @@
 
 #include "platform/ascii.h"
 #include "run/messages.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -290,12 +291,7 @@ std::optional<std::string> ManifestFault(const CopyManifest& manifest) {
       }
       continue;
     }
-    static constexpr const char* kExtensions[] = {".DBF", ".MDX", ".CPG"};
-    const bool of_its_table =
-        std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](const char* extension) {
-          return SameIgnoringAsciiCase(file.name, file.table + extension);
-        });
-    if (!manifest.holds_tables || !of_its_table) {
+    if (!manifest.holds_tables || !tables::IsFileOfTable(file.name, file.table)) {
       return messages::ManifestNamesFileOfNoTable(file.name);
     }
   }

@@ -8,8 +8,8 @@
 
 namespace pontexa::run {
 
-// What made a copy: a conversion before it wrote, or a restore before it put
-// another copy back.
+// What made a copy: a conversion before it wrote, or a restore before it
+// restored another copy.
 inline constexpr char kMadeByToHoraplan[] = "to-horaplan";
 inline constexpr char kMadeByToGedu[] = "to-gedu";
 inline constexpr char kMadeByRestore[] = "restore";
@@ -31,7 +31,7 @@ struct CopyManifest {
   // copy made before copies were counted, which counts as older than any other.
   std::uint64_t sequence = 0;
   std::string made_by;              // kMadeBy...
-  std::string restored;             // for a restore: the name of the copy put back
+  std::string restored;             // for a restore: the name of the copy restored
   std::string time;                 // local time of the copy, "AAAA-MM-DD HH:MM:SS"
   std::string exchange_file;        // full path of the exchange file of the run
   std::string table_folder;         // full path of the table folder

@@ -12,6 +12,7 @@
 #include "run/saved_copies.h"
 #include "run/saved_timetable.h"
 #include "tables/catalogue.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -152,8 +153,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 // The tables a conversion reads or replaces, copied for its trial.
 std::vector<std::string> TablesOfRun(bool to_horaplan) {
   return to_horaplan
-             ? std::vector<std::string>{tables::kAsignomt, tables::kProft, tables::kAulat,
-                                        tables::kGrupost,  tables::kAsigt, tables::kDiashorast}
+             ? tables::BuiltTables()
              : std::vector<std::string>{tables::kDiashorast, tables::kGrupost,  tables::kSoluc,
                                         tables::kProft,      tables::kAsignomt, tables::kAulat};
 }
@@ -172,14 +172,14 @@ void CopyTables(const TrialPlaces& places, const std::vector<std::string>& table
                 bool to_horaplan) {
   CheckTablesNotHeld(places.table_folder, tables, *Env::Current().NewOpenFileScan());
   for (const std::string& table : tables) {
-    for (const auto& file : TableFilesOf(places.table_folder, table)) {
+    for (const auto& file : tables::TableFilesOf(places.table_folder, table)) {
       CopyFileWithDigest(file, places.scratch_tables / file.filename());
     }
   }
   // What the real run reads besides: the saved timetable, whose codes
   // GEDU to Horaplan checks, and the record of codes that moved under it.
   std::vector<std::filesystem::path> also_read;
-  if (to_horaplan) also_read = TableFilesOf(places.table_folder, tables::kSoluc);
+  if (to_horaplan) also_read = tables::TableFilesOf(places.table_folder, tables::kSoluc);
   FileInfo record;
   if (Env::Current().LinkInfo(places.table_folder / kMovedCodesFileName, &record).ok() &&
       record.kind == FileInfo::Kind::kRegular) {

@@ -77,7 +77,7 @@ std::string DamagedCopyFile(std::string_view copy_folder, std::string_view file)
          " no es el que se copió";
 }
 
-std::string CannotPutBack(std::string_view target, std::string_view reason) {
+std::string CannotRestore(std::string_view target, std::string_view reason) {
   return "No se puede reponer " + Quoted(target) + ": " + std::string(reason);
 }
 
@@ -136,15 +136,15 @@ std::string XmlPathForTablesCopy(std::string_view copy) {
 }
 
 std::string RestoreCutShort(std::string_view error, const std::vector<std::string>& changed,
-                            std::string_view undo_folder, std::string_view undo_name) {
+                            std::string_view replaced_folder, std::string_view replaced_name) {
   std::vector<std::string> quoted;
   for (const std::string& name : changed) quoted.push_back(Quoted(Visible(name)));
   std::string text(error);
   if (!text.ends_with('.')) text += '.';
   return text + " La restauración se ha quedado a medias: ya se había" +
          (changed.size() == 1 ? " cambiado " : "n cambiado ") + Enumeration(quoted) +
-         ". Lo que había antes está en la copia " + Quoted(undo_folder) +
-         "; «pontexa-cli restore " + std::string(undo_name) + "» lo repone.";
+         ". Lo que había antes está en la copia " + Quoted(replaced_folder) +
+         "; «pontexa-cli restore " + std::string(replaced_name) + "» lo repone.";
 }
 
 std::string TableFileTwice(std::string_view first, std::string_view second) {

@@ -36,21 +36,21 @@ std::string CannotCopyBeforeSaving(std::string_view path, std::string_view reaso
 // Added after the count of findings; starts with a blank.
 std::string ReportIsAt(std::string_view path);
 
-// The copies made before writing, and putting them back.
+// The copies made before writing, and restoring them.
 std::string CannotCopyTablesBeforeWriting(const std::vector<std::string>& tables,
                                           std::string_view reason);
 std::string CannotCopyBeforeRestoring(std::string_view copy, std::string_view reason);
 std::string NoSuchCopy(std::string_view copy, std::string_view copies_folder);
 std::string DamagedCopy(std::string_view copy_folder);
 std::string DamagedCopyFile(std::string_view copy_folder, std::string_view file);
-std::string CannotPutBack(std::string_view target, std::string_view reason);
+std::string CannotRestore(std::string_view target, std::string_view reason);
 std::string CannotRemove(std::string_view file);
 std::string CannotMakeFolder(std::string_view folder, std::string_view reason);
 std::string TooManyCopiesThisSecond(std::string_view copies_folder);
 std::string CannotCopyFileNamed(std::string_view name);
 std::string CannotWrite(std::string_view path, std::string_view reason);
 
-// Putting the tables back after a failed GEDU-to-Horaplan run; `reason` is in
+// Restoring the tables after a failed GEDU-to-Horaplan run; `reason` is in
 // lower case, without a final point.
 std::string SomeTableNotAsItWas();
 std::string TablesNotLeftAsTheyWere(std::string_view reason, std::string_view copy_folder,
@@ -68,9 +68,9 @@ std::string ExchangeCopyNeedsPath(std::string_view copy, std::string_view record
 std::string NoExchangeFileToReplace(std::string_view path);
 std::string XmlPathForTablesCopy(std::string_view copy);
 // A restore that failed after it had changed some files: its error, the files
-// changed (file names) and the copy that puts them back.
+// changed (file names) and the copy that restores them.
 std::string RestoreCutShort(std::string_view error, const std::vector<std::string>& changed,
-                            std::string_view undo_folder, std::string_view undo_name);
+                            std::string_view replaced_folder, std::string_view replaced_name);
 // Two letter-case variants of one table file in the table folder.
 std::string TableFileTwice(std::string_view first, std::string_view second);
 

@@ -23,7 +23,7 @@ std::string TablesPutRight(bool restore, std::string_view time);
 // The tables changed after the run's last step: left alone.
 std::string TablesUsedSince(bool restore, std::string_view time, std::string_view copy_name,
                             std::string_view copy_folder);
-// The tables cannot be put back: every run that changes the folder is refused.
+// The tables cannot be restored: every run that changes the folder is refused.
 std::string CannotPutRight(bool restore, std::string_view time, std::string_view reason,
                            std::string_view copy_name, std::string_view copy_folder);
 std::string CannotPutRightNoCopy(bool restore, std::string_view time, std::string_view reason);
@@ -34,7 +34,7 @@ std::string RemoveRecordToGoOn(std::string_view record_path);
 // An unfinished save of the exchange file: it is the old one or the new one.
 std::string ExchangeFileKeptOld(bool restore, std::string_view time, std::string_view path);
 std::string ExchangeFileIsNew(bool restore, std::string_view time, std::string_view path);
-// --check and snapshots: a run waits to be put right.
+// --check and copies: a run waits to be put right.
 std::string UnfinishedRunWaiting(bool restore, std::string_view time);
 // The record itself cannot be read.
 std::string DamagedRunRecord(std::string_view path);

@@ -6,7 +6,7 @@
 #include "platform/env.h"
 #include "platform/error.h"
 #include "run/messages.h"
-#include "run/put_back.h"
+#include "run/restore_files.h"
 #include "run/saved_copies.h"
 #include "run/saved_timetable.h"
 #include "run/unfinished_run.h"
@@ -29,21 +29,22 @@ std::string AbsolutePath(const std::string& path) {
   return error ? path : absolute.lexically_normal().string();
 }
 
-// Puts the tables back; a failure after some files changed says which, and
+// Restores the tables; a failure after some files changed says which, and
 // where their copy is; a failure before leaves no copy of the restore behind.
-void PutBackTablesOrExplain(const SavedCopy& copy, const std::filesystem::path& table_folder,
-                            const SavedCopy& undo) {
+void RestoreTablesOrExplain(const SavedCopy& copy, const std::filesystem::path& table_folder,
+                            const SavedCopy& copy_of_replaced) {
   std::vector<std::string> changed;
   try {
-    PutBackTables(copy, table_folder, /*only_changed=*/false, &changed);
+    RestoreTables(copy, table_folder, /*only_changed=*/false, &changed);
   } catch (const Error& error) {
-    if (changed.empty() || !undo.written()) {
-      RemoveCopy(undo);
+    if (changed.empty() || !copy_of_replaced.written()) {
+      RemoveCopy(copy_of_replaced);
       throw;
     }
-    throw Error(messages::RestoreCutShort(error.what(), changed, undo.folder.string(), undo.name));
+    throw Error(messages::RestoreCutShort(error.what(), changed, copy_of_replaced.folder.string(),
+                                          copy_of_replaced.name));
   } catch (...) {
-    if (changed.empty()) RemoveCopy(undo);
+    if (changed.empty()) RemoveCopy(copy_of_replaced);
     throw;
   }
 }
@@ -90,33 +91,34 @@ RestoreOutcome RestoreCopy(const std::filesystem::path& table_folder, std::strin
   outcome.restored = copy->name;
   outcome.tables = copy->manifest.holds_tables;
   if (copy->manifest.holds_tables) {
-    // Always written, also with no table there, so that the restore itself
-    // can be undone.
-    const SavedCopy undo = CopyBeforeRestore(copy->name, [&] {
+    // Always written, also with no table there, so that what the restore
+    // replaced can be restored in turn.
+    const SavedCopy copy_of_replaced = CopyBeforeRestore(copy->name, [&] {
       return CopyTables(request, copy->manifest.tables, /*even_if_empty=*/true);
     });
-    outcome.undo_copy = undo.name;
-    record.CopyMade(undo);
+    outcome.copy_of_replaced = copy_of_replaced.name;
+    record.CopyMade(copy_of_replaced);
     record.WritingAll();
-    // Catalogues put back may give a saved timetable's codes to other elements.
+    // Restored catalogues may give a saved timetable's codes to other elements.
     const SavedTimetableCodes saved_timetable(table_folder);
-    PutBackTablesOrExplain(*copy, table_folder, undo);
+    RestoreTablesOrExplain(*copy, table_folder, copy_of_replaced);
     saved_timetable.CompareWithCatalogues(outcome.findings);
   } else {
     // Whatever is at that path now is copied first (a symbolic link is followed).
-    const SavedCopy undo = CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); });
-    outcome.undo_copy = undo.name;
-    record.CopyMade(undo);
+    const SavedCopy copy_of_replaced =
+        CopyBeforeRestore(copy->name, [&] { return CopyExchangeFile(request); });
+    outcome.copy_of_replaced = copy_of_replaced.name;
+    record.CopyMade(copy_of_replaced);
     try {
-      PutBackExchangeFile(*copy, exchange_file);
+      RestoreExchangeFile(*copy, exchange_file);
     } catch (...) {
       // A save that fails leaves the file as it was: its copy is not needed.
-      RemoveCopy(undo);
+      RemoveCopy(copy_of_replaced);
       throw;
     }
   }
   record.Done();
-  PruneCopies(table_folder, outcome.undo_copy);
+  PruneCopies(table_folder, outcome.copy_of_replaced);
   return outcome;
 }
 

@@ -9,18 +9,18 @@
 
 namespace pontexa::run {
 
-// What a restore did: the copy put back, and the copy of what it replaced ("" when
-// it replaced nothing), which a further restore can put back in turn.
+// What a restore did: the copy restored, and the copy of what it replaced ("" when
+// it replaced nothing), which a further restore can restore in turn.
 struct RestoreOutcome {
   std::string restored;
-  std::string undo_copy;
-  bool tables = true;  // false: the exchange file was put back
-  // With tables put back under a saved timetable (SOLUC): its codes that now
+  std::string copy_of_replaced;
+  bool tables = true;  // false: the exchange file was restored
+  // With tables restored under a saved timetable (SOLUC): its codes that now
   // name other elements (code-moved).
   Findings findings;
 };
 
-// Puts the copy of that name back: its tables into the table folder, or its
+// Restores the copy of that name: its tables into the table folder, or its
 // exchange file onto `exchange_file`, the existing file the user names now
 // (a symbolic link followed as a save follows it); the path the manifest
 // records is never written on its own authority. First it copies what it is

@@ -11,8 +11,8 @@
 #include "platform/code_page.h"
 #include "platform/env.h"
 #include "platform/error.h"
-#include "run/put_back.h"
 #include "run/restore.h"
+#include "run/restore_files.h"
 #include "run/saved_timetable.h"
 #include "run/tables_before_run.h"
 #include "run/undo_messages.h"
@@ -76,29 +76,24 @@ std::string PathForMessage(const std::string& path) {
   return IsUtf8(path) ? path : Utf8FromSystem(path);
 }
 
-const std::vector<std::string> kBuiltTables = {tables::kAsignomt, tables::kProft,
-                                               tables::kAulat,    tables::kGrupost,
-                                               tables::kAsigt,    tables::kDiashorast};
-
 }  // namespace
 
-RunControl::RunControl(RunUi& ui, std::filesystem::path timetable_directory,
-                       RegionalSettings regional)
-    : ui_(ui), timetable_directory_(std::move(timetable_directory)), regional_(regional) {}
+RunControl::RunControl(RunUi& ui, std::filesystem::path table_folder, RegionalSettings regional)
+    : ui_(ui), table_folder_(std::move(table_folder)), regional_(regional) {}
 
 void RunControl::ClaimAndPutRight(bool in_report) {
-  claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kExclusive);
+  claim_ = FolderClaim::Take(table_folder_, HoldKind::kExclusive);
   if (!claim_.exclusive()) return;
-  const std::string notice = PutRightUnfinishedRun(timetable_directory_);
+  const std::string notice = PutRightUnfinishedRun(table_folder_);
   if (notice.empty()) return;
   if (last_report_ && in_report) last_report_->recovery = notice;
   // No claim is held while a box waits for the user.
   claim_.Release();
   ui_.ShowNotice(notice);
-  claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kExclusive);
+  claim_ = FolderClaim::Take(table_folder_, HoldKind::kExclusive);
   // Another run may have come and gone meanwhile.
   if (claim_.exclusive()) {
-    const std::string more = PutRightUnfinishedRun(timetable_directory_);
+    const std::string more = PutRightUnfinishedRun(table_folder_);
     if (!more.empty() && last_report_ && in_report) last_report_->recovery += " " + more;
   }
 }
@@ -130,7 +125,7 @@ void RunControl::FailLoad(std::string reason) const {
 CopyRequest RunControl::Request(const char* made_by) const {
   CopyRequest request;
   request.made_by = made_by;
-  request.table_folder = timetable_directory_;
+  request.table_folder = table_folder_;
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(exchange_file_name_, error);
   request.exchange_file = error ? exchange_file_name_ : absolute.lexically_normal().string();
@@ -141,7 +136,7 @@ CopyRequest RunControl::Request(const char* made_by) const {
 void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
                               const std::function<void(exchange::SectionWriter&)>& write_section) {
   const CopyRequest request = Request(kMadeByToGedu);
-  UnfinishedRun record(timetable_directory_, kMadeByToGedu, /*tables=*/false, request.now, {},
+  UnfinishedRun record(table_folder_, kMadeByToGedu, /*tables=*/false, request.now, {},
                        request.exchange_file);
   // What the file was, before its copy (which may be a second name of it), for
   // the report's notes on how the save left it.
@@ -170,7 +165,7 @@ void RunControl::SaveWithCopy(const exchange::ExchangeFile& file,
     }
   }
   record.Done();
-  PruneCopies(timetable_directory_, copy.name);
+  PruneCopies(table_folder_, copy.name);
   NoteUndo(copy, exchange_file_name_, &saved);
 }
 
@@ -209,7 +204,7 @@ RunReport& RunControl::StartReport(const char* conversion) {
   RunReport& report = last_report_.emplace();
   report.conversion = conversion;
   report.exchange_file = Request(conversion).exchange_file;
-  report.table_folder = timetable_directory_.string();
+  report.table_folder = table_folder_.string();
   report.started = Env::Current().Now();
   return report;
 }
@@ -252,7 +247,7 @@ void RunControl::NoteUndo(const SavedCopy& copy, const std::string& exchange_fil
                           const FileDigest* saved, const std::vector<CopiedFile>* tables_left) {
   if (!copy.written()) return;
   try {
-    undoable_ = NoteWhatRunLeft(timetable_directory_, copy, exchange_file, saved, tables_left);
+    undoable_ = NoteWhatRunLeft(table_folder_, copy, exchange_file, saved, tables_left);
   } catch (const Error&) {
     // A file that cannot be read back now cannot be checked before an undo:
     // none is offered, and the copy stays in the list.
@@ -267,21 +262,21 @@ bool RunControl::RunToHoraplan() {
     Findings& findings = StartReport(kMadeByToHoraplan).findings;
     ClaimAndPutRight();
     // The findings go to a file in the folder as they come, once it is ours.
-    findings.SpoolIn(timetable_directory_);
+    findings.SpoolIn(table_folder_);
     const exchange::SchoolRecords school = ReadSchool();
-    const tables::TableStore store(timetable_directory_, regional_);
+    const tables::TableStore store(table_folder_, regional_);
     {
       WaitCursor wait(ui_);
       // Recorded before anything changes, so that a run cut short is put
       // right by the next one.
       const CopyRequest request = Request(kMadeByToHoraplan);
-      UnfinishedRun record(timetable_directory_, kMadeByToHoraplan, /*tables=*/true, request.now,
-                           kBuiltTables, request.exchange_file);
-      // A copy of the tables first: a step that fails puts every table back.
-      const TablesBeforeRun before(request, kBuiltTables);
+      UnfinishedRun record(table_folder_, kMadeByToHoraplan, /*tables=*/true, request.now,
+                           tables::BuiltTables(), request.exchange_file);
+      // A copy of the tables first: a step that fails restores every table.
+      const TablesBeforeRun before(request, tables::BuiltTables());
       record.CopyMade(before.copy());
       // The codes a saved timetable uses, and what they name before the rebuild.
-      const SavedTimetableCodes saved_timetable(timetable_directory_);
+      const SavedTimetableCodes saved_timetable(table_folder_);
       try {
         // A table another program holds stops the run before any is touched.
         to_horaplan::CheckTablesNotHeld(store);
@@ -304,7 +299,7 @@ bool RunControl::RunToHoraplan() {
         std::string message = ErrorBoxText(messages::MessageOfCurrentError());
         if (!message.ends_with('.')) message += '.';
         record.PuttingBack();
-        throw Error(message + " " + before.PutBack());
+        throw Error(message + " " + before.Restore());
       }
       before.Keep();
       saved_timetable.CompareWithCatalogues(findings);
@@ -324,7 +319,7 @@ bool RunControl::RunToGedu() {
     Findings& findings = StartReport(kMadeByToGedu).findings;
     ClaimAndPutRight();
     // The findings go to a file in the folder as they come, once it is ours.
-    findings.SpoolIn(timetable_directory_);
+    findings.SpoolIn(table_folder_);
     {
       // Two runs from different table folders never save one file at once;
       // the file is let go before the closing box waits for the user.
@@ -337,11 +332,10 @@ bool RunControl::RunToGedu() {
       } catch (const exchange::CannotLoad& failure) {
         FailLoad(failure.what());
       }
-      CheckNoTableFileTwice(timetable_directory_,
-                            {tables::kDiashorast, tables::kGrupost, tables::kSoluc, tables::kProft,
-                             tables::kAsignomt, tables::kAulat});
-      const tables::TableStore store(timetable_directory_, regional_);
-      CheckTimetableNotOlderThanCatalogues(timetable_directory_, findings);
+      CheckNoTableFileTwice(table_folder_, {tables::kDiashorast, tables::kGrupost, tables::kSoluc,
+                                            tables::kProft, tables::kAsignomt, tables::kAulat});
+      const tables::TableStore store(table_folder_, regional_);
+      CheckTimetableNotOlderThanCatalogues(table_folder_, findings);
       SaveWithCopy(file, [&store, &findings](exchange::SectionWriter& out) {
         to_gedu::WriteTimetableSection(out, store, &findings);
       });
@@ -374,7 +368,7 @@ RestoreOutcome RunControl::RestoreUnderClaim(const std::string& name,
     // No run from another table folder saves that file meanwhile.
     ExchangeFileClaim exchange_claim;
     if (!exchange_file.empty()) exchange_claim = ExchangeFileClaim::Take(exchange_file);
-    outcome = RestoreCopy(timetable_directory_, name, Env::Current().Now(), exchange_file);
+    outcome = RestoreCopy(table_folder_, name, Env::Current().Now(), exchange_file);
   }
   claim_.Release();
   return outcome;
@@ -409,7 +403,7 @@ bool RunControl::UndoLastRun() {
     std::vector<std::string> agreed;
     for (;;) {
       ClaimAndPutRight(/*in_report=*/false);
-      std::vector<std::string> changed = ChangedSince(timetable_directory_, left);
+      std::vector<std::string> changed = ChangedSince(table_folder_, left);
       if (changed == agreed) break;
       claim_.Release();
       if (!ui_.Confirm({messages::kUndoHeading, messages::ChangedSinceQuestion(changed),
@@ -421,7 +415,8 @@ bool RunControl::UndoLastRun() {
     const RestoreOutcome outcome =
         RestoreUnderClaim(left.copy_name, left.tables ? "" : left.exchange_file);
     undoable_.reset();
-    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.undo_copy), outcome.findings);
+    ShowRestored(messages::UndoDone(left.tables, shown_file, outcome.copy_of_replaced),
+                 outcome.findings);
     return true;
   });
 }
@@ -429,8 +424,8 @@ bool RunControl::UndoLastRun() {
 bool RunControl::ListSavedCopies(std::vector<CopyRow>* rows) {
   return ShowingRestoreErrors([&] {
     // Read under a shared claim, as the batch tool lists them.
-    claim_ = FolderClaim::Take(timetable_directory_, HoldKind::kShared);
-    *rows = SavedCopyRows(timetable_directory_);
+    claim_ = FolderClaim::Take(table_folder_, HoldKind::kShared);
+    *rows = SavedCopyRows(table_folder_);
     claim_.Release();
     return true;
   });
@@ -438,10 +433,10 @@ bool RunControl::ListSavedCopies(std::vector<CopyRow>* rows) {
 
 bool RunControl::RestoreSavedCopy(const std::string& name) {
   return ShowingRestoreErrors([&] {
-    const std::optional<SavedCopy> copy = FindCopy(timetable_directory_, name);
+    const std::optional<SavedCopy> copy = FindCopy(table_folder_, name);
     if (!copy) {
-      throw Error(messages::NoSuchCopy(messages::Visible(name),
-                                       CopiesFolder(timetable_directory_).string()));
+      throw Error(
+          messages::NoSuchCopy(messages::Visible(name), CopiesFolder(table_folder_).string()));
     }
     const CopyRow row = RowOf(*copy);
     if (!ui_.Confirm({messages::kRestoreHeading,
@@ -458,9 +453,10 @@ bool RunControl::RestoreSavedCopy(const std::string& name) {
     }
     ClaimAndPutRight(/*in_report=*/false);
     const RestoreOutcome outcome = RestoreUnderClaim(name, target);
-    ShowRestored(messages::RestoreDone(row.tables, messages::Visible(name), outcome.undo_copy,
-                                       messages::Visible(PathForMessage(target))),
-                 outcome.findings);
+    ShowRestored(
+        messages::RestoreDone(row.tables, messages::Visible(name), outcome.copy_of_replaced,
+                              messages::Visible(PathForMessage(target))),
+        outcome.findings);
     return true;
   });
 }

@@ -30,14 +30,14 @@ std::string ErrorBoxText(const std::string& message);
 // nothing escapes to the caller.
 class RunControl {
  public:
-  // The tables are read and written in timetable_directory; the disk is
+  // The tables are read and written in table_folder; the disk is
   // reached through Env::Current().
-  RunControl(RunUi& ui, std::filesystem::path timetable_directory, RegionalSettings regional);
+  RunControl(RunUi& ui, std::filesystem::path table_folder, RegionalSettings regional);
 
   // GEDU to Horaplan: choose, test, load, a copy of the tables, the six table
   // builds under the wait cursor, "Proceso finalizado". A file that does not
   // load, or a table that another program holds, ends the run with an error
-  // before any table is touched; a build that fails puts every table back from
+  // before any table is touched; a build that fails restores every table from
   // the copy, and its error says so. Returns true when the run ended with its
   // closing message (false after "No existe archivo" or an error).
   bool RunToHoraplan();
@@ -46,19 +46,19 @@ class RunControl {
   // at the end, whole, and keeps every byte outside the section it replaces.
   bool RunToGedu();
 
-  // Whether the last run made a copy that puts back what it changed, and was
+  // Whether the last run made a copy that restores what it changed, and was
   // not undone yet: its closing box offered "Deshacer".
   bool CanUndoLastRun() const { return undoable_.has_value(); }
-  // Puts back what the last run changed (the tables, or the exchange file it
+  // Restores what the last run changed (the tables, or the exchange file it
   // saved) once the user confirms. It first checks that the files are as that
   // run left them; when they are not it says what changed and asks again.
   // Holds the folder's exclusive claim while it changes it, never while a box
-  // waits. Says what it did, or the error; true when it put the files back.
+  // waits. Says what it did, or the error; true when it restored the files.
   bool UndoLastRun();
-  // The copies that can be put back, newest first, read under a shared claim;
+  // The copies that can be restored, newest first, read under a shared claim;
   // false, with the error shown, when they cannot be read.
   bool ListSavedCopies(std::vector<CopyRow>* rows);
-  // Puts the saved copy of that name back once the user confirms; a copy of
+  // Restores the saved copy of that name once the user confirms; a copy of
   // the exchange file goes onto the file the user then chooses, offered the
   // path the copy records. As UndoLastRun otherwise.
   bool RestoreSavedCopy(const std::string& name);
@@ -107,7 +107,7 @@ class RunControl {
   // Runs an undo or a restore from the window; its error is shown once.
   template <typename Act>
   bool ShowingRestoreErrors(Act act);
-  // Puts the copy back under the claim already taken, lets the claim go and
+  // Restores the copy under the claim already taken, lets the claim go and
   // returns what the restore did; `exchange_file` as for RestoreCopy.
   RestoreOutcome RestoreUnderClaim(const std::string& name, const std::string& exchange_file);
   // The closing box of an undo or a restore, with the avisos it found.
@@ -120,7 +120,7 @@ class RunControl {
                 const std::vector<CopiedFile>* tables_left = nullptr);
 
   RunUi& ui_;
-  std::filesystem::path timetable_directory_;
+  std::filesystem::path table_folder_;
   RegionalSettings regional_;
   std::string exchange_file_name_;
   std::optional<RunReport> last_report_;

@@ -12,6 +12,7 @@
 #include "platform/local_time.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -181,21 +182,10 @@ void CheckNoTableFileTwice(const std::filesystem::path& table_folder,
   }
 }
 
-std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
-                                                std::string_view table) {
-  std::vector<std::filesystem::path> files;
-  for (const char* extension : {".DBF", ".MDX", ".CPG"}) {
-    for (auto& file : CaseVariants(table_folder, std::string(table) + extension)) {
-      files.push_back(std::move(file));
-    }
-  }
-  return files;
-}
-
 std::vector<CopiedFile> TableFilesNow(const std::filesystem::path& table_folder,
                                       const std::string& table) {
   std::vector<CopiedFile> files;
-  for (const auto& path : TableFilesOf(table_folder, table)) {
+  for (const auto& path : tables::TableFilesOf(table_folder, table)) {
     const FileDigest digest = DigestOfFile(path);
     files.push_back({table, path.filename().string(), digest.size, digest.sha256});
   }
@@ -205,7 +195,9 @@ std::vector<CopiedFile> TableFilesNow(const std::filesystem::path& table_folder,
 void CheckTablesNotHeld(const std::filesystem::path& table_folder,
                         const std::vector<std::string>& tables, const OpenFileScan& others) {
   for (const std::string& table : tables) {
-    for (const auto& file : TableFilesOf(table_folder, table)) tables::CheckNotHeld(file, others);
+    for (const auto& file : tables::TableFilesOf(table_folder, table)) {
+      tables::CheckNotHeld(file, others);
+    }
   }
 }
 
@@ -214,7 +206,7 @@ SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>&
   CheckNoTableFileTwice(request.table_folder, tables);
   bool any_file = false;
   for (const std::string& table : tables) {
-    if (!TableFilesOf(request.table_folder, table).empty()) any_file = true;
+    if (!tables::TableFilesOf(request.table_folder, table).empty()) any_file = true;
   }
   if (!any_file && !even_if_empty) {
     SavedCopy nothing;
@@ -227,7 +219,9 @@ SavedCopy CopyTables(const CopyRequest& request, const std::vector<std::string>&
   CopyInProgress copy(NewCopyFolder(request));
   copy.copy().manifest.tables = tables;
   for (const std::string& table : tables) {
-    for (const auto& file : TableFilesOf(request.table_folder, table)) copy.Add(file, table);
+    for (const auto& file : tables::TableFilesOf(request.table_folder, table)) {
+      copy.Add(file, table);
+    }
   }
   return copy.Finish();
 }

@@ -40,18 +40,13 @@ struct SavedCopy {
 // What a new copy records about the run that makes it.
 struct CopyRequest {
   std::string made_by;   // kMadeBy...
-  std::string restored;  // for a restore, the copy it puts back
+  std::string restored;  // for a restore, the copy it restores
   std::filesystem::path table_folder;
   std::string exchange_file;
   std::time_t now = 0;
 };
 
-// The files that make up a table in the folder: every letter-case variant of
-// NAME.DBF, NAME.MDX and NAME.CPG, in that order.
-std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
-                                                std::string_view table);
-
-// Every file of the table as it is now (see TableFilesOf), with its size and
+// Every file of the table as it is now (see tables::TableFilesOf), with its size and
 // SHA-256. Raises Error when one cannot be read.
 std::vector<CopiedFile> TableFilesNow(const std::filesystem::path& table_folder,
                                       const std::string& table);
@@ -63,7 +58,7 @@ void CheckNoTableFileTwice(const std::filesystem::path& table_folder,
                            const std::vector<std::string>& tables);
 
 // Raises the in-use error when another program holds any file of the tables
-// (see TableFilesOf); `others` is the run's one look at other processes.
+// (see tables::TableFilesOf); `others` is the run's one look at other processes.
 void CheckTablesNotHeld(const std::filesystem::path& table_folder,
                         const std::vector<std::string>& tables, const OpenFileScan& others);
 

@@ -63,7 +63,7 @@ std::unordered_map<std::string, CodeOwner> OwnersIn(const tables::TableStore& st
   std::unordered_map<std::string, CodeOwner> owners;
   if (!TableExists(store, spec.table)) return owners;
   tables::Table table(store, spec.table);
-  table.OpenTable(tables::OpenMode::kReading);
+  table.OpenTableReadOnly();
   const tables::TextColumn codes = table.TextsOf(spec.code_field);
   if (codes.empty()) return owners;
   const tables::TextColumn ids = table.TextsOf(field::kIdGedu);
@@ -232,7 +232,7 @@ SavedTimetableCodes::SavedTimetableCodes(std::filesystem::path table_folder)
     std::optional<MovedCodesRecord> record = ReadRecord(table_folder_);
     if (record && !(record->soluc == soluc_)) record.reset();
     tables::Table soluc(store, tables::kSoluc);
-    soluc.OpenTable(tables::OpenMode::kReading);
+    soluc.OpenTableReadOnly();
     for (std::size_t c = 0; c < kCodeCatalogues; ++c) {
       const tables::TextColumn column = soluc.TextsOf(kCatalogues[c].soluc_field);
       std::vector<std::size_t> lessons(column.DistinctCount(), 0);

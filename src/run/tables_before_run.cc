@@ -5,7 +5,7 @@
 
 #include "platform/error.h"
 #include "run/messages.h"
-#include "run/put_back.h"
+#include "run/restore_files.h"
 
 namespace pontexa::run {
 TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::string> tables)
@@ -21,10 +21,10 @@ TablesBeforeRun::TablesBeforeRun(const CopyRequest& request, std::vector<std::st
 
 void TablesBeforeRun::Keep() const { PruneCopies(table_folder_, copy_.name); }
 
-std::string TablesBeforeRun::PutBack() const noexcept {
+std::string TablesBeforeRun::Restore() const noexcept {
   std::string reason;
   try {
-    PutBackTables(copy_, table_folder_, /*only_changed=*/true);
+    RestoreTables(copy_, table_folder_, /*only_changed=*/true);
     bool all_back = true;
     for (const std::string& table : copy_.manifest.tables) {
       if (!TableAsInCopy(copy_, table_folder_, table)) all_back = false;

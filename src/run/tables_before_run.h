@@ -21,12 +21,12 @@ class TablesBeforeRun {
   // kCopiesKept go.
   void Keep() const;
 
-  // After a failed run: every table that differs from the copy is put back and
+  // After a failed run: every table that differs from the copy is restored and
   // the tables created where none were are removed; the copy, no longer needed,
   // goes. Returns the sentence that follows the run's error: that the tables
-  // were left as they were, or that putting them back failed, why, and where
+  // were left as they were, or that restoring them failed, why, and where
   // the copy is. Never raises.
-  std::string PutBack() const noexcept;
+  std::string Restore() const noexcept;
 
   const SavedCopy& copy() const { return copy_; }
 

@@ -5,8 +5,9 @@
 #include "platform/error.h"
 #include "platform/file_copy.h"
 #include "run/messages.h"
-#include "run/put_back.h"
+#include "run/restore_files.h"
 #include "run/undo_messages.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -70,7 +71,7 @@ std::vector<std::string> ChangedSince(const std::filesystem::path& table_folder,
     return changed;
   }
   for (const std::string& table : left.table_names) {
-    const std::vector<std::filesystem::path> present = TableFilesOf(table_folder, table);
+    const std::vector<std::filesystem::path> present = tables::TableFilesOf(table_folder, table);
     for (const CopiedFile& file : left.files) {
       if (file.table != table) continue;
       const auto found = std::find_if(present.begin(), present.end(), [&](const auto& path) {

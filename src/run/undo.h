@@ -10,7 +10,7 @@
 
 namespace pontexa::run {
 
-// What a finished run left, and the copy that puts back what it changed: all
+// What a finished run left, and the copy that restores what it changed: all
 // that undoing it needs, and what tells whether the files changed since.
 struct RunLeft {
   std::string copy_name;
@@ -47,7 +47,7 @@ struct CopyRow {
 // How the window shows one copy.
 CopyRow RowOf(const SavedCopy& copy);
 
-// The copies of the folder that can be put back, newest first, with every
+// The copies of the folder that can be restored, newest first, with every
 // control character of a value made visible.
 std::vector<CopyRow> SavedCopyRows(const std::filesystem::path& table_folder);
 

@@ -36,11 +36,11 @@ std::string ChangedSinceQuestion(const std::vector<std::string>& changed) {
          " ¿Deshacer la conversión de todos modos?";
 }
 
-std::string UndoDone(bool tables, std::string_view path, std::string_view undo_copy) {
+std::string UndoDone(bool tables, std::string_view path, std::string_view copy_of_replaced) {
   const std::string what =
       tables ? "las tablas de Horaplan están" : "el archivo " + Quoted(path) + " está";
   return "Conversión deshecha: " + what + " como antes de ella. Lo que había se ha guardado en " +
-         "la copia " + Quoted(undo_copy) + ".";
+         "la copia " + Quoted(copy_of_replaced) + ".";
 }
 
 std::string CopyBeforeToHoraplan() { return "GEDU hacia Horaplan"; }
@@ -62,12 +62,13 @@ std::string RestoreQuestion(bool tables, std::string_view time, std::string_view
          kCopyFirst;
 }
 
-std::string RestoreDone(bool tables, std::string_view copy, std::string_view undo_copy,
+std::string RestoreDone(bool tables, std::string_view copy, std::string_view copy_of_replaced,
                         std::string_view path) {
   std::string text =
       tables ? "Tablas repuestas desde la copia " + Quoted(copy) + "."
              : "Archivo XML " + Quoted(path) + " repuesto desde la copia " + Quoted(copy) + ".";
-  if (!undo_copy.empty()) text += " Lo que había antes está en la copia " + Quoted(undo_copy) + ".";
+  if (!copy_of_replaced.empty())
+    text += " Lo que había antes está en la copia " + Quoted(copy_of_replaced) + ".";
   return text;
 }
 

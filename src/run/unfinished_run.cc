@@ -13,10 +13,11 @@
 #include "platform/percent_escape.h"
 #include "run/folder_claim.h"
 #include "run/messages.h"
-#include "run/put_back.h"
 #include "run/recovery_messages.h"
+#include "run/restore_files.h"
 #include "run/run_report.h"
 #include "run/saved_timetable.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -99,7 +100,7 @@ namespace {
 
 // Flushes every file of the table, and the folder's names, to disk.
 void SyncTable(const std::filesystem::path& table_folder, const std::string& table) {
-  for (const auto& path : TableFilesOf(table_folder, table)) {
+  for (const auto& path : tables::TableFilesOf(table_folder, table)) {
     std::unique_ptr<File> file;
     Status status = Env::Current().Open(path, {OpenMode::kRead, /*no_wait=*/true}, &file);
     if (status) status = file->Sync();
@@ -137,7 +138,7 @@ bool SameFiles(const std::vector<CopiedFile>& a, const std::vector<CopiedFile>& 
 }
 
 // Removes the temporary files a run cut short leaves in the table folder:
-// the report, the record and the moved codes being written, and the files put back beside their
+// the report, the record and the moved codes being written, and the files restored beside their
 // places (~pontexa-<process>-NAME). Only with the exclusive claim: no other
 // run can be writing them.
 void RemoveTemporaries(const std::filesystem::path& table_folder) {
@@ -211,7 +212,7 @@ void RemoveRecord(const std::filesystem::path& table_folder) {
 
 bool IsRestore(const RunRecord& record) { return record.made_by == kMadeByRestore; }
 
-// A run that replaced the exchange file: nothing to put back, as its save
+// A run that replaced the exchange file: nothing to restore, as its save
 // replaces the file whole. Says which file is there.
 std::string PutRightExchangeFile(const std::filesystem::path& table_folder,
                                  const RunRecord& record) {
@@ -275,7 +276,7 @@ std::string PutRightTables(const std::filesystem::path& table_folder, const RunR
       }
     }
     try {
-      PutBackTables(copy, table_folder, /*only_changed=*/true);
+      RestoreTables(copy, table_folder, /*only_changed=*/true);
     } catch (const Error& error) {
       refuse(AsReason(error.what()));
     }

@@ -63,14 +63,14 @@ class UnfinishedRun {
   UnfinishedRun(const UnfinishedRun&) = delete;
   UnfinishedRun& operator=(const UnfinishedRun&) = delete;
 
-  // The copy that puts the folder back is whole.
+  // The copy that restores the folder is whole.
   void CopyMade(const SavedCopy& copy);
   // `table` is about to be written: the table written before it is flushed to
   // disk and its files noted as they are now.
   void Writing(const std::string& table);
   // Every table is about to be written at once.
   void WritingAll();
-  // A failed run is about to put every table back: none of them is known
+  // A failed run is about to restore every table: none of them is known
   // until it is done. Never raises: a record that cannot be updated leaves
   // the next run more cautious, not less.
   void PuttingBack() noexcept;
@@ -97,7 +97,7 @@ class UnfinishedRun {
 // file is never rewritten. The run's leftovers go: its temporary files and a
 // copy folder it left without a manifest. Returns what to tell the user, ""
 // when there was nothing to put right. Raises Error, changing nothing more,
-// naming the copy, when the tables cannot be put back: until they can, no run
+// naming the copy, when the tables cannot be restored: until they can, no run
 // may change the folder.
 std::string PutRightUnfinishedRun(const std::filesystem::path& table_folder);
 

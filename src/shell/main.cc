@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/regional_settings.h"
-#include "run/timetable_directory.h"
+#include "run/table_folder.h"
 #include "shell/main_form.h"
 #include "shell/messages.h"
 #include "shell/spanish_translations.h"
@@ -23,9 +23,9 @@ int main(int argc, char* argv[]) {
 
   // The user's settings and the tables' folder are read once, here, and handed down.
   const pontexa::RegionalSettings regional = pontexa::RegionalSettingsFromEnvironment();
-  const std::filesystem::path timetable_directory = pontexa::run::TimetableDirectory();
+  const std::filesystem::path table_folder = pontexa::run::TableFolder();
 
-  pontexa::shell::TMForm form(timetable_directory, regional);
+  pontexa::shell::TMForm form(table_folder, regional);
   form.show();
   // What a run cut short left is put right, and said, before anything else.
   form.PutRightUnfinishedRun();

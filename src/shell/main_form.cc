@@ -159,12 +159,11 @@ QPushButton* FillMessageBox(QMessageBox& box, const QString& title, const std::s
 
 }  // namespace
 
-TMForm::TMForm(std::filesystem::path timetable_directory, RegionalSettings regional,
-               QWidget* parent)
+TMForm::TMForm(std::filesystem::path table_folder, RegionalSettings regional, QWidget* parent)
     : QWidget(parent),
       title_(ApplicationTitle(QCoreApplication::applicationFilePath())),
-      timetable_directory_(std::move(timetable_directory)),
-      control_(*this, timetable_directory_, regional),
+      table_folder_(std::move(table_folder)),
+      control_(*this, table_folder_, regional),
       dialog_runner_([](QDialog& dialog) { return dialog.exec(); }) {
   qreal ratio = 1.0;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -303,7 +302,7 @@ void TMForm::showEvent(QShowEvent* event) {
 void TMForm::PutRightUnfinishedRun() {
   // The claim taken for it is let go before the box waits for the user.
   bool error = false;
-  const std::string text = run::PutRightAtStartUp(timetable_directory_, &error);
+  const std::string text = run::PutRightAtStartUp(table_folder_, &error);
   if (text.empty()) return;
   if (error) {
     ShowError(run::ErrorBoxText(text));
@@ -371,7 +370,7 @@ std::optional<std::string> TMForm::ChooseExchangeFile(const std::string& offered
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.setSizeGripEnabled(true);
   if (offered.empty()) {
-    dialog.setDirectory(QString::fromStdString((timetable_directory_ / "sauce").string()));
+    dialog.setDirectory(QString::fromStdString((table_folder_ / "sauce").string()));
   } else {
     // The file confirmed last, by its full path: the dialog opens in its folder.
     const QString path = QString::fromStdString(offered);

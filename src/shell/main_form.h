@@ -33,8 +33,7 @@ class TMForm : public QWidget, public run::RunUi {
   Q_OBJECT
 
  public:
-  TMForm(std::filesystem::path timetable_directory, RegionalSettings regional,
-         QWidget* parent = nullptr);
+  TMForm(std::filesystem::path table_folder, RegionalSettings regional, QWidget* parent = nullptr);
   ~TMForm() override;
 
   void SetDialogRunner(DialogRunner runner);
@@ -42,7 +41,7 @@ class TMForm : public QWidget, public run::RunUi {
   // says so in a box (an error box when it cannot be put right).
   void PutRightUnfinishedRun();
   const run::RunControl& Control() const { return control_; }
-  // Puts back what the last run changed, as its closing box's "Deshacer"
+  // Restores what the last run changed, as its closing box's "Deshacer"
   // does; from the context menu or Ctrl+Z.
   void UndoLastRun();
   // The list of saved copies, and the restore of the one chosen.
@@ -89,7 +88,7 @@ class TMForm : public QWidget, public run::RunUi {
 
   double scale_ = 1.0;
   QString title_;
-  std::filesystem::path timetable_directory_;
+  std::filesystem::path table_folder_;
   run::RunControl control_;
   DialogRunner dialog_runner_;
   bool wait_cursor_ = false;

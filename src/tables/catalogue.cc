@@ -9,6 +9,12 @@ FieldLayout Float(const char* name) { return {name, FieldType::kFloat, 0}; }
 
 }  // namespace
 
+const std::vector<std::string>& BuiltTables() {
+  static const std::vector<std::string> tables = {kAsignomt, kProft, kAulat,
+                                                  kGrupost,  kAsigt, kDiashorast};
+  return tables;
+}
+
 const Layout& AsignomtLayout() {
   static const Layout layout = {Text(field::kCod, 4), Text(field::kCodLargo, 8),
                                 Text(field::kNombre, 40), Text(field::kIdGedu, 60),

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "tables/field_layout.h"
 #include "tables/table_store.h"
 
@@ -13,6 +16,10 @@ inline constexpr char kGrupost[] = "GRUPOST";
 inline constexpr char kAsigt[] = "ASIGT";
 inline constexpr char kDiashorast[] = "DIASHORAST";
 inline constexpr char kSoluc[] = "SOLUC";
+
+// The six tables GEDU to Horaplan builds, each run all of them: ASIGNOMT, PROFT,
+// AULAT, GRUPOST, ASIGT and DIASHORAST.
+const std::vector<std::string>& BuiltTables();
 
 // The field names of the tables: the layouts, the builds and the readers all
 // use these. Names shared by several tables are listed once, where they first appear.
@@ -75,7 +82,7 @@ class TableBinding : public Table {
   TableBinding(const TableStore& store, Binding binding)
       : Table(store, BindingTable(binding), BindingName(binding)) {}
   // Bindings are always opened exclusively.
-  void OpenTable() { Table::OpenTable(OpenMode::kExclusive); }
+  void OpenTable() { Table::OpenTable(HoldKind::kExclusive); }
 };
 
 }  // namespace pontexa::tables

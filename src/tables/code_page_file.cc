@@ -28,17 +28,17 @@ Status WriteWhole(const std::filesystem::path& path, std::string_view text) {
 
 }  // namespace
 
-void WriteCodePageFile(const std::filesystem::path& directory, std::string_view table_name) {
-  RemoveCodePageFiles(directory, table_name);
-  const std::filesystem::path path = directory / FileName(table_name);
+void WriteCodePageFile(const std::filesystem::path& table_folder, std::string_view table_name) {
+  RemoveCodePageFiles(table_folder, table_name);
+  const std::filesystem::path path = table_folder / FileName(table_name);
   if (const Status status = WriteWhole(path, kCodePage); !status) {
     Env::Current().Remove(path);  // a cut-short file would name no code page
     throw Error(messages::CannotWriteFile(path, status.text()));
   }
 }
 
-void RemoveCodePageFiles(const std::filesystem::path& directory, std::string_view table_name) {
-  for (const auto& file : CaseVariants(directory, FileName(table_name))) {
+void RemoveCodePageFiles(const std::filesystem::path& table_folder, std::string_view table_name) {
+  for (const auto& file : CaseVariants(table_folder, FileName(table_name))) {
     Env::Current().Remove(file);
   }
 }

@@ -10,12 +10,12 @@ namespace pontexa::tables {
 // misread € – “ ” …; the side file tells them the text is Windows-1252.
 // Horaplan ignores it.
 
-// Writes `directory`/T.cpg holding "1252", replacing every letter-case variant
+// Writes `table_folder`/T.cpg holding "1252", replacing every letter-case variant
 // of that name. Raises Error naming the file when it cannot be written.
-void WriteCodePageFile(const std::filesystem::path& directory, std::string_view table_name);
+void WriteCodePageFile(const std::filesystem::path& table_folder, std::string_view table_name);
 
-// Deletes every letter-case variant of `directory`/T.cpg; a file that cannot
+// Deletes every letter-case variant of `table_folder`/T.cpg; a file that cannot
 // be deleted stays, silently.
-void RemoveCodePageFiles(const std::filesystem::path& directory, std::string_view table_name);
+void RemoveCodePageFiles(const std::filesystem::path& table_folder, std::string_view table_name);
 
 }  // namespace pontexa::tables

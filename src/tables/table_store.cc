@@ -14,6 +14,7 @@
 #include "tables/field_value.h"
 #include "tables/messages.h"
 #include "tables/table_file.h"
+#include "tables/table_files.h"
 #include "tables/table_header.h"
 
 namespace pontexa::tables {
@@ -56,10 +57,10 @@ void CheckLayout(std::string_view table_name, const Layout& layout) {
   }
 }
 
-void CheckDirectory(const std::filesystem::path& directory) {
+void CheckTableFolder(const std::filesystem::path& table_folder) {
   FileInfo info;
-  if (!Env::Current().Info(directory, &info).ok() || !info.IsFolder()) {
-    throw Error(messages::NoTableFolder(directory));
+  if (!Env::Current().Info(table_folder, &info).ok() || !info.IsFolder()) {
+    throw Error(messages::NoTableFolder(table_folder));
   }
 }
 
@@ -68,53 +69,44 @@ void CheckDirectory(const std::filesystem::path& directory) {
 // ---------------------------------------------------------------------------
 // TableStore
 
-TableStore::TableStore(std::filesystem::path directory, RegionalSettings regional)
-    : directory_(std::move(directory)),
+TableStore::TableStore(std::filesystem::path table_folder, RegionalSettings regional)
+    : table_folder_(std::move(table_folder)),
       regional_(regional),
       open_files_(Env::Current().NewOpenFileScan()) {}
 
 std::filesystem::path TableStore::TablePath(std::string_view table_name) const {
   const std::string file_name = CheckedTableName(table_name) + ".DBF";
-  std::vector<std::filesystem::path> found = CaseVariants(directory_, file_name);
-  return found.empty() ? directory_ / file_name : found.front();
+  std::vector<std::filesystem::path> found = CaseVariants(table_folder_, file_name);
+  return found.empty() ? table_folder_ / file_name : found.front();
 }
-
-namespace {
-
-// The table's .DBF and .MDX files on disk, in every letter case.
-std::vector<std::filesystem::path> TableFiles(const std::filesystem::path& directory,
-                                              const std::string& name) {
-  std::vector<std::filesystem::path> files = CaseVariants(directory, name + ".DBF");
-  for (const auto& index : CaseVariants(directory, name + ".MDX")) files.push_back(index);
-  return files;
-}
-
-}  // namespace
 
 void TableStore::CheckNotHeld(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  for (const auto& file : TableFiles(directory_, name)) tables::CheckNotHeld(file, *open_files_);
+  for (const auto& file : TableFilesOf(table_folder_, name))
+    tables::CheckNotHeld(file, *open_files_);
 }
 
 void TableStore::DropTableFiles(std::string_view table_name) const {
   const std::string name = CheckedTableName(table_name);
-  const std::vector<std::filesystem::path> files = TableFiles(directory_, name);
+  const std::vector<std::filesystem::path> files = TableFilesOf(table_folder_, name);
   // Nothing is deleted while any of the files is held.
   for (const auto& file : files) tables::CheckNotHeld(file, *open_files_);
-  for (const auto& file : files) DeleteUnlessHeld(file, *open_files_);
+  for (const auto& file : files) {
+    if (!IsCodePageFile(file)) DeleteUnlessHeld(file, *open_files_);
+  }
   // The code-page side file goes with the table; while a table file that could
   // not be deleted is still there, it still describes that file.
-  if (CaseVariants(directory_, name + ".DBF").empty()) RemoveCodePageFiles(directory_, name);
+  if (CaseVariants(table_folder_, name + ".DBF").empty()) RemoveCodePageFiles(table_folder_, name);
 }
 
 void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layout) const {
   const std::string name = CheckedTableName(table_name);
   CheckLayout(name, layout);
-  CheckDirectory(directory_);
+  CheckTableFolder(table_folder_);
   const std::string image = NewTableImage(layout, Today());
 
-  const std::filesystem::path target = directory_ / (name + ".DBF");
-  const std::vector<std::filesystem::path> existing = CaseVariants(directory_, name + ".DBF");
+  const std::filesystem::path target = table_folder_ / (name + ".DBF");
+  const std::vector<std::filesystem::path> existing = CaseVariants(table_folder_, name + ".DBF");
   for (const auto& file : existing) tables::CheckNotHeld(file, *open_files_);
 
   LockedFile file = LockedFile::CreateEmpty(target, *open_files_);
@@ -125,7 +117,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
     // A header cut short by a full disk is no table, and the old one is gone
     // already: leave none rather than a file that every reader refuses.
     Env::Current().Remove(target);
-    RemoveCodePageFiles(directory_, name);
+    RemoveCodePageFiles(table_folder_, name);
     throw;
   }
 
@@ -135,7 +127,7 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
   for (const auto& other : existing) {
     if (other.filename() != target.filename()) DeleteUnlessHeld(other, *open_files_);
   }
-  WriteCodePageFile(directory_, name);
+  WriteCodePageFile(table_folder_, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -250,13 +242,15 @@ Table::Impl& Table::Open() const {
   return *impl_;
 }
 
-void Table::OpenTable(OpenMode mode) {
+void Table::OpenTable(HoldKind hold) { OpenWith(hold, /*only_read=*/false); }
+
+void Table::OpenTableReadOnly() { OpenWith(HoldKind::kShared, /*only_read=*/true); }
+
+void Table::OpenWith(HoldKind hold, bool only_read) {
   if (impl_) return;
-  CheckDirectory(store_.directory());
+  CheckTableFolder(store_.table_folder());
   const std::filesystem::path path = store_.TablePath(table_name_);
-  LockedFile file = LockedFile::OpenExisting(
-      path, mode == OpenMode::kExclusive ? HoldKind::kExclusive : HoldKind::kShared,
-      store_.open_files(), /*only_read=*/mode == OpenMode::kReading);
+  LockedFile file = LockedFile::OpenExisting(path, hold, store_.open_files(), only_read);
   const std::uint64_t size = file.Size();
   std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxHeaderBytes)), '\0');
   std::size_t got = 0;

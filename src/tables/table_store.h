@@ -18,14 +18,10 @@ namespace pontexa::tables {
 
 struct StoredField;
 
-// kReading: shared, and for reading only even where the table may be written,
-// for a look that must never change it.
-enum class OpenMode { kShared, kExclusive, kReading };
-
-// The timetable directory and the operations on whole table files. A table
+// The table folder and the operations on whole table files. A table
 // named T is the dBase file T.DBF there, found whatever the letter case of the
 // file name on disk (the exact spelling first). The store never creates the
-// directory; a missing one is an Error naming it.
+// table folder; a missing one is an Error naming it.
 //
 // Tables it creates are dBase III/IV files (version byte 3) declaring
 // Windows-1252 text (language driver 0x57) and a T.cpg side file saying "1252"
@@ -34,20 +30,21 @@ enum class OpenMode { kShared, kExclusive, kReading };
 // N(20,6), which keeps every value with up to six decimals exactly.
 class TableStore {
  public:
-  TableStore(std::filesystem::path directory, RegionalSettings regional);
+  TableStore(std::filesystem::path table_folder, RegionalSettings regional);
 
-  const std::filesystem::path& directory() const { return directory_; }
+  const std::filesystem::path& table_folder() const { return table_folder_; }
   const RegionalSettings& regional() const { return regional_; }
 
-  // Raises the in-use error when another program holds the table's .DBF or
-  // .MDX file (any letter-case variant) or has it open; touches nothing.
+  // Raises the in-use error when another program holds one of the table's
+  // files (table_files.h) or has it open; touches nothing.
   // table_file.h says what counts as holding.
   void CheckNotHeld(std::string_view table_name) const;
 
   // Deletes the table's .DBF and then .MDX file (every letter-case variant of
   // each name) where they exist, and its .cpg file once no .DBF is left; a file
   // that cannot be deleted stays, silently.
-  // A table that another program holds is not deleted: that raises Error.
+  // A table that another program holds (any of its files, the .cpg too) is not
+  // deleted: that raises Error.
   void DropTableFiles(std::string_view table_name) const;
 
   // Creates the table T.DBF (upper case) with exactly these fields in this
@@ -65,7 +62,7 @@ class TableStore {
   const OpenFileScan& open_files() const { return *open_files_; }
 
  private:
-  std::filesystem::path directory_;
+  std::filesystem::path table_folder_;
   RegionalSettings regional_;
   std::unique_ptr<OpenFileScan> open_files_;
 };
@@ -131,7 +128,10 @@ class Table {
   // shared open lets readers in. A file that may not be written opens for
   // reading only. Raises Error naming the file when it is missing, in use or
   // damaged.
-  void OpenTable(OpenMode mode);
+  void OpenTable(HoldKind hold);
+  // The same as a shared open, but for reading only even where the table may
+  // be written: for a look that must never change it.
+  void OpenTableReadOnly();
   // Writes the saved rows still held, releases the table and its hold; closing
   // a closed table does nothing. Raises Error when the rows cannot be written
   // (the table is released all the same).
@@ -178,6 +178,7 @@ class Table {
 
  private:
   class Impl;
+  void OpenWith(HoldKind hold, bool only_read);
   Impl& Open() const;
   Impl& Pending() const;
   const StoredField& Field(std::string_view field) const;

@@ -2,7 +2,7 @@
 
 namespace pontexa::to_gedu {
 
-void TableColumns::Open() { table_.OpenTable(tables::OpenMode::kExclusive); }
+void TableColumns::Open() { table_.OpenTable(HoldKind::kExclusive); }
 
 void TableColumns::Close() {
   texts_.clear();

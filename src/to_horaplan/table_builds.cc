@@ -19,7 +19,6 @@ namespace pontexa::to_horaplan {
 
 namespace field = tables::field;
 using tables::Binding;
-using tables::OpenMode;
 using tables::Table;
 using tables::TableBinding;
 
@@ -72,7 +71,7 @@ void BuildCatalogue(const std::vector<Record>& records, const tables::TableStore
   RecreateTable(store, table_name, layout);
   UsedCodes used(FieldWidth(layout, code_field));
   Table table(store, table_name);
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   notes.Expect(records.size());
   for (const Record& record : records) add_row(record, used, table);
   table.CloseTable();
@@ -307,7 +306,7 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
   std::int64_t rows = 0;
   RecreateTable(store, tables::kAsigt, tables::AsigtLayout());
   Table asigt(store, tables::kAsigt);
-  asigt.OpenTable(OpenMode::kShared);
+  asigt.OpenTable(HoldKind::kShared);
 
   TableBinding grupos(store, Binding::kGrupos);
   TableBinding profesor(store, Binding::kProfesor);
@@ -359,10 +358,7 @@ void BuildAssignmentTable(const exchange::SchoolRecords& school, const tables::T
 }
 
 void CheckTablesNotHeld(const tables::TableStore& store) {
-  for (const char* table : {tables::kAsignomt, tables::kProft, tables::kAulat, tables::kGrupost,
-                            tables::kAsigt, tables::kDiashorast}) {
-    store.CheckNotHeld(table);
-  }
+  for (const std::string& table : tables::BuiltTables()) store.CheckNotHeld(table);
 }
 
 void CreateDayHourTable(const tables::TableStore& store, Findings* findings) {

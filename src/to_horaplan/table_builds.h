@@ -7,7 +7,7 @@
 namespace pontexa::to_horaplan {
 
 // The six steps of the GEDU-to-Horaplan conversion, in the order the run calls
-// them. Each drops and re-creates its table in the store's directory and writes
+// them. Each drops and re-creates its table in the store's table folder and writes
 // one row per element, in document order; failures raise Error and end the run,
 // leaving the rows saved so far; every table a step opens is closed when it
 // ends, also on failure. Given Findings, a step adds what the user should know

@@ -235,6 +235,7 @@ TEST(CliUsage, WrongUsageGivesStatusTwo) {
       {"to-gedu", "a.xml", "--carpeta", "x"},
       {"to-gedu", "a.xml", "--dir", "x", "--dir", "y"},
       {"--help", "to-gedu"},
+      {"copies", "sobra"},
       {"snapshots", "sobra"},
       {"restore"},
       {"restore", "a", "b"},

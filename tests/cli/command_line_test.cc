@@ -47,8 +47,9 @@ TEST(CommandLine, WrongUsageSaysTheFirstFault) {
       {{"to-gedu", "a.xml", "--dir="}, messages::EmptyFolder()},
       {{"to-gedu", "a.xml", "--report", ""}, messages::EmptyReportName()},
       {{"to-gedu", "a.xml", "--xml", "b.xml"}, messages::XmlOnlyForRestore()},
+      {{"copies", "sobra"}, messages::ExtraArgument("sobra")},
       {{"snapshots", "sobra"}, messages::ExtraArgument("sobra")},
-      {{"snapshots", "--check"}, messages::CheckAndReportOnlyForConversions()},
+      {{"copies", "--check"}, messages::CheckAndReportOnlyForConversions()},
       {{"restore", "a", "--report", "r.json"}, messages::CheckAndReportOnlyForConversions()},
       {{"restore"}, messages::MissingCopyName()},
       {{"restore", "a", "b"}, messages::ExtraArgument("b")},
@@ -71,7 +72,7 @@ TEST(CommandLine, WellFormedLinesGiveTheirCommand) {
     std::vector<std::string> args;
     Command command;
     std::string file;
-    std::optional<std::string> directory;
+    std::optional<std::string> table_folder;
     std::optional<std::string> report;
     std::optional<std::string> xml;
     bool check;
@@ -86,8 +87,10 @@ TEST(CommandLine, WellFormedLinesGiveTheirCommand) {
       {{"to-gedu", "--dir", "--check", "a"}, Command::kToGedu, "a", "--check", {}, {}, false},
       {{"to-horaplan", "--", "-raro.xml"}, Command::kToHoraplan, "-raro.xml", {}, {}, {}, false},
       {{"to-horaplan", "-"}, Command::kToHoraplan, "-", {}, {}, {}, false},
-      {{"snapshots"}, Command::kSnapshots, "", {}, {}, {}, false},
-      {{"snapshots", "--dir", "t"}, Command::kSnapshots, "", "t", {}, {}, false},
+      {{"copies"}, Command::kCopies, "", {}, {}, {}, false},
+      {{"copies", "--dir", "t"}, Command::kCopies, "", "t", {}, {}, false},
+      // The older name of the same command.
+      {{"snapshots", "--dir", "t"}, Command::kCopies, "", "t", {}, {}, false},
       {{"restore", "c", "--xml=x.xml"}, Command::kRestore, "c", {}, {}, "x.xml", false},
   };
   for (const auto& c : cases) {
@@ -97,7 +100,7 @@ TEST(CommandLine, WellFormedLinesGiveTheirCommand) {
                                   << std::get<UsageFault>(parsed).problem;
     EXPECT_EQ(arguments->command, c.command) << ::testing::PrintToString(c.args);
     EXPECT_EQ(arguments->exchange_file, c.file) << ::testing::PrintToString(c.args);
-    EXPECT_EQ(arguments->directory, c.directory) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(arguments->table_folder, c.table_folder) << ::testing::PrintToString(c.args);
     EXPECT_EQ(arguments->json_report, c.report) << ::testing::PrintToString(c.args);
     EXPECT_EQ(arguments->xml, c.xml) << ::testing::PrintToString(c.args);
     EXPECT_EQ(arguments->check, c.check) << ::testing::PrintToString(c.args);

@@ -116,7 +116,7 @@ class ReportCliTest : public ::testing::Test {
     store.MakeEmptyTable(tables::kDiashorast, tables::DiashorastLayout());
     {
       tables::Table week(store, tables::kDiashorast);
-      week.OpenTable(tables::OpenMode::kExclusive);
+      week.OpenTable(HoldKind::kExclusive);
       for (const char* day : {"1", "2"}) {
         for (const char* hour : {"1", "2"}) {
           week.StartNewRow();
@@ -130,7 +130,7 @@ class ReportCliTest : public ::testing::Test {
     }
     store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kFloat, 0));
     tables::Table soluc(store, tables::kSoluc);
-    soluc.OpenTable(tables::OpenMode::kExclusive);
+    soluc.OpenTable(HoldKind::kExclusive);
     struct Lesson {
       double day, hour;
       const char *subject, *group, *teacher, *room;

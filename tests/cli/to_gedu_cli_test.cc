@@ -103,7 +103,7 @@ TEST_F(ToGeduCliTest, SampleTimetableComesBackWithGeduIdentifiers) {
   // teacher or room in two places at once.
   tables::TableStore store(tables_, RegionalSettings{','});
   tables::Table soluc(store, "SOLUC");
-  soluc.OpenTable(tables::OpenMode::kShared);
+  soluc.OpenTable(HoldKind::kShared);
   const std::string input_path = table + "/inputs/input";
   const std::vector<std::string> input_ids = document.Attributes(input_path, "id");
   const std::vector<std::string> input_activities = document.Attributes(input_path, "activity");

@@ -35,11 +35,12 @@ expect() {
   fi
 }
 
-expect '--help --version restore snapshots to-gedu to-horaplan' pontexa-cli ''
+expect '--help --version copies restore to-gedu to-horaplan' pontexa-cli ''
 expect 'to-gedu to-horaplan' pontexa-cli to-
 expect '--help' pontexa-cli --h
 expect '-- --check --dir --report' pontexa-cli to-gedu -
-expect '--dir' pontexa-cli snapshots -
+expect '--dir' pontexa-cli copies -
+expect '--dir' pontexa-cli snapshots -  # its older name
 expect '--dir' pontexa-cli to-horaplan escuela.xml --d
 # The argument: exchange files, whatever the case of .xml, and folders.
 expect 'VIEJO.XML carpeta escuela.xml otra' pontexa-cli to-gedu ''

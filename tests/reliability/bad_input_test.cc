@@ -52,7 +52,7 @@ TEST_P(UnreadableExchangeFile, EndsBothRunsBeforeAnythingIsWritten) {
   const fs::path file = school_.dir / "malo.xml";
   const std::string bytes = GetParam().bytes();
   WriteFile(file, bytes);
-  const Snapshot tables = TakeSnapshot(school_.tables);
+  const FolderFiles tables = FilesIn(school_.tables);
   for (const char* command : {"to-horaplan", "to-gedu"}) {
     const Outcome run = RunCli(command, file, school_.tables);
     EXPECT_EQ(run.status, 1) << command;
@@ -61,7 +61,7 @@ TEST_P(UnreadableExchangeFile, EndsBothRunsBeforeAnythingIsWritten) {
         << command;
     EXPECT_THAT(run.err, HasSubstr(GetParam().message)) << command;
     EXPECT_TRUE(ReadFile(file) == bytes) << command;
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+    ExpectSameFiles(FilesIn(school_.tables), tables);
   }
 }
 
@@ -72,13 +72,13 @@ TEST(EntityBlowUp, IsRefusedByBothConversionsBeforeAnyTableIsTouched) {
   ASSERT_TRUE(school.PrepareHoraplanTables());
   const fs::path file = school.dir / "entidades.xml";
   WriteFile(file, EntityBlowUp());
-  const Snapshot tables = TakeSnapshot(school.tables);
+  const FolderFiles tables = FilesIn(school.tables);
   for (const char* command : {"to-horaplan", "to-gedu"}) {
     const Outcome run = RunCli(command, file, school.tables);
     EXPECT_EQ(run.status, 1) << command;
     EXPECT_THAT(run.err, HasSubstr("las entidades del archivo se expanden a demasiado texto"))
         << command;
-    ExpectSameFiles(TakeSnapshot(school.tables), tables);
+    ExpectSameFiles(FilesIn(school.tables), tables);
   }
 }
 
@@ -119,7 +119,7 @@ class OddExchangeFile : public ::testing::Test {
                                              const std::vector<std::string>& fields) {
     const tables::TableStore store(school_.tables, RegionalSettings{','});
     tables::Table open(store, table);
-    open.OpenTable(tables::OpenMode::kShared);
+    open.OpenTable(HoldKind::kShared);
     std::vector<std::vector<std::string>> rows;
     for (open.ToFirstRow(); !open.PastLastRow(); open.ToNextRow()) {
       rows.emplace_back();

@@ -2,8 +2,8 @@
 
 // Runs pontexa-cli the way a user's script does, under the faults the tests
 // arrange: a file-size limit, another user, a private read-only mount. Also
-// the sample school as a starting point and whole-folder snapshots, so a test
-// can say that a failed run changed nothing.
+// the sample school as a starting point and every file of a folder with its
+// bytes, so a test can say that a failed run changed nothing.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -56,7 +56,7 @@ inline Outcome RunCli(const std::string& command, const fs::path& file, const fs
 // Every file below a folder with its bytes, by path relative to the folder;
 // the run report, which every run rewrites, and its temporary file (which a run
 // killed while writing the report leaves until the next report) left out.
-using Snapshot = std::map<std::string, std::string>;
+using FolderFiles = std::map<std::string, std::string>;
 
 inline constexpr char kReportFile[] = "pontexa-informe.txt";
 // The lock file every run holds its claim on; it stays, as the report does.
@@ -65,8 +65,8 @@ inline constexpr char kLockFile[] = "pontexa-bloqueo.lck";
 // The copies Pontexa keeps inside the table folder.
 inline constexpr char kCopiesFolder[] = "copias-pontexa";
 
-inline Snapshot TakeSnapshot(const fs::path& folder) {
-  Snapshot files;
+inline FolderFiles FilesIn(const fs::path& folder) {
+  FolderFiles files;
   if (!fs::is_directory(folder)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
     const std::string name = fs::relative(entry.path(), folder).string();
@@ -79,8 +79,8 @@ inline Snapshot TakeSnapshot(const fs::path& folder) {
 }
 
 // The same, leaving out the copies folder.
-inline Snapshot TakeSnapshotOutsideCopies(const fs::path& folder) {
-  Snapshot files = TakeSnapshot(folder);
+inline FolderFiles FilesOutsideCopies(const fs::path& folder) {
+  FolderFiles files = FilesIn(folder);
   std::erase_if(files, [](const auto& file) {
     return file.first.starts_with(std::string(kCopiesFolder) + "/");
   });
@@ -88,7 +88,7 @@ inline Snapshot TakeSnapshotOutsideCopies(const fs::path& folder) {
 }
 
 // The same files with the same bytes; a difference is reported by file name.
-inline void ExpectSameFiles(const Snapshot& now, const Snapshot& before) {
+inline void ExpectSameFiles(const FolderFiles& now, const FolderFiles& before) {
   for (const auto& [name, bytes] : before) {
     const auto found = now.find(name);
     if (found == now.end()) {

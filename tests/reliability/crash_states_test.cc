@@ -35,7 +35,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 // What is checked after every crash: the tables and the exchange file.
 struct Outcomes {
-  Snapshot tables;
+  FolderFiles tables;
   std::string exchange_file;
 };
 
@@ -58,7 +58,7 @@ class CrashStatesTest : public ::testing::Test {
   // written once the tables are final, and a crash before it only loses the
   // aviso it would give, never a table.
   Outcomes Now() const {
-    Snapshot tables = TakeSnapshotOutsideCopies(school_.tables);
+    FolderFiles tables = FilesOutsideCopies(school_.tables);
     tables.erase(run::kMovedCodesFileName);
     return {std::move(tables), ReadFile(exchange_)};
   }
@@ -67,7 +67,7 @@ class CrashStatesTest : public ::testing::Test {
   // changes, the state before and the state after.
   std::vector<FileChange> Record(const std::function<void()>& run) {
     before_ = Now();
-    start_ = std::make_unique<Snapshot>(TakeSnapshot(school_.dir.path()));
+    start_ = std::make_unique<FolderFiles>(FilesIn(school_.dir.path()));
     initial_ = std::make_unique<CrashState>(school_.dir.path());
     std::vector<FileChange> changes;
     {
@@ -172,11 +172,11 @@ class CrashStatesTest : public ::testing::Test {
   fs::path exchange_ = school_.exchange_file;
   Outcomes before_;
   Outcomes after_;
-  std::unique_ptr<Snapshot> start_;
+  std::unique_ptr<FolderFiles> start_;
   std::unique_ptr<CrashState> initial_;
 };
 
-TEST_F(CrashStatesTest, GeduToHoraplanCutShortAnywhereIsPutBackOrFinished) {
+TEST_F(CrashStatesTest, GeduToHoraplanCutShortAnywhereIsRestoredOrFinished) {
   const std::vector<FileChange> changes = Record([&] {
     const Outcome run = RunInProcess("to-horaplan", changed_, school_.tables);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -196,7 +196,7 @@ TEST_F(CrashStatesTest, HoraplanToGeduCutShortAnywhereLeavesTheOldOrTheNewFile) 
   Say("to-gedu", changes.size(), states);
 }
 
-TEST_F(CrashStatesTest, RestoreCutShortAnywhereIsPutBackOrFinished) {
+TEST_F(CrashStatesTest, RestoreCutShortAnywhereIsRestoredOrFinished) {
   {
     const QuickEnv quick;
     ASSERT_EQ(RunInProcess("to-horaplan", changed_, school_.tables).status, 0);

@@ -50,7 +50,7 @@ void ExpectWholeTables(const fs::path& folder) {
     if (entry.path().extension() != ".DBF") continue;
     try {
       tables::Table table(store, entry.path().stem().string());
-      table.OpenTable(tables::OpenMode::kShared);
+      table.OpenTable(HoldKind::kShared);
       std::int64_t rows = 0;
       for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) ++rows;
       if (!have_dbfread) continue;
@@ -117,7 +117,7 @@ class HeldTableTest : public FaultTest, public ::testing::WithParamInterface<Hol
   void ExpectStoppedAndNothingChanged(const char* command) {
     const auto [table, kind] = GetParam();
     const std::string exchange = ReadFile(school_.exchange_file);
-    const Snapshot tables_before = TakeSnapshot(school_.tables);
+    const FolderFiles tables_before = FilesIn(school_.tables);
     Outcome run;
     {
       testing::HeldFile held(school_.tables / (std::string(table) + ".DBF"), kind);
@@ -129,7 +129,7 @@ class HeldTableTest : public FaultTest, public ::testing::WithParamInterface<Hol
                                    testing::HeldFile::kHolderName + ")"));
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
     EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables_before);
+    ExpectSameFiles(FilesIn(school_.tables), tables_before);
 
     const Outcome free = RunCli(command, school_.exchange_file, school_.tables);
     EXPECT_EQ(free.status, 0) << free.err;
@@ -188,7 +188,7 @@ class HeldTableInProcessTest : public FaultTest,
   void ExpectStoppedAndNothingChanged(const char* command) {
     const auto [table, kind] = GetParam();
     const std::string exchange = ReadFile(school_.exchange_file);
-    const Snapshot tables_before = TakeSnapshot(school_.tables);
+    const FolderFiles tables_before = FilesIn(school_.tables);
     const fs::path held = school_.tables / (std::string(table) + ".DBF");
     Outcome run;
     {
@@ -208,7 +208,7 @@ class HeldTableInProcessTest : public FaultTest,
                            : in_use + "\n");
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
     EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}));
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables_before);
+    ExpectSameFiles(FilesIn(school_.tables), tables_before);
 
     const QuickEnv quick;
     const Outcome free = RunInProcess(command, school_.exchange_file, school_.tables);
@@ -240,6 +240,30 @@ INSTANTIATE_TEST_SUITE_P(EveryTableBuilt, HeldBuiltTableInProcessTest,
                                             ::testing::Values(HoldKind::kExclusive,
                                                               HoldKind::kShared)),
                          InProcessHoldCaseName);
+
+// A table's code-page side file counts as the table: GEDU to Horaplan, which
+// replaces it, stops while another program holds it, before any table is
+// touched.
+TEST_F(FaultTest, HeldCodePageFileStopsGeduToHoraplanBeforeAnyTableIsTouched) {
+  ASSERT_TRUE(PrepareTablesInProcess(school_));
+  const fs::path held = school_.tables / "ASIGT.cpg";
+  ASSERT_TRUE(fs::exists(held));
+  const std::string exchange = ReadFile(school_.exchange_file);
+  const FolderFiles tables_before = FilesIn(school_.tables);
+  Outcome run;
+  {
+    FaultEnv faults;
+    faults.LeaveOutOtherProcesses();
+    faults.HoldElsewhere(At(held), testing::HeldFile::kHolderName, HoldKind::kShared);
+    const ScopedEnv scoped(faults);
+    run = RunInProcess("to-horaplan", school_.exchange_file, school_.tables);
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "El archivo '" + held.string() + "' está en uso por otro programa (" +
+                         testing::HeldFile::kHolderName + "). " + kLeftAsTheyWere + "\n");
+  EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
+  ExpectSameFiles(FilesIn(school_.tables), tables_before);
+}
 
 // A process of another user: its open files may not be inspected, so a table
 // it merely keeps open goes unseen and the run goes on, without any complaint
@@ -303,7 +327,7 @@ TEST_F(FaultTest, DiskFullWhileTablesAreBuiltLeavesOnlyWholeTables) {
                                    std::string(kLeftAsTheyWere) + "\n"))
         << room;
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
-    EXPECT_EQ(TakeSnapshot(school_.tables), Snapshot{}) << room;
+    EXPECT_EQ(FilesIn(school_.tables), FolderFiles{}) << room;
     ExpectWholeTables(school_.tables);
   }
 }
@@ -339,7 +363,7 @@ TEST_F(FaultTest, SaveFailingAtEachStepKeepsTheOldFileAndLeavesNothing) {
     return fs::file_size(other / "instituto.xml");
   }();
   ASSERT_GT(new_size, exchange.size());
-  const Snapshot tables = TakeSnapshot(school_.tables);
+  const FolderFiles tables = FilesIn(school_.tables);
   const testing::PathMatch temporary = [](const fs::path& path) {
     return path.filename().string().starts_with(".instituto.xml.pontexa-");
   };
@@ -380,7 +404,7 @@ TEST_F(FaultTest, SaveFailingAtEachStepKeepsTheOldFileAndLeavesNothing) {
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange) << c.step;
     EXPECT_EQ(FolderNames(school_.dir.path()), (std::set<std::string>{"htemp", "instituto.xml"}))
         << c.step;
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+    ExpectSameFiles(FilesIn(school_.tables), tables);
   }
 }
 
@@ -390,7 +414,7 @@ TEST_F(FaultTest, SaveFailingAtEachStepKeepsTheOldFileAndLeavesNothing) {
 TEST_F(FaultTest, DiskFullWhileTheCopyIsMadeChangesNothing) {
   ASSERT_TRUE(PrepareTablesInProcess(school_));
   const std::string exchange = ReadFile(school_.exchange_file);
-  const Snapshot tables = TakeSnapshot(school_.tables);
+  const FolderFiles tables = FilesIn(school_.tables);
   const fs::path copies = school_.tables / kCopiesFolder;
   ASSERT_FALSE(fs::exists(copies));
   for (const std::uint64_t room : {0, 1000, 20'000}) {
@@ -412,7 +436,7 @@ TEST_F(FaultTest, DiskFullWhileTheCopyIsMadeChangesNothing) {
     EXPECT_THAT(run.err, EndsWith("': No queda espacio en el disco. No se ha cambiado ninguna "
                                   "tabla.\n"))
         << room;
-    ExpectSameFiles(TakeSnapshot(school_.tables), tables);
+    ExpectSameFiles(FilesIn(school_.tables), tables);
     EXPECT_FALSE(fs::exists(copies)) << room;
     EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
   }

@@ -136,7 +136,7 @@ TEST_F(HostileCopies, ManifestNamingOtherFilesIsRefusedAndNothingChanges) {
   fs::create_directory(Copies() / "guardar-examenes");
   fs::copy_file(Copies() / kPlanted / run::kManifestName,
                 Copies() / "guardar-examenes" / run::kManifestName);
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
 
   const struct {
     const char* name;
@@ -155,31 +155,31 @@ TEST_F(HostileCopies, ManifestNamingOtherFilesIsRefusedAndNothingChanges) {
     const Outcome restored = RunRestore({c.name, "--dir", school_.tables.string()});
     EXPECT_EQ(restored.status, 1) << c.name;
     EXPECT_EQ(restored.err, c.error);
-    ExpectSameFiles(TakeSnapshot(school_.tables), before);
+    ExpectSameFiles(FilesIn(school_.tables), before);
   }
   // Neither is listed nor pruned.
   EXPECT_TRUE(run::ListCopies(school_.tables).empty());
   run::PruneCopies(school_.tables, "", 0);
-  ExpectSameFiles(TakeSnapshot(school_.tables), before);
+  ExpectSameFiles(FilesIn(school_.tables), before);
 }
 
 // A table folder with two letter-case variants of one table file: every run
 // that would take one of them refuses, naming both.
 TEST_F(HostileCopies, TwoVariantsOfATableFileRefuseEveryRun) {
   fs::copy_file(school_.tables / "PROFT.DBF", school_.tables / "proft.dbf");
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   const std::string message = "'" + (school_.tables / "PROFT.DBF").string() + "' y '" +
                               (school_.tables / "proft.dbf").string() + "'";
   for (const char* command : {"to-horaplan", "to-gedu"}) {
     const Outcome run = RunCli(command, school_.exchange_file, school_.tables);
     EXPECT_EQ(run.status, 1) << command;
     EXPECT_THAT(run.err, HasSubstr(message)) << command;
-    ExpectSameFiles(TakeSnapshot(school_.tables), before);
+    ExpectSameFiles(FilesIn(school_.tables), before);
   }
 }
 
 // A restore cut short as it switches files says which files it changed and
-// names its own copy, which puts them back; one refused before it changed
+// names its own copy, which restores them; one refused before it changed
 // anything leaves no copy of its own.
 TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
   {
@@ -191,7 +191,7 @@ TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
     ASSERT_EQ(RunInProcess("to-horaplan", school_.dir / "cambiado.xml", school_.tables).status, 0);
   }
   const std::string name = run::ListCopies(school_.tables).at(0).name;
-  const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles before = FilesOutsideCopies(school_.tables);
   const fs::path stuck = school_.tables / "ASIGNOMT.DBF";
   std::string message;
   {
@@ -204,18 +204,19 @@ TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
   }
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 2u);
-  const run::SavedCopy& undo = copies[0];
+  const run::SavedCopy& copy_of_replaced = copies[0];
   EXPECT_THAT(message, StartsWith("No se puede reponer '" + stuck.string() +
                                   "': Error de entrada/salida. La restauración se ha quedado a "
                                   "medias: ya se habían cambiado "));
   EXPECT_THAT(message, HasSubstr("'ASIGT.DBF'"));
-  EXPECT_THAT(message, HasSubstr(". Lo que había antes está en la copia '" + undo.folder.string() +
-                                 "'; «pontexa-cli restore " + undo.name + "» lo repone."));
+  EXPECT_THAT(message, HasSubstr(". Lo que había antes está en la copia '" +
+                                 copy_of_replaced.folder.string() + "'; «pontexa-cli restore " +
+                                 copy_of_replaced.name + "» lo repone."));
   {
     const QuickEnv quick;
-    run::RestoreCopy(school_.tables, undo.name, std::time(nullptr));
+    run::RestoreCopy(school_.tables, copy_of_replaced.name, std::time(nullptr));
   }
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
 
   // Refused at its first step: nothing changed, and no copy of its own.
   const std::size_t copies_before = run::ListCopies(school_.tables).size();
@@ -229,7 +230,7 @@ TEST_F(HostileCopies, FailedRestoreSaysWhatItChangedOrLeavesNoCopy) {
         "(no error)");
   }
   EXPECT_EQ(run::ListCopies(school_.tables).size(), copies_before);
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
 }
 
 // An exchange file with a line break in its name: its copy is listed on one
@@ -244,7 +245,7 @@ TEST_F(HostileCopies, LineBreakInTheExchangeFileNameKeepsItsCopyVisible) {
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 1u);
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
   EXPECT_THAT(listed.out, HasSubstr("horario\\nnuevo.xml\n"));

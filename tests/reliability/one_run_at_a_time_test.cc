@@ -48,17 +48,17 @@ class OneRunAtATimeTest : public ::testing::Test {
   }
 
   // The tables after the runs of `schools`, one after the other, from the start.
-  Snapshot After(const std::vector<fs::path>& schools) {
+  FolderFiles After(const std::vector<fs::path>& schools) {
     ResetTables();
     const QuickEnv quick;
     for (const fs::path& school : schools) {
       EXPECT_EQ(RunInProcess("to-horaplan", school, school_.tables).status, 0);
     }
-    return TakeSnapshotOutsideCopies(school_.tables);
+    return FilesOutsideCopies(school_.tables);
   }
 
   // Runs GEDU to Horaplan in a child process killed outright as it opens
-  // PROFT.DBF to write it: no destructor runs, nothing is put back.
+  // PROFT.DBF to write it: no destructor runs, nothing is restored.
   void RunKilledAtTheSecondTable() {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -88,9 +88,9 @@ class OneRunAtATimeTest : public ::testing::Test {
 // the tables are always wholly one school's (or the second's after the
 // first's), never a mixture.
 TEST_F(OneRunAtATimeTest, TwoConversionsAtOnceNeverMixTheTables) {
-  const std::vector<Snapshot> whole = {After({school_a_}), After({school_b_}),
-                                       After({school_a_, school_b_}),
-                                       After({school_b_, school_a_})};
+  const std::vector<FolderFiles> whole = {After({school_a_}), After({school_b_}),
+                                          After({school_a_, school_b_}),
+                                          After({school_b_, school_a_})};
   ResetTables();
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(RunCli("to-horaplan", school_a_, school_.tables).status, 0);
@@ -121,7 +121,7 @@ TEST_F(OneRunAtATimeTest, TwoConversionsAtOnceNeverMixTheTables) {
       }
     }
     EXPECT_GE(finished, 1) << "round " << round;
-    const Snapshot now = TakeSnapshotOutsideCopies(school_.tables);
+    const FolderFiles now = FilesOutsideCopies(school_.tables);
     EXPECT_TRUE(std::find(whole.begin(), whole.end(), now) != whole.end())
         << "round " << round << ": the tables are a mixture";
   }
@@ -134,21 +134,21 @@ TEST_F(OneRunAtATimeTest, TwoConversionsAtOnceNeverMixTheTables) {
 // restore, or the next conversion, puts it right first, says so on standard
 // error, then does its own work.
 TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRestore) {
-  const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles before = FilesOutsideCopies(school_.tables);
   RunKilledAtTheSecondTable();
   const std::optional<run::RunRecord> record = run::ReadRunRecord(school_.tables);
   ASSERT_TRUE(record);
-  const Snapshot mixed = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles mixed = FilesOutsideCopies(school_.tables);
   ASSERT_NE(mixed, before);
   const std::string waiting = run::messages::UnfinishedRunWaiting(false, record->time) + "\n";
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.err, waiting);
   const Outcome checked = RunProgram({CliPath(), "to-horaplan", school_a_.string(), "--dir",
                                       school_.tables.string(), "--check"});
   EXPECT_THAT(checked.err, StartsWith(waiting));
-  EXPECT_EQ(TakeSnapshotOutsideCopies(school_.tables), mixed);
+  EXPECT_EQ(FilesOutsideCopies(school_.tables), mixed);
 
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 1u);
@@ -156,7 +156,7 @@ TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRest
       RunProgram({CliPath(), "restore", copies[0].name, "--dir", school_.tables.string()});
   EXPECT_EQ(restored.status, 0) << restored.err;
   EXPECT_EQ(restored.err, run::messages::TablesPutRight(false, record->time) + "\n");
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
   EXPECT_FALSE(fs::exists(school_.tables / run::kRunRecordName));
 
   // The next conversion says it first, on standard error, then runs.
@@ -167,7 +167,7 @@ TEST_F(OneRunAtATimeTest, RunCutShortIsOnlyToldByReadersAndPutRightByTheNextRest
   EXPECT_EQ(converted.status, 0) << converted.err;
   EXPECT_EQ(converted.out, "Proceso finalizado\n");
   EXPECT_THAT(converted.err, StartsWith(run::messages::TablesPutRight(false, again->time) + "\n"));
-  const Snapshot converted_tables = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles converted_tables = FilesOutsideCopies(school_.tables);
   EXPECT_EQ(converted_tables, After({school_b_}));
 }
 

@@ -114,14 +114,14 @@ class ReadOnlyTest : public ::testing::Test {
 
 // The one read-only place met for real.
 TEST_F(ReadOnlyTest, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   const std::string exchange = ReadFile(school_.exchange_file);
   const Outcome run = RunWithReadOnly("to-horaplan", {school_.tables});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_THAT(run.err, HasSubstr("ASIGNOMT"));
   EXPECT_THAT(run.err, AnyOf(HasSubstr("solo lectura"), HasSubstr("ermiso")));
-  ExpectSameFiles(TakeSnapshot(school_.tables), before);
+  ExpectSameFiles(FilesIn(school_.tables), before);
   EXPECT_TRUE(ReadFile(school_.exchange_file) == exchange);
 }
 
@@ -134,7 +134,7 @@ TEST(ReadOnlyInProcess, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
   SampleSchool school;
   ASSERT_TRUE(PrepareTablesInProcess(school));
   const std::string exchange = ReadFile(school.exchange_file);
-  const Snapshot tables = TakeSnapshot(school.tables);
+  const FolderFiles tables = FilesIn(school.tables);
   const std::string cannot_save =
       "No se puede guardar el archivo '" + school.exchange_file.string() + "': ";
   const std::string read_only = "El sistema de archivos es de solo lectura";
@@ -174,7 +174,7 @@ TEST(ReadOnlyInProcess, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
       names.insert(entry.path().filename().string());
     }
     EXPECT_EQ(names, (std::set<std::string>{"htemp", "instituto.xml"})) << c.place;
-    ExpectSameFiles(TakeSnapshot(school.tables), tables);
+    ExpectSameFiles(FilesIn(school.tables), tables);
   }
 }
 
@@ -183,7 +183,7 @@ TEST(ReadOnlyInProcess, ExchangeFileOrItsFolderStopsHoraplanToGedu) {
 TEST(ReadOnlyInProcess, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
   SampleSchool school;
   ASSERT_TRUE(PrepareTablesInProcess(school));
-  const Snapshot before = TakeSnapshot(school.tables);
+  const FolderFiles before = FilesIn(school.tables);
   const std::string exchange = ReadFile(school.exchange_file);
   Outcome run;
   {
@@ -200,7 +200,7 @@ TEST(ReadOnlyInProcess, TableFolderStopsGeduToHoraplanAndKeepsEveryTable) {
                          "GRUPOST, ASIGT y DIASHORAST antes de escribirlas: "));
   EXPECT_THAT(run.err, EndsWith(": El sistema de archivos es de solo lectura. No se ha cambiado "
                                 "ninguna tabla.\n"));
-  ExpectSameFiles(TakeSnapshot(school.tables), before);
+  ExpectSameFiles(FilesIn(school.tables), before);
   EXPECT_TRUE(ReadFile(school.exchange_file) == exchange);
 }
 

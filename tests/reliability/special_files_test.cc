@@ -54,7 +54,7 @@ TEST_P(SpecialFile, IsRefusedAtOnceAndNothingChanges) {
   } else {
     MakePipe(special);
   }
-  const Snapshot before = TakeSnapshot(school.tables);
+  const FolderFiles before = FilesIn(school.tables);
   std::vector<std::string> argv = {CliPath(), c.command, school.exchange_file.string(), "--dir",
                                    school.tables.string()};
   if (c.check) argv.push_back("--check");
@@ -63,7 +63,7 @@ TEST_P(SpecialFile, IsRefusedAtOnceAndNothingChanges) {
   if (*c.message != '\0') {
     EXPECT_THAT(run.err, HasSubstr(c.message)) << c.label;
     EXPECT_THAT(run.err, HasSubstr(special.string())) << c.label;
-    ExpectSameFiles(TakeSnapshotOutsideCopies(school.tables), before);
+    ExpectSameFiles(FilesOutsideCopies(school.tables), before);
     EXPECT_TRUE(run::ListCopies(school.tables).empty()) << c.label;
   }
 }
@@ -107,12 +107,12 @@ TEST(SpecialFileInACopy, IsRefusedByTheRestore) {
   const fs::path piped = copies[0].folder / "ASIGT.DBF";
   fs::remove(piped);
   MakePipe(piped);
-  const Snapshot before = TakeSnapshotOutsideCopies(school.tables);
+  const FolderFiles before = FilesOutsideCopies(school.tables);
   const Outcome restored =
       RunGuarded({CliPath(), "restore", copies[0].name, "--dir", school.tables.string()});
   EXPECT_EQ(restored.status, 1);
   EXPECT_THAT(restored.err, HasSubstr("No es un archivo normal"));
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school.tables), before);
   EXPECT_EQ(run::ListCopies(school.tables).size(), 1u);  // no undo copy left behind
 }
 

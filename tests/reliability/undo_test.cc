@@ -1,7 +1,7 @@
 // A GEDU-to-Horaplan run is all or nothing, and every run can be undone: the
 // faults that stop a run part-way (put in within this process, at exactly the
 // step a case chooses), a run killed outright, and the batch tool's
-// `snapshots` and `restore` on the sample school.
+// `copies` and `restore` on the sample school.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -107,11 +107,12 @@ class UndoTest : public ::testing::Test {
 
   // A failed run: status 1, the error followed by the sentence, every file as
   // it was and no copy left behind.
-  void ExpectNothingChanged(const Outcome& run, const Snapshot& before, const std::string& label) {
+  void ExpectNothingChanged(const Outcome& run, const FolderFiles& before,
+                            const std::string& label) {
     EXPECT_EQ(run.status, 1) << label;
     EXPECT_EQ(run.out, "") << label;
     EXPECT_THAT(run.err, HasSubstr(std::string(". ") + kLeftAsTheyWere + "\n")) << label;
-    ExpectSameFiles(TakeSnapshot(school_.tables), before);
+    ExpectSameFiles(FilesIn(school_.tables), before);
     EXPECT_FALSE(fs::exists(Copies())) << label;
   }
 
@@ -121,9 +122,9 @@ class UndoTest : public ::testing::Test {
 
 // Another program holds a table: found before any table is touched, or only
 // as the table's own step begins, once the steps before it have rebuilt theirs.
-// Either way the run names the table and its holder, and every table is put back.
+// Either way the run names the table and its holder, and every table is restored.
 TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   for (const bool from_the_start : {true, false}) {
     for (std::size_t step = 0; step < std::size(kBuiltTables); ++step) {
       const char* table = kBuiltTables[step];
@@ -152,7 +153,7 @@ TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
         // The steps before the held table's own had rebuilt their tables.
         std::set<fs::path> rebuilt;
         for (const FaultEnv::Write& write : faults.writes()) {
-          // The put-back's own files start with "~".
+          // The restore's own files start with "~".
           if (write.path.parent_path() == school_.tables && write.path.extension() == ".DBF" &&
               !write.path.filename().string().starts_with("~")) {
             rebuilt.insert(write.path);
@@ -170,10 +171,10 @@ TEST_F(UndoTest, TableHeldAtAnyStepLeavesTheFolderAsItWas) {
 
 // Another program takes a table in the moment between the run creating its
 // new file and holding it. The run stops naming the holder; while that table
-// is held nothing can be put back, so the error says so and names the copy,
+// is held nothing can be restored, so the error says so and names the copy,
 // and once the program lets go, restoring that copy gives every table back.
 TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   const fs::path taken = school_.tables / "ASIGT.DBF";
   Outcome run;
   {
@@ -198,14 +199,14 @@ TEST_F(UndoTest, TableTakenAsItIsCreatedIsToldWithTheCopyThatPutsItBack) {
                          "» las repone.\n");
   const Outcome restored = RunRestore(copies[0].name, school_.tables);
   EXPECT_EQ(restored.status, 0) << restored.err;
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
 }
 
 // The disk fills up in any of the six steps, on the table's first byte or part
-// way through its rows, or the table's file fails to close: every table is put
-// back. (A close that fails may mean written bytes were lost.)
+// way through its rows, or the table's file fails to close: every table is
+// restored. (A close that fails may mean written bytes were lost.)
 TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   constexpr std::int64_t kCloseFails = -1;
   std::vector<std::pair<std::string, std::int64_t>> cases;
   for (const char* table : kBuiltTables) cases.emplace_back(table, 0);
@@ -238,7 +239,7 @@ TEST_F(UndoTest, DiskFullAtAnyStepLeavesTheFolderAsItWas) {
 
 // Hours too large for ASIGT's number field end the fifth step.
 TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   WriteFile(changed_, Replaced(ReadFile(changed_), "hours=\"4\"", "hours=\"1e30\""));
   const Outcome run = RunCli("to-horaplan", changed_, school_.tables);
   EXPECT_THAT(run.err, HasSubstr("ASIGT"));
@@ -246,29 +247,33 @@ TEST_F(UndoTest, HoursThatDoNotFitLeaveTheFolderAsItWas) {
 }
 
 TEST_F(UndoTest, RestoreAfterASuccessfulRunGivesBackThePreviousTables) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   ASSERT_EQ(RunCli("to-horaplan", changed_, school_.tables).status, 0);
-  const Snapshot after = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles after = FilesOutsideCopies(school_.tables);
   ASSERT_NE(after, before);
   const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
   ASSERT_EQ(copies.size(), 1u);
 
-  const Outcome listed = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  const Outcome listed = RunProgram({CliPath(), "copies", "--dir", school_.tables.string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_THAT(listed.out, StartsWith(copies[0].name + "  "));
   EXPECT_THAT(listed.out, HasSubstr("GEDU -> Horaplan"));
   EXPECT_THAT(listed.out, HasSubstr("asignomt.cpg"));
+  // The command's older name lists the same.
+  const Outcome old_name = RunProgram({CliPath(), "snapshots", "--dir", school_.tables.string()});
+  EXPECT_EQ(old_name.status, 0);
+  EXPECT_EQ(old_name.out, listed.out);
 
   const Outcome restored = RunRestore(copies[0].name, school_.tables);
   EXPECT_EQ(restored.status, 0) << restored.err;
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
 
   // The restore kept what it replaced, newest first: restoring that undoes it.
   const std::vector<run::SavedCopy> now = run::ListCopies(school_.tables);
   ASSERT_EQ(now.size(), 2u);
   EXPECT_EQ(now[0].manifest.restored, copies[0].name);
   EXPECT_EQ(RunRestore(now[0].name, school_.tables).status, 0);
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), after);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), after);
 }
 
 TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
@@ -284,7 +289,7 @@ TEST_F(UndoTest, RestoreAfterHoraplanToGeduGivesBackTheExchangeFile) {
   const Outcome restored = RunRestore(copies[0].name, school_.tables, school_.exchange_file);
   EXPECT_EQ(restored.status, 0) << restored.err;
   EXPECT_TRUE(ReadFile(school_.exchange_file) == before);
-  // Put back in place, as a save: nothing else beside the file.
+  // Restored in place, as a save: nothing else beside the file.
   std::set<std::string> beside;
   for (const auto& entry : fs::directory_iterator(school_.dir.path())) {
     beside.insert(entry.path().filename().string());
@@ -305,7 +310,7 @@ TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
     ASSERT_EQ(RunInProcess("to-horaplan", changed_, school_.tables).status, 0);
   }
   const std::string name = run::ListCopies(school_.tables).at(0).name;
-  const Snapshot before = TakeSnapshot(school_.tables);
+  const FolderFiles before = FilesIn(school_.tables);
   for (const char* table : kBuiltTables) {
     const fs::path held = school_.tables / (std::string(table) + ".DBF");
     FaultEnv faults;
@@ -317,16 +322,16 @@ TEST_F(UndoTest, RestoreRefusesWhileATableIsHeldAndChangesNothing) {
         "La tabla '" + held.string() + "' está en uso por otro programa (" +
             testing::HeldFile::kHolderName + ")")
         << table;
-    ExpectSameFiles(TakeSnapshot(school_.tables), before);
+    ExpectSameFiles(FilesIn(school_.tables), before);
   }
 }
 
-// Putting the tables back fails at its last step, as the files written beside
+// Restoring the tables fails at its last step, as the files written beside
 // the tables are renamed into place: the error says which file and where the
 // copy is, nothing of the put-back is left beside the tables, and restoring the
 // copy then gives every table back.
-TEST_F(UndoTest, PutBackFailingAtTheSwitchNamesTheCopyThatRestores) {
-  const Snapshot before = TakeSnapshot(school_.tables);
+TEST_F(UndoTest, FailedSwitchWhileRestoringNamesTheCopyThatRestores) {
+  const FolderFiles before = FilesIn(school_.tables);
   const fs::path full = school_.tables / "ASIGT.DBF";
   const fs::path stuck = school_.tables / "ASIGNOMT.DBF";
   Outcome run;
@@ -355,7 +360,7 @@ TEST_F(UndoTest, PutBackFailingAtTheSwitchNamesTheCopyThatRestores) {
     const QuickEnv quick;
     run::RestoreCopy(school_.tables, copies[0].name, std::time(nullptr));
   }
-  ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+  ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
 }
 
 TEST_F(UndoTest, UnknownCopyIsRefused) {
@@ -369,12 +374,12 @@ TEST_F(UndoTest, UnknownCopyIsRefused) {
 // newest copy, if the run made one, brings the folder back; otherwise the
 // folder was never touched.
 // Killed outright at any moment, or by the file-size limit part-way through
-// a table: the next start finds the run's record, puts the tables back as
+// a table: the next start finds the run's record, restores the tables as
 // they were and leaves none of its files behind; a run killed after it
 // finished keeps its new tables, and its copy brings the old ones back.
 TEST_F(UndoTest, KilledRunIsPutRightAtTheNextStart) {
   const rlim_t limit = LimitWithSmallTables();
-  const Snapshot before = TakeSnapshotOutsideCopies(school_.tables);
+  const FolderFiles before = FilesOutsideCopies(school_.tables);
   const auto next_start = [&](std::size_t copies_before, const std::string& label) {
     bool error = false;
     const std::string notice = run::PutRightAtStartUp(school_.tables, &error);
@@ -387,21 +392,21 @@ TEST_F(UndoTest, KilledRunIsPutRightAtTheNextStart) {
         EXPECT_TRUE(fs::exists(entry.path() / run::kManifestName)) << label << ": " << name;
       }
     }
-    if (TakeSnapshotOutsideCopies(school_.tables) == before) return;
+    if (FilesOutsideCopies(school_.tables) == before) return;
     // Only a run that finished changed the tables, and its copy undoes it.
     EXPECT_EQ(notice, "") << label;
     const std::vector<run::SavedCopy> copies = run::ListCopies(school_.tables);
     ASSERT_GT(copies.size(), copies_before) << label;
     const Outcome restored = RunRestore(copies[0].name, school_.tables);
     ASSERT_EQ(restored.status, 0) << label << ": " << restored.err;
-    ExpectSameFiles(TakeSnapshotOutsideCopies(school_.tables), before);
+    ExpectSameFiles(FilesOutsideCopies(school_.tables), before);
   };
 
   RunOptions die_at_limit = FileSizeLimit(limit);
   die_at_limit.killed_at_limit = true;
   const Outcome died = RunCli("to-horaplan", changed_, school_.tables, die_at_limit);
   ASSERT_EQ(died.signal, SIGXFSZ) << died.err;
-  ASSERT_NE(TakeSnapshotOutsideCopies(school_.tables), before);  // died part-way
+  ASSERT_NE(FilesOutsideCopies(school_.tables), before);  // died part-way
   {
     const std::optional<run::RunRecord> record = run::ReadRunRecord(school_.tables);
     ASSERT_TRUE(record);

@@ -63,8 +63,8 @@ class AskedEnv : public EnvWrapper {
 
 class RunControlTest : public ::testing::Test {
  protected:
-  RunControlTest() : control_(ui_, tables_dir_, RegionalSettings{','}) {
-    fs::create_directory(tables_dir_);
+  RunControlTest() : control_(ui_, table_folder_, RegionalSettings{','}) {
+    fs::create_directory(table_folder_);
   }
 
   std::string ExchangeFile(const std::string& name, const std::string& xml) {
@@ -75,7 +75,7 @@ class RunControlTest : public ::testing::Test {
 
   std::vector<std::string> TableFiles() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tables_dir_)) {
+    for (const auto& entry : fs::directory_iterator(table_folder_)) {
       // The report every run writes and the lock file it holds are no tables.
       if (entry.path().filename() != kReportFileName &&
           entry.path().filename() != kClaimFileName) {
@@ -86,14 +86,14 @@ class RunControlTest : public ::testing::Test {
   }
 
   std::int64_t RowCount(const char* table_name) {
-    tables::TableStore store(tables_dir_, RegionalSettings{','});
+    tables::TableStore store(table_folder_, RegionalSettings{','});
     tables::Table table(store, table_name);
-    table.OpenTable(tables::OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     return table.RowCount();
   }
 
   TempDir dir_;
-  fs::path tables_dir_ = dir_ / "HTEMP";
+  fs::path table_folder_ = dir_ / "HTEMP";
   FakeRunUi ui_;
   AskedEnv env_;
   ScopedEnv scoped_env_{env_};
@@ -165,10 +165,10 @@ TEST_F(RunControlTest, ConversionRebuildsTheTablesUnderTheWaitCursor) {
 TEST_F(RunControlTest, ConversionsAreRefusedWhileAnotherRunHoldsTheFolder) {
   const std::string path = ExchangeFile("instituto.xml", kSmallSchool);
   const std::string before = ReadFile(path);
-  const FolderClaim other = FolderClaim::Take(tables_dir_, HoldKind::kExclusive);
+  const FolderClaim other = FolderClaim::Take(table_folder_, HoldKind::kExclusive);
   const std::string refusal =
       ErrorBoxText(messages::FolderInUse(std::to_string(Env::Current().ThisProcess()),
-                                         Env::Current().HostName(), tables_dir_.string()));
+                                         Env::Current().HostName(), table_folder_.string()));
   for (const bool to_horaplan : {true, false}) {
     ui_.ClearCalls();
     ui_.WillChoose(path);
@@ -177,7 +177,7 @@ TEST_F(RunControlTest, ConversionsAreRefusedWhileAnotherRunHoldsTheFolder) {
     EXPECT_EQ(ui_.calls(), (Calls{"choose " + (to_horaplan ? std::string() : path),
                                   "error " + refusal}));
     EXPECT_EQ(TableFiles(), std::vector<std::string>{}) << to_horaplan;
-    EXPECT_FALSE(fs::exists(tables_dir_ / kReportFileName)) << to_horaplan;
+    EXPECT_FALSE(fs::exists(table_folder_ / kReportFileName)) << to_horaplan;
     EXPECT_EQ(ReadFile(path), before);
   }
 }
@@ -205,7 +205,7 @@ TEST_F(RunControlTest, NoBoxWaitsWithTheFolderClaimed) {
   ui_.on_call = [&](const std::string& call) {
     if (call.starts_with("message") || call.starts_with("error") || call.starts_with("notice")) {
       ++boxes;
-      EXPECT_NO_THROW(FolderClaim::Take(tables_dir_, HoldKind::kExclusive)) << call;
+      EXPECT_NO_THROW(FolderClaim::Take(table_folder_, HoldKind::kExclusive)) << call;
     }
   };
   ui_.WillChoose(path);
@@ -220,7 +220,7 @@ TEST_F(RunControlTest, PathChosenWithOneButtonServesTheOther) {
   ui_.WillChoose(path);
   ASSERT_TRUE(control_.RunToHoraplan());
   // Horaplan's timetable, still empty.
-  tables::TableStore store(tables_dir_, RegionalSettings{','});
+  tables::TableStore store(table_folder_, RegionalSettings{','});
   store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kText, 2));
   ui_.ClearCalls();
 
@@ -241,13 +241,13 @@ TEST_F(RunControlTest, HeldFourthTableLeavesEveryTableAsItWas) {
   ui_.WillChoose(ExchangeFile("antes.xml", kSmallSchool));
   ASSERT_TRUE(control_.RunToHoraplan());
   std::map<std::string, std::string> before;
-  for (const std::string& name : TableFiles()) before[name] = ReadFile(tables_dir_ / name);
+  for (const std::string& name : TableFiles()) before[name] = ReadFile(table_folder_ / name);
   ui_.ClearCalls();
 
   const std::string sample = ReadFile(fs::path(PONTEXA_EXAMPLES) / "instituto.xml");
   ui_.WillChoose(ExchangeFile("instituto.xml", sample));
   {
-    testing::HeldFile held(tables_dir_ / "GRUPOST.DBF");  // Horaplan has the groups open
+    testing::HeldFile held(table_folder_ / "GRUPOST.DBF");  // Horaplan has the groups open
     EXPECT_FALSE(control_.RunToHoraplan());
   }
   const Calls calls = ui_.calls();
@@ -259,7 +259,7 @@ TEST_F(RunControlTest, HeldFourthTableLeavesEveryTableAsItWas) {
   EXPECT_FALSE(ui_.wait_cursor());
 
   std::map<std::string, std::string> after;
-  for (const std::string& name : TableFiles()) after[name] = ReadFile(tables_dir_ / name);
+  for (const std::string& name : TableFiles()) after[name] = ReadFile(table_folder_ / name);
   EXPECT_TRUE(after == before);  // the same six files, and no copy left
 
   // Once Horaplan lets go, the next run gets through.

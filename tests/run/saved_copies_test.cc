@@ -6,7 +6,7 @@
 #include <set>
 
 #include "platform/env.h"
-#include "run/put_back.h"
+#include "run/restore_files.h"
 #include "run/tables_before_run.h"
 #include "support/error_message.h"
 #include "support/temp_dir.h"
@@ -280,7 +280,7 @@ TEST_F(SavedCopiesTest, PruningKeepsTheTwentyNewestAndNeverTouchesOtherFolders) 
   EXPECT_TRUE(fs::exists(copies / "19990101-000001" / kManifestName));
 }
 
-// Putting back removes what the run created (a table where none was, a .cpg
+// Restoring removes what the run created (a table where none was, a .cpg
 // beside a table) and brings back the files it had replaced or deleted.
 // Pruning follows the order the copies were made in: a clock set back, or a
 // copy that claims a time to come, never costs the copy just made.
@@ -370,7 +370,7 @@ TEST_F(SavedCopiesTest, ExchangeFileWithALineBreakInItsNameIsCopiedAndListed) {
   EXPECT_EQ(ReadFile(copy.folder / "horario_nuevo.xml"), "<document/>");
 }
 
-TEST_F(SavedCopiesTest, PutBackGivesTheFolderAsItWasCopied) {
+TEST_F(SavedCopiesTest, RestoreTablesGivesTheFolderAsItWasCopied) {
   WriteFile(dir_ / "ASIGNOMT.DBF", "viejo");
   WriteFile(dir_ / "asignomt.mdx", "indice");
   WriteFile(dir_ / "SOLUC.DBF", "horario");
@@ -384,7 +384,7 @@ TEST_F(SavedCopiesTest, PutBackGivesTheFolderAsItWasCopied) {
   EXPECT_FALSE(TableAsInCopy(copy, dir_.path(), "ASIGNOMT"));
   EXPECT_FALSE(TableAsInCopy(copy, dir_.path(), "PROFT"));
 
-  PutBackTables(copy, dir_.path(), /*only_changed=*/true);
+  RestoreTables(copy, dir_.path(), /*only_changed=*/true);
   EXPECT_EQ(FilesInFolder(), before);
   EXPECT_TRUE(TableAsInCopy(copy, dir_.path(), "ASIGNOMT"));
   EXPECT_TRUE(TableAsInCopy(copy, dir_.path(), "PROFT"));
@@ -399,7 +399,7 @@ TEST_F(SavedCopiesTest, DamagedCopyIsRefusedAndNothingChanges) {
   WriteFile(dir_ / "PROFT.DBF", "nuevo");
   const std::set<std::string> before = FilesInFolder();
 
-  const std::string message = MessageOf([&] { PutBackTables(copy, dir_.path(), false); });
+  const std::string message = MessageOf([&] { RestoreTables(copy, dir_.path(), false); });
   EXPECT_EQ(message, "La copia '" + copy.folder.string() +
                          "' está dañada: el archivo 'PROFT.DBF' no es el que se copió");
   EXPECT_EQ(FilesInFolder(), before);
@@ -428,10 +428,10 @@ TEST_F(SavedCopiesTest, RemovingACopyRemovesTheCopiesFolderOnlyWhenEmpty) {
   EXPECT_TRUE(fs::exists(dir_ / "PROFT.DBF"));
 }
 
-// When the tables cannot be put back after a failed run, the sentence after
-// the run's error says why and how to put them back by hand, or that there
+// When the tables cannot be restored after a failed run, the sentence after
+// the run's error says why and how to restore them by hand, or that there
 // was nothing to copy.
-TEST_F(SavedCopiesTest, TablesThatCannotBePutBackAreExplained) {
+TEST_F(SavedCopiesTest, TablesThatCannotBeRestoredAreExplained) {
   WriteFile(dir_ / "ASIGNOMT.DBF", "viejo");
   {
     const TablesBeforeRun before(Request(kNoon), {"ASIGNOMT"});
@@ -440,7 +440,7 @@ TEST_F(SavedCopiesTest, TablesThatCannotBePutBackAreExplained) {
     ASSERT_EQ(copies.size(), 1u);
     NoRenameEnv full_disk;
     const ScopedEnv scope(full_disk);
-    EXPECT_EQ(before.PutBack(),
+    EXPECT_EQ(before.Restore(),
               "No se han podido dejar las tablas de Horaplan como estaban: no se puede reponer '" +
                   (dir_ / "ASIGNOMT.DBF").string() +
                   "': No queda espacio en el disco. La copia de las tablas anteriores está en '" +
@@ -453,7 +453,7 @@ TEST_F(SavedCopiesTest, TablesThatCannotBePutBackAreExplained) {
     WriteFile(dir_ / "PROFT.DBF", "creada");
     NoRemoveEnv read_only;
     const ScopedEnv scope(read_only);
-    EXPECT_EQ(before.PutBack(),
+    EXPECT_EQ(before.Restore(),
               "No se han podido dejar las tablas de Horaplan como estaban: no se puede borrar '" +
                   (dir_ / "PROFT.DBF").string() +
                   "'. Antes de la conversión no había ninguna de estas tablas en la carpeta.");

@@ -97,7 +97,7 @@ class SavedTimetableTest : public ::testing::Test {
     const tables::TableStore store(tables_, RegionalSettings{','});
     store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout());
     tables::Table soluc(store, tables::kSoluc);
-    soluc.OpenTable(tables::OpenMode::kShared);
+    soluc.OpenTable(HoldKind::kShared);
     int hour = 1;
     for (const Lesson& lesson : lessons) {
       soluc.StartNewRow();
@@ -244,7 +244,7 @@ TEST_F(SavedTimetableTest, CodeThatNamesNothingNowIsSaidSo) {
             "lo usa 1 clase del horario guardado (SOLUC).");
 }
 
-// A restore that puts the catalogues back under a timetable saved since
+// A restore that restores the catalogues under a timetable saved since
 // compares the same way.
 TEST_F(SavedTimetableTest, RestoreUnderNewerTimetableFindsTheCodesThatMove) {
   Import(School());

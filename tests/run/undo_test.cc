@@ -55,8 +55,8 @@ std::string School(const std::string& teacher) {
 
 class UndoTest : public ::testing::Test {
  protected:
-  UndoTest() : control_(ui_, tables_dir_, RegionalSettings{','}) {
-    fs::create_directory(tables_dir_);
+  UndoTest() : control_(ui_, table_folder_, RegionalSettings{','}) {
+    fs::create_directory(table_folder_);
     WriteFile(exchange_, School("Ana Gil"));
   }
 
@@ -64,7 +64,7 @@ class UndoTest : public ::testing::Test {
   // (report, lock, copies) are no tables.
   Files Tables() const {
     Files files;
-    for (const auto& entry : fs::directory_iterator(tables_dir_)) {
+    for (const auto& entry : fs::directory_iterator(table_folder_)) {
       const std::string name = entry.path().filename().string();
       if (entry.is_regular_file() && (name.ends_with(".DBF") || name.ends_with(".MDX") ||
                                       name.ends_with(".cpg") || name.ends_with(".CPG"))) {
@@ -88,7 +88,7 @@ class UndoTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  fs::path tables_dir_ = dir_ / "HTEMP";
+  fs::path table_folder_ = dir_ / "HTEMP";
   fs::path exchange_ = dir_ / "instituto.xml";
   FakeRunUi ui_;
   RunControl control_;
@@ -106,7 +106,7 @@ TEST_F(UndoTest, FirstRunWithoutACopyOffersNoUndo) {
   EXPECT_EQ(ui_.calls(), Calls{"message " + messages::NothingToUndo()});
 }
 
-// "Deshacer" in the closing box, confirmed once, puts the tables back byte
+// "Deshacer" in the closing box, confirmed once, restores the tables byte
 // for byte and says so, naming the copy of what it replaced.
 TEST_F(UndoTest, UndoFromTheClosingBoxPutsTheTablesBackByteForByte) {
   ui_.WillChoose(exchange_.string());
@@ -123,7 +123,7 @@ TEST_F(UndoTest, UndoFromTheClosingBoxPutsTheTablesBackByteForByte) {
   const Calls messages = ui_.CallsOf("message");
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], kToHoraplanDone);
-  const std::vector<SavedCopy> copies = ListCopies(tables_dir_);
+  const std::vector<SavedCopy> copies = ListCopies(table_folder_);
   ASSERT_FALSE(copies.empty());
   EXPECT_EQ(copies.front().manifest.made_by, kMadeByRestore);
   EXPECT_EQ(messages[1], messages::UndoDone(true, "", copies.front().name));
@@ -131,7 +131,7 @@ TEST_F(UndoTest, UndoFromTheClosingBoxPutsTheTablesBackByteForByte) {
   EXPECT_EQ(ui_.last_question().go_ahead, "Deshacer");
   // Undone once: nothing more to undo, and no box waited with the folder held.
   EXPECT_FALSE(control_.CanUndoLastRun());
-  EXPECT_NO_THROW(FolderClaim::Take(tables_dir_, HoldKind::kExclusive));
+  EXPECT_NO_THROW(FolderClaim::Take(table_folder_, HoldKind::kExclusive));
 }
 
 // Cancelled at the question, or closed with "Aceptar": nothing changes and
@@ -148,12 +148,12 @@ TEST_F(UndoTest, CancelledUndoChangesNothing) {
 
 // Files changed since the run (Horaplan saved a table, a file went, one
 // came): the user is told which and asked again; no means nothing changes,
-// yes puts the run's copy back all the same.
+// yes restores the run's copy all the same.
 TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
   TwoRuns();
-  WriteFile(tables_dir_ / "ASIGT.DBF", "cambiado por Horaplan");
-  fs::remove(tables_dir_ / "AULAT.DBF");
-  WriteFile(tables_dir_ / "PROFT.MDX", "nuevo");
+  WriteFile(table_folder_ / "ASIGT.DBF", "cambiado por Horaplan");
+  fs::remove(table_folder_ / "AULAT.DBF");
+  WriteFile(table_folder_ / "PROFT.MDX", "nuevo");
   const Files changed = Tables();
   const std::vector<std::string> expected = {
       messages::ChangedFile("PROFT.MDX", messages::FileChange::kAdded),
@@ -174,7 +174,7 @@ TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
   EXPECT_TRUE(control_.UndoLastRun());
   EXPECT_EQ(Tables(), first_);
   // What was there is in the undo's own copy.
-  const std::vector<SavedCopy> copies = ListCopies(tables_dir_);
+  const std::vector<SavedCopy> copies = ListCopies(table_folder_);
   ASSERT_FALSE(copies.empty());
   EXPECT_EQ(copies.front().manifest.FilesOf(tables::kAsigt).front().size,
             std::string("cambiado por Horaplan").size());
@@ -184,12 +184,12 @@ TEST_F(UndoTest, FilesChangedSinceTheRunAreNamedAndAskedAgain) {
 // run could take it at every box.
 TEST_F(UndoTest, NoBoxOfTheUndoWaitsWithTheFolderClaimed) {
   TwoRuns();
-  WriteFile(tables_dir_ / "ASIGT.DBF", "cambiado por Horaplan");
+  WriteFile(table_folder_ / "ASIGT.DBF", "cambiado por Horaplan");
   int boxes = 0;
   ui_.on_call = [&](const std::string& call) {
     if (call.starts_with("confirm") || call.starts_with("message")) {
       ++boxes;
-      EXPECT_NO_THROW(FolderClaim::Take(tables_dir_, HoldKind::kExclusive)) << call;
+      EXPECT_NO_THROW(FolderClaim::Take(table_folder_, HoldKind::kExclusive)) << call;
     }
   };
   ui_.WillConfirm(true);
@@ -254,7 +254,7 @@ TEST(NoteWhatRunLeftTest, SavedDigestStandsForTheExchangeFile) {
       {"the saved bytes, untouched", "nuevo", "nuevo", "nuevo", {}},
       {"the saved bytes, changed since", "nuevo", "nuevo", "otro", {change}},
       {"changed before it was noted", "nuevo", "otro", "otro", {change}},
-      {"put back as saved", "nuevo", "otro", "nuevo", {}},
+      {"restored as saved", "nuevo", "otro", "nuevo", {}},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -275,12 +275,12 @@ TEST(NoteWhatRunLeftTest, SavedDigestStandsForTheExchangeFile) {
   }
 }
 
-// Undoing Horaplan to GEDU puts the exchange file the run saved back as it
+// Undoing Horaplan to GEDU restores the exchange file the run saved as it
 // was, and a change to that file since is asked about.
-TEST_F(UndoTest, UndoOfTheSavePutsTheExchangeFileBack) {
+TEST_F(UndoTest, UndoOfTheSaveRestoresTheExchangeFile) {
   ui_.WillChoose(exchange_.string());
   ASSERT_TRUE(control_.RunToHoraplan());
-  tables::TableStore store(tables_dir_, RegionalSettings{','});
+  tables::TableStore store(table_folder_, RegionalSettings{','});
   store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kText, 2));
   const std::string before = ReadFile(exchange_);
   ASSERT_TRUE(control_.RunToGedu());
@@ -297,7 +297,7 @@ TEST_F(UndoTest, UndoOfTheSavePutsTheExchangeFileBack) {
             (Calls{messages::UndoQuestion(false, exchange_.string()),
                    messages::ChangedSinceQuestion({messages::ChangedFile(
                        "instituto.xml", messages::FileChange::kModified)})}));
-  const std::vector<SavedCopy> copies = ListCopies(tables_dir_);
+  const std::vector<SavedCopy> copies = ListCopies(table_folder_);
   ASSERT_FALSE(copies.empty());
   EXPECT_EQ(ui_.CallsOf("message"),
             Calls{messages::UndoDone(false, exchange_.string(), copies.front().name)});
@@ -308,12 +308,12 @@ TEST_F(UndoTest, UndoOfTheSavePutsTheExchangeFileBack) {
 TEST_F(UndoTest, UndoIsRefusedWhileAnotherRunHoldsTheFolder) {
   TwoRuns();
   {
-    const FolderClaim other = FolderClaim::Take(tables_dir_, HoldKind::kExclusive);
+    const FolderClaim other = FolderClaim::Take(table_folder_, HoldKind::kExclusive);
     ui_.WillConfirm(true);
     EXPECT_FALSE(control_.UndoLastRun());
     EXPECT_EQ(ui_.CallsOf("error"), Calls{ErrorBoxText(messages::FolderInUse(
                                         std::to_string(Env::Current().ThisProcess()),
-                                        Env::Current().HostName(), tables_dir_.string()))});
+                                        Env::Current().HostName(), table_folder_.string()))});
     EXPECT_EQ(Tables(), second_);
   }
   ui_.WillConfirm(true);
@@ -321,9 +321,9 @@ TEST_F(UndoTest, UndoIsRefusedWhileAnotherRunHoldsTheFolder) {
   EXPECT_EQ(Tables(), first_);
 }
 
-// The list shows every copy newest first; "Reponer" on an older one puts
-// its tables back after one question.
-TEST_F(UndoTest, ListedOlderCopyIsPutBack) {
+// The list shows every copy newest first; "Reponer" on an older one restores
+// its tables after one question.
+TEST_F(UndoTest, ListedOlderCopyIsRestored) {
   TwoRuns();
   WriteFile(exchange_, School("Carla Sanz"));
   ui_.WillChoose(exchange_.string());
@@ -342,7 +342,7 @@ TEST_F(UndoTest, ListedOlderCopyIsPutBack) {
   EXPECT_EQ(Tables(), first_);
   EXPECT_EQ(ui_.CallsOf("confirm"),
             Calls{messages::RestoreQuestion(true, rows[1].time, rows[1].made_by)});
-  const std::vector<SavedCopy> copies = ListCopies(tables_dir_);
+  const std::vector<SavedCopy> copies = ListCopies(table_folder_);
   EXPECT_EQ(ui_.CallsOf("message"),
             Calls{messages::RestoreDone(true, rows[1].name, copies.front().name, "")});
 }
@@ -352,7 +352,7 @@ TEST_F(UndoTest, ListedOlderCopyIsPutBack) {
 TEST_F(UndoTest, ExchangeFileCopyGoesOntoTheChosenFile) {
   ui_.WillChoose(exchange_.string());
   ASSERT_TRUE(control_.RunToHoraplan());
-  tables::TableStore store(tables_dir_, RegionalSettings{','});
+  tables::TableStore store(table_folder_, RegionalSettings{','});
   store.MakeEmptyTable(tables::kSoluc, testing::SolucLayout(tables::FieldType::kText, 2));
   const std::string before = ReadFile(exchange_);
   ASSERT_TRUE(control_.RunToGedu());

@@ -204,9 +204,9 @@ TEST_F(UnfinishedRunTest, RunCutShortWhileCopyingLeavesTheTablesAndLosesItsUnfin
   EXPECT_FALSE(fs::exists(dir_ / kRunRecordName));
 }
 
-// A restore cut short is put back from the copy it made of what it replaced,
+// A restore cut short is restored from the copy it made of what it replaced,
 // and the message names a restore, not a conversion.
-TEST_F(UnfinishedRunTest, RestoreCutShortIsPutBackAndSaidAsARestore) {
+TEST_F(UnfinishedRunTest, RestoreCutShortIsRestoredFromItsOwnCopyAndSaidAsARestore) {
   CutShort(/*before_copy=*/false, kMadeByRestore);
   const std::string said = PutRight();
   EXPECT_EQ(said, messages::TablesPutRight(/*restore=*/true, time_));
@@ -215,7 +215,7 @@ TEST_F(UnfinishedRunTest, RestoreCutShortIsPutBackAndSaidAsARestore) {
 }
 
 // A table changed after the run's last step (Horaplan opened the mixed
-// tables and saved): nothing is put back; the user is told which copy holds
+// tables and saved): nothing is restored; the user is told which copy holds
 // the tables as they were.
 TEST_F(UnfinishedRunTest, TablesUsedAfterTheRunAreLeftAloneAndTheCopyIsNamed) {
   CutShort();
@@ -231,9 +231,9 @@ TEST_F(UnfinishedRunTest, TablesUsedAfterTheRunAreLeftAloneAndTheCopyIsNamed) {
   EXPECT_EQ(PutRight(), messages::TablesPutRight(false, time_));
 }
 
-// While the tables cannot be put back the record stays, and every run that
+// While the tables cannot be restored the record stays, and every run that
 // would change the folder is refused, naming the copy.
-TEST_F(UnfinishedRunTest, TablesThatCannotBePutBackRefuseEveryRunNamingTheCopy) {
+TEST_F(UnfinishedRunTest, TablesThatCannotBeRestoredRefuseEveryRunNamingTheCopy) {
   CutShort();
   const std::vector<std::string> mixed = Tables();
   const std::string copies = CopiesFolder(dir_.path()).string();
@@ -262,7 +262,7 @@ TEST_F(UnfinishedRunTest, TablesThatCannotBePutBackRefuseEveryRunNamingTheCopy) 
     EXPECT_EQ(ui.CallsOf("error"), std::vector<std::string>{ErrorBoxText(refusal)});
     EXPECT_EQ(Tables(), mixed);
   }
-  // A copy that is gone cannot put anything back either.
+  // A copy that is gone cannot restore anything either.
   fs::remove_all(copy_.folder);
   const std::string missing = PutRightError();
   EXPECT_NE(missing.find(messages::CopyOfRunMissing(copy_.name)), std::string::npos) << missing;
@@ -273,7 +273,7 @@ TEST_F(UnfinishedRunTest, TablesThatCannotBePutBackRefuseEveryRunNamingTheCopy) 
   EXPECT_TRUE(fs::exists(dir_ / kRunRecordName));
 }
 
-// A run cut short after it put everything back, as its copy was being
+// A run cut short after it restored everything, as its copy was being
 // removed: the tables already are as they were, so nothing is missing.
 TEST_F(UnfinishedRunTest, TablesAlreadyBackNeedNoCopy) {
   CutShort();

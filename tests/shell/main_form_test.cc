@@ -425,7 +425,7 @@ TEST_F(MainFormTest, FailedRunShowsPlainTextErrorBoxAndRestoresTheCursor) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ASIGNOMT.DBF"));
 }
 
-// A run that fails part-way puts every table back, and its error box says so
+// A run that fails part-way restores every table, and its error box says so
 // after the error itself.
 TEST_F(MainFormTest, FailedConversionSaysInItsErrorBoxThatTheTablesWereLeftAsTheyWere) {
   const std::filesystem::path exchange = dir_ / "sauce" / "instituto.xml";
@@ -663,7 +663,7 @@ TEST_F(UndoInTheWindowTest, DeshacerIsHeardWithWhatItDoes) {
 
 // Undo from the context menu after Horaplan changed a table: the question
 // names the file, warns, and is asked again; "Cancelar" keeps the change,
-// "Deshacer" puts the sample school back.
+// "Deshacer" restores the sample school.
 TEST_F(UndoInTheWindowTest, DeshacerAfterTheFilesChangedAsksAgain) {
   TwoRuns(/*undo_from_the_box=*/false);
   ASSERT_TRUE(Action("UndoAction")->isEnabled());
@@ -727,8 +727,8 @@ TEST_F(UndoInTheWindowTest, MenuKeyOnAButtonOpensTheFormsMenu) {
 }
 
 // The list shows each copy's time, conversion and tables, newest first;
-// "Reponer" on the older one, confirmed, puts the sample school back.
-TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsPutBack) {
+// "Reponer" on the older one, confirmed, restores the sample school.
+TEST_F(UndoInTheWindowTest, OlderCopyFromTheListIsRestored) {
   TwoRuns(/*undo_from_the_box=*/false);
   WriteFile(exchange_, std::string(kOtherSchool)
                            .replace(std::string(kOtherSchool).find("Ana Gil"), 7, "Berta Ruiz"));

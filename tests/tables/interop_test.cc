@@ -64,7 +64,7 @@ class CreatedTables : public ::testing::Test {
     store_.MakeEmptyTable(kDiashorast, DiashorastLayout());
     {
       Table t(store_, kAsignomt);
-      t.OpenTable(OpenMode::kShared);
+      t.OpenTable(HoldKind::kShared);
       AddRow(t, {{"COD", "MAT"},
                  {"CODLARGO", "MATEMATI"},
                  {"NOMBRE", "Matem\xE1ticas"},
@@ -74,17 +74,17 @@ class CreatedTables : public ::testing::Test {
     }
     {
       Table t(store_, kProft);
-      t.OpenTable(OpenMode::kShared);
+      t.OpenTable(HoldKind::kShared);
       AddRow(t, {{"ABREV", "JPG"}, {"NOMBRE", "Juan P\xE9rez G\xF3mez"}, {"IDGEDU", "T-1"}});
     }
     {
       Table t(store_, kAulat);
-      t.OpenTable(OpenMode::kShared);
+      t.OpenTable(HoldKind::kShared);
       AddRow(t, {{"ABREV", "LAB"}, {"NOMBRE", "Laboratorio"}, {"IDGEDU", "L-1"}});
     }
     {
       Table t(store_, kGrupost);
-      t.OpenTable(OpenMode::kShared);
+      t.OpenTable(HoldKind::kShared);
       AddRow(t, {{"ABREV", "1ESA"},
                  {"TURNO", ""},
                  {"NIVEL", "ESO"},
@@ -94,7 +94,7 @@ class CreatedTables : public ::testing::Test {
     }
     {
       Table t(store_, kAsigt);
-      t.OpenTable(OpenMode::kShared);
+      t.OpenTable(HoldKind::kShared);
       for (double hours : {0.5, 13.2, -2.0, 25.0}) {
         AddRow(t, {{"CASIG", "MAT"}, {"CPROF", "JPG"}, {"CGRUP", "1ESA"}, {"SESIONES", "11"}},
                {{"HORAS", hours}});
@@ -167,7 +167,7 @@ TEST_F(CreatedTables, OgrinfoReadsWindows1252PunctuationThroughTheCodePageFile) 
   // these bytes are control characters.
   {
     Table t(store_, kAulat);
-    t.OpenTable(OpenMode::kShared);
+    t.OpenTable(HoldKind::kShared);
     AddRow(t, {{"ABREV", "SUM"}, {"NOMBRE", "\x80 \x96 \x93Sal\xF3n\x94 \x85"}, {"IDGEDU", "L-2"}});
   }
   EXPECT_EQ(testing::ReadFile(dir_ / "AULAT.cpg"), "1252");
@@ -260,7 +260,7 @@ TEST_F(ForeignTables, DBase4TableWithFloatDateAndLogicalFields) {
   ASSERT_EQ(written.status, 0) << written.err;
 
   Table table(store_, "SOLUC");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.RowCount(), 2);
   EXPECT_EQ(table.IntegerOf("DIA"), 1);
   EXPECT_EQ(table.TextOf("HORA"), "2,5");
@@ -301,7 +301,7 @@ TEST_F(ForeignTables, RowsAppendedToAForeignTableAreReadByDbfread) {
   ASSERT_EQ(written.status, 0) << written.err;
   {
     Table table(store_, "SOLUC");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     AddRow(table, {{"ASIG", "NEW"}, {"FECHA", "20250101"}}, {{"DIA", 7}, {"HORA", 1.25}});
   }
   Outcome dump = RunPython(kDumpScript, {(dir_ / "SOLUC.DBF").string()});

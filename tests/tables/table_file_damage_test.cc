@@ -47,7 +47,7 @@ TEST_P(DamagedTable, IsRefusedWithAMessageNamingTheFile) {
   store.MakeEmptyTable("T", {{"A", FieldType::kText, 3}, {"B", FieldType::kText, 5}});
   {
     Table table(store, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     for (const char* value : {"uno", "dos"}) {
       table.StartNewRow();
       table.PutText("A", value);
@@ -61,7 +61,7 @@ TEST_P(DamagedTable, IsRefusedWithAMessageNamingTheFile) {
 
   Table table(store, "T");
   try {
-    table.OpenTable(OpenMode::kExclusive);
+    table.OpenTable(HoldKind::kExclusive);
     FAIL() << "opened";
   } catch (const Error& error) {
     EXPECT_THAT(error.what(), HasSubstr("'" + (dir / "T.DBF").string() + "'"));
@@ -118,7 +118,7 @@ TEST(DamagedTable, FieldsWithoutTerminatorAreReadUpToTheHeaderLength) {
   bytes[32 + 32] = ' ';  // no terminator byte, header length unchanged
   WriteFile(dir / "T.DBF", bytes);
   Table table(store, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_TRUE(table.PastLastRow());
 }
 
@@ -132,7 +132,7 @@ TEST(DamagedTable, RandomHeaderDamageEndsInErrorOrScan) {
       {{"A", FieldType::kText, 3}, {"N", FieldType::kFloat, 0}, {"I", FieldType::kInteger, 0}});
   {
     Table table(store, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     for (int i = 0; i < 3; ++i) {
       table.StartNewRow();
       table.PutText("A", "x");
@@ -154,7 +154,7 @@ TEST(DamagedTable, RandomHeaderDamageEndsInErrorOrScan) {
     WriteFile(dir / "T.DBF", bytes);
     Table table(store, "T");
     try {
-      table.OpenTable(OpenMode::kShared);
+      table.OpenTable(HoldKind::kShared);
       for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
         for (const char* field : {"A", "N", "I"}) {
           try {

@@ -67,7 +67,7 @@ ChildReport AppendInChild(const TableStore& store, int rows, rlim_t limit, bool 
     };
     try {
       Table table(store, "T");
-      table.OpenTable(OpenMode::kShared);
+      table.OpenTable(HoldKind::kShared);
       try {
         for (int i = 0; i < rows; ++i) {
           table.StartNewRow();
@@ -116,7 +116,7 @@ ChildReport AppendInChild(const TableStore& store, int rows, rlim_t limit, bool 
 // the message raised, or "(no error)".
 std::string Append(const TableStore& store, int rows) {
   Table table(store, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   return MessageOf([&] {
     for (int i = 0; i < rows; ++i) {
       table.StartNewRow();
@@ -132,7 +132,7 @@ std::string Append(const TableStore& store, int rows) {
 std::vector<std::string> RowsByStore(const TableStore& store) {
   std::vector<std::string> rows;
   Table table(store, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
     rows.push_back(table.TextOf("N"));
   }
@@ -242,7 +242,7 @@ TEST_F(TableFullDiskTest, FailedBlockRefusesEveryFurtherRow) {
   LimitTableTo(faults, 1'500'000);
   const ScopedEnv scoped(faults);
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   int saved = 0;
   const std::string error = MessageOf([&] {
     for (; saved < 30'000; ++saved) {
@@ -358,7 +358,7 @@ TEST_F(TableFullDiskTest, CloseFailingAfterTheLastBlockIsToldAndReleasesTheTable
     EXPECT_EQ(Append(store_, 12'000), NoRoom());
   }
   Table again(store_, "T");
-  again.OpenTable(OpenMode::kExclusive);
+  again.OpenTable(HoldKind::kExclusive);
   again.CloseTable();
   ExpectTableOf(12'000);
 }

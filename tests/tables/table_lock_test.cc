@@ -56,7 +56,7 @@ class TableLocks : public ::testing::Test {
   void SetUp() override {
     store_.MakeEmptyTable("GRUPOST", {{"ABREV", FieldType::kText, 4}});
     Table table(store_, "GRUPOST");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     table.StartNewRow();
     table.PutText("ABREV", "1A");
     table.SaveNewRow();
@@ -78,8 +78,8 @@ TEST_F(TableLocks, TableHeldExclusivelyElsewhereCanBeNeitherOpenedNorReplaced) {
   const TableStore store(dir_.path(), {','});
   const std::string message = InUse() + " (horaplan.exe)";
   Table table(store, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kShared); }), message);
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }), message);
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(HoldKind::kShared); }), message);
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(HoldKind::kExclusive); }), message);
   EXPECT_FALSE(table.IsOpen());
   EXPECT_EQ(MessageOf([&] { store.DropTableFiles("GRUPOST"); }), message);
   EXPECT_EQ(MessageOf([&] {
@@ -95,33 +95,63 @@ TEST_F(TableLocks, ExclusiveOpenFailsWhileAnotherProgramReads) {
   const ScopedEnv scoped(faults);
   const TableStore store(dir_.path(), {','});
   Table exclusive(store, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(OpenMode::kExclusive); }),
+  EXPECT_EQ(MessageOf([&] { exclusive.OpenTable(HoldKind::kExclusive); }),
             InUse() + " (horaplan.exe)");
   Table shared(store, "GRUPOST");
-  shared.OpenTable(OpenMode::kShared);
+  shared.OpenTable(HoldKind::kShared);
   EXPECT_EQ(shared.TextOf("ABREV"), "1A");
+}
+
+// The code-page side file is one of the table's files: held by another
+// program, in either way, it stops a check and a drop as the .DBF does, and
+// nothing is deleted.
+TEST_F(TableLocks, CodePageFileHeldElsewhereStopsCheckAndDrop) {
+  const std::filesystem::path side_file = dir_ / "GRUPOST.cpg";
+  ASSERT_TRUE(std::filesystem::exists(side_file));
+  const std::string message =
+      "El archivo '" + side_file.string() + "' está en uso por otro programa (horaplan.exe)";
+  for (const HoldKind kind : {HoldKind::kExclusive, HoldKind::kShared}) {
+    FaultEnv faults;
+    faults.HoldElsewhere(Named("grupost.CPG"), "horaplan.exe", kind);
+    const ScopedEnv scoped(faults);
+    const TableStore store(dir_.path(), {','});
+    EXPECT_EQ(MessageOf([&] { store.CheckNotHeld("GRUPOST"); }), message);
+    EXPECT_EQ(MessageOf([&] { store.DropTableFiles("GRUPOST"); }), message);
+    EXPECT_TRUE(std::filesystem::exists(Path()));
+    EXPECT_TRUE(std::filesystem::exists(side_file));
+  }
+  // A real second process keeping the side file open is seen too.
+  const std::string held_message = "El archivo '" + side_file.string() +
+                                   "' está en uso por otro programa (" + HeldFile::kHolderName +
+                                   ")";
+  for (const HoldMode kind : {HoldMode::kFlock, HoldMode::kOpenWithoutLock}) {
+    HeldFile held(side_file, kind);
+    const TableStore store(dir_.path(), {','});
+    EXPECT_EQ(MessageOf([&] { store.CheckNotHeld("GRUPOST"); }), held_message)
+        << HoldModeName(kind);
+  }
 }
 
 TEST_F(TableLocks, OtherProcessesSeeTheExclusiveHoldUntilClose) {
   Table table(store_, "GRUPOST");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_FALSE(OtherProcessCanLock(Path(), false));
   table.CloseTable();
   EXPECT_TRUE(OtherProcessCanLock(Path(), true));
 
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_TRUE(OtherProcessCanLock(Path(), false));
   EXPECT_FALSE(OtherProcessCanLock(Path(), true));
 }
 
 TEST_F(TableLocks, SecondHandleOfThisProgramIsKeptOutToo) {
   auto first = std::make_unique<Table>(store_, "GRUPOST");
-  first->OpenTable(OpenMode::kExclusive);
+  first->OpenTable(HoldKind::kExclusive);
   Table second(store_, "GRUPOST");
-  EXPECT_EQ(MessageOf([&] { second.OpenTable(OpenMode::kShared); }), InUse());
+  EXPECT_EQ(MessageOf([&] { second.OpenTable(HoldKind::kShared); }), InUse());
   EXPECT_EQ(MessageOf([&] { store_.DropTableFiles("grupost"); }), InUse());
   first.reset();  // destroying the handle releases the hold
-  second.OpenTable(OpenMode::kExclusive);
+  second.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(second.TextOf("ABREV"), "1A");
 }
 
@@ -133,7 +163,7 @@ TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
   const std::string message = InUse() + " (" + HeldFile::kHolderName + ")";
   const std::vector<std::pair<const char*, std::function<void(const TableStore&)>>> touches = {
       {"exclusive open",
-       [](const TableStore& store) { Table(store, "GRUPOST").OpenTable(OpenMode::kExclusive); }},
+       [](const TableStore& store) { Table(store, "GRUPOST").OpenTable(HoldKind::kExclusive); }},
       {"check", [](const TableStore& store) { store.CheckNotHeld("GRUPOST"); }},
       {"drop", [](const TableStore& store) { store.DropTableFiles("grupost"); }},
       {"re-create",
@@ -153,12 +183,12 @@ TEST_F(TableLocks, EveryKindOfHoldElsewhereStopsEveryTouchAndNamesTheHolder) {
     const TableStore store(dir_.path(), {','});
     Table shared(store, "GRUPOST");
     const bool readers_allowed = kind != HoldMode::kFlock && kind != HoldMode::kWriteLockHighByte;
-    EXPECT_EQ(MessageOf([&] { shared.OpenTable(OpenMode::kShared); }),
+    EXPECT_EQ(MessageOf([&] { shared.OpenTable(HoldKind::kShared); }),
               readers_allowed ? "(no error)" : message)
         << HoldModeName(kind);
   }
   Table table(store_, "GRUPOST");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.TextOf("ABREV"), "1A");
 }
 
@@ -176,13 +206,13 @@ TEST_F(TableLocks, WhileHeldHereOtherProgramsAskingForLocksAreRefused) {
       {HoldMode::kWriteLockWholeFile, false},
       {HoldMode::kReadLockWholeFile, true},
   };
-  for (const OpenMode mode : {OpenMode::kExclusive, OpenMode::kShared}) {
+  for (const HoldKind mode : {HoldKind::kExclusive, HoldKind::kShared}) {
     Table table(store_, "GRUPOST");
     table.OpenTable(mode);
     for (const Case& c : cases) {
-      const bool expected = mode == OpenMode::kShared && c.allowed_while_shared;
+      const bool expected = mode == HoldKind::kShared && c.allowed_while_shared;
       EXPECT_EQ(OtherProcessCanHold(Path(), c.asked), expected)
-          << HoldModeName(c.asked) << (mode == OpenMode::kShared ? ", shared" : ", exclusive");
+          << HoldModeName(c.asked) << (mode == HoldKind::kShared ? ", shared" : ", exclusive");
     }
     table.CloseTable();
     for (const Case& c : cases) {
@@ -196,7 +226,7 @@ TEST_F(TableLocks, OwnPlainHandleDoesNotCount) {
   std::ifstream own(Path(), std::ios::binary);
   ASSERT_TRUE(own.is_open());
   Table table(store_, "GRUPOST");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.TextOf("ABREV"), "1A");
   table.CloseTable();
   store_.DropTableFiles("GRUPOST");
@@ -210,7 +240,7 @@ TEST_F(TableLocks, HolderThroughAnotherPathIsSeen) {
   std::filesystem::create_hard_link(Path(), other);
   HeldFile held(other, HoldMode::kOpenWithoutLock);
   Table table(store_, "grupost");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(HoldKind::kExclusive); }),
             InUse() + " (" + HeldFile::kHolderName + ")");
 }
 

@@ -40,7 +40,7 @@ class TableStoreTest : public ::testing::Test {
   void MakeRows(const std::vector<std::tuple<std::string, std::string, double>>& rows) {
     store_.MakeEmptyTable("T", kLayout);
     Table table(store_, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     for (const auto& [code, name, hours] : rows) {
       table.StartNewRow();
       table.PutText("CODE", code);
@@ -54,7 +54,7 @@ class TableStoreTest : public ::testing::Test {
   std::vector<std::string> Codes(const RegionalSettings& regional = kComma) {
     TableStore store(dir_.path(), regional);
     Table table(store, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     std::vector<std::string> codes;
     for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
       codes.push_back(table.TextOf("CODE"));
@@ -66,7 +66,7 @@ class TableStoreTest : public ::testing::Test {
 TEST_F(TableStoreTest, RowsComeBackInSavedOrderWithTheirValues) {
   MakeRows({{"MAT", "Matemáticas", 4}, {"  LE", "Lengua", 2.5}, {"FQ", "Física", 13.2}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.RowCount(), 3);
   table.ToFirstRow();
   EXPECT_EQ(table.TextOf("NAME"), "Matemáticas");  // UTF-8 source: stored as given
@@ -86,7 +86,7 @@ TEST_F(TableStoreTest, RowsComeBackInSavedOrderWithTheirValues) {
 TEST_F(TableStoreTest, BlankAndUnsetFields) {
   MakeRows({{"", "", 0}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   table.StartNewRow();
   table.SaveNewRow();
   table.ToFirstRow();
@@ -105,7 +105,7 @@ TEST_F(TableStoreTest, LongTextIsCutToTheWidthAndTheFullKeyFindsNothing) {
   const std::string id70(70, 'x');
   MakeRows({{"ABCDEFG", id70, 1}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_EQ(table.TextOf("CODE"), "ABCD");
   EXPECT_EQ(table.TextOf("NAME"), id70.substr(0, 60));
   EXPECT_FALSE(table.FindFirstRow("NAME", id70));
@@ -115,7 +115,7 @@ TEST_F(TableStoreTest, LongTextIsCutToTheWidthAndTheFullKeyFindsNothing) {
 TEST_F(TableStoreTest, FindFirstRowIsExactAndTakesTheFirstMatch) {
   MakeRows({{"A", "uno", 1}, {"B", "dos", 2}, {"B", "tres", 3}, {"C", "cuatro", 4}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   ASSERT_TRUE(table.FindFirstRow("code", "B"));
   EXPECT_EQ(table.TextOf("NAME"), "dos");
   EXPECT_FALSE(table.FindFirstRow("CODE", "b"));
@@ -129,7 +129,7 @@ TEST_F(TableStoreTest, FindFirstRowIsExactAndTakesTheFirstMatch) {
 TEST_F(TableStoreTest, EmptyTableIsPastLastRowAtOnce) {
   MakeRows({});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   table.ToFirstRow();
   EXPECT_TRUE(table.PastLastRow());
   EXPECT_FALSE(table.FindFirstRow("CODE", ""));
@@ -140,7 +140,7 @@ TEST_F(TableStoreTest, EmptyTableIsPastLastRowAtOnce) {
 TEST_F(TableStoreTest, NewRowReadsBackBeforeItIsSaved) {
   MakeRows({});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   table.StartNewRow();
   table.PutText("CODE", "XY");
   table.PutFloat("HOURS", 1.0 / 3);
@@ -153,7 +153,7 @@ TEST_F(TableStoreTest, UnsavedRowIsDroppedOnClose) {
   MakeRows({{"A", "", 1}});
   {
     Table table(store_, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     table.StartNewRow();
     table.PutText("CODE", "LOST");
     table.CloseTable();
@@ -164,7 +164,7 @@ TEST_F(TableStoreTest, UnsavedRowIsDroppedOnClose) {
 TEST_F(TableStoreTest, MovingWithARowPendingSavesItFirst) {
   MakeRows({{"A", "", 1}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   table.StartNewRow();
   table.PutText("CODE", "B");
   EXPECT_TRUE(table.FindFirstRow("CODE", "B"));
@@ -182,15 +182,15 @@ TEST_F(TableStoreTest, OperationsOnAClosedTableFail) {
   EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }), closed);
   EXPECT_EQ(MessageOf([&] { table.FindFirstRow("CODE", "A"); }), closed);
   table.CloseTable();  // closing a closed table does nothing
-  table.OpenTable(OpenMode::kShared);
-  table.OpenTable(OpenMode::kExclusive);  // opening an open table does nothing
+  table.OpenTable(HoldKind::kShared);
+  table.OpenTable(HoldKind::kExclusive);  // opening an open table does nothing
   EXPECT_EQ(table.TextOf("CODE"), "A");
 }
 
 TEST_F(TableStoreTest, MisuseOfTheNewRowIsAnError) {
   MakeRows({});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_THAT(MessageOf([&] { table.SaveNewRow(); }), HasSubstr("No hay ninguna fila nueva"));
   EXPECT_THAT(MessageOf([&] { table.PutText("CODE", "A"); }),
               HasSubstr("No se ha empezado ninguna fila nueva"));
@@ -206,7 +206,7 @@ TEST_F(TableStoreTest, MisuseOfTheNewRowIsAnError) {
 TEST_F(TableStoreTest, MissingFieldNamesTheBindingWhenThereIsOne) {
   MakeRows({{"A", "", 1}});
   Table plain(store_, "T");
-  plain.OpenTable(OpenMode::kShared);
+  plain.OpenTable(HoldKind::kShared);
   EXPECT_EQ(MessageOf([&] { plain.TextOf("DIA"); }), "No se encuentra el campo 'DIA'");
   EXPECT_EQ(plain.TextOf("code"), "A");
   plain.CloseTable();
@@ -220,7 +220,7 @@ TEST_F(TableStoreTest, MissingFieldNamesTheBindingWhenThereIsOne) {
 
 TEST_F(TableStoreTest, MissingTableOrFolderIsReportedAndNothingIsCreated) {
   Table table(store_, "SOLUC");
-  EXPECT_EQ(MessageOf([&] { table.OpenTable(OpenMode::kExclusive); }),
+  EXPECT_EQ(MessageOf([&] { table.OpenTable(HoldKind::kExclusive); }),
             "No existe la tabla '" + (dir_ / "SOLUC.DBF").string() + "'");
   EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
 
@@ -242,7 +242,7 @@ TEST_F(TableStoreTest, TableFilesAreFoundWhateverTheirLetterCase) {
   MakeRows({{"A", "", 1}});
   std::filesystem::rename(dir_ / "T.DBF", dir_ / "soluc.dbf");
   Table table(store_, "SOLUC");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.TextOf("CODE"), "A");
   EXPECT_EQ(store_.TablePath("Soluc"), dir_ / "soluc.dbf");
 }
@@ -307,7 +307,7 @@ TEST_F(TableStoreTest, NumbersIgnoreTheProcessLocale) {
   const std::string bytes = ReadFile(dir_ / "T.DBF");
   TableStore point(dir_.path(), kPoint);
   Table table(point, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   const double first = table.FloatOf("HOURS");
   const std::string first_text = table.TextOf("HOURS");
   table.ToNextRow();
@@ -324,7 +324,7 @@ TEST_F(TableStoreTest, ClosingTheHandleReleasesTheTableAndKeepsSavedRows) {
   MakeRows({});
   try {
     Table table(store_, "T");
-    table.OpenTable(OpenMode::kExclusive);
+    table.OpenTable(HoldKind::kExclusive);
     table.StartNewRow();
     table.PutText("CODE", "KEPT");
     table.SaveNewRow();
@@ -332,7 +332,7 @@ TEST_F(TableStoreTest, ClosingTheHandleReleasesTheTableAndKeepsSavedRows) {
   } catch (const Error&) {
   }
   Table again(store_, "T");
-  again.OpenTable(OpenMode::kExclusive);
+  again.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(again.TextOf("CODE"), "KEPT");
 }
 
@@ -343,7 +343,7 @@ TEST_F(TableStoreTest, ManyRowsAppendAndScanInOrder) {
   const int rows = 30000;
   {
     Table table(store_, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     for (int i = 0; i < rows; ++i) {
       table.StartNewRow();
       table.PutText("NAME", std::to_string(i));
@@ -358,7 +358,7 @@ TEST_F(TableStoreTest, ManyRowsAppendAndScanInOrder) {
     EXPECT_EQ(table.RowCount(), rows);
   }
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   int i = 0;
   bool in_order = true;
   for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow(), ++i) {
@@ -376,7 +376,7 @@ TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
   MakeRows({{"A", "", 1}});
   {
     Table table(store_, "T");
-    table.OpenTable(OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     table.StartNewRow();
     table.PutText("CODE", "B");
     table.SaveNewRow();
@@ -388,7 +388,7 @@ TEST_F(TableStoreTest, AppendingToATableReopenedLaterKeepsTheOldRows) {
 TEST_F(TableStoreTest, StoredRowsReadBeforeAndAfterAppendingInOneOpen) {
   MakeRows({{"A", "uno", 1}, {"B", "dos", 2}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   table.ToNextRow();
   EXPECT_EQ(table.TextOf("NAME"), "dos");
   table.StartNewRow();
@@ -434,7 +434,7 @@ TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
   WriteFile(dir_ / "T.DBF", bytes);
 
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_EQ(Listed(table.TextsOf("code")), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(Listed(table.TextsOf("HOURS")), (std::vector<std::string>{"1", "3"}));
   EXPECT_EQ(Listed(table.TextsOf("COUNT")), (std::vector<std::string>{"", ""}));
@@ -448,14 +448,14 @@ TEST_F(TableStoreTest, WholeColumnReadsLikeTextOfRowByRow) {
 TEST_F(TableStoreTest, WholeColumnGivesRepeatedTextsBackInTheirRows) {
   MakeRows({{"A", "", 1}, {"A", "", 1}, {"B", "", 1}, {"a", "", 1}, {"A", "", 1}, {"", "", 1}});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_EQ(Listed(table.TextsOf("CODE")), (std::vector<std::string>{"A", "A", "B", "a", "A", ""}));
 }
 
 TEST_F(TableStoreTest, WholeColumnOfAnEmptyTableReadsNoField) {
   MakeRows({});
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_TRUE(table.TextsOf("NADA").empty());
 }
 
@@ -464,7 +464,7 @@ TEST_F(TableStoreTest, ReadOnlyFileOpensForReadingOnly) {
   std::filesystem::permissions(dir_ / "T.DBF", std::filesystem::perms::owner_read);
   if (access((dir_ / "T.DBF").c_str(), W_OK) == 0) GTEST_SKIP() << "running with write rights";
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.TextOf("CODE"), "A");
   EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
             "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
@@ -478,7 +478,7 @@ TEST_F(TableStoreTest, FileThatMayNotBeWrittenOpensForReadingOnly) {
   faults.MakeReadOnly(testing::At(dir_ / "T.DBF"));
   const ScopedEnv scoped(faults);
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kExclusive);
+  table.OpenTable(HoldKind::kExclusive);
   EXPECT_EQ(table.TextOf("CODE"), "A");
   EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
             "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");
@@ -498,7 +498,7 @@ TEST_F(TableStoreTest, ReadingOpenNeverAsksToWrite) {
   };
   const ScopedEnv scoped(faults);
   Table table(store_, "T");
-  table.OpenTable(OpenMode::kReading);
+  table.OpenTableReadOnly();
   EXPECT_EQ(table.TextOf("CODE"), "A");
   EXPECT_EQ(MessageOf([&] { table.StartNewRow(); }),
             "La tabla '" + (dir_ / "T.DBF").string() + "' es de solo lectura");

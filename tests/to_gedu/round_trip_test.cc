@@ -21,7 +21,7 @@ using ::testing::HasSubstr;
 std::string CodeOf(const tables::TableStore& store, const char* table_name, const char* field,
                    const std::string& idgedu) {
   tables::Table table(store, table_name);
-  table.OpenTable(tables::OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   EXPECT_TRUE(table.FindFirstRow("IDGEDU", idgedu)) << idgedu;
   return table.TextOf(field);
 }

@@ -37,7 +37,7 @@ inline void WriteTable(const tables::TableStore& store, const std::string& name,
                        const Layout& layout, const std::vector<Row>& rows) {
   store.MakeEmptyTable(name, layout);
   tables::Table table(store, name);
-  table.OpenTable(tables::OpenMode::kShared);
+  table.OpenTable(HoldKind::kShared);
   for (const Row& row : rows) {
     table.StartNewRow();
     for (std::size_t i = 0; i < row.size() && i < layout.size(); ++i) {

@@ -40,7 +40,7 @@ class BuildTest : public ::testing::Test {
   // The named fields of every row, in stored order, as UTF-8 text.
   Rows Read(const char* table_name, const std::vector<std::string>& fields) {
     tables::Table table(store_, table_name);
-    table.OpenTable(tables::OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     Rows rows;
     for (table.ToFirstRow(); !table.PastLastRow(); table.ToNextRow()) {
       std::vector<std::string>& row = rows.emplace_back();
@@ -285,7 +285,7 @@ TEST_P(AssignmentTest, RowsCarryLookedUpCodesHoursAndSessions) {
             }));
 
   tables::Table asigt(store_, tables::kAsigt);
-  asigt.OpenTable(tables::OpenMode::kShared);
+  asigt.OpenTable(HoldKind::kShared);
   std::vector<double> hours;
   std::vector<std::string> hours_text;
   for (asigt.ToFirstRow(); !asigt.PastLastRow(); asigt.ToNextRow()) {
@@ -335,7 +335,7 @@ TEST_F(BuildTest, DayHourTableReplacesFilledTableWithEmptyOne) {
   store_.MakeEmptyTable(tables::kDiashorast, tables::DiashorastLayout());
   {
     tables::Table table(store_, tables::kDiashorast);
-    table.OpenTable(tables::OpenMode::kShared);
+    table.OpenTable(HoldKind::kShared);
     table.StartNewRow();
     table.PutText("DIA", "1");
     table.SaveNewRow();

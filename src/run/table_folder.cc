@@ -1,4 +1,4 @@
-#include "run/timetable_directory.h"
+#include "run/table_folder.h"
 
 #include "platform/case_variants.h"
 #include "platform/env.h"
@@ -11,8 +11,7 @@ constexpr char kFolder[] = "HTEMP";
 
 }  // namespace
 
-std::filesystem::path WineTimetableDirectory(const std::string& wine_prefix,
-                                             const std::string& home) {
+std::filesystem::path WineTableFolder(const std::string& wine_prefix, const std::string& home) {
   const std::filesystem::path prefix =
       !wine_prefix.empty() ? std::filesystem::path(wine_prefix)
                            : std::filesystem::path(home.empty() ? "." : home) / ".wine";
@@ -25,12 +24,12 @@ std::filesystem::path WineTimetableDirectory(const std::string& wine_prefix,
   return drive_c / kFolder;
 }
 
-std::filesystem::path TimetableDirectory() {
+std::filesystem::path TableFolder() {
 #ifdef _WIN32
   return std::filesystem::path("C:\\HTEMP");
 #else
   Env& env = Env::Current();
-  return WineTimetableDirectory(env.Variable("WINEPREFIX"), env.HomeFolder().string());
+  return WineTableFolder(env.Variable("WINEPREFIX"), env.HomeFolder().string());
 #endif
 }
 

@@ -18,7 +18,7 @@ bool FileAsCopied(const std::filesystem::path& path, const CopiedFile& file);
 bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    std::string_view table);
 
-// Puts the tables of a copy back into the table folder, every table of the
+// Restores the tables of a copy into the table folder, every table of the
 // copy or, with `only_changed`, those that differ from it: the files the copy
 // holds come back under their own names and every other file of the table
 // (a table created where none was, a .cpg written beside it) goes. Nothing is
@@ -27,7 +27,7 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
 // files are first written beside their places and checked, then switched.
 // Raises Error; `changed`, when given, then holds the names of the files of the
 // table folder already removed or replaced.
-void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
+void RestoreTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    bool only_changed, std::vector<std::string>* changed = nullptr);
 
 // True when the file at `path` has the bytes of the copy's exchange file.
@@ -36,8 +36,8 @@ bool ExchangeFileAsInCopy(const SavedCopy& copy, const std::filesystem::path& pa
 // run made itself.
 bool ExchangeFileAsInCopy(const SavedCopy& copy);
 
-// Puts the copied exchange file back at `path`, as a save does (a symbolic
+// Restores the copied exchange file at `path`, as a save does (a symbolic
 // link followed): wholly the old file or wholly the copied one. Raises Error.
-void PutBackExchangeFile(const SavedCopy& copy, const std::string& path);
+void RestoreExchangeFile(const SavedCopy& copy, const std::string& path);
 
 }  // namespace pontexa::run

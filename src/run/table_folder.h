@@ -9,11 +9,10 @@ namespace pontexa::run {
 // so that is drive_c/HTEMP inside the Wine prefix ($WINEPREFIX, else
 // $HOME/.wine); an existing folder of that name in another letter case is the
 // one Wine uses. Only main asks for it.
-std::filesystem::path TimetableDirectory();
+std::filesystem::path TableFolder();
 
 // The same for a given prefix and home folder (either may be ""): the rule
-// behind TimetableDirectory, without the environment.
-std::filesystem::path WineTimetableDirectory(const std::string& wine_prefix,
-                                             const std::string& home);
+// behind TableFolder, without the environment.
+std::filesystem::path WineTableFolder(const std::string& wine_prefix, const std::string& home);
 
 }  // namespace pontexa::run

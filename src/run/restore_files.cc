@@ -1,4 +1,4 @@
-#include "run/put_back.h"
+#include "run/restore_files.h"
 
 #include <algorithm>
 #include <system_error>
@@ -10,6 +10,7 @@
 #include "platform/file_io.h"
 #include "run/messages.h"
 #include "tables/table_file.h"
+#include "tables/table_files.h"
 
 namespace pontexa::run {
 namespace {
@@ -40,7 +41,7 @@ class PreparedFiles {
     while (!files_.empty()) {
       const auto [temporary, target] = files_.back();
       if (Status status = Env::Current().Rename(temporary, target); !status) {
-        throw Error(messages::CannotPutBack(target.string(), status.text()));
+        throw Error(messages::CannotRestore(target.string(), status.text()));
       }
       files_.pop_back();
       if (changed != nullptr) changed->push_back(target.filename().string());
@@ -66,7 +67,7 @@ bool FileAsCopied(const std::filesystem::path& path, const CopiedFile& file) {
 bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    std::string_view table) {
   const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
-  const std::vector<std::filesystem::path> present = TableFilesOf(table_folder, table);
+  const std::vector<std::filesystem::path> present = tables::TableFilesOf(table_folder, table);
   if (present.size() != copied.size()) return false;
   for (const CopiedFile& file : copied) {
     const auto found = std::find_if(present.begin(), present.end(), [&](const auto& path) {
@@ -77,7 +78,7 @@ bool TableAsInCopy(const SavedCopy& copy, const std::filesystem::path& table_fol
   return true;
 }
 
-void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
+void RestoreTables(const SavedCopy& copy, const std::filesystem::path& table_folder,
                    bool only_changed, std::vector<std::string>* changed) {
   std::vector<std::string> tables;
   for (const std::string& table : copy.manifest.tables) {
@@ -96,7 +97,7 @@ void PutBackTables(const SavedCopy& copy, const std::filesystem::path& table_fol
   // switch, so it stays until then).
   for (const std::string& table : tables) {
     const std::vector<CopiedFile> copied = copy.manifest.FilesOf(table);
-    for (const auto& file : TableFilesOf(table_folder, table)) {
+    for (const auto& file : tables::TableFilesOf(table_folder, table)) {
       const bool kept = std::any_of(copied.begin(), copied.end(), [&](const CopiedFile& c) {
         return c.name == file.filename().string();
       });
@@ -120,7 +121,7 @@ bool ExchangeFileAsInCopy(const SavedCopy& copy) {
   return ExchangeFileAsInCopy(copy, copy.manifest.exchange_file);
 }
 
-void PutBackExchangeFile(const SavedCopy& copy, const std::string& path) {
+void RestoreExchangeFile(const SavedCopy& copy, const std::string& path) {
   const CopiedFile& file = copy.manifest.files.front();
   const std::filesystem::path source = copy.folder / file.name;
   WriteFileAtomically(

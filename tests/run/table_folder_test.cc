@@ -1,4 +1,4 @@
-#include "run/timetable_directory.h"
+#include "run/table_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +12,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(WineTimetableDirectory, IsHtempOnDriveCOfTheWinePrefix) {
+TEST(WineTableFolder, IsHtempOnDriveCOfTheWinePrefix) {
   testing::TempDir dir;
-  EXPECT_EQ(WineTimetableDirectory((dir / "prefijo").string(), "/home/ana"),
+  EXPECT_EQ(WineTableFolder((dir / "prefijo").string(), "/home/ana"),
             dir / "prefijo" / "drive_c" / "HTEMP");
-  EXPECT_EQ(WineTimetableDirectory("", (dir / "ana").string()),
+  EXPECT_EQ(WineTableFolder("", (dir / "ana").string()),
             dir / "ana" / ".wine" / "drive_c" / "HTEMP");
 }
 
-TEST(WineTimetableDirectory, FindsTheFolderWhateverItsLetterCase) {
+TEST(WineTableFolder, FindsTheFolderWhateverItsLetterCase) {
   testing::TempDir dir;
   fs::create_directories(dir / "drive_c" / "htemp");
   fs::create_directories(dir / "drive_c" / "windows");
-  EXPECT_EQ(WineTimetableDirectory(dir.path().string(), ""), dir / "drive_c" / "htemp");
+  EXPECT_EQ(WineTableFolder(dir.path().string(), ""), dir / "drive_c" / "htemp");
   fs::create_directories(dir / "drive_c" / "HTEMP");
-  EXPECT_EQ(WineTimetableDirectory(dir.path().string(), ""), dir / "drive_c" / "HTEMP");
+  EXPECT_EQ(WineTableFolder(dir.path().string(), ""), dir / "drive_c" / "HTEMP");
 }
 
 // The prefix and the home folder come from the environment, as Env gives them.
-TEST(TimetableDirectory, FollowsWinePrefixElseTheHomeFolder) {
+TEST(TableFolder, FollowsWinePrefixElseTheHomeFolder) {
   class UserEnv : public EnvWrapper {
    public:
     UserEnv() : EnvWrapper(Env::System()) {}
@@ -45,9 +45,9 @@ TEST(TimetableDirectory, FollowsWinePrefixElseTheHomeFolder) {
   UserEnv user;
   const ScopedEnv scope(user);
   user.home = dir / "ana";
-  EXPECT_EQ(TimetableDirectory(), dir / "ana" / ".wine" / "drive_c" / "HTEMP");
+  EXPECT_EQ(TableFolder(), dir / "ana" / ".wine" / "drive_c" / "HTEMP");
   user.prefix = (dir / "juegos").string();
-  EXPECT_EQ(TimetableDirectory(), dir / "juegos" / "drive_c" / "HTEMP");
+  EXPECT_EQ(TableFolder(), dir / "juegos" / "drive_c" / "HTEMP");
 }
 
 }  // namespace
