@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,5 +13,9 @@ namespace pontexa {
 // is missing.
 std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
                                                 std::string_view name);
+// The same for several names, from one listing of the directory: the variants
+// of the first name, then those of the second, and so on.
+std::vector<std::filesystem::path> CaseVariants(const std::filesystem::path& directory,
+                                                const std::vector<std::string>& names);
 
 }  // namespace pontexa

@@ -9,13 +9,11 @@ namespace pontexa::tables {
 
 std::vector<std::filesystem::path> TableFilesOf(const std::filesystem::path& table_folder,
                                                 std::string_view table) {
-  std::vector<std::filesystem::path> files;
+  std::vector<std::string> names;
   for (const std::string_view extension : kTableFileExtensions) {
-    for (auto& file : CaseVariants(table_folder, std::string(table) + std::string(extension))) {
-      files.push_back(std::move(file));
-    }
+    names.push_back(std::string(table) + std::string(extension));
   }
-  return files;
+  return CaseVariants(table_folder, names);
 }
 
 bool IsFileOfTable(std::string_view file_name, std::string_view table) {
