@@ -377,9 +377,10 @@ void Table::PutText(std::string_view field, std::string_view text) {
     throw Error(messages::TextOutsideCodePage(Utf8FromSystem(kept), impl.file_.path(),
                                               impl.header_.code_page));
   }
-  std::string slot(kept);
-  slot.resize(static_cast<std::size_t>(stored.width), ' ');
-  impl.pending_.replace(static_cast<std::size_t>(stored.offset), slot.size(), slot);
+  // Straight into the row, blank-padded to the width.
+  const auto at = impl.pending_.begin() + stored.offset;
+  const auto end = std::copy(kept.begin(), kept.end(), at);
+  std::fill(end, at + stored.width, ' ');
 }
 
 void Table::PutFloat(std::string_view field, double value) {
