@@ -43,7 +43,8 @@ void PutDescriptor(std::string& image, std::size_t at, const FieldLayout& field)
   image.replace(at, name.size(), name);
   image[at + kTypeOffset] = field.type == FieldType::kText ? 'C' : 'N';
   image[at + kWidthOffset] = static_cast<char>(StoredWidth(field));
-  image[at + kDecimalsOffset] = static_cast<char>(field.type == FieldType::kFloat ? kFloatDecimals : 0);
+  image[at + kDecimalsOffset] =
+      static_cast<char>(field.type == FieldType::kFloat ? kFloatDecimals : 0);
 }
 
 }  // namespace
@@ -66,11 +67,14 @@ std::string DateAndRowCount(HeaderDate date, std::uint32_t rows) {
 std::string NewTableImage(const Layout& layout, HeaderDate date) {
   const std::size_t header_length = kFileHeaderSize + layout.size() * kFieldDescriptorSize + 1;
   unsigned record_length = 1;  // the deletion flag
-  for (const FieldLayout& field : layout) record_length += static_cast<unsigned>(StoredWidth(field));
+  for (const FieldLayout& field : layout) {
+    record_length += static_cast<unsigned>(StoredWidth(field));
+  }
 
   std::string image(header_length + 1, '\0');
   image[0] = kVersion3;
-  image.replace(kDateOffset, 7, DateAndRowCount(date, 0));
+  const std::string date_and_count = DateAndRowCount(date, 0);
+  image.replace(kDateOffset, date_and_count.size(), date_and_count);
   PutWord(image, kHeaderLengthOffset, static_cast<unsigned>(header_length));
   PutWord(image, kRecordLengthOffset, record_length);
   image[kLanguageDriverOffset] = kLanguageDriver1252;

@@ -17,12 +17,10 @@ inline constexpr int kFieldDescriptorSize = 32;
 inline constexpr char kHeaderTerminator = 0x0D;
 inline constexpr char kEndOfFile = 0x1A;
 inline constexpr char kDeletedFlag = '*';
-inline constexpr char kLiveFlag = ' ';
 
 // Where the file header keeps the date of the last change (three bytes: years
-// since 1900, month, day) and, right after it, the row count (four bytes).
+// since 1900, month, day), followed by the row count (four bytes).
 inline constexpr int kDateOffset = 1;
-inline constexpr int kRowCountOffset = 4;
 
 // The physical form of the fields of tables this program creates: text as
 // character fields of their width, integer as N(11,0) and float as N(20,6).

@@ -31,8 +31,8 @@ const char* RecordFile::Record(std::int64_t index) {
 // The record at `at` in the file, read through the window.
 const char* RecordFile::Stored(std::uint64_t at) {
   if (at < window_start_ || at + record_length_ > window_start_ + window_.size()) {
-    const std::uint64_t wanted =
-        std::min<std::uint64_t>(std::max<std::uint64_t>(kReadBlock, record_length_), DiskEnd() - at);
+    const std::uint64_t wanted = std::min<std::uint64_t>(
+        std::max<std::uint64_t>(kReadBlock, record_length_), DiskEnd() - at);
     window_.resize(static_cast<std::size_t>(wanted));
     std::size_t got = 0;
     Status status = file_.ReadAt(at, window_.data(), window_.size(), &got);

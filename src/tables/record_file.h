@@ -59,9 +59,9 @@ class RecordFile {
   std::string memory_;           // the appended records not written yet
   std::vector<char> window_;     // a block of the records in the file, from window_start_
   std::uint64_t window_start_ = 0;
-  HeaderDate date_;          // of the last change
-  bool appended_ = false;    // a record has been appended
-  Status write_error_;       // the failure that ended writing, ok while none
+  HeaderDate date_;        // of the last change
+  bool appended_ = false;  // a record has been appended
+  Status write_error_;     // the failure that ended writing, ok while none
 };
 
 }  // namespace pontexa::tables
