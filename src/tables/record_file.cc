@@ -57,6 +57,7 @@ void RecordFile::AppendRecord(std::string_view record, HeaderDate date) {
   if (!appended_) memory_.reserve(kWriteBlock + record_length_);
   appended_ = true;
   memory_.append(record);
+  ++memory_rows_;
   // The newest record stays in memory, where the caller reads it next.
   if (memory_.size() >= kWriteBlock) WriteBlock(memory_.size() - record_length_);
 }
@@ -72,6 +73,7 @@ void RecordFile::WriteBlock(std::size_t count) {
   if (status.ok()) status = file_.TryWriteAt(start + count, std::string_view(&kEndOfFile, 1));
   if (!status.ok()) FailWrite(status, start + written);
   disk_rows_ += count / record_length_;
+  memory_rows_ -= count / record_length_;
   memory_.erase(0, count);
   if (Status error = WriteDateAndRowCount(disk_rows_); !error) FailWrite(error, DiskEnd());
 }
@@ -82,13 +84,14 @@ void RecordFile::Finish() {
   if (!appended_ || !write_error_.ok()) return;
   // Records first, then the header that counts them.
   const std::uint64_t start = DiskEnd();
-  const std::uint64_t rows = disk_rows_ + static_cast<std::uint64_t>(memory_rows());
+  const std::uint64_t rows = disk_rows_ + memory_rows_;
   memory_.push_back(kEndOfFile);
   std::size_t written = 0;
   if (Status error = file_.TryWriteAt(start, memory_, &written); !error) {
     FailWrite(error, start + written);
   }
   memory_.clear();
+  memory_rows_ = 0;
   disk_rows_ = rows;
   if (Status error = WriteDateAndRowCount(rows); !error) FailWrite(error, DiskEnd() + 1);
 }

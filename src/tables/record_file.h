@@ -28,7 +28,7 @@ class RecordFile {
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 
-  std::int64_t record_count() const { return disk_rows_ + memory_rows(); }
+  std::int64_t record_count() const { return static_cast<std::int64_t>(disk_rows_ + memory_rows_); }
   // The record's bytes (deletion flag first), valid until the next call; Error
   // naming the file when it cannot be read or lies past the last record.
   const char* Record(std::int64_t index);
@@ -41,9 +41,6 @@ class RecordFile {
   void Finish();
 
  private:
-  std::int64_t memory_rows() const {
-    return static_cast<std::int64_t>(memory_.size() / record_length_);
-  }
   std::uint64_t DiskEnd() const { return header_length_ + disk_rows_ * record_length_; }
   std::uint64_t RowsBefore(std::uint64_t end) const;
   const char* Stored(std::uint64_t at);
@@ -55,9 +52,10 @@ class RecordFile {
   const LockedFile& file_;
   std::uint64_t header_length_ = 0;
   std::uint64_t record_length_ = 0;
-  std::uint64_t disk_rows_ = 0;  // the rows in the file, stored and written since
-  std::string memory_;           // the appended records not written yet
-  std::vector<char> window_;     // a block of the records in the file, from window_start_
+  std::uint64_t disk_rows_ = 0;    // the rows in the file, stored and written since
+  std::string memory_;             // the appended records not written yet
+  std::uint64_t memory_rows_ = 0;  // how many they are
+  std::vector<char> window_;       // a block of the records in the file, from window_start_
   std::uint64_t window_start_ = 0;
   HeaderDate date_;        // of the last change
   bool appended_ = false;  // a record has been appended
