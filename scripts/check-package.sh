@@ -39,7 +39,7 @@ check "versión $version, la del proyecto" test "$(field Version)" = "$version"
 check "arquitectura $architecture" test "$(field Architecture)" = "$architecture"
 depends=$(field Depends)
 echo "Depends: $depends"
-for needed in qt6-translations-l10n libqt6widgets6 libqt6svg6 libxml2 libshp2 libicu libc6; do
+for needed in qt6-translations-l10n libqt6widgets6 libqt6svg6 libxml2 libicu libc6; do
   check "Depends nombra $needed" grep -q "\b$needed" <<<"$depends"
 done
 check "descripción en español e inglés" \

@@ -172,16 +172,6 @@ std::string NumberDoesNotFit(std::string_view number, std::string_view field,
          " de la tabla " + Quoted(path);
 }
 
-std::string EngineCannotCreate() { return "Error del motor de tablas al crear una tabla"; }
-
-std::string EngineRefusesField(std::string_view field) {
-  return "El motor de tablas no admite el campo " + QuotedText(field);
-}
-
-std::string EngineCannotOpen(const std::filesystem::path& path, std::string_view reason) {
-  return EngineFailure("abrir la tabla", path, reason);
-}
-
 std::string EngineCannotRead(const std::filesystem::path& path, std::string_view reason) {
   return EngineFailure("leer la tabla", path, reason);
 }
@@ -189,11 +179,5 @@ std::string EngineCannotRead(const std::filesystem::path& path, std::string_view
 std::string EngineCannotAppend(const std::filesystem::path& path, std::string_view reason) {
   return EngineFailure("añadir una fila a la tabla", path, reason);
 }
-
-std::string UnreadableStructure(const std::filesystem::path& path) {
-  return "La tabla " + Quoted(path) + " tiene una estructura que este programa no lee";
-}
-
-std::string InvalidArgument() { return "Argumento no válido"; }
 
 }  // namespace pontexa::tables::messages

@@ -59,14 +59,8 @@ std::string FieldTakesNoNumbers(std::string_view field, const std::filesystem::p
 std::string NumberDoesNotFit(std::string_view number, std::string_view field,
                              const std::filesystem::path& path);
 
-// The table engine. `reason` may be empty.
-std::string EngineCannotCreate();
-std::string EngineRefusesField(std::string_view field);
-std::string EngineCannotOpen(const std::filesystem::path& path, std::string_view reason);
+// The records of a table. `reason` may be empty.
 std::string EngineCannotRead(const std::filesystem::path& path, std::string_view reason);
 std::string EngineCannotAppend(const std::filesystem::path& path, std::string_view reason);
-std::string UnreadableStructure(const std::filesystem::path& path);
-// A write to the rows already stored, which the engine never asks for.
-std::string InvalidArgument();
 
 }  // namespace pontexa::tables::messages

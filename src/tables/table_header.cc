@@ -3,14 +3,11 @@
 #include <climits>
 
 #include "platform/error.h"
+#include "tables/dbf_format.h"
 #include "tables/messages.h"
 
 namespace pontexa::tables {
 namespace {
-
-constexpr int kFileHeaderSize = 32;
-constexpr int kFieldDescriptorSize = 32;
-constexpr unsigned char kHeaderTerminator = 0x0D;
 
 unsigned Byte(std::string_view image, std::size_t at) {
   return static_cast<unsigned char>(image[at]);
@@ -173,7 +170,7 @@ TableHeader ReadTableHeader(std::string_view image, std::uint64_t file_size,
   int offset = 1;
   for (int at = kFileHeaderSize; at + kFieldDescriptorSize <= header.header_length;
        at += kFieldDescriptorSize) {
-    if (Byte(image, at) == kHeaderTerminator) break;
+    if (image[at] == kHeaderTerminator) break;
     std::string_view raw_name = image.substr(at, 11);
     raw_name = raw_name.substr(0, raw_name.find('\0'));
     while (!raw_name.empty() && raw_name.back() == ' ') raw_name.remove_suffix(1);

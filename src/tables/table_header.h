@@ -42,7 +42,7 @@ inline constexpr std::size_t kMaxHeaderBytes = 65535;
 // the size of the whole file. Raises Error naming `path` when the file is not a
 // dBase table this program reads (dBase 7 included), when the header is damaged
 // or when the file holds fewer rows than the header claims. A header that
-// passes can be handed to the engine safely.
+// passes describes records that all lie within the file.
 TableHeader ReadTableHeader(std::string_view start, std::uint64_t file_size,
                             const std::filesystem::path& path);
 

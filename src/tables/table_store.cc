@@ -10,9 +10,10 @@
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "tables/code_page_file.h"
-#include "tables/dbf_image.h"
+#include "tables/dbf_format.h"
 #include "tables/field_value.h"
 #include "tables/messages.h"
+#include "tables/record_file.h"
 #include "tables/table_file.h"
 #include "tables/table_files.h"
 #include "tables/table_header.h"
@@ -20,7 +21,6 @@
 namespace pontexa::tables {
 namespace {
 
-constexpr char kDeletedFlag = '*';
 constexpr int kMaxTextWidth = 254;
 constexpr std::size_t kMaxFields = 255;
 
@@ -135,16 +135,16 @@ void TableStore::MakeEmptyTable(std::string_view table_name, const Layout& layou
 
 class Table::Impl {
  public:
-  Impl(LockedFile file, std::string_view start, TableHeader header, char decimal_separator)
+  Impl(LockedFile file, TableHeader header, char decimal_separator)
       : file_(std::move(file)),
         header_(std::move(header)),
-        image_(file_, start, header_),
+        records_(file_, header_),
         decimal_separator_(decimal_separator),
         today_(Today()) {}
 
-  LockedFile file_;  // declared first: the image reads it until the end
+  LockedFile file_;  // declared first: the records read it until the end
   TableHeader header_;
-  DbfImage image_;
+  RecordFile records_;
   char decimal_separator_;
   HeaderDate today_;
   mutable std::vector<std::pair<std::string, int>> asked_;
@@ -157,18 +157,18 @@ class Table::Impl {
   bool has_pending_ = false;
   bool changed_ = false;
 
-  // The first row not marked deleted at or after `from`, or -1; leaves the
-  // engine on whatever it read last.
+  // The first row not marked deleted at or after `from`, or -1. The current
+  // row's bytes may have moved meanwhile: MakeCurrent fetches them again.
   std::int64_t NextLiveRow(std::int64_t from) {
-    for (std::int64_t i = from; i < image_.record_count(); ++i) {
-      if (image_.Record(i)[0] != kDeletedFlag) return i;
+    for (std::int64_t i = from; i < records_.record_count(); ++i) {
+      if (records_.Record(i)[0] != kDeletedFlag) return i;
     }
     return -1;
   }
 
   void MakeCurrent(std::int64_t row) {
     current_ = row;
-    record_ = row < 0 ? nullptr : image_.Record(row);
+    record_ = row < 0 ? nullptr : records_.Record(row);
   }
 
   // Field names as callers asked for them, with their field, in the order
@@ -259,7 +259,7 @@ void Table::OpenWith(HoldKind hold, bool only_read) {
   }
   start.resize(got);
   TableHeader header = ReadTableHeader(start, size, path);
-  impl_ = std::make_unique<Impl>(std::move(file), start, std::move(header),
+  impl_ = std::make_unique<Impl>(std::move(file), std::move(header),
                                  store_.regional().decimal_separator);
   impl_->MakeCurrent(impl_->NextLiveRow(0));
   impl_->past_last_ = impl_->current_ < 0;
@@ -268,7 +268,7 @@ void Table::OpenWith(HoldKind hold, bool only_read) {
 void Table::CloseTable() {
   if (!impl_) return;
   std::unique_ptr<Impl> impl = std::move(impl_);  // closed from here on, whatever happens
-  if (impl->changed_) impl->image_.Finish();
+  if (impl->changed_) impl->records_.Finish();
   impl->file_.Close();
 }
 
@@ -410,10 +410,10 @@ void Table::SaveNewRow() {
   if (!impl.has_pending_) {
     throw Error(messages::NoRowToSave(impl.file_.path()));
   }
-  impl.image_.AppendRecord(impl.pending_, impl.today_);
+  impl.records_.AppendRecord(impl.pending_, impl.today_);
   impl.has_pending_ = false;
   impl.changed_ = true;
-  impl.MakeCurrent(impl.image_.record_count() - 1);
+  impl.MakeCurrent(impl.records_.record_count() - 1);
   impl.past_last_ = false;
 }
 
@@ -453,10 +453,10 @@ void Table::ReadTexts(std::string_view field, Texts& texts) {
   const auto width = static_cast<std::size_t>(stored.width);
   const bool text = stored.kind == StoredKind::kText;
   // Row by row as ToNextRow goes, without making each row current on the way.
-  const std::int64_t rows = impl.image_.record_count();
+  const std::int64_t rows = impl.records_.record_count();
   std::int64_t last = impl.current_;
   for (std::int64_t row = last; row < rows; ++row) {
-    const char* record = impl.image_.Record(row);
+    const char* record = impl.records_.Record(row);
     if (record[0] == kDeletedFlag) continue;
     const std::string_view raw(record + at, width);
     if (text) {
@@ -472,7 +472,7 @@ void Table::ReadTexts(std::string_view field, Texts& texts) {
 
 TextColumn Table::TextsOf(std::string_view field) {
   TextColumn texts;
-  if (IsOpen()) texts.reserve(static_cast<std::size_t>(impl_->image_.record_count()));
+  if (IsOpen()) texts.reserve(static_cast<std::size_t>(impl_->records_.record_count()));
   ReadTexts(field, texts);
   texts.DoneAdding();
   return texts;
