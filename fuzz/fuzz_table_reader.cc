@@ -17,6 +17,7 @@
 #include "platform/error.h"
 #include "platform/regional_settings.h"
 #include "tables/table_header.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 #include "work_folder.h"
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tables/field_layout.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {

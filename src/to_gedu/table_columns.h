@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "tables/table_store.h"
+#include "tables/table.h"
 
 namespace pontexa::to_gedu {
 

@@ -15,6 +15,7 @@
 #include "support/program.h"
 #include "support/temp_dir.h"
 #include "support/xml_file.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa {

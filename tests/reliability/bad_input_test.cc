@@ -10,6 +10,7 @@
 
 #include "platform/regional_settings.h"
 #include "reliability/cli_harness.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::reliability {

@@ -24,6 +24,7 @@
 #include "support/fault_env.h"
 #include "support/held_file.h"
 #include "support/python.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::reliability {

@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "support/temp_dir.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {

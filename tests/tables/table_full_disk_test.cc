@@ -23,6 +23,7 @@
 #include "support/fault_env.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {

@@ -20,6 +20,7 @@
 #include "support/held_file.h"
 #include "support/python.h"
 #include "support/temp_dir.h"
+#include "tables/table.h"
 #include "tables/table_store.h"
 
 namespace pontexa::tables {
