@@ -93,3 +93,7 @@ PY
 "$cli" to-horaplan "$work/reimportado.xml" --dir "$work/htemp"
 sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//' "$work/htemp/pontexa-informe.txt" |
   sed -n '/^code-moved/,/^$/p'
+
+echo
+echo "== Copias guardadas antes de cada conversión (pontexa-cli restore NOMBRE las repone)"
+"$cli" copies --dir "$work/htemp"
