@@ -483,6 +483,21 @@ void NameInput(xmlParserCtxt* context, const std::string& name) {
   }
 }
 
+using ParserContext = std::unique_ptr<xmlParserCtxt, ParserContextFree>;
+
+// Makes a context that libxml2 has just created ready for one of our parses:
+// the load's options, the input named after the file, only the DTD's handlers
+// and `state` attached. Raises CannotLoad when libxml2 could make none.
+ParserContext Prepared(xmlParserCtxt* created, const std::string& name, ParseState& state) {
+  ParserContext context(created);
+  if (!context) throw CannotLoad(messages::NoMemoryToRead());
+  xmlCtxtUseOptions(context.get(), kParseOptions);
+  NameInput(context.get(), name);
+  KeepOnlyDtdHandlers(context->sax);
+  Attach(context.get(), state);
+  return context;
+}
+
 // The file a streaming parse reads, handed to libxml2 in the pieces it asks
 // for (a few kilobytes each) from blocks read whole, so that a large file
 // costs few system calls. The first block is read before the parser starts,
@@ -596,14 +611,11 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw CannotLoad(messages::FileTooLarge());
   ErrorCapture errors(name);
   MemorySource source(bytes);
-  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlCreateIOParserCtxt(
-      nullptr, nullptr, &MemorySource::Read, nullptr, &source, XML_CHAR_ENCODING_NONE));
-  if (!context) throw CannotLoad(messages::NoMemoryToRead());
-  xmlCtxtUseOptions(context.get(), kParseOptions);
-  NameInput(context.get(), name);
-  KeepOnlyDtdHandlers(context->sax);
   ParseState state;
-  Attach(context.get(), state);
+  const ParserContext context =
+      Prepared(xmlCreateIOParserCtxt(nullptr, nullptr, &MemorySource::Read, nullptr, &source,
+                                     XML_CHAR_ENCODING_NONE),
+               name, state);
   ChildCounter counter(state, child_name, count);
   EntityBudget budget(state, bytes.size());
   xmlParseDocument(context.get());
@@ -617,14 +629,9 @@ XmlDocPtr CheckWellFormed(std::string_view bytes, const std::string& name,
 std::size_t CheckWellFormedFile(const std::string& path, const std::string& name) {
   InitXmlLibrary();
   ErrorCapture errors(name);
-  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(
-      xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
-  if (!context) throw CannotLoad(messages::NoMemoryToRead());
-  xmlCtxtUseOptions(context.get(), kParseOptions);
-  NameInput(context.get(), name);
-  KeepOnlyDtdHandlers(context->sax);
   ParseState state;
-  Attach(context.get(), state);
+  const ParserContext context =
+      Prepared(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr), name, state);
   FileInfo info;
   EntityBudget budget(state, Env::Current().Info(path, &info).ok() ? info.size : 0);
   std::size_t total = 0;
@@ -677,14 +684,11 @@ void StreamXmlFile(const std::string& path, const std::string& name,
   if (source.too_large()) throw CannotLoad(messages::FileTooLarge());
   if (source.empty()) throw CannotLoad(messages::FileEmpty());
   ErrorCapture errors(name);
-  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlCreateIOParserCtxt(
-      nullptr, nullptr, &FileSource::Read, nullptr, &source, XML_CHAR_ENCODING_NONE));
-  if (!context) throw CannotLoad(messages::NoMemoryToRead());
-  xmlCtxtUseOptions(context.get(), kParseOptions);
-  NameInput(context.get(), name);
-  KeepOnlyDtdHandlers(context->sax);
   ParseState state;
-  Attach(context.get(), state);
+  const ParserContext context =
+      Prepared(xmlCreateIOParserCtxt(nullptr, nullptr, &FileSource::Read, nullptr, &source,
+                                     XML_CHAR_ENCODING_NONE),
+               name, state);
   install(context.get());
   EntityBudget budget(state, source.size());
   xmlParseDocument(context.get());

@@ -235,16 +235,14 @@ SavedTimetableCodes::SavedTimetableCodes(std::filesystem::path table_folder)
     soluc.OpenTableReadOnly();
     for (std::size_t c = 0; c < kCodeCatalogues; ++c) {
       const tables::TextColumn column = soluc.TextsOf(kCatalogues[c].soluc_field);
-      std::vector<std::size_t> lessons(column.DistinctCount(), 0);
-      for (std::size_t row = 0; row < column.size(); ++row) ++lessons[column.NumberAt(row)];
       std::vector<UsedCode> used(column.DistinctCount());
       for (std::size_t row = 0; row < column.size(); ++row) {
-        used[column.NumberAt(row)].code = column[row];
+        UsedCode& code = used[column.NumberAt(row)];
+        if (code.lessons++ == 0) code.code = column[row];
       }
       const auto owners = OwnersIn(store, kCatalogues[c]);
       for (std::size_t n = 0; n < used.size(); ++n) {
         if (used[n].code.empty()) continue;
-        used[n].lessons = lessons[n];
         if (auto owner = owners.find(used[n].code); owner != owners.end()) {
           used[n].before = owner->second;
         }

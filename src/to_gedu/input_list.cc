@@ -70,8 +70,7 @@ std::string IdentifierForCode(TableColumns& catalogue, std::string_view code_fie
 }
 
 void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
-                    const InputTables& tables, char decimal_separator,
-                    LessonSlots* slots) {
+                    const InputTables& tables, char decimal_separator, LessonSlots* slots) {
   out.StartElement(vocabulary::kInputs);
   tables.soluc.Open();
   tables.profesor.Open();
@@ -114,9 +113,8 @@ void WriteInputList(exchange::SectionWriter& out, const ActivityIndex& index,
     WriteParticipant(
         out, vocabulary::kGroups, vocabulary::kGroup,
         IdentifierForCode(tables.grupos, field::kAbrev, soluc.TextOf(field::kCodGrupo)));
-    WriteParticipant(
-        out, vocabulary::kMembers, vocabulary::kMember,
-        IdentifierForCode(tables.profesor, field::kAbrev, soluc.TextOf(field::kProf)));
+    WriteParticipant(out, vocabulary::kMembers, vocabulary::kMember,
+                     IdentifierForCode(tables.profesor, field::kAbrev, soluc.TextOf(field::kProf)));
     WriteParticipant(out, vocabulary::kLocations, vocabulary::kLocation,
                      IdentifierForCode(tables.aulas, field::kAbrev, soluc.TextOf(field::kAula)));
     out.EndElement();

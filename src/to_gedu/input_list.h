@@ -46,6 +46,8 @@ class LessonSlots {
   const Slot& slot(std::uint32_t number) const { return slots_[number]; }
   // The rows placed in the slot.
   std::uint32_t lessons(std::uint32_t number) const { return lessons_[number]; }
+  // The same for every slot, by number.
+  const std::vector<std::uint32_t>& lessons_per_slot() const { return lessons_; }
 
  private:
   // A day and interval as a hash key (the interval by its bits: never NaN here).
@@ -53,7 +55,7 @@ class LessonSlots {
     std::size_t operator()(const Slot& slot) const;
   };
   static Slot Normal(std::int32_t day, double interval);
-  std::vector<Slot> slots_;              // by number
+  std::vector<Slot> slots_;             // by number
   std::vector<std::uint32_t> lessons_;  // by number
   std::unordered_map<Slot, std::uint32_t, SlotHash> numbers_;
 };

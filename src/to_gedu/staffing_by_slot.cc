@@ -74,8 +74,8 @@ std::size_t StaffingBySlot::Read(std::uint32_t slot, std::size_t from) {
   read_.resize(count);
   const std::uint64_t offset = (start_[slot] + from) * kPairBytes;
   std::size_t got = 0;
-  Status status = file_->ReadAt(offset, reinterpret_cast<char*>(read_.data()),
-                                count * kPairBytes, &got);
+  Status status =
+      file_->ReadAt(offset, reinterpret_cast<char*>(read_.data()), count * kPairBytes, &got);
   if (!status) throw Error(messages::CannotRead(scratch_, status.text()));
   // The file was written whole before it is read: less can only mean it was cut.
   if (got != count * kPairBytes) {

@@ -15,11 +15,6 @@ void TableColumns::Close() {
   table_.CloseTable();
 }
 
-const tables::TextColumn* TableColumns::ReadColumn(std::string_view field) const {
-  auto found = texts_.find(field);
-  return found == texts_.end() ? nullptr : &found->second;
-}
-
 const tables::TextColumn& TableColumns::Texts(std::string_view field) {
   if (last_column_ != nullptr && field == last_column_field_) return *last_column_;
   if (auto found = texts_.find(field); found != texts_.end()) {

@@ -32,8 +32,6 @@ class TableColumns {
 
   // The field's text (TextOf) in every row, in stored order.
   const tables::TextColumn& Texts(std::string_view field);
-  // The field's column when it has already been read, else null; reads nothing.
-  const tables::TextColumn* ReadColumn(std::string_view field) const;
   // The field's distinct texts (TextOf), read in one scan the first time.
   const tables::DistinctTexts& Distinct(std::string_view field);
   // The first row, in stored order, whose field text equals key exactly.

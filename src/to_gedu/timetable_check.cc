@@ -66,8 +66,8 @@ class CodeNumbers {
   std::uint32_t NumberOf(std::string code) {
     // Rows often repeat the code of the row before: no lookup for them.
     if (!codes_.empty() && code == *codes_[last_]) return last_;
-    const auto [at, fresh] = numbers_.try_emplace(std::move(code),
-                                                  static_cast<std::uint32_t>(codes_.size()));
+    const auto [at, fresh] =
+        numbers_.try_emplace(std::move(code), static_cast<std::uint32_t>(codes_.size()));
     if (fresh) {
       const std::string& stored = at->first;  // a node's key stays where it is
       known_.push_back(stored.empty() ||
@@ -166,7 +166,7 @@ class TimetableCheck {
         },
         numbers_{CodeNumbers(catalogues_[0]), CodeNumbers(catalogues_[1]),
                  CodeNumbers(catalogues_[2]), CodeNumbers(catalogues_[3])},
-        staffing_(LessonsPerSlot(slots), scratch_folder) {}
+        staffing_(slots.lessons_per_slot(), scratch_folder) {}
 
   void Run() {
     ReadLessons();
@@ -178,11 +178,6 @@ class TimetableCheck {
 
  private:
   static constexpr std::size_t kSubject = 0, kGroup = 1, kTeacher = 2, kRoom = 3;
-  static std::vector<std::uint32_t> LessonsPerSlot(const LessonSlots& slots) {
-    std::vector<std::uint32_t> lessons(slots.slot_count());
-    for (std::uint32_t s = 0; s < slots.slot_count(); ++s) lessons[s] = slots.lessons(s);
-    return lessons;
-  }
   // messages::TeacherInTwoRooms or messages::RoomWithTwoTeachers.
   using ClashMessage = decltype(&messages::TeacherInTwoRooms);
 
@@ -269,8 +264,7 @@ void TimetableCheck::FindClashes() {
 
 void TimetableCheck::NoteClash(const char* kind, const char* field_name, const std::string& who,
                                const std::string& first, const std::string& second,
-                               std::uint32_t slot,
-                               ClashMessage message) {
+                               std::uint32_t slot, ClashMessage message) {
   std::string shown_who = FindingText(who);
   const LessonSlots::Slot& day_and_interval = slots_.slot(slot);
   std::string detail =

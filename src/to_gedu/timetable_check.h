@@ -37,8 +37,7 @@ class WeekSlots {
 // SOLUC is read once more; time grows linearly with the lessons, memory with
 // the slots and distinct codes (a large timetable's teachers and rooms by slot
 // go to a scratch file in `scratch_folder`). Also counts the rows read.
-void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons,
-                    const InputTables& tables, const std::filesystem::path& scratch_folder,
-                    Findings& findings);
+void CheckTimetable(const WeekSlots& week, const LessonSlots& lessons, const InputTables& tables,
+                    const std::filesystem::path& scratch_folder, Findings& findings);
 
 }  // namespace pontexa::to_gedu

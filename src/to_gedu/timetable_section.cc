@@ -67,7 +67,8 @@ void WriteTimetableSection(exchange::SectionWriter& out, const tables::TableStor
   out.EndElement();
   out.EndElement();
   out.Finish();
-  if (findings != nullptr) CheckTimetable(week, lessons, input_tables, store.table_folder(), *findings);
+  if (findings != nullptr)
+    CheckTimetable(week, lessons, input_tables, store.table_folder(), *findings);
 
   soluc.Close();
   grupos.Close();
